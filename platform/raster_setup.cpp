@@ -250,7 +250,11 @@ void DrawTriangle(const STarget& target, const SPipeline& pipeline, const SVerte
                   const SVertex& v2) {
     STriangleSetup setup;
     if (!SetupTriangle(target, pipeline, v0, v1, v2, &setup)) return;
-    DrawSetupReference(target, pipeline, setup);
+    switch (ActivePath()) {
+        case Path::Reference: DrawSetupReference(target, pipeline, setup); break;
+        case Path::Avx2: DrawSetupAvx2(target, pipeline, setup); break;
+        default: DrawSetupSse2(target, pipeline, setup); break;
+    }
 }
 
 }  // namespace raster

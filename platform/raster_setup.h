@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "platform/graphics.h"
 #include "platform/raster.h"
 
 namespace raster {
