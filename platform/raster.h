@@ -10,7 +10,8 @@
 //                     u, v as 0.32 fixed point (wrapping), colours and depth as x.16 fixed
 //                     point rounded to nearest
 //   point sampling  : texel floor(u * W); linear: texel centres at u * W - 0.5, 8-bit weights
-//   blend           : sat(Mul8(src, fs) op Mul8(dst, fd)); MIN and MAX ignore the factors
+//   blend           : sat(round((src * fs op dst * fd) / 255)), the exact sum or difference
+//                     rounded once; MIN and MAX ignore the factors
 #pragma once
 
 #include <cstdint>

@@ -19,6 +19,7 @@ namespace {
 
 struct Avx2 {
     static constexpr int N = 8;
+    static constexpr int kAllLanes = -1;  // MoveMask of a vector with every lane set
     using V = __m256i;  // eight pixels, or their rb / ag halves
     using D = __m128i;  // eight depth values
 
@@ -41,6 +42,9 @@ struct Avx2 {
     static V MulHi16(V a, V b) { return _mm256_mulhi_epu16(a, b); }
     static V Add16(V a, V b) { return _mm256_add_epi16(a, b); }
     static V SubSatU16(V a, V b) { return _mm256_subs_epu16(a, b); }
+    static V AddSatU16(V a, V b) { return _mm256_adds_epu16(a, b); }
+    static V MinU16(V a, V b) { return _mm256_min_epu16(a, b); }
+    static bool AllAlphaZero(V a) { return _mm256_testz_si256(a, Set32(0xFF000000u)); }
     static V Min16(V a, V b) { return _mm256_min_epi16(a, b); }
     static V Max16(V a, V b) { return _mm256_max_epi16(a, b); }
     static V CmpGt32(V a, V b) { return _mm256_cmpgt_epi32(a, b); }

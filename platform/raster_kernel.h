@@ -26,7 +26,7 @@ inline int64_t FloorDivI64(int64_t a, int64_t b) {
     return q;
 }
 
-constexpr int kChunk = 64;
+constexpr int kChunk = 128;
 
 // Does Compare(func, a, b) hold for a = value and every possible b of the given range?
 inline bool AlwaysPasses(uint32_t func, uint32_t value, uint32_t maxB) {
@@ -70,18 +70,28 @@ struct SKernel {
     V alphaLane;  // 0xFFFF0000 in every pixel: the alpha lane of an ag vector
     V round;      // 128 in every 16-bit lane
     V scale;      // 257 in every 16-bit lane
+    V opaque;     // 255 in every pixel
+    V sumLimit;   // 65024: sums of products above it round to 255 or more
     V alphaRef;
-    bool flatColour;
     V flatDiffuse;
-    bool skipClearTexels;  // a texel of alpha 0 fails the alpha test whatever the diffuse colour
-    bool multiply;         // colourB or alphaB is not white
-    bool depth;
-    bool depthAlwaysPasses;
-    bool flatDepth;
+    V flatTexel;
     D flatZ;
     D depthBias;
+    bool loadTexel;        // else every texel is flatTexel (no texture read, or a 1×1 texture)
+    bool flatColour;
+    bool whiteDiffuse;     // flat and 0xFFFFFFFF: modulating by it changes nothing
+    bool skipClearTexels;  // a texel of alpha 0 fails the alpha test whatever the diffuse colour
+    bool multiply;         // colourB or alphaB is not white
+    bool flatDepth;
+    bool depthWrite;
     bool separateSrc, separateDest, separateOp;
 };
+
+// The shapes of the shading steps; each run is compiled for one combination.
+enum { kCombineModulate, kCombineGeneric };
+enum { kAlphaNone, kAlphaGreater, kAlphaGeneric };
+enum { kDepthNone, kDepthWriteOnly, kDepthTest };
+enum { kBlendNone, kBlendOver, kBlendGeneric };
 
 template <class I>
 inline typename I::V Mul8(const SKernel<I>& k, typename I::V a, typename I::V b) {
@@ -121,11 +131,10 @@ inline SHalves<I> Operand(const SKernel<I>& k, Source colour, Source alpha, cons
     return out;
 }
 
-// Both alphas of a pixel's ag pair copied into both lanes.
+// The alpha of each pixel (0..255 in a 32-bit lane) copied into both 16-bit lanes.
 template <class I>
-inline typename I::V BroadcastAlpha(typename I::V ag) {
-    const typename I::V high = I::Srl32(ag, 16);
-    return I::Or(high, I::Sll32(high, 16));
+inline typename I::V BroadcastAlpha(typename I::V alpha) {
+    return I::Or(alpha, I::Sll32(alpha, 16));
 }
 
 template <class I>
@@ -145,25 +154,21 @@ inline typename I::V FactorHalf(const SKernel<I>& k, uint32_t factor, typename I
     }
 }
 
+// round(x / 255) for x in 0..65535 (exact up to 65024; larger sums saturate to 255 anyway).
 template <class I>
-inline typename I::V Product(const SKernel<I>& k, uint32_t factor, typename I::V x, typename I::V f) {
-    if (factor == Blend::Zero) return I::Zero();
-    if (factor != Blend::SrcColor && factor != Blend::InvSrcColor && factor != Blend::SrcAlpha &&
-        factor != Blend::InvSrcAlpha && factor != Blend::DestAlpha && factor != Blend::InvDestAlpha &&
-        factor != Blend::DestColor && factor != Blend::InvDestColor)
-        return x;  // One and the unknown factors, which act as One
-    return Mul8(k, x, f);
+inline typename I::V Div255(const SKernel<I>& k, typename I::V x) {
+    return I::MulHi16(I::Add16(x, k.round), k.scale);
 }
 
 template <class I>
 inline typename I::V Operation(const SKernel<I>& k, uint32_t op, typename I::V ps, typename I::V pd, typename I::V s,
                                typename I::V d) {
     switch (op) {
-        case BlendOp::Subtract: return I::SubSatU16(ps, pd);
-        case BlendOp::RevSubtract: return I::SubSatU16(pd, ps);
+        case BlendOp::Subtract: return Div255(k, I::SubSatU16(ps, pd));
+        case BlendOp::RevSubtract: return Div255(k, I::SubSatU16(pd, ps));
         case BlendOp::Min: return I::Min16(s, d);
         case BlendOp::Max: return I::Max16(s, d);
-        default: return I::Min16(I::Add16(ps, pd), k.lowByte);
+        default: return Div255(k, I::MinU16(I::AddSatU16(ps, pd), k.sumLimit));
     }
 }
 
@@ -172,12 +177,12 @@ template <class I>
 inline typename I::V BlendHalf(const SKernel<I>& k, bool isAg, typename I::V s, typename I::V sa, typename I::V d,
                                typename I::V da) {
     const SPipeline& p = *k.p;
-    typename I::V ps = Product(k, p.srcBlend, s, FactorHalf(k, p.srcBlend, s, sa, d, da));
-    typename I::V pd = Product(k, p.destBlend, d, FactorHalf(k, p.destBlend, s, sa, d, da));
-    if (isAg && k.separateSrc)
-        ps = MergeAlpha(k, ps, Product(k, p.srcBlendAlpha, s, FactorHalf(k, p.srcBlendAlpha, s, sa, d, da)));
-    if (isAg && k.separateDest)
-        pd = MergeAlpha(k, pd, Product(k, p.destBlendAlpha, d, FactorHalf(k, p.destBlendAlpha, s, sa, d, da)));
+    typename I::V fs = FactorHalf(k, p.srcBlend, s, sa, d, da);
+    typename I::V fd = FactorHalf(k, p.destBlend, s, sa, d, da);
+    if (isAg && k.separateSrc) fs = MergeAlpha(k, fs, FactorHalf(k, p.srcBlendAlpha, s, sa, d, da));
+    if (isAg && k.separateDest) fd = MergeAlpha(k, fd, FactorHalf(k, p.destBlendAlpha, s, sa, d, da));
+    const typename I::V ps = I::MulLo16(s, fs);
+    const typename I::V pd = I::MulLo16(d, fd);
     typename I::V out = Operation(k, p.blendOp, ps, pd, s, d);
     if (isAg && k.separateOp) out = MergeAlpha(k, out, Operation(k, p.blendOpAlpha, ps, pd, s, d));
     return out;
@@ -215,76 +220,153 @@ inline typename I::D DepthTest(const SKernel<I>& k, typename I::D z, typename I:
 }
 
 // Shades I::N pixels. lanes masks the pixels that exist; texel, diffuse and z point at I::N
-// values (diffuse and z unused when flat).
-template <class I>
+// values (unused when flat).
+template <class I, int Combine, int Alpha, int Depth, int Blending>
 inline void ShadeGroup(const SKernel<I>& k, typename I::V lanes, const uint32_t* texel, const uint32_t* diffuse,
                        const uint16_t* z, uint32_t* dst, uint16_t* depth) {
     using V = typename I::V;
-    const SPipeline& p = *k.p;
-    V texels = k.texAlphaOr;
-    if (p.useTexture) {
-        texels = I::Or(I::Load(texel), k.texAlphaOr);
-        if (k.skipClearTexels && I::MoveMask(I::And(I::Not(I::CmpEq32(I::Srl32(texels, 24), I::Zero())), lanes)) == 0)
-            return;
-    }
+    const V texels = k.loadTexel ? I::Or(I::Load(texel), k.texAlphaOr) : k.flatTexel;
+    if (k.skipClearTexels && I::AllAlphaZero(I::And(texels, lanes))) return;
     const SHalves<I> tex = Split(k, texels);
-    const SHalves<I> dif = Split(k, k.flatColour ? k.flatDiffuse : I::Load(diffuse));
-    SHalves<I> src = Operand(k, p.colourA, p.alphaA, tex, dif);
-    if (k.multiply) {
-        const SHalves<I> b = Operand(k, p.colourB, p.alphaB, tex, dif);
-        src = {Mul8(k, src.rb, b.rb), Mul8(k, src.ag, b.ag)};
+    SHalves<I> src;
+    if constexpr (Combine == kCombineModulate) {
+        if (k.whiteDiffuse) {
+            src = tex;
+        } else {
+            const SHalves<I> dif = Split(k, k.flatColour ? k.flatDiffuse : I::Load(diffuse));
+            src = {Mul8(k, tex.rb, dif.rb), Mul8(k, tex.ag, dif.ag)};
+        }
+    } else {
+        const SPipeline& p = *k.p;
+        const SHalves<I> dif = Split(k, k.flatColour ? k.flatDiffuse : I::Load(diffuse));
+        src = Operand(k, p.colourA, p.alphaA, tex, dif);
+        if (k.multiply) {
+            const SHalves<I> b = Operand(k, p.colourB, p.alphaB, tex, dif);
+            src = {Mul8(k, src.rb, b.rb), Mul8(k, src.ag, b.ag)};
+        }
     }
 
+    const V alpha = I::Srl32(src.ag, 16);
     V mask = lanes;
-    if (p.alphaTest) mask = I::And(mask, AlphaTest(k, I::Srl32(src.ag, 16)));
-    if (k.depth) {
+    if constexpr (Alpha == kAlphaGreater) mask = I::And(mask, I::CmpGt32(alpha, k.alphaRef));
+    if constexpr (Alpha == kAlphaGeneric) mask = I::And(mask, AlphaTest(k, alpha));
+    if constexpr (Depth == kDepthWriteOnly) {
+        if (I::MoveMask(mask) == I::kAllLanes)
+            I::StoreD(depth, k.flatZ);
+        else
+            I::StoreD(depth, I::DSelect(I::NarrowMask(mask), k.flatZ, I::LoadD(depth)));
+    }
+    if constexpr (Depth == kDepthTest) {
         const typename I::D zNew = k.flatDepth ? k.flatZ : I::LoadD(z);
-        if (k.depthAlwaysPasses) {
-            if (p.depthWrite) I::StoreD(depth, I::DSelect(I::NarrowMask(mask), zNew, I::LoadD(depth)));
-        } else {
-            const typename I::D stored = I::LoadD(depth);
-            mask = I::And(mask, I::WidenMask(DepthTest(k, zNew, stored)));
-            if (p.depthWrite) I::StoreD(depth, I::DSelect(I::NarrowMask(mask), zNew, stored));
-        }
+        const typename I::D stored = I::LoadD(depth);
+        mask = I::And(mask, I::WidenMask(DepthTest(k, zNew, stored)));
+        if (k.depthWrite) I::StoreD(depth, I::DSelect(I::NarrowMask(mask), zNew, stored));
     }
     if (I::MoveMask(mask) == 0) return;
 
     const V old = I::Load(dst);
     V out;
-    if (p.blend) {
-        const SHalves<I> d = Split(k, I::Or(old, k.dstAlphaOr));
-        const V sa = BroadcastAlpha<I>(src.ag);
-        const V da = BroadcastAlpha<I>(d.ag);
-        out = Join<I>(BlendHalf(k, false, src.rb, sa, d.rb, da), BlendHalf(k, true, src.ag, sa, d.ag, da));
-    } else {
+    if constexpr (Blending == kBlendNone) {
         out = Join<I>(src.rb, src.ag);
+    } else if constexpr (Blending == kBlendOver) {
+        if (I::MoveMask(I::CmpEq32(alpha, k.opaque)) == I::kAllLanes) {
+            out = Join<I>(src.rb, src.ag);
+        } else {
+            // s * a + d * (255 - a) is at most 255 * 255: no saturation needed.
+            const SHalves<I> d = Split(k, I::Or(old, k.dstAlphaOr));
+            const V sa = BroadcastAlpha<I>(alpha);
+            const V inverse = I::Xor(sa, k.lowByte);
+            out = Join<I>(Div255(k, I::Add16(I::MulLo16(src.rb, sa), I::MulLo16(d.rb, inverse))),
+                          Div255(k, I::Add16(I::MulLo16(src.ag, sa), I::MulLo16(d.ag, inverse))));
+        }
+    } else {
+        const SHalves<I> d = Split(k, I::Or(old, k.dstAlphaOr));
+        const V sa = BroadcastAlpha<I>(alpha);
+        const V da = BroadcastAlpha<I>(I::Srl32(d.ag, 16));
+        out = Join<I>(BlendHalf(k, false, src.rb, sa, d.rb, da), BlendHalf(k, true, src.ag, sa, d.ag, da));
     }
     I::Store(dst, I::Select(mask, I::Or(out, k.dstAlphaOr), old));
 }
 
-template <class I>
-void ShadeRun(const SKernel<I>& k, int n, const uint32_t* texel, const uint32_t* diffuse, const uint16_t* z,
+template <class I, int Combine, int Alpha, int Depth, int Blending>
+void ShadeRun(const SKernel<I>& kernel, int n, const uint32_t* texel, const uint32_t* diffuse, const uint16_t* z,
               uint32_t* dst, uint16_t* depth) {
     constexpr int N = I::N;
+    const SKernel<I> k = kernel;  // a local copy the compiler can keep in registers
     int i = 0;
     for (; i + N <= n; i += N)
-        ShadeGroup(k, I::Ones(), texel + i, diffuse + i, z + i, dst + i, depth ? depth + i : nullptr);
+        ShadeGroup<I, Combine, Alpha, Depth, Blending>(k, I::Ones(), texel + i, diffuse + i, z + i, dst + i,
+                                                       Depth == kDepthNone ? nullptr : depth + i);
     const int rest = n - i;
     if (rest == 0) return;
     uint32_t t[N] = {}, c[N] = {}, out[N] = {};
     uint16_t zz[N] = {}, dd[N] = {};
     for (int j = 0; j < rest; ++j) {
-        if (k.p->useTexture) t[j] = texel[i + j];
+        if (k.loadTexel) t[j] = texel[i + j];
         if (!k.flatColour) c[j] = diffuse[i + j];
-        if (k.depth && !k.flatDepth) zz[j] = z[i + j];
-        if (depth) dd[j] = depth[i + j];
+        if (Depth == kDepthTest && !k.flatDepth) zz[j] = z[i + j];
+        if (Depth != kDepthNone) dd[j] = depth[i + j];
         out[j] = dst[i + j];
     }
-    ShadeGroup(k, I::FirstLanes(rest), t, c, zz, out, depth ? dd : nullptr);
+    ShadeGroup<I, Combine, Alpha, Depth, Blending>(k, I::FirstLanes(rest), t, c, zz, out, dd);
     for (int j = 0; j < rest; ++j) {
         dst[i + j] = out[j];
-        if (depth) depth[i + j] = dd[j];
+        if (Depth != kDepthNone) depth[i + j] = dd[j];
     }
+}
+
+template <class I>
+using RunFunction = void (*)(const SKernel<I>&, int, const uint32_t*, const uint32_t*, const uint16_t*, uint32_t*,
+                             uint16_t*);
+
+template <class I, int Combine, int Alpha, int Depth>
+RunFunction<I> ChooseBlend(int blending) {
+    switch (blending) {
+        case kBlendNone: return &ShadeRun<I, Combine, Alpha, Depth, kBlendNone>;
+        case kBlendOver: return &ShadeRun<I, Combine, Alpha, Depth, kBlendOver>;
+        default: return &ShadeRun<I, Combine, Alpha, Depth, kBlendGeneric>;
+    }
+}
+
+template <class I, int Combine, int Alpha>
+RunFunction<I> ChooseDepth(int depth, int blending) {
+    switch (depth) {
+        case kDepthNone: return ChooseBlend<I, Combine, Alpha, kDepthNone>(blending);
+        case kDepthWriteOnly: return ChooseBlend<I, Combine, Alpha, kDepthWriteOnly>(blending);
+        default: return ChooseBlend<I, Combine, Alpha, kDepthTest>(blending);
+    }
+}
+
+template <class I, int Combine>
+RunFunction<I> ChooseAlpha(int alpha, int depth, int blending) {
+    switch (alpha) {
+        case kAlphaNone: return ChooseDepth<I, Combine, kAlphaNone>(depth, blending);
+        case kAlphaGreater: return ChooseDepth<I, Combine, kAlphaGreater>(depth, blending);
+        default: return ChooseDepth<I, Combine, kAlphaGeneric>(depth, blending);
+    }
+}
+
+template <class I>
+RunFunction<I> ChooseRun(const STarget& target, const SPipeline& p, const SPlanes& planes) {
+    const bool modulate = p.colourA == kSrcTexture && p.colourB == kSrcDiffuse && p.alphaA == kSrcTexture &&
+                          p.alphaB == kSrcDiffuse;
+    const int alpha = !p.alphaTest                    ? kAlphaNone
+                      : p.alphaFunc == Cmp::Greater   ? kAlphaGreater
+                      : p.alphaFunc == Cmp::Always    ? kAlphaNone
+                                                      : kAlphaGeneric;
+    int depth = kDepthNone;
+    if (p.depthTest && target.depth) {
+        if (!planes.flatDepth || !AlwaysPasses(p.depthFunc, planes.flatDepthValue, 65535))
+            depth = kDepthTest;
+        else if (p.depthWrite)
+            depth = kDepthWriteOnly;
+    }
+    const bool over = p.srcBlend == Blend::SrcAlpha && p.destBlend == Blend::InvSrcAlpha &&
+                      p.blendOp == BlendOp::Add && p.srcBlendAlpha == p.srcBlend &&
+                      p.destBlendAlpha == p.destBlend && p.blendOpAlpha == p.blendOp;
+    const int blending = !p.blend ? kBlendNone : over ? kBlendOver : kBlendGeneric;
+    return modulate ? ChooseAlpha<I, kCombineModulate>(alpha, depth, blending)
+                    : ChooseAlpha<I, kCombineGeneric>(alpha, depth, blending);
 }
 
 // True when texel indices along the span run first, first + 1, ... without wrapping, so the
@@ -297,21 +379,28 @@ inline bool Contiguous(uint32_t u, uint32_t step, int n, uint32_t size) {
 }
 
 template <class I>
-void ShadeSpan(const SKernel<I>& k, const STarget& target, const SPlanes& planes, int32_t py, int32_t x0,
-               int32_t x1) {
-    const SPipeline& p = *k.p;
-    const STextureView& tv = p.texture;
+void ShadeSpan(const SKernel<I>& k, RunFunction<I> run, const STarget& target, const SPlanes& planes, int32_t py,
+               int32_t x0, int32_t x1) {
+    const STextureView& tv = k.p->texture;
     uint32_t texBuffer[kChunk];
     uint32_t difBuffer[kChunk];
     uint16_t zBuffer[kChunk];
     uint32_t* row = target.pixels + static_cast<int64_t>(py) * target.pitch;
-    uint16_t* depthRow = k.depth ? target.depth + static_cast<int64_t>(py) * target.depthPitch : nullptr;
+    uint16_t* depthRow = target.depth ? target.depth + static_cast<int64_t>(py) * target.depthPitch : nullptr;
     const int64_t dy = static_cast<int64_t>(py) - planes.originY;
-    for (int32_t x = x0; x < x1; x += kChunk) {
-        const int n = static_cast<int>(MinI64(kChunk, static_cast<int64_t>(x1) - x));
+    // A span that needs no buffer (texels read in place, flat colour and depth) runs in one go.
+    int64_t chunk = kChunk;
+    if (k.flatColour && k.flatDepth) {
+        const int64_t dx = static_cast<int64_t>(x0) - planes.originX;
+        const uint32_t u = planes.u + planes.udx * static_cast<uint32_t>(dx) + planes.udy * static_cast<uint32_t>(dy);
+        if (!k.loadTexel || (!planes.linear && planes.vdx == 0 && Contiguous(u, planes.udx, x1 - x0, tv.width)))
+            chunk = x1 - x0;
+    }
+    for (int32_t x = x0; x < x1; x += static_cast<int32_t>(chunk)) {
+        const int n = static_cast<int>(MinI64(chunk, static_cast<int64_t>(x1) - x));
         const int64_t dx = static_cast<int64_t>(x) - planes.originX;
         const uint32_t* texel = texBuffer;
-        if (p.useTexture) {
+        if (k.loadTexel) {
             uint32_t u = planes.u + planes.udx * static_cast<uint32_t>(dx) + planes.udy * static_cast<uint32_t>(dy);
             uint32_t v = planes.v + planes.vdx * static_cast<uint32_t>(dx) + planes.vdy * static_cast<uint32_t>(dy);
             if (planes.linear) {
@@ -341,11 +430,11 @@ void ShadeSpan(const SKernel<I>& k, const STarget& target, const SPlanes& planes
                 difBuffer[i] = pixel;
             }
         }
-        if (k.depth && !k.flatDepth) {
+        if (!k.flatDepth) {
             int64_t acc = planes.depth + planes.depthDx * dx + planes.depthDy * dy;
             for (int i = 0; i < n; ++i, acc += planes.depthDx) zBuffer[i] = DepthValue(acc);
         }
-        ShadeRun(k, n, texel, difBuffer, zBuffer, row + x, depthRow ? depthRow + x : nullptr);
+        run(k, n, texel, difBuffer, zBuffer, row + x, depthRow ? depthRow + x : nullptr);
     }
 }
 
@@ -359,17 +448,22 @@ SKernel<I> MakeKernel(const STarget& target, const SPipeline& p, const SPlanes& 
     k.alphaLane = I::Set32(0xFFFF0000u);
     k.round = I::Set16(128);
     k.scale = I::Set16(257);
+    k.opaque = I::Set32(255);
+    k.sumLimit = I::Set16(65024);
     k.alphaRef = I::Set32(p.alphaRef);
-    k.flatColour = planes.flatColour;
     k.flatDiffuse = I::Set32(planes.flatColourValue);
+    const bool singleTexel = p.texture.width == 1 && p.texture.height == 1;
+    k.loadTexel = p.useTexture && !singleTexel;
+    k.flatTexel = I::Set32(singleTexel ? p.texture.texels[0] | p.texture.alphaOr : 0u);
+    k.flatZ = I::SetD(planes.flatDepthValue);
+    k.depthBias = I::SetD(0x8000);
+    k.flatColour = planes.flatColour;
+    k.whiteDiffuse = planes.flatColour && planes.flatColourValue == 0xFFFFFFFFu;
     const bool alphaFromTexture = p.alphaA == kSrcTexture || p.alphaB == kSrcTexture;
     k.skipClearTexels = p.useTexture && alphaFromTexture && p.alphaTest && !PassesForZero(p.alphaFunc, p.alphaRef);
     k.multiply = p.colourB != kSrcWhite || p.alphaB != kSrcWhite;
-    k.depth = p.depthTest && target.depth;
-    k.flatDepth = planes.flatDepth;
-    k.flatZ = I::SetD(planes.flatDepthValue);
-    k.depthAlwaysPasses = planes.flatDepth && AlwaysPasses(p.depthFunc, planes.flatDepthValue, 65535);
-    k.depthBias = I::SetD(0x8000);
+    k.flatDepth = planes.flatDepth || !(p.depthTest && target.depth);
+    k.depthWrite = p.depthWrite;
     k.separateSrc = p.srcBlendAlpha != p.srcBlend;
     k.separateDest = p.destBlendAlpha != p.destBlend;
     k.separateOp = p.blendOpAlpha != p.blendOp;
@@ -379,6 +473,7 @@ SKernel<I> MakeKernel(const STarget& target, const SPipeline& p, const SPlanes& 
 template <class I>
 void DrawSetupWith(const STarget& target, const SPipeline& pipeline, const STriangleSetup& setup) {
     const SKernel<I> k = MakeKernel<I>(target, pipeline, setup.planes);
+    const RunFunction<I> run = ChooseRun<I>(target, pipeline, setup.planes);
     for (int i = 0; i < setup.count; ++i) {
         const SCoverage& cover = setup.cover[i];
         for (int32_t py = cover.top; py < cover.bottom; ++py) {
@@ -395,7 +490,7 @@ void DrawSetupWith(const STarget& target, const SPipeline& pipeline, const STria
                 }
             }
             if (left < right)
-                ShadeSpan(k, target, setup.planes, py, static_cast<int32_t>(left), static_cast<int32_t>(right));
+                ShadeSpan(k, run, target, setup.planes, py, static_cast<int32_t>(left), static_cast<int32_t>(right));
         }
     }
 }

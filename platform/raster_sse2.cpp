@@ -10,6 +10,7 @@ namespace {
 
 struct Sse2 {
     static constexpr int N = 4;
+    static constexpr int kAllLanes = 0xFFFF;  // MoveMask of a vector with every lane set
     using V = __m128i;  // four pixels, or their rb / ag halves
     using D = __m128i;  // four depth values in the low 64 bits
 
@@ -32,6 +33,13 @@ struct Sse2 {
     static V MulHi16(V a, V b) { return _mm_mulhi_epu16(a, b); }
     static V Add16(V a, V b) { return _mm_add_epi16(a, b); }
     static V SubSatU16(V a, V b) { return _mm_subs_epu16(a, b); }
+    static V AddSatU16(V a, V b) { return _mm_adds_epu16(a, b); }
+    // min(a, b): saturate up by 65535 - b, then back down.
+    static V MinU16(V a, V b) {
+        const V m = _mm_sub_epi16(Ones(), b);
+        return _mm_subs_epu16(_mm_adds_epu16(a, m), m);
+    }
+    static bool AllAlphaZero(V a) { return MoveMask(_mm_cmpeq_epi32(_mm_srli_epi32(a, 24), Zero())) == kAllLanes; }
     static V Min16(V a, V b) { return _mm_min_epi16(a, b); }
     static V Max16(V a, V b) { return _mm_max_epi16(a, b); }
     static V CmpGt32(V a, V b) { return _mm_cmpgt_epi32(a, b); }

@@ -211,6 +211,8 @@ TEST(RasterArithmeticTest, Mul8RoundsToNearestAndLerpKeepsEnds) {
             ASSERT_EQ(raster::Lerp8(a, b, 0), a);
             ASSERT_EQ(raster::Lerp8(a, a, b), a);
         }
+    // The span paths divide blend sums by 255 as ((x + 128) * 257) >> 16.
+    for (uint32_t x = 0; x <= 65024; ++x) ASSERT_EQ(((x + 128) * 257) >> 16, (2 * x + 255) / 510) << x;
 }
 
 }  // namespace
