@@ -22,7 +22,7 @@ struct SCase {
     std::vector<uint32_t> texels;
     uint32_t texWidth, texHeight;
     raster::SPipeline pipeline;
-    std::vector<raster::SVertex> vertices;  // triangles
+    std::vector<std::vector<raster::SVertex>> shapes;  // triangles and quads (two-triangle fans)
     int32_t clip[4];
 };
 
@@ -91,7 +91,7 @@ double Coordinate(CRandom& r, uint32_t size) {
     }
 }
 
-void AddRandomTriangles(CRandom& r, SCase& c) {
+void AddRandomShape(CRandom& r, SCase& c) {
     const bool flatColour = r.Chance(50);
     const bool flatZ = r.Chance(60);
     const uint32_t colour = r.Colour();
@@ -99,24 +99,44 @@ void AddRandomTriangles(CRandom& r, SCase& c) {
     const auto vertex = [&](double x, double y, double u, double v) {
         return raster::SVertex{x, y, flatZ ? z : r.Real(-0.2, 1.2), flatColour ? colour : r.Colour(), u, v};
     };
-    if (r.Chance(50)) {
-        // A screen-aligned quad with the sprite texture coordinates, sometimes scaled.
+    const int kind = static_cast<int>(r.Below(4));
+    if (kind <= 1) {
+        // A sprite quad with the 0.1-texel nudge, sometimes scaled, rotated or as two triangles.
         const double x = std::floor(r.Real(-20, c.width + 5));
         const double y = std::floor(r.Real(-20, c.height + 5));
         const double w = std::floor(r.Real(1, 90));
         const double h = std::floor(r.Real(1, 60));
         const double scale = r.Chance(50) ? 1.0 : r.Real(0.3, 3.0);
+        const double angle = r.Chance(60) ? 0.0 : r.Chance(50) ? M_PI / 2 * r.Below(4) : r.Real(-4, 4);
+        const double cx = x + r.Real(-10, 10), cy = y + r.Real(-10, 10);
+        const auto turn = [&](double px, double py, double u, double v) {
+            const double dx = px - cx, dy = py - cy;
+            return vertex(cx + dx * std::cos(angle) - dy * std::sin(angle),
+                          cy + dx * std::sin(angle) + dy * std::cos(angle), u, v);
+        };
         const double u0 = (std::floor(r.Real(0, c.texWidth)) + 0.1) / c.texWidth;
         const double v0 = (std::floor(r.Real(0, c.texHeight)) + 0.1) / c.texHeight;
         const double u1 = u0 + w / c.texWidth, v1 = v0 + h / c.texHeight;
-        const raster::SVertex q[4] = {vertex(x, y, u0, v0), vertex(x + w * scale, y, u1, v0),
-                                      vertex(x + w * scale, y + h * scale, u1, v1), vertex(x, y + h * scale, u0, v1)};
-        for (int i : {0, 1, 2, 0, 2, 3}) c.vertices.push_back(q[i]);
+        const std::vector<raster::SVertex> q = {turn(x, y, u0, v0), turn(x + w * scale, y, u1, v0),
+                                                turn(x + w * scale, y + h * scale, u1, v1),
+                                                turn(x, y + h * scale, u0, v1)};
+        if (kind == 0) {
+            c.shapes.push_back(q);
+        } else {
+            c.shapes.push_back({q[0], q[1], q[2]});
+            c.shapes.push_back({q[0], q[2], q[3]});
+        }
+        return;
+    }
+    const auto random = [&] {
+        return vertex(Coordinate(r, c.width), Coordinate(r, c.height), r.Real(-3, 3), r.Real(-3, 3));
+    };
+    if (kind == 2) {
+        c.shapes.push_back({random(), random(), random(), random()});
         return;
     }
     const int count = 1 + static_cast<int>(r.Below(3));
-    for (int i = 0; i < 3 * count; ++i)
-        c.vertices.push_back(vertex(Coordinate(r, c.width), Coordinate(r, c.height), r.Real(-3, 3), r.Real(-3, 3)));
+    for (int i = 0; i < count; ++i) c.shapes.push_back({random(), random(), random()});
 }
 
 SCase RandomCase(uint32_t seed) {
@@ -150,7 +170,7 @@ SCase RandomCase(uint32_t seed) {
         c.clip[3] = static_cast<int32_t>(c.height);
     }
     const int draws = 1 + static_cast<int>(r.Below(3));
-    for (int i = 0; i < draws; ++i) AddRandomTriangles(r, c);
+    for (int i = 0; i < draws; ++i) AddRandomShape(r, c);
     return c;
 }
 
@@ -168,8 +188,12 @@ void Render(SCase c, Path path, std::vector<uint32_t>* pixels, std::vector<uint1
     t.clipRight = c.clip[2];
     t.clipBottom = c.clip[3];
     raster::SelectPath(path);
-    for (size_t i = 0; i + 2 < c.vertices.size(); i += 3)
-        raster::DrawTriangle(t, c.pipeline, c.vertices[i], c.vertices[i + 1], c.vertices[i + 2]);
+    for (const std::vector<raster::SVertex>& v : c.shapes) {
+        if (v.size() == 4)
+            raster::DrawQuad(t, c.pipeline, v[0], v[1], v[2], v[3]);
+        else
+            raster::DrawTriangle(t, c.pipeline, v[0], v[1], v[2]);
+    }
     raster::SelectPath(Path::Auto);
     *pixels = c.pixels;
     *depth = c.depth;
