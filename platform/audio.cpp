@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
-#include <string>
 #include <utility>
 
 #include "platform/clock.h"
@@ -366,11 +365,9 @@ bool CAudioDevice::OpenSystemOutput() {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
     // No sound card (a server, CI): the dummy driver consumes the output in real time.
-    const char* previous = SDL_GetHint(SDL_HINT_AUDIODRIVER);
-    const std::string saved = previous != nullptr ? previous : "";
-    SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     const bool initialised = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-    SDL_SetHint(SDL_HINT_AUDIODRIVER, previous != nullptr ? saved.c_str() : nullptr);
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
     if (!initialised) return false;
     if (openDevice()) {
         SDL_PauseAudioDevice(m_sdlDevice, 0);

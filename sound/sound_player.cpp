@@ -85,7 +85,8 @@ int32_t CDirectSoundBase::Play(int32_t playCount, int32_t loopBackMs) {
         }
     } else if (state == kSoundPaused) {
         m_buffer->Play(kAudioPlayLooping);
-        m_state = kSoundPlaying;
+        int32_t paused = kSoundPaused;
+        m_state.compare_exchange_strong(paused, kSoundPlaying);
     }
     if (m_fadeOutOn) {
         m_fadeOutOn = 0;
@@ -97,7 +98,10 @@ int32_t CDirectSoundBase::Play(int32_t playCount, int32_t loopBackMs) {
 
 int32_t CDirectSoundBase::Pause() {
     if (m_buffer == nullptr) return -1;
-    m_state = kSoundPaused;
+    // Only a playing sound pauses: a stopped one has no streaming thread to resume, and a sound
+    // that its thread has just stopped stays stopped.
+    int32_t playing = kSoundPlaying;
+    if (!m_state.compare_exchange_strong(playing, kSoundPaused)) return 0;
     m_buffer->Stop();
     FinishFades();
     return 0;

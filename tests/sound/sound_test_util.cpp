@@ -119,10 +119,11 @@ std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& interleaved, uint16_t
     };
     ogg_packet header, headerComment, headerCode;
     vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
-    ogg_stream_packetin(&stream, &header);
+    ogg_page page;
+    ogg_stream_packetin(&stream, &header);  // the identification header has a page of its own
+    while (ogg_stream_flush(&stream, &page) != 0) appendPage(page);
     ogg_stream_packetin(&stream, &headerComment);
     ogg_stream_packetin(&stream, &headerCode);
-    ogg_page page;
     while (ogg_stream_flush(&stream, &page) != 0) appendPage(page);
 
     const size_t frames = interleaved.size() / channels;
