@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstring>
 
-#include "sound/file_ref.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ CDirectSoundOgg::~CDirectSoundOgg() { Close(); }
 
 int32_t CDirectSoundOgg::Open(CAudioDevice* device, const char* path) {
     Close();
-    m_file = OpenSoundFile(path);
+    m_file = OpenGameFile(path, "rb");
     if (m_file == nullptr) return -1;
     if (ov_open_callbacks(&m_file, m_decoder.get(), nullptr, 0, ToVorbisCallbacks(FileRefCallbacks())) < 0) {
         // Not held by the decoder: closed here, once.

@@ -6,6 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "files/file_stream.h"
+
 namespace {
 
 constexpr uint32_t kPollMs = 50;
@@ -50,6 +52,15 @@ void CDirectSoundBase::Reset() {
     m_pan = 0;
     m_rate = 1000;
     if (m_buffer != nullptr) ApplyVolume(m_masterVolume);
+}
+
+CStreamCallbacks CDirectSoundBase::FileRefCallbacks() {
+    CStreamCallbacks callbacks;
+    callbacks.read = ReadFileRef;
+    callbacks.seek = SeekFileRef;
+    callbacks.close = CloseFileRef;
+    callbacks.tell = TellFileRef;
+    return callbacks;
 }
 
 void CDirectSoundBase::ReleaseBuffer() {

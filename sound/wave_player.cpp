@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "sound/file_ref.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ size_t CDirectSoundWave::ReadSource(void* destination, size_t bytes) {
 
 int32_t CDirectSoundWave::Open(CAudioDevice* device, const char* path) {
     Close();
-    m_file = OpenSoundFile(path);
+    m_file = OpenGameFile(path, "rb");
     if (m_file == nullptr) return -1;
     return OpenParsedSource(device);
 }
