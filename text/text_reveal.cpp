@@ -89,7 +89,7 @@ int32_t RunEffect(CGraphicsDevice* device, const CGlyph* glyphs, int32_t count, 
                   DrawGlyph drawGlyph) {
     if (count <= 0) return 1;
     if (msPerChar == 0) return DrawGlyphRun(device, glyphs, count, rect, 1, lineGap, overrideFlag, overrideColour);
-    const int32_t shown = static_cast<int32_t>(std::min<uint64_t>(elapsed / msPerChar + 1, count));
+    const int32_t shown = static_cast<int32_t>(std::min<uint64_t>(static_cast<uint64_t>(elapsed) / msPerChar + 1, count));
     bool complete = true;
     ForEachLine(glyphs, count, rect, lineGap, true, [&](int32_t start, int32_t end, int32_t baseline, int32_t height) {
         int32_t penX = rect.left;
