@@ -67,8 +67,39 @@ void ClearLocked(const SLockedRect& locked, int32_t side) {
                     static_cast<size_t>(side) * 4);
 }
 
+// BlendPixelOver of the two sources a glyph texture is painted with, black or white at the
+// alpha of a coverage level, as tables over the destination's channel values: the same float
+// arithmetic, done once.
+class CCoverageBlendTables {
+public:
+    CCoverageBlendTables() {
+        for (uint32_t level = 1; level <= 64; ++level)
+            for (uint32_t value = 0; value < 256; ++value) {
+                const uint32_t grey = value << 24 | value << 16 | value << 8 | value;
+                const uint32_t rim = BlendPixelOver(grey, CoverageAlpha(static_cast<uint8_t>(level)) << 24);
+                const uint32_t fill =
+                    BlendPixelOver(grey, CoverageAlpha(static_cast<uint8_t>(level)) << 24 | 0xFFFFFF);
+                alpha_[level][value] = static_cast<uint8_t>(rim >> 24);
+                black_[level][value] = static_cast<uint8_t>(rim);
+                white_[level][value] = static_cast<uint8_t>(fill);
+            }
+    }
+    uint32_t Rim(uint32_t destination, uint8_t level) const { return Blend(destination, level, black_[level]); }
+    uint32_t Fill(uint32_t destination, uint8_t level) const { return Blend(destination, level, white_[level]); }
+
+private:
+    uint32_t Blend(uint32_t d, uint8_t level, const uint8_t* colour) const {
+        return static_cast<uint32_t>(alpha_[level][d >> 24]) << 24 | static_cast<uint32_t>(colour[(d >> 16) & 0xFF]) << 16 |
+               static_cast<uint32_t>(colour[(d >> 8) & 0xFF]) << 8 | colour[d & 0xFF];
+    }
+    uint8_t alpha_[65][256] = {};
+    uint8_t black_[65][256] = {};
+    uint8_t white_[65][256] = {};
+};
+
 // The outline and fill passes of a glyph texture: the bitmap lands at pixel (1, 1).
 void PaintGlyphTexture(const SGlyphBitmap& bitmap, uint32_t* pixels, int32_t pitch, bool outline) {
+    static const CCoverageBlendTables tables;
     const uint32_t columns = bitmap.metrics.gmBlackBoxX;
     const uint32_t rows = bitmap.metrics.gmBlackBoxY;
     auto at = [pixels, pitch](uint32_t x, uint32_t y) -> uint32_t& { return pixels[y * pitch + x]; };
@@ -77,19 +108,17 @@ void PaintGlyphTexture(const SGlyphBitmap& bitmap, uint32_t* pixels, int32_t pit
             for (uint32_t x = 0; x < columns; ++x) {
                 const uint8_t level = bitmap.Level(x, y);
                 if (level == 0) continue;
-                const uint32_t rim = CoverageAlpha(level) << 24;
-                at(x + 1, y + 1) = BlendPixelOver(at(x + 1, y + 1), rim);
-                at(x + 1, y) = BlendPixelOver(at(x + 1, y), rim);
-                at(x + 1, y + 2) = BlendPixelOver(at(x + 1, y + 2), rim);
-                at(x, y + 1) = BlendPixelOver(at(x, y + 1), rim);
-                at(x + 2, y + 1) = BlendPixelOver(at(x + 2, y + 1), rim);
+                at(x + 1, y + 1) = tables.Rim(at(x + 1, y + 1), level);
+                at(x + 1, y) = tables.Rim(at(x + 1, y), level);
+                at(x + 1, y + 2) = tables.Rim(at(x + 1, y + 2), level);
+                at(x, y + 1) = tables.Rim(at(x, y + 1), level);
+                at(x + 2, y + 1) = tables.Rim(at(x + 2, y + 1), level);
             }
     }
     for (uint32_t y = 0; y < rows; ++y)
         for (uint32_t x = 0; x < columns; ++x) {
             const uint8_t level = bitmap.Level(x, y);
-            if (level == 0) continue;
-            at(x + 1, y + 1) = BlendPixelOver(at(x + 1, y + 1), CoverageAlpha(level) << 24 | 0xFFFFFF);
+            if (level != 0) at(x + 1, y + 1) = tables.Fill(at(x + 1, y + 1), level);
         }
 }
 

@@ -122,6 +122,43 @@ TEST_F(GlyphTest, OutlineRimOnlyWithTheFlag) {
     EXPECT_TRUE(marginInked);
 }
 
+// The glyph texture, pixel for pixel, from the font's bitmap by the passes' own rule: the rim
+// blends black at alpha 4L - 1 into five pixels around each covered one, then white at that
+// alpha lands on the pixel itself.
+TEST_F(GlyphTest, TexturesFollowTheOutlineAndFillPassesExactly) {
+    CFont* font = Font(24);
+    for (uint32_t code : {0x8ABFu, uint32_t{'g'}}) {
+        CFont* previous = SelectFont(dc_, font);
+        SGlyphMetrics metrics{};
+        const uint32_t size = GetGlyphOutlineGray8(dc_, code, &metrics, 0, nullptr);
+        std::vector<uint8_t> bits(size);
+        GetGlyphOutlineGray8(dc_, code, &metrics, size, bits.data());
+        SelectFont(dc_, previous);
+        const uint32_t pitch = (metrics.gmBlackBoxX + 3) & ~3u;
+        for (uint32_t outline : {0u, 1u}) {
+            CGlyph glyph;
+            ASSERT_EQ(glyph.Rasterize(code, device_, dc_, font, 0xFFFFFFFF, outline), 0);
+            const int32_t side = glyph.textureWidth;
+            std::vector<uint32_t> expected(static_cast<size_t>(side * side), 0);
+            auto at = [&](uint32_t x, uint32_t y) -> uint32_t& { return expected[y * side + x]; };
+            for (int pass = outline ? 0 : 1; pass < 2; ++pass)
+                for (uint32_t y = 0; y < metrics.gmBlackBoxY; ++y)
+                    for (uint32_t x = 0; x < metrics.gmBlackBoxX; ++x) {
+                        const uint32_t level = bits[y * pitch + x];
+                        if (level == 0) continue;
+                        const uint32_t alpha = (level * 4 - 1) << 24;
+                        if (pass == 1) {
+                            at(x + 1, y + 1) = BlendPixelOver(at(x + 1, y + 1), alpha | 0xFFFFFF);
+                            continue;
+                        }
+                        const uint32_t targets[5][2] = {{x + 1, y + 1}, {x + 1, y}, {x + 1, y + 2}, {x, y + 1}, {x + 2, y + 1}};
+                        for (const auto& t : targets) at(t[0], t[1]) = BlendPixelOver(at(t[0], t[1]), alpha);
+                    }
+            EXPECT_EQ(TexturePixels(glyph.texture), expected) << std::hex << code << " outline " << outline;
+        }
+    }
+}
+
 TEST_F(GlyphTest, FailuresLeaveARecordThatDrawsNothing) {
     CGlyph glyph;
     EXPECT_EQ(glyph.Rasterize(0x82A0, device_, dc_, nullptr, 0xFFFFFFFF, 0), -1);
