@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "files/scrambled_io.h"
+#include "tests/files/temp_folder.h"
+#include "tools/lib/teyl_writer.h"
 #include "platform/render_context.h"
 #include "tests/support/engine_bytes.h"
 #include "text_test_device.h"
@@ -412,6 +415,42 @@ TEST_F(MessageWindowTest, SettingsRebuildOnlyWhatChanged) {
     window_->CopyText(copied, formats);
     EXPECT_STREQ(copied, "ab");
     EXPECT_TRUE(SameFormat(formats[2], window_->textFormats[2]));
+}
+
+TEST_F(MessageWindowTest, InitCopiesTheStyleAndLoadsThePicture) {
+    CTempFolder folder;
+    const std::vector<uint32_t> pixels(64 * 64, 0xFF00FF00u);
+    std::filesystem::create_directories(folder / "Image");
+    ASSERT_EQ(WriteTeylFile(folder / "Image/TextWindow.bmp", 64, 64, pixels.data()), 0);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+
+    CMessageWindowStyle style{};
+    std::strcpy(style.pictureName, "Image/TextWindow.bmp");
+    style.frameSource = {0, 0, 64, 64};
+    style.frameX = 5;
+    style.frameY = 6;
+    style.nameFont = Format(kMsGothicSjis, 24, 0xFFFFFFFF);
+    style.textRect = {90, 480, 660, 570};
+    style.lineGap = 4;
+    style.shadowColour = 0xA0606060u;
+    CMessageWindow window;
+    EXPECT_EQ(window.Init(&style), 0);
+    EXPECT_NE(window.frameTexture, nullptr);
+    EXPECT_EQ(window.frameX, 5);
+    EXPECT_EQ(window.textRect.right, 660);
+    EXPECT_EQ(window.lineGap, 4);
+    EXPECT_EQ(window.shadowColour, 0xA0606060u);
+    EXPECT_EQ(window.Init(&style), 0);  // again: the old picture is released first
+    window.ReleaseGlyphs();
+    EXPECT_EQ(window.frameTexture, nullptr);
+
+    std::strcpy(style.pictureName, "Image/Missing.bmp");
+    EXPECT_EQ(window.Init(&style), -1);
+    EXPECT_EQ(window.frameTexture, nullptr);
+    style.pictureName[0] = '\0';
+    EXPECT_EQ(window.Init(&style), 0);
+    std::filesystem::current_path(previous);
 }
 
 }  // namespace
