@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/devices_graphics.h"
 #include "platform/font.h"
 #include "platform/graphics.h"
 #include "platform/render_context.h"
@@ -36,12 +37,7 @@ std::string PageText(int32_t n) {
 CGraphicsDevice* MakeDevice() {
     SDeviceParams params;
     CGraphicsDevice* device = CGraphicsDevice::Create(params);
-    device->SetRenderState(RenderState::AlphaBlendEnable, 1);
-    device->SetRenderState(RenderState::SrcBlend, Blend::SrcAlpha);
-    device->SetRenderState(RenderState::DestBlend, Blend::InvSrcAlpha);
-    device->SetTextureStageState(0, TexStage::ColorOp, TexOp::Modulate);
-    device->SetTextureStageState(0, TexStage::AlphaOp, TexOp::Modulate);
-    device->SetTextureStageState(0, TexStage::AlphaArg2, TexArg::Diffuse);
+    ApplyDefaultRenderStates(device);
     return device;
 }
 

@@ -341,14 +341,8 @@ TEST_F(MessageWindowTest, ShadowPassesDrawInTheShadowColourAndRestoreTheStage) {
 }
 
 TEST_F(MessageWindowTest, FrameAndPlateFollowTheNameAndLogEntriesAreTranslucent) {
-    window_->frameTexture = nullptr;
-    ASSERT_EQ(device_->CreateTexture(256, 256, 1, Usage::None, Format::A8R8G8B8, Pool::Managed, &window_->frameTexture), 0);
-    SLockedRect locked{};
-    ASSERT_EQ(window_->frameTexture->LockRect(0, &locked, nullptr, 0), 0);
-    for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 256; ++x)
-            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch)[x] = 0xFF0000FFu;
-    window_->frameTexture->UnlockRect(0);
+    window_->frameTexture = MakeTestTexture(device_, 256, 256, [](uint32_t, uint32_t) { return 0xFF0000FFu; });
+    ASSERT_NE(window_->frameTexture, nullptr);
     window_->plateSource = {0, 0, 20, 20};
     window_->plateX = 300;
     window_->plateY = 10;

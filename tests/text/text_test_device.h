@@ -9,26 +9,15 @@
 
 #include "platform/font.h"
 #include "platform/graphics.h"
+#include "tests/support/graphics_support.h"
 #include "text/glyph.h"
 
 class TextDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SDeviceParams params;
-        params.width = 800;
-        params.height = 600;
-        device_ = CGraphicsDevice::Create(params);
+        device_ = MakeTestDevice(800, 600);
         ASSERT_NE(device_, nullptr);
         ASSERT_EQ(device_->GetBackBuffer(&back_), 0);
-        device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
-        device_->SetRenderState(RenderState::SrcBlend, Blend::SrcAlpha);
-        device_->SetRenderState(RenderState::DestBlend, Blend::InvSrcAlpha);
-        device_->SetTextureStageState(0, TexStage::ColorOp, TexOp::Modulate);
-        device_->SetTextureStageState(0, TexStage::ColorArg1, TexArg::Texture);
-        device_->SetTextureStageState(0, TexStage::ColorArg2, TexArg::Diffuse);
-        device_->SetTextureStageState(0, TexStage::AlphaOp, TexOp::Modulate);
-        device_->SetTextureStageState(0, TexStage::AlphaArg1, TexArg::Texture);
-        device_->SetTextureStageState(0, TexStage::AlphaArg2, TexArg::Diffuse);
         ClearScreen();
         device_->BeginScene();
         dc_ = GetFontDC(nullptr);
@@ -41,11 +30,9 @@ protected:
         if (device_) device_->Release();
     }
 
-    void ClearScreen() { device_->Clear(0, nullptr, ClearFlag::Target, 0xFF000000u, 1.0f, 0); }
+    void ClearScreen() { device_->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000u, 1.0f, 0); }
 
-    uint32_t Pixel(int32_t x, int32_t y) const {
-        return reinterpret_cast<const uint32_t*>(back_->Bits() + y * back_->Pitch())[x] & 0xFFFFFFu;
-    }
+    uint32_t Pixel(int32_t x, int32_t y) const { return SurfacePixel(back_, x, y) & 0xFFFFFFu; }
     // Pixels of the back buffer in the rectangle that are not black.
     int32_t LitPixels(const SRect& rect) const {
         int32_t lit = 0;
@@ -70,13 +57,8 @@ protected:
         const int32_t side = TextureSideFor(size);
         glyph->textureWidth = side;
         glyph->textureHeight = side;
-        ASSERT_EQ(device_->CreateTexture(side, side, 1, Usage::None, Format::A8R8G8B8, Pool::Managed, &glyph->texture), 0);
-        SLockedRect locked{};
-        ASSERT_EQ(glyph->texture->LockRect(0, &locked, nullptr, 0), 0);
-        for (int32_t y = 0; y < side; ++y)
-            for (int32_t x = 0; x < side; ++x)
-                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch)[x] = 0xFFFFFFFFu;
-        glyph->texture->UnlockRect(0);
+        glyph->texture = MakeTestTexture(device_, side, side, [](uint32_t, uint32_t) { return 0xFFFFFFFFu; });
+        ASSERT_NE(glyph->texture, nullptr);
     }
 
     CGraphicsDevice* device_ = nullptr;
