@@ -532,8 +532,15 @@ void DrawSetupWith(const STarget& target, const SPipeline& pipeline, const STria
                     right = left;
                 }
             }
-            if (left < right)
-                ShadeSpan(k, run, target, setup.planes, py, static_cast<int32_t>(left), static_cast<int32_t>(right));
+            if (left >= right) continue;
+            // The next row is usually the same span one line down: start fetching it now.
+            if (py + 1 < cover.bottom) {
+                const int64_t next = static_cast<int64_t>(py + 1);
+                __builtin_prefetch(target.pixels + next * target.pitch + left, 1);
+                __builtin_prefetch(target.pixels + next * target.pitch + right - 1, 1);
+                if (target.depth) __builtin_prefetch(target.depth + next * target.depthPitch + left, 1);
+            }
+            ShadeSpan(k, run, target, setup.planes, py, static_cast<int32_t>(left), static_cast<int32_t>(right));
         }
     }
 }
