@@ -4,7 +4,9 @@
 // parent's reading (the rest of the parent is skipped).
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "files/stream.h"
 
@@ -54,3 +56,13 @@ private:
     uint32_t pendingBody_ = 0;
     bool ended_ = false;
 };
+
+// Reads a sub-chunk's payload over a plain struct of 32-bit little-endian fields: only whole
+// fields that are present are taken, the others keep their values; extra bytes are skipped.
+template <typename T>
+void ReadFields(CChunkReader& body, T* fields) {
+    static_assert(std::endian::native == std::endian::little && sizeof(T) % 4 == 0);
+    uint8_t bytes[sizeof(T)];
+    const uint32_t got = body.Read(bytes, sizeof(T));
+    std::memcpy(fields, bytes, got / 4 * 4);
+}

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -99,5 +101,30 @@ public:
 private:
     std::vector<uint8_t> data_;
 };
+
+// Runs a writer on a write stream over a temporary file and returns the bytes it wrote,
+// after `prefix` bytes of plain filler (so that scrambling by absolute offset shows).
+inline std::vector<uint8_t> WrittenBytes(const std::function<void(CWriteStream*)>& write, size_t prefix = 0) {
+    FILE* file = std::tmpfile();
+    CWriteStream stream;
+    stream.file = file;
+    stream.AllocBuffer(4096);
+    for (size_t i = 0; i < prefix; ++i) stream.Write("\xAA", 1);
+    write(&stream);
+    stream.FreeBuffer();
+    std::fflush(file);
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::ftell(file)));
+    std::rewind(file);
+    if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) bytes.clear();
+    stream.file = nullptr;
+    std::fclose(file);
+    return bytes;
+}
+
+// XORs bytes with a 32-byte key by absolute offset, as the save scrambling does.
+inline std::vector<uint8_t> Unscrambled(std::vector<uint8_t> bytes, const uint8_t* key) {
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] ^= key[i % 32];
+    return bytes;
+}
 
 }  // namespace scene_test
