@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+
+#include "platform/paths.h"
 
 // ---- CReadStream ------------------------------------------------------------------------
 
@@ -22,7 +25,7 @@ int CReadStream::StdioEof(void* source) { return std::feof(static_cast<FILE*>(so
 
 int32_t CReadStream::OpenFile(const char* path) {
     CloseFile();
-    FILE* f = std::fopen(path, "rb");
+    FILE* f = OpenGameFile(path, "rb");
     if (f == nullptr) return -1;
     file = f;
     callbacks.read = StdioRead;
@@ -60,14 +63,18 @@ int32_t CReadStream::Fill(uint32_t n) {
     if (buffer == nullptr || callbacks.read == nullptr) return -1;
     position = 0;
     const uint32_t want = std::min(n, capacity);
-    const size_t got = callbacks.read(buffer, 1, want, source);
-    filled = static_cast<uint32_t>(got);
-    windowLeft = static_cast<int32_t>(n - filled);
-    return got == 0 ? -1 : 0;
+    const size_t got = want == 0 ? 0 : callbacks.read(buffer, 1, want, source);
+    filled = static_cast<uint32_t>(std::min<size_t>(got, want));
+    // A window of more than 2 GiB is larger than any source: keep it as large as the field holds.
+    const uint32_t left = n - filled;
+    windowLeft = static_cast<int32_t>(std::min<uint32_t>(left, std::numeric_limits<int32_t>::max()));
+    // An empty window is opened successfully: a chunk may have no payload.
+    return n != 0 && filled == 0 ? -1 : 0;
 }
 
 int32_t CReadStream::Read(void* destination, uint32_t n) {
     if (buffer == nullptr) return -1;
+    n = std::min<uint32_t>(n, std::numeric_limits<int32_t>::max());  // the count must fit the result
     uint8_t* out = static_cast<uint8_t*>(destination);
     uint32_t copied = 0;
     while (copied < n) {
@@ -85,12 +92,12 @@ int32_t CReadStream::Read(void* destination, uint32_t n) {
         if (callbacks.read == nullptr) break;
         if (blockMode) {
             position = 0;
-            filled = static_cast<uint32_t>(callbacks.read(buffer, 1, capacity, source));
+            filled = static_cast<uint32_t>(std::min<size_t>(callbacks.read(buffer, 1, capacity, source), capacity));
         } else {
             if (windowLeft <= 0) break;
             position = 0;
             const uint32_t want = std::min(static_cast<uint32_t>(windowLeft), capacity);
-            filled = static_cast<uint32_t>(callbacks.read(buffer, 1, want, source));
+            filled = static_cast<uint32_t>(std::min<size_t>(callbacks.read(buffer, 1, want, source), want));
             windowLeft -= static_cast<int32_t>(filled);
         }
         if (filled == 0) break;

@@ -32,11 +32,15 @@ struct CReadStream {
     CReadStream& operator=(const CReadStream&) = delete;
     ~CReadStream() { Close(); }
 
+    // Opens a game path (see platform/paths.h) for reading. 0 / -1.
     int32_t OpenFile(const char* path);
     // Installs an external source (archive entry, memory). The stream closes it in CloseFile.
     void SetSource(const CStreamCallbacks& set, void* src);
     int32_t AllocBuffer(uint32_t size);
+    // Window mode: fetches the first min(n, capacity) bytes of an n-byte window; later reads
+    // fetch the rest and never read past it. -1 when nothing could be read (0 for n = 0).
     int32_t Fill(uint32_t n);
+    // Bytes copied, fewer at the end of the window or of the source; -1 without a buffer.
     int32_t Read(void* destination, uint32_t n);
     int32_t Seek(int64_t offset, int origin);
     void CloseFile();

@@ -155,7 +155,9 @@ public:
     void AddRef();
     uint32_t Release();
     int32_t GetDesc(SSurfaceDesc* desc) const;
-    // rect null = the whole surface. Returns 0, or -1 when the surface cannot be locked.
+    // rect null = the whole surface. Returns 0, or -1 when the surface cannot be locked: already
+    // locked, a rectangle outside the surface, a depth surface, or a render target other than the
+    // back buffer (tests read those through Bits()).
     int32_t LockRect(SLockedRect* locked, const SRect* rect, uint32_t flags);
     int32_t UnlockRect();
 
@@ -184,6 +186,8 @@ private:
     int32_t pitch_ = 0;
     uint8_t* bits_ = nullptr;
     bool locked_ = false;
+    bool lockable_ = true;      // render targets (other than the back buffer) and depth surfaces are not
+    bool deviceOwned_ = false;  // the back buffer and the automatic depth surface
 };
 
 // A texture of one level (a level count of 0 or 1 both make exactly one level).

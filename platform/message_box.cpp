@@ -1,13 +1,12 @@
 #include "platform/message_box.h"
 
-#include <SDL.h>
-
 #include <atomic>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <mutex>
 
 #include "platform/sjis.h"
+#include "platform/window_sdl.h"
 
 namespace {
 
@@ -15,10 +14,25 @@ std::atomic<bool> g_suppress{false};
 std::mutex g_shownMutex;
 std::vector<std::string> g_shown;
 
+bool EnvSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+// Windows would block the run until someone clicks them: they are shown only on a real display,
+// and never when tests or scripted runs suppress them (VELKORA_NO_MESSAGE_WINDOWS).
 bool CanShowWindow() {
-    if (g_suppress.load() || !SDL_WasInit(SDL_INIT_VIDEO)) return false;
-    const char* driver = SDL_GetCurrentVideoDriver();
-    return driver != nullptr && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0;
+    if (g_suppress.load() || EnvSet("VELKORA_NO_MESSAGE_WINDOWS")) return false;
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return !IsSdlVideoHeadless();
+    return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY");
+}
+
+// stderr gets exactly one line per box.
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    return text;
 }
 
 }  // namespace
@@ -26,14 +40,14 @@ bool CanShowWindow() {
 void ShowMessageBox(const char* textSjis, const char* captionSjis, uint32_t style) {
     const std::string text = SjisToUtf8(textSjis ? textSjis : "");
     const std::string caption = SjisToUtf8(captionSjis ? captionSjis : "");
-    std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
+    std::fprintf(stderr, "[%s] %s\n", OneLine(caption).c_str(), OneLine(text).c_str());
     {
         std::lock_guard<std::mutex> lock(g_shownMutex);
         g_shown.push_back(std::string(captionSjis ? captionSjis : "") + "|" + (textSjis ? textSjis : ""));
     }
     if (!CanShowWindow()) return;
     const Uint32 flags = (style & MessageBoxStyle::IconError) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    SDL_ShowSimpleMessageBox(flags, caption.c_str(), text.c_str(), nullptr);
+    SDL_ShowSimpleMessageBox(flags, caption.c_str(), text.c_str(), GetSdlWindow(GetPlatformWindow()));
 }
 
 void SuppressMessageBoxWindows(bool suppress) { g_suppress.store(suppress); }

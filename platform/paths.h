@@ -1,0 +1,40 @@
+// File paths. Game data paths (scripts, tables, archive names) are Shift-JIS, relative to the
+// working folder, and may separate folders with '\' or '/'. Game data copied from Windows keeps
+// its mixed letter case, so a relative path is resolved component by component without regard
+// to case when the exact name does not exist. Absolute paths (the save folder and the files in
+// it) are native paths and are used unchanged.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// Size of the save-folder buffers that GetSaveFolder fills.
+constexpr uint32_t kSaveFolderSize = 260;
+
+// The save folder, ending in '/': $XDG_DATA_HOME/Save/Velkora/ (default
+// ~/.local/share/Save/Velkora/). Empty until InitSaveFolder succeeds.
+extern char g_SaveFolder[kSaveFolderSize];
+
+// Computes the save folder, creates it with its parents and stores it in g_SaveFolder.
+// 0, or -1 when no home folder is known, the path is too long or it cannot be created.
+int32_t InitSaveFolder();
+
+// Copies g_SaveFolder into a buffer of kSaveFolderSize bytes.
+void GetSaveFolder(char* buffer);
+
+// Creates a folder and every missing parent (mode 0777 minus the umask). 0 / -1.
+int32_t MakeDirectories(const std::string& path);
+
+// The native path to open for a game path: '\' becomes '/', Shift-JIS becomes UTF-8, and each
+// component that does not exist under its exact name is matched case-insensitively (ASCII
+// letters) in its folder. Components that match nothing are kept as given, so a path for a new
+// file resolves its existing folders only.
+std::string ResolveGamePath(const char* path);
+
+// The path with every `from` byte turned into `to`, stepping over whole Shift-JIS characters so
+// that the second byte of a double-byte character is never taken for a separator.
+std::string ReplaceSeparators(const std::string& path, char from, char to);
+
+// fopen of ResolveGamePath(path). Null for a null path or when the file cannot be opened.
+FILE* OpenGameFile(const char* path, const char* mode);

@@ -1,0 +1,256 @@
+#include "platform/raster_setup.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+namespace raster {
+namespace {
+
+constexpr int kSubPixel = 256;  // positions snap to 1/256 pixel
+// Positions beyond the guard band are clipped before snapping so that fixed-point edge
+// functions cannot overflow; the band is far wider than the largest target.
+constexpr double kGuard = 16384.0;
+constexpr int64_t kFixedLimit = int64_t{1} << 40;
+
+std::atomic<Path> g_path{Path::Auto};
+
+struct SPoint2 {
+    double x, y;
+};
+
+int64_t FloorDiv(int64_t a, int64_t b) {
+    int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return q;
+}
+
+int64_t ClampFixed(double value) {
+    if (!(value == value)) return 0;
+    const double limit = static_cast<double>(kFixedLimit);
+    return static_cast<int64_t>(std::llround(std::clamp(value, -limit, limit)));
+}
+
+uint32_t WrapFixed(double value) {
+    if (!std::isfinite(value)) return 0;
+    const double fraction = value - std::floor(value);
+    return static_cast<uint32_t>(static_cast<uint64_t>(std::llround(fraction * 4294967296.0)));
+}
+
+// Intersection of segment p-q with the line coordinate[axis] = c, computed from the
+// lexicographically smaller end so that two triangles sharing the edge get the same point.
+SPoint2 Intersect(SPoint2 p, SPoint2 q, int axis, double c) {
+    if (q.x < p.x || (q.x == p.x && q.y < p.y)) std::swap(p, q);
+    if (axis == 0) {
+        const double t = (c - p.x) / (q.x - p.x);
+        return {c, p.y + t * (q.y - p.y)};
+    }
+    const double t = (c - p.y) / (q.y - p.y);
+    return {p.x + t * (q.x - p.x), c};
+}
+
+// Keeps the part of the polygon where sign * coordinate[axis] <= sign * c.
+int ClipPolygon(const SPoint2* in, int count, SPoint2* out, int axis, double sign, double c) {
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        const SPoint2& a = in[i];
+        const SPoint2& b = in[(i + 1) % count];
+        const double ca = axis == 0 ? a.x : a.y;
+        const double cb = axis == 0 ? b.x : b.y;
+        const bool insideA = sign * ca <= sign * c;
+        const bool insideB = sign * cb <= sign * c;
+        if (insideA) out[n++] = a;
+        if (insideA != insideB) out[n++] = Intersect(a, b, axis, c);
+    }
+    return n;
+}
+
+int ClipToGuardBand(SPoint2* polygon, int count) {
+    SPoint2 scratch[16];
+    count = ClipPolygon(polygon, count, scratch, 0, -1.0, -kGuard);
+    count = ClipPolygon(scratch, count, polygon, 0, 1.0, kGuard);
+    count = ClipPolygon(polygon, count, scratch, 1, -1.0, -kGuard);
+    count = ClipPolygon(scratch, count, polygon, 1, 1.0, kGuard);
+    return count;
+}
+
+bool MakeCoverage(const STarget& target, const int64_t (&x)[3], const int64_t (&y)[3], SCoverage* cover) {
+    int order[3] = {0, 1, 2};
+    const int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+    if (area == 0) return false;
+    if (area < 0) std::swap(order[1], order[2]);
+    for (int i = 0; i < 3; ++i) {
+        const int a = order[i];
+        const int b = order[(i + 1) % 3];
+        const int64_t dx = x[b] - x[a];
+        const int64_t dy = y[b] - y[a];
+        const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+        cover->edge[i] = {-dy * kSubPixel, dx * kSubPixel, dy * x[a] - dx * y[a] + (topLeft ? 1 : 0)};
+    }
+    const int64_t minX = std::min({x[0], x[1], x[2]});
+    const int64_t maxX = std::max({x[0], x[1], x[2]});
+    const int64_t minY = std::min({y[0], y[1], y[2]});
+    const int64_t maxY = std::max({y[0], y[1], y[2]});
+    cover->left = static_cast<int32_t>(std::max<int64_t>(-FloorDiv(-minX, kSubPixel), target.clipLeft));
+    cover->right = static_cast<int32_t>(std::min<int64_t>(FloorDiv(maxX, kSubPixel) + 1, target.clipRight));
+    cover->top = static_cast<int32_t>(std::max<int64_t>(-FloorDiv(-minY, kSubPixel), target.clipTop));
+    cover->bottom = static_cast<int32_t>(std::min<int64_t>(FloorDiv(maxY, kSubPixel) + 1, target.clipBottom));
+    return cover->left < cover->right && cover->top < cover->bottom;
+}
+
+struct SGradient {
+    double dx, dy;
+};
+
+SGradient Gradient(const SVertex* v, double a0, double a1, double a2, double area) {
+    const double dx = ((a1 - a0) * (v[2].y - v[0].y) - (a2 - a0) * (v[1].y - v[0].y)) / area;
+    const double dy = ((a2 - a0) * (v[1].x - v[0].x) - (a1 - a0) * (v[2].x - v[0].x)) / area;
+    return {std::isfinite(dx) ? dx : 0.0, std::isfinite(dy) ? dy : 0.0};
+}
+
+void MakePlanes(const SPipeline& pipeline, const SVertex* v, double area, SPlanes* planes) {
+    planes->originX = static_cast<int32_t>(std::clamp(std::floor(v[0].x), -kGuard, kGuard));
+    planes->originY = static_cast<int32_t>(std::clamp(std::floor(v[0].y), -kGuard, kGuard));
+    const double offsetX = planes->originX - v[0].x;
+    const double offsetY = planes->originY - v[0].y;
+    auto atOrigin = [&](double a0, SGradient g) { return a0 + g.dx * offsetX + g.dy * offsetY; };
+
+    const SGradient gu = Gradient(v, v[0].u, v[1].u, v[2].u, area);
+    const SGradient gv = Gradient(v, v[0].v, v[1].v, v[2].v, area);
+    planes->u = WrapFixed(atOrigin(v[0].u, gu));
+    planes->udx = WrapFixed(gu.dx);
+    planes->udy = WrapFixed(gu.dy);
+    planes->v = WrapFixed(atOrigin(v[0].v, gv));
+    planes->vdx = WrapFixed(gv.dx);
+    planes->vdy = WrapFixed(gv.dy);
+
+    const double w = pipeline.texture.width;
+    const double h = pipeline.texture.height;
+    const double alongX = gu.dx * w * gu.dx * w + gv.dx * h * gv.dx * h;
+    const double alongY = gu.dy * w * gu.dy * w + gv.dy * h * gv.dy * h;
+    planes->linear = std::max(alongX, alongY) > 1.0 ? pipeline.minLinear : pipeline.magLinear;
+
+    planes->flatColour = true;
+    uint32_t flat = 0;
+    for (int c = 0; c < 4; ++c) {
+        const int shift = 8 * c;
+        const double a0 = (v[0].diffuse >> shift) & 0xFF;
+        const double a1 = (v[1].diffuse >> shift) & 0xFF;
+        const double a2 = (v[2].diffuse >> shift) & 0xFF;
+        const SGradient g = Gradient(v, a0, a1, a2, area);
+        planes->colour[c] = ClampFixed(atOrigin(a0, g) * 65536.0);
+        planes->colourDx[c] = ClampFixed(g.dx * 65536.0);
+        planes->colourDy[c] = ClampFixed(g.dy * 65536.0);
+        if (planes->colourDx[c] != 0 || planes->colourDy[c] != 0) planes->flatColour = false;
+        flat |= ColourChannel(planes->colour[c]) << shift;
+    }
+    planes->flatColourValue = flat;
+
+    const double scale = 65535.0 * 65536.0;
+    const SGradient gz = Gradient(v, v[0].z, v[1].z, v[2].z, area);
+    planes->depth = ClampFixed(atOrigin(v[0].z, gz) * scale);
+    planes->depthDx = ClampFixed(gz.dx * scale);
+    planes->depthDy = ClampFixed(gz.dy * scale);
+    planes->flatDepth = planes->depthDx == 0 && planes->depthDy == 0;
+    planes->flatDepthValue = DepthValue(planes->depth);
+}
+
+bool Finite(const SVertex& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.u) &&
+           std::isfinite(v.v);
+}
+
+bool InsideGuard(const SVertex& v) { return std::fabs(v.x) <= kGuard && std::fabs(v.y) <= kGuard; }
+
+}  // namespace
+
+bool SetupTriangle(const STarget& target, const SPipeline& pipeline, const SVertex& v0, const SVertex& v1,
+                   const SVertex& v2, STriangleSetup* setup) {
+    if (!Finite(v0) || !Finite(v1) || !Finite(v2)) return false;
+    const SVertex v[3] = {v0, v1, v2};
+    const double area = (v1.x - v0.x) * (v2.y - v0.y) - (v2.x - v0.x) * (v1.y - v0.y);
+    if (!(area != 0.0) || !std::isfinite(area)) return false;
+    if ((area > 0.0 && pipeline.cullCw) || (area < 0.0 && pipeline.cullCcw)) return false;
+
+    SPoint2 polygon[16] = {{v0.x, v0.y}, {v1.x, v1.y}, {v2.x, v2.y}};
+    int count = 3;
+    if (!InsideGuard(v0) || !InsideGuard(v1) || !InsideGuard(v2)) count = ClipToGuardBand(polygon, count);
+    if (count < 3) return false;
+
+    int64_t fx[16], fy[16];
+    for (int i = 0; i < count; ++i) {
+        fx[i] = std::llround(polygon[i].x * kSubPixel);
+        fy[i] = std::llround(polygon[i].y * kSubPixel);
+    }
+    setup->count = 0;
+    for (int i = 1; i + 1 < count; ++i) {
+        const int64_t x[3] = {fx[0], fx[i], fx[i + 1]};
+        const int64_t y[3] = {fy[0], fy[i], fy[i + 1]};
+        if (MakeCoverage(target, x, y, &setup->cover[setup->count])) ++setup->count;
+    }
+    if (setup->count == 0) return false;
+    MakePlanes(pipeline, v, area, &setup->planes);
+    return true;
+}
+
+uint32_t SamplePoint(const STextureView& texture, uint32_t u, uint32_t v) {
+    const uint32_t x = TexelIndex(u, texture.width);
+    const uint32_t y = TexelIndex(v, texture.height);
+    return texture.texels[static_cast<int64_t>(y) * texture.pitch + x] | texture.alphaOr;
+}
+
+namespace {
+
+struct SLinearTap {
+    uint32_t first, second, weight;
+};
+
+SLinearTap LinearTap(uint32_t coord, uint32_t size) {
+    const int64_t position = static_cast<int64_t>(static_cast<uint64_t>(coord) * size) - (int64_t{1} << 31);
+    int64_t first = position >> 32;
+    if (first < 0) first += size;
+    uint32_t second = static_cast<uint32_t>(first) + 1;
+    if (second == size) second = 0;
+    return {static_cast<uint32_t>(first), second, static_cast<uint32_t>((position >> 24) & 0xFF)};
+}
+
+}  // namespace
+
+uint32_t LerpPixel(uint32_t a, uint32_t b, uint32_t w) {
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) out |= Lerp8((a >> shift) & 0xFF, (b >> shift) & 0xFF, w) << shift;
+    return out;
+}
+
+uint32_t SampleLinear(const STextureView& texture, uint32_t u, uint32_t v) {
+    const SLinearTap tu = LinearTap(u, texture.width);
+    const SLinearTap tv = LinearTap(v, texture.height);
+    const uint32_t* row0 = texture.texels + static_cast<int64_t>(tv.first) * texture.pitch;
+    const uint32_t* row1 = texture.texels + static_cast<int64_t>(tv.second) * texture.pitch;
+    const uint32_t top = LerpPixel(row0[tu.first] | texture.alphaOr, row0[tu.second] | texture.alphaOr, tu.weight);
+    const uint32_t bottom =
+        LerpPixel(row1[tu.first] | texture.alphaOr, row1[tu.second] | texture.alphaOr, tu.weight);
+    return LerpPixel(top, bottom, tv.weight);
+}
+
+void SelectPath(Path path) { g_path.store(path); }
+
+bool CpuHasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+Path ActivePath() {
+    const Path path = g_path.load();
+    if (path == Path::Auto || (path == Path::Avx2 && !CpuHasAvx2())) return CpuHasAvx2() ? Path::Avx2 : Path::Sse2;
+    return path;
+}
+
+void DrawTriangle(const STarget& target, const SPipeline& pipeline, const SVertex& v0, const SVertex& v1,
+                  const SVertex& v2) {
+    STriangleSetup setup;
+    if (!SetupTriangle(target, pipeline, v0, v1, v2, &setup)) return;
+    DrawSetupReference(target, pipeline, setup);
+}
+
+}  // namespace raster

@@ -1,0 +1,69 @@
+// Triangle set-up shared by the rasteriser paths: clipping to the guard band, snapping to the
+// sub-pixel grid, edge functions with the fill rule, and the attribute planes.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/raster.h"
+
+namespace raster {
+
+// Edge function in pixel units: F(px, py) = a * px + b * py + c; a pixel centre is inside when
+// F > 0 for all three edges (the fill rule is folded into c).
+struct SEdge {
+    int64_t a, b, c;
+};
+
+struct SCoverage {
+    SEdge edge[3];
+    int32_t left, top, right, bottom;  // candidate pixels; right and bottom exclusive
+};
+
+// Attribute planes: value(px, py) = base + dx * (px - originX) + dy * (py - originY).
+struct SPlanes {
+    int32_t originX, originY;
+    uint32_t u, udx, udy;  // 0.32 fixed point, wrapping (only the fraction matters)
+    uint32_t v, vdx, vdy;
+    int64_t colour[4], colourDx[4], colourDy[4];  // B, G, R, A in 1/65536 of a level
+    int64_t depth, depthDx, depthDy;              // z * 65535 in 1/65536
+    bool linear;      // the sampler filter chosen for this triangle (minification or magnification)
+    bool flatColour;  // every colour gradient is zero: flatColourValue everywhere
+    uint32_t flatColourValue;
+    bool flatDepth;
+    uint16_t flatDepthValue;
+};
+
+// A clipped triangle becomes up to five coverage triangles sharing one set of planes.
+struct STriangleSetup {
+    SPlanes planes;
+    SCoverage cover[5];
+    int count;
+};
+
+// Returns false when nothing can be drawn (culled, degenerate, non-finite or outside the clip).
+bool SetupTriangle(const STarget& target, const SPipeline& pipeline, const SVertex& v0, const SVertex& v1,
+                   const SVertex& v2, STriangleSetup* setup);
+
+inline uint32_t ColourChannel(int64_t fixed) {
+    const int64_t level = (fixed + 32768) >> 16;
+    return level < 0 ? 0u : level > 255 ? 255u : static_cast<uint32_t>(level);
+}
+
+inline uint16_t DepthValue(int64_t fixed) {
+    const int64_t value = (fixed + 32768) >> 16;
+    return value < 0 ? 0 : value > 65535 ? 65535 : static_cast<uint16_t>(value);
+}
+
+inline uint32_t TexelIndex(uint32_t coord, uint32_t size) {
+    return static_cast<uint32_t>((static_cast<uint64_t>(coord) * size) >> 32);
+}
+
+uint32_t SamplePoint(const STextureView& texture, uint32_t u, uint32_t v);
+uint32_t SampleLinear(const STextureView& texture, uint32_t u, uint32_t v);
+
+// Runs the span paths (SSE2 or AVX2) for one prepared triangle.
+void DrawSetupSse2(const STarget& target, const SPipeline& pipeline, const STriangleSetup& setup);
+void DrawSetupAvx2(const STarget& target, const SPipeline& pipeline, const STriangleSetup& setup);
+void DrawSetupReference(const STarget& target, const SPipeline& pipeline, const STriangleSetup& setup);
+
+}  // namespace raster

@@ -1,0 +1,367 @@
+#include "platform/window.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/external_request.h"
+#include "platform/input_devices.h"
+#include "platform/single_instance.h"
+#include "platform/sjis.h"
+#include "platform/window_sdl.h"
+
+struct CPlatformWindow {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    uint32_t textureWidth = 0;
+    uint32_t textureHeight = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    WindowProcedure procedure = nullptr;
+    void* user = nullptr;
+    bool headless = false;
+    bool captured = false;
+    bool fullscreen = false;
+    bool closed = false;
+};
+
+namespace {
+
+CPlatformWindow* g_window = nullptr;
+uint32_t g_failDisplaySwitches = 0;
+int g_videoUsers = 0;  // InitSdlVideo calls not yet balanced by QuitSdlVideo
+
+bool HasDisplay() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && x11[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
+}
+
+bool DriverChosenByUser() {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    return driver != nullptr && driver[0] != '\0';
+}
+
+void Deliver(CPlatformWindow* window, WindowEventType type, int32_t x = 0, int32_t y = 0) {
+    if (window->procedure == nullptr) return;
+    const SWindowEvent event{type, static_cast<uint32_t>(x) & 0xFFFFu, static_cast<uint32_t>(y) & 0xFFFFu};
+    window->procedure(window->user, event);
+}
+
+bool MouseButtonOf(uint8_t sdlButton, uint32_t* button) {
+    switch (sdlButton) {
+        case SDL_BUTTON_LEFT: *button = MouseButton::Left; return true;
+        case SDL_BUTTON_RIGHT: *button = MouseButton::Right; return true;
+        case SDL_BUTTON_MIDDLE: *button = MouseButton::Middle; return true;
+        case SDL_BUTTON_X1: *button = MouseButton::X1; return true;
+        case SDL_BUTTON_X2: *button = MouseButton::X2; return true;
+        default: return false;
+    }
+}
+
+void HandleButton(CPlatformWindow* window, const SDL_MouseButtonEvent& event) {
+    uint32_t button = 0;
+    if (!MouseButtonOf(event.button, &button)) return;
+    const bool down = event.state == SDL_PRESSED;
+    FeedMouseButton(button, down);
+    if (button == MouseButton::Left) {
+        Deliver(window, down ? WindowEventType::LeftDown : WindowEventType::LeftUp, event.x, event.y);
+    } else if (button == MouseButton::Right) {
+        Deliver(window, down ? WindowEventType::RightDown : WindowEventType::RightUp, event.x, event.y);
+    }
+}
+
+void HandleWheel(const SDL_MouseWheelEvent& event) {
+    float notches = event.preciseY;
+    if (event.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+    FeedMouseWheel(static_cast<int32_t>(std::lround(notches * kWheelDelta)));
+}
+
+// The client area keeps its size: a size in which neither dimension is right is undone.
+void KeepClientSize(CPlatformWindow* window, int32_t width, int32_t height) {
+    if (window->fullscreen) return;
+    if (width == static_cast<int32_t>(window->width) || height == static_cast<int32_t>(window->height)) return;
+    SDL_SetWindowSize(window->window, static_cast<int>(window->width), static_cast<int>(window->height));
+}
+
+void HandleWindowEvent(CPlatformWindow* window, const SDL_WindowEvent& event) {
+    switch (event.event) {
+        case SDL_WINDOWEVENT_CLOSE: window->closed = true; break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED: FeedFocus(true); break;
+        case SDL_WINDOWEVENT_FOCUS_LOST: FeedFocus(false); break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: KeepClientSize(window, event.data1, event.data2); break;
+        default: break;
+    }
+}
+
+void HandleEvent(CPlatformWindow* window, const SDL_Event& event) {
+    const uint32_t id = SDL_GetWindowID(window->window);
+    switch (event.type) {
+        case SDL_QUIT: window->closed = true; break;
+        case SDL_WINDOWEVENT:
+            if (event.window.windowID == id) HandleWindowEvent(window, event.window);
+            break;
+        case SDL_MOUSEMOTION:
+            if (event.motion.windowID != id) break;
+            FeedMouseMotion(event.motion.xrel, event.motion.yrel);
+            Deliver(window, WindowEventType::MouseMove, event.motion.x, event.motion.y);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            if (event.button.windowID == id) HandleButton(window, event.button);
+            break;
+        case SDL_MOUSEWHEEL:
+            if (event.wheel.windowID == id) HandleWheel(event.wheel);
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            FeedKey(DikFromScancode(event.key.keysym.scancode), event.type == SDL_KEYDOWN);
+            break;
+        default: break;
+    }
+}
+
+bool CreateRenderer(CPlatformWindow* window) {
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    window->renderer = SDL_CreateRenderer(window->window, -1, SDL_RENDERER_ACCELERATED);
+    if (window->renderer == nullptr) window->renderer = SDL_CreateRenderer(window->window, -1, SDL_RENDERER_SOFTWARE);
+    if (window->renderer == nullptr) return false;
+    // Full screen on the desktop's mode scales the picture and letterboxes it; mouse events
+    // come back in picture coordinates.
+    return SDL_RenderSetLogicalSize(window->renderer, static_cast<int>(window->width),
+                                    static_cast<int>(window->height)) == 0;
+}
+
+bool EnsureTexture(CPlatformWindow* window, uint32_t width, uint32_t height) {
+    if (window->texture != nullptr && window->textureWidth == width && window->textureHeight == height) return true;
+    if (window->texture != nullptr) SDL_DestroyTexture(window->texture);
+    window->texture = SDL_CreateTexture(window->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                        static_cast<int>(width), static_cast<int>(height));
+    window->textureWidth = window->texture != nullptr ? width : 0;
+    window->textureHeight = window->texture != nullptr ? height : 0;
+    if (window->texture == nullptr) return false;
+    SDL_SetTextureBlendMode(window->texture, SDL_BLENDMODE_NONE);
+    return true;
+}
+
+void FreeSdlObjects(CPlatformWindow* window) {
+    if (window->texture != nullptr) SDL_DestroyTexture(window->texture);
+    if (window->renderer != nullptr) SDL_DestroyRenderer(window->renderer);
+    if (window->window != nullptr) SDL_DestroyWindow(window->window);
+    window->texture = nullptr;
+    window->renderer = nullptr;
+    window->window = nullptr;
+}
+
+bool FindExactMode(int display, uint32_t width, uint32_t height, SDL_DisplayMode* found) {
+    SDL_DisplayMode desktop;
+    if (SDL_GetDesktopDisplayMode(display, &desktop) != 0) return false;
+    const int count = SDL_GetNumDisplayModes(display);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(display, i, &mode) != 0) continue;
+        if (mode.w == static_cast<int>(width) && mode.h == static_cast<int>(height) &&
+            SDL_BITSPERPIXEL(mode.format) == SDL_BITSPERPIXEL(desktop.format)) {
+            *found = mode;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool EnterFullscreen(CPlatformWindow* window) {
+    const int display = SDL_GetWindowDisplayIndex(window->window);
+    if (display < 0) return false;
+    SDL_DisplayMode mode;
+    if (FindExactMode(display, window->width, window->height, &mode) &&
+        SDL_SetWindowDisplayMode(window->window, &mode) == 0 &&
+        SDL_SetWindowFullscreen(window->window, SDL_WINDOW_FULLSCREEN) == 0) {
+        return true;
+    }
+    return SDL_SetWindowFullscreen(window->window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+}
+
+}  // namespace
+
+bool InitSdlVideo() {
+    if (g_videoUsers > 0) {
+        ++g_videoUsers;
+        return true;
+    }
+    // SDL would otherwise keep the screen saver off for the whole run; it is switched off only
+    // while full screen (AllowScreenSaver).
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // A click that activates the window is also a click, as on Windows.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    bool started = false;
+    if (HasDisplay() || DriverChosenByUser()) started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!started) {
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    }
+    if (!started) {
+        std::fprintf(stderr, "video: %s\n", SDL_GetError());
+        return false;
+    }
+    g_videoUsers = 1;
+    return true;
+}
+
+void QuitSdlVideo() {
+    if (g_videoUsers == 0 || --g_videoUsers > 0) return;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool IsSdlVideoHeadless() {
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver == nullptr || std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0;
+}
+
+SDL_Window* GetSdlWindow(const CPlatformWindow* window) { return window != nullptr ? window->window : nullptr; }
+
+CPlatformWindow* CreatePlatformWindow(const char* titleSjis, uint32_t width, uint32_t height) {
+    if (g_window != nullptr || width == 0 || height == 0 || !InitSdlVideo()) return nullptr;
+    CPlatformWindow* window = new CPlatformWindow();
+    window->width = width;
+    window->height = height;
+    window->headless = IsSdlVideoHeadless();
+    const std::string title = SjisToUtf8(titleSjis != nullptr ? titleSjis : "");
+    window->window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                      static_cast<int>(width), static_cast<int>(height), SDL_WINDOW_SHOWN);
+    if (window->window == nullptr || !CreateRenderer(window)) {
+        std::fprintf(stderr, "window: %s\n", SDL_GetError());
+        FreeSdlObjects(window);
+        delete window;
+        QuitSdlVideo();
+        return nullptr;
+    }
+    g_window = window;
+    FeedFocus(window->headless || (SDL_GetWindowFlags(window->window) & SDL_WINDOW_INPUT_FOCUS) != 0);
+    InstallExternalRequestHandler();
+    return window;
+}
+
+void DestroyPlatformWindow(CPlatformWindow* window) {
+    if (window == nullptr) return;
+    if (window->captured) SDL_CaptureMouse(SDL_FALSE);
+    FreeSdlObjects(window);
+    if (g_window == window) {
+        g_window = nullptr;
+        RemoveExternalRequestHandler();
+        FeedFocus(true);
+    }
+    delete window;
+    QuitSdlVideo();
+}
+
+CPlatformWindow* GetPlatformWindow() { return g_window; }
+
+void SetWindowProcedure(CPlatformWindow* window, WindowProcedure procedure, void* user) {
+    window->procedure = procedure;
+    window->user = user;
+}
+
+int32_t PumpWindowEvents(CPlatformWindow* window) {
+    if (window == nullptr) return 0;
+    if (PollSingleInstance() > 0) RaisePlatformWindow(window);
+    if (TakeExternalRequest()) Deliver(window, WindowEventType::ExternalRequest);
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) HandleEvent(window, event);
+    return window->closed ? 1 : 0;
+}
+
+void PresentToWindow(void* user, const uint32_t* pixels, int32_t pitchBytes, uint32_t width, uint32_t height) {
+    CPlatformWindow* window = static_cast<CPlatformWindow*>(user);
+    if (window == nullptr || pixels == nullptr || width == 0 || height == 0) return;
+    if (pitchBytes < 0 || static_cast<uint64_t>(pitchBytes) < static_cast<uint64_t>(width) * 4) return;
+    if (!EnsureTexture(window, width, height)) return;
+    if (SDL_UpdateTexture(window->texture, nullptr, pixels, pitchBytes) != 0) return;
+    SDL_SetRenderDrawColor(window->renderer, 0, 0, 0, 255);
+    SDL_RenderClear(window->renderer);
+    SDL_RenderCopy(window->renderer, window->texture, nullptr, nullptr);
+    SDL_RenderPresent(window->renderer);
+}
+
+void CapturePlatformMouse(CPlatformWindow* window, bool capture) {
+    if (window == nullptr || window->captured == capture) return;
+    window->captured = capture;
+    if (!window->headless) SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE);
+}
+
+bool IsPlatformMouseCaptured(const CPlatformWindow* window) { return window != nullptr && window->captured; }
+
+SPoint GetCursorClientPosition(const CPlatformWindow* window) {
+    if (window == nullptr) return SPoint{0, 0};
+    int globalX = 0;
+    int globalY = 0;
+    SDL_GetGlobalMouseState(&globalX, &globalY);
+    int left = 0;
+    int top = 0;
+    SDL_GetWindowPosition(window->window, &left, &top);
+    float x = 0.0f;
+    float y = 0.0f;
+    SDL_RenderWindowToLogical(window->renderer, globalX - left, globalY - top, &x, &y);
+    return SPoint{static_cast<int32_t>(std::floor(x)), static_cast<int32_t>(std::floor(y))};
+}
+
+void RaisePlatformWindow(CPlatformWindow* window) {
+    if (window == nullptr) return;
+    if (SDL_GetWindowFlags(window->window) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(window->window);
+    SDL_RaiseWindow(window->window);
+}
+
+bool IsHeadlessWindow(const CPlatformWindow* window) { return window == nullptr || window->headless; }
+
+SRect GetPlatformWindowRect(const CPlatformWindow* window) {
+    if (window == nullptr) return SRect{0, 0, 0, 0};
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowPosition(window->window, &left, &top);
+    SDL_GetWindowSize(window->window, &width, &height);
+    return SRect{left, top, left + width, top + height};
+}
+
+void MovePlatformWindow(CPlatformWindow* window, int32_t left, int32_t top) {
+    if (window != nullptr) SDL_SetWindowPosition(window->window, left, top);
+}
+
+int32_t SetPlatformFullscreen(CPlatformWindow* window, bool fullscreen) {
+    if (window == nullptr) return -1;
+    if (g_failDisplaySwitches > 0) {
+        --g_failDisplaySwitches;
+        return -1;
+    }
+    if (fullscreen) {
+        window->fullscreen = true;
+        if (!EnterFullscreen(window)) {
+            window->fullscreen = false;
+            return -1;
+        }
+        return 0;
+    }
+    if (SDL_SetWindowFullscreen(window->window, 0) != 0) return -1;
+    window->fullscreen = false;
+    SDL_SetWindowSize(window->window, static_cast<int>(window->width), static_cast<int>(window->height));
+    return 0;
+}
+
+bool IsPlatformFullscreen(const CPlatformWindow* window) { return window != nullptr && window->fullscreen; }
+
+void FailNextDisplaySwitches(uint32_t count) { g_failDisplaySwitches = count; }
+
+bool IsScreenSaverAllowed() { return SDL_IsScreenSaverEnabled() == SDL_TRUE; }
+
+void AllowScreenSaver(bool allowed) {
+    if (allowed) {
+        SDL_EnableScreenSaver();
+    } else {
+        SDL_DisableScreenSaver();
+    }
+}
