@@ -47,6 +47,7 @@ uint32_t ScaledAlpha(uint32_t colour, float fraction) {
 
 // One frame of an effect: the record's blend mode and filter around an optional draw.
 void DrawFrame(CGraphicsDevice* device, const SLayerDrawRecord& record, bool draw, uint32_t colour) {
+    if (device == nullptr) return;
     uint32_t src, dest, minFilter, magFilter;
     SetLayerBlendMode(device, record.blendMode, &src, &dest);
     SetTextureFilter(device, record.filter, &minFilter, &magFilter);

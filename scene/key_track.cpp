@@ -9,7 +9,7 @@ int32_t KeyTime(const void* key) { return *static_cast<const int32_t*>(key); }
 
 int32_t KeyTimeAt(const CPtrList& keys, int32_t index) {
     void* data = nullptr;
-    const_cast<CPtrList&>(keys).GetAt(index, &data);
+    keys.GetAt(index, &data);
     return data ? KeyTime(data) : 0;
 }
 
@@ -42,7 +42,7 @@ template <typename Value, int N, bool LimitCubicToUnit>
 auto CKeyTrack<Value, N, LimitCubicToUnit>::GetKey(int32_t index) const -> const Key* {
     if (index < 0 || index >= keys.count) return nullptr;
     void* data = nullptr;
-    const_cast<CPtrList&>(keys).GetAt(index, &data);
+    keys.GetAt(index, &data);
     return static_cast<const Key*>(data);
 }
 
