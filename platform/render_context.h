@@ -45,3 +45,23 @@ extern uint32_t g_bHoldTextStart;
 
 // Adds the real time passed since the previous update to the game clock.
 void UpdateEngineClock();
+
+// The model effect lives in the model layer, above this one: it registers its creation and
+// release here. With no creator registered the model path cannot start.
+using ModelEffectCreate = int32_t (*)(CGraphicsDevice* device, CPlatformWindow* window);
+using ModelEffectRelease = void (*)();
+void SetModelEffectHooks(ModelEffectCreate create, ModelEffectRelease release);
+
+// Fills the render context for an engine run: stores the devices and the two 3D switches,
+// creates the whole-scene target when its switch is on, and starts the clock at 0.
+// Returns 0, or -1 without a back buffer, when a target cannot be made, or with the models
+// switch on (the model target and effect are made only by RestoreRenderTargets).
+int32_t InitRenderContext(CPlatformWindow* window, CAudioDevice* sound, uint32_t modelsUsable,
+                          CSurface* backBuffer, CGraphicsDevice* device, uint32_t sceneTarget);
+// Releases the default-pool targets (and the model effect) before a device reset.
+void ReleaseRenderTargets();
+// Re-creates them after a reset with the new back buffer. Returns 0 or -1.
+int32_t RestoreRenderTargets(CSurface* backBuffer, CSurface* offscreenSurface);
+// Releases the targets and zeroes the devices, the models switch, the clock and the first
+// three page flags.
+void ClearRenderContext();

@@ -1,0 +1,133 @@
+#include "engine/waits.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/save_chunks.h"
+#include "files/scrambled_io.h"
+#include "platform/render_context.h"
+#include "tests/support/engine_bytes.h"
+
+namespace {
+
+struct WaitsTest : ::testing::Test {
+    void SetUp() override {
+        g_GameClock = 1000;
+        g_bPageEffectsDone = g_bPageTextDone = g_bPageVoiceDone = 0;
+        ClearSaveMask();
+    }
+    void TearDown() override { ClearSaveMask(); }
+};
+
+template <typename Wait>
+uint32_t ParseWait(Wait* wait, const CTestBytes& payload) {
+    CMemoryReadStream in(payload.bytes);
+    in.Window(static_cast<uint32_t>(payload.size()));
+    uint32_t consumed = 0;
+    EXPECT_EQ(wait->Parse(&in.stream, &consumed, static_cast<uint32_t>(payload.size())), 0);
+    return consumed;
+}
+
+TEST_F(WaitsTest, LockWithoutConditionsRunsFromThePageStamp) {
+    CClockWait lock;
+    lock.Clear();
+    CTestBytes klok;
+    klok.ChunkU32("LTIM", 3000).ChunkStr("ZZZZ", "skipped");
+    EXPECT_EQ(ParseWait(&lock, klok), klok.size());
+    EXPECT_EQ(lock.active, 1);
+    EXPECT_EQ(lock.time, 3000);
+    lock.Stamp(g_GameClock);
+    EXPECT_TRUE(lock.IsLocking());
+    g_GameClock += 2999;
+    EXPECT_TRUE(lock.IsLocking());
+    g_GameClock += 1;
+    EXPECT_FALSE(lock.IsLocking());
+}
+
+TEST_F(WaitsTest, LockWithTwfStartsOnlyWhenTextAndVoicesAreDone) {
+    CClockWait lock;
+    lock.Clear();
+    CTestBytes klok;
+    klok.Empty("TWF ").ChunkU32("LTIM", 500);
+    ParseWait(&lock, klok);
+    lock.Stamp(g_GameClock);
+    EXPECT_FALSE(lock.HasStarted());
+    g_GameClock += 10000;
+    lock.Start();
+    EXPECT_TRUE(lock.IsLocking());  // not started: still locked
+    g_bPageTextDone = 1;
+    lock.Start();
+    EXPECT_FALSE(lock.HasStarted());  // the voices still play
+    g_bPageVoiceDone = 1;
+    lock.Start();
+    EXPECT_EQ(lock.start, g_GameClock);
+    g_GameClock += 499;
+    EXPECT_TRUE(lock.IsLocking());
+    g_GameClock += 1;
+    EXPECT_FALSE(lock.IsLocking());
+}
+
+TEST_F(WaitsTest, ZeroLockWithoutConditionsLocksNothing) {
+    CClockWait lock;
+    lock.Clear();
+    CTestBytes klok;
+    klok.ChunkU32("LTIM", 0);
+    ParseWait(&lock, klok);
+    lock.Stamp(g_GameClock);
+    EXPECT_FALSE(lock.IsLocking());
+}
+
+TEST_F(WaitsTest, AdvanceWithIwfAndZeroTimeFiresOnceEffectsEnd) {
+    CActionControl advance;
+    advance.Clear();
+    advance.time = 77;  // kept when the chunk has no WTIM
+    CTestBytes actl;
+    actl.Empty("IWF ");
+    ParseWait(&advance, actl);
+    EXPECT_EQ(advance.time, 77);
+    advance.time = 0;
+    advance.Stamp(g_GameClock);
+    EXPECT_EQ(advance.IsElapsed(), 0);
+    g_bPageEffectsDone = 1;
+    EXPECT_EQ(advance.IsElapsed(), 1);
+}
+
+TEST_F(WaitsTest, SaveFormIsMaskedAndRestoresTheConditions) {
+    CActionControl advance;
+    advance.Clear();
+    advance.active = 1;
+    advance.iwf = 1;
+    advance.twf = 1;
+    advance.time = 1234;
+    uint32_t size = 0;
+    advance.Save(nullptr, &size);
+    EXPECT_EQ(size, 28u);
+
+    const uint8_t key[32] = {0x11, 0x22, 0x33, 0x44, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
+                             17,   18,   19,   20,   21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32};
+    InstallSaveMask(key);
+    CMemoryWriteStream out;
+    uint32_t written = 0;
+    advance.Save(&out.stream, &written);
+    std::vector<uint8_t> bytes = out.Bytes();
+    ASSERT_EQ(bytes.size(), 28u);
+    // Hand-built plain form: "IWF " 0, "TWF " 0, "WTIM" 4 1234.
+    CTestBytes plain;
+    plain.Empty("IWF ").Empty("TWF ").ChunkU32("WTIM", 1234);
+    for (size_t i = 0; i < bytes.size(); ++i) EXPECT_EQ(bytes[i], plain.bytes[i] ^ key[i % 32]) << i;
+
+    CActionControl restored;
+    restored.Clear();
+    CMemoryReadStream in(bytes);
+    in.Window(28);
+    uint32_t consumed = 0;
+    EXPECT_EQ(restored.Restore(&in.stream, 28, &consumed), 0);
+    EXPECT_EQ(consumed, 28u);
+    EXPECT_EQ(restored.active, 1);
+    EXPECT_EQ(restored.iwf, 1);
+    EXPECT_EQ(restored.twf, 1);
+    EXPECT_EQ(restored.time, 1234);
+}
+
+}  // namespace
