@@ -35,10 +35,12 @@ public:
         device->SetSamplerState(0, Sampler::MinFilter, TexFilter::Point);
         device->SetSamplerState(0, Sampler::MagFilter, TexFilter::Point);
         g_pEngineDevice = device;
+        device->BeginScene();
         Clear(0);
     }
     ~SceneDevice() {
         g_pEngineDevice = nullptr;
+        device->EndScene();
         device->SetTexture(0, nullptr);
         device->Release();
     }
@@ -79,11 +81,11 @@ public:
         return texture;
     }
 
-    // Opaque texels that name their own position: red-green carry x, green-blue carry y.
+    // Opaque texels, never black, that name their own position: 11 bits of x above 12 of y.
     static uint32_t PositionTexel(int x, int y) {
-        return 0xFF000000u | static_cast<uint32_t>(x & 0xFFF) << 12 | static_cast<uint32_t>(y & 0xFFF);
+        return 0xFF800000u | static_cast<uint32_t>(x & 0x7FF) << 12 | static_cast<uint32_t>(y & 0xFFF);
     }
-    static int TexelX(uint32_t rgb) { return static_cast<int>(rgb >> 12 & 0xFFF); }
+    static int TexelX(uint32_t rgb) { return static_cast<int>(rgb >> 12 & 0x7FF); }
     static int TexelY(uint32_t rgb) { return static_cast<int>(rgb & 0xFFF); }
 
     CGraphicsDevice* device = nullptr;
