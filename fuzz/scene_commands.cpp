@@ -2,8 +2,10 @@
 // forms on arbitrary bytes, then runs a frame of each: drawing the layer with whatever
 // placement the bytes gave, applying the camera and lights, saving and finishing.
 //
-// Input: byte 0 picks the component and the form, bytes 1-4 advance the game clock, the rest
-// is the payload, read through a window-mode stream like a script or a save.
+// Input: byte 0 picks the form (bit 0: saved form), the component (bits 1-2: picture layer,
+// camera, lights, main layer) and how the stream is read (bit 6: the payload filled first as
+// the engine does; bit 7: a small buffer); bytes 1-4 advance the game clock; the rest is the
+// payload, read through a window-mode stream like a script or a save.
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -93,10 +95,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t read = 0;
     uint32_t saved = 0;
 
-    switch ((selector >> 1) % 3) {
-        case 0: {
+    const uint32_t component = (selector >> 1) & 3;
+    switch (component) {
+        case 0:
+        case 3: {
             CImageLayer layer;
-            if (selector & 0x20) layer.InitMainLayer();
+            if (component == 3) layer.InitMainLayer();
             if (restore) {
                 layer.Restore(&stream, payloadSize, &read);
             } else {
@@ -127,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             camera.Apply();
             break;
         }
-        default: {
+        case 2: {
             CSceneLight lights;
             if (restore) {
                 lights.Restore(&stream, payloadSize, &read);
