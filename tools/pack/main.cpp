@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "files/pack_archive.h"
+#include "files/picture_loader.h"
 #include "platform/sjis.h"
 #include "tools/lib/pack_writer.h"
 
@@ -16,18 +17,6 @@ namespace {
 int Usage() {
     std::fprintf(stderr, "usage: pack [--scramble] OUTPUT.pac FOLDER\n       pack --list ARCHIVE.pac\n");
     return 2;
-}
-
-bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>* bytes) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    bytes->clear();
-    uint8_t block[65536];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes->insert(bytes->end(), block, block + got);
-    const bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
 }
 
 int List(const char* path) {
@@ -56,7 +45,7 @@ int Pack(const std::string& output, const std::filesystem::path& folder, bool sc
             std::fprintf(stderr, "pack: %s has no Shift-JIS spelling\n", relative.c_str());
             return 1;
         }
-        if (!ReadWholeFile(it->path(), &entry.data)) {
+        if (!ReadGameFile(std::filesystem::absolute(it->path()).c_str(), &entry.data)) {
             std::fprintf(stderr, "pack: cannot read %s\n", it->path().c_str());
             return 1;
         }

@@ -1,0 +1,268 @@
+// The software mixer: buffer formats, wrapping locks, cursors, the volume and pan laws,
+// resampling, and the three outputs.
+#include "platform/audio.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "platform/clock.h"
+
+namespace {
+
+SWaveFormat Format(uint16_t channels, uint32_t rate, uint16_t bits) {
+    SWaveFormat format;
+    format.wFormatTag = kWaveFormatPcm;
+    format.nChannels = channels;
+    format.nSamplesPerSec = rate;
+    format.wBitsPerSample = bits;
+    format.nBlockAlign = static_cast<uint16_t>(channels * bits / 8);
+    format.nAvgBytesPerSec = rate * format.nBlockAlign;
+    return format;
+}
+
+// Writes bytes into the buffer at offset through a lock.
+void Write(CAudioBuffer* buffer, uint32_t offset, const void* bytes, uint32_t size) {
+    void* part1 = nullptr;
+    void* part2 = nullptr;
+    uint32_t size1 = 0, size2 = 0;
+    ASSERT_EQ(buffer->Lock(offset, size, &part1, &size1, &part2, &size2), 0);
+    std::memcpy(part1, bytes, size1);
+    if (size2 != 0) std::memcpy(part2, static_cast<const uint8_t*>(bytes) + size1, size2);
+    ASSERT_EQ(buffer->Unlock(part1, size1, part2, size2), 0);
+}
+
+std::vector<uint8_t> Read(CAudioBuffer* buffer, uint32_t offset, uint32_t size) {
+    void* part1 = nullptr;
+    void* part2 = nullptr;
+    uint32_t size1 = 0, size2 = 0;
+    std::vector<uint8_t> out;
+    if (buffer->Lock(offset, size, &part1, &size1, &part2, &size2) != 0) return out;
+    out.assign(static_cast<uint8_t*>(part1), static_cast<uint8_t*>(part1) + size1);
+    if (size2 != 0) out.insert(out.end(), static_cast<uint8_t*>(part2), static_cast<uint8_t*>(part2) + size2);
+    buffer->Unlock(part1, 0, part2, 0);
+    return out;
+}
+
+struct BufferDeleter {
+    void operator()(CAudioBuffer* buffer) const { buffer->Release(); }
+};
+using BufferPtr = std::unique_ptr<CAudioBuffer, BufferDeleter>;
+
+BufferPtr MakeBuffer(CAudioDevice& device, const SWaveFormat& format, uint32_t bytes) {
+    CAudioBuffer* buffer = nullptr;
+    EXPECT_EQ(device.CreateSoundBuffer(format, bytes, &buffer), 0);
+    return BufferPtr(buffer);
+}
+
+TEST(AudioMixer, BufferFormatsAndSizes) {
+    auto device = CAudioDevice::Create(EAudioOutput::Manual);
+    ASSERT_NE(device, nullptr);
+    CAudioBuffer* buffer = reinterpret_cast<CAudioBuffer*>(1);
+    SWaveFormat bad = Format(3, 44100, 16);
+    EXPECT_EQ(device->CreateSoundBuffer(bad, 1200, &buffer), -1);
+    EXPECT_EQ(buffer, nullptr);
+    EXPECT_EQ(device->CreateSoundBuffer(Format(2, 44100, 24), 1200, &buffer), -1);
+    EXPECT_EQ(device->CreateSoundBuffer(Format(2, 99, 16), 1200, &buffer), -1);
+    EXPECT_EQ(device->CreateSoundBuffer(Format(2, 200001, 16), 1200, &buffer), -1);
+    bad = Format(2, 44100, 16);
+    bad.nBlockAlign = 3;
+    EXPECT_EQ(device->CreateSoundBuffer(bad, 1200, &buffer), -1);
+    bad = Format(2, 44100, 16);
+    bad.wFormatTag = 3;
+    EXPECT_EQ(device->CreateSoundBuffer(bad, 1200, &buffer), -1);
+    EXPECT_EQ(device->CreateSoundBuffer(Format(2, 44100, 16), 2, &buffer), -1);
+    EXPECT_EQ(device->CreateSoundBuffer(Format(1, 8000, 8), 4, &buffer), 0);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(buffer->GetSize(), 4u);
+    // A new 8-bit buffer holds silence (128), not zeros.
+    EXPECT_EQ(Read(buffer, 0, 4), std::vector<uint8_t>(4, 128));
+    buffer->Release();
+}
+
+TEST(AudioMixer, LocksWrapAndWriteBackOnlyWhatWasWritten) {
+    auto device = CAudioDevice::Create(EAudioOutput::Manual);
+    BufferPtr buffer = MakeBuffer(*device, Format(1, 8000, 8), 100);
+    std::vector<uint8_t> bytes(10);
+    for (uint8_t i = 0; i < 10; ++i) bytes[i] = static_cast<uint8_t>(i + 1);
+    Write(buffer.get(), 96, bytes.data(), 10);
+    EXPECT_EQ(Read(buffer.get(), 96, 4), std::vector<uint8_t>({1, 2, 3, 4}));
+    EXPECT_EQ(Read(buffer.get(), 0, 6), std::vector<uint8_t>({5, 6, 7, 8, 9, 10}));
+
+    void* part1 = nullptr;
+    void* part2 = nullptr;
+    uint32_t size1 = 0, size2 = 0;
+    ASSERT_EQ(buffer->Lock(98, 4, &part1, &size1, &part2, &size2), 0);
+    EXPECT_EQ(size1, 2u);
+    EXPECT_EQ(size2, 2u);
+    std::memset(part1, 0xEE, 2);
+    std::memset(part2, 0xEE, 2);
+    ASSERT_EQ(buffer->Unlock(part1, 1, part2, 0), 0);  // only the first byte was written
+    EXPECT_EQ(Read(buffer.get(), 98, 4), std::vector<uint8_t>({0xEE, 4, 5, 6}));
+
+    EXPECT_EQ(buffer->Lock(100, 1, &part1, &size1, &part2, &size2), -1);
+    EXPECT_EQ(buffer->Lock(0, 101, &part1, &size1, &part2, &size2), -1);
+    EXPECT_EQ(buffer->Lock(0, 0, &part1, &size1, &part2, &size2), -1);
+    EXPECT_EQ(buffer->Unlock(bytes.data(), 1, nullptr, 0), -1);
+}
+
+TEST(AudioMixer, RendersLoopsAndStopsAtTheEndOfAOneShotBuffer) {
+    auto device = CAudioDevice::Create(EAudioOutput::Manual);
+    BufferPtr buffer = MakeBuffer(*device, Format(2, 44100, 16), 400);  // 100 frames
+    std::vector<int16_t> samples(200);
+    for (int i = 0; i < 200; ++i) samples[i] = static_cast<int16_t>(i % 2 == 0 ? i * 100 : -i * 100);
+    Write(buffer.get(), 0, samples.data(), 400);
+
+    std::vector<int16_t> out(2 * 150);
+    ASSERT_EQ(buffer->Play(kAudioPlayLooping), 0);
+    EXPECT_EQ(buffer->GetStatus(), kAudioStatusPlaying | kAudioStatusLooping);
+    device->Render(out.data(), 150);
+    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), out.begin()));
+    EXPECT_TRUE(std::equal(out.begin() + 200, out.end(), samples.begin()));
+    uint32_t play = 0, write = 0;
+    ASSERT_EQ(buffer->GetCurrentPosition(&play, &write), 0);
+    EXPECT_EQ(play, 50u * 4);
+
+    ASSERT_EQ(buffer->SetCurrentPosition(90 * 4), 0);
+    ASSERT_EQ(buffer->Play(0), 0);
+    device->Render(out.data(), 150);
+    EXPECT_TRUE(std::equal(out.begin(), out.begin() + 20, samples.begin() + 180));
+    EXPECT_TRUE(std::all_of(out.begin() + 20, out.end(), [](int16_t s) { return s == 0; }));
+    EXPECT_EQ(buffer->GetStatus(), 0u);
+
+    ASSERT_EQ(buffer->Stop(), 0);
+    device->Render(out.data(), 10);
+    EXPECT_TRUE(std::all_of(out.begin(), out.begin() + 20, [](int16_t s) { return s == 0; }));
+}
+
+TEST(AudioMixer, VolumeAndPanLawsInHundredthsOfADecibel) {
+    auto device = CAudioDevice::Create(EAudioOutput::Manual);
+    BufferPtr buffer = MakeBuffer(*device, Format(1, 44100, 16), 2000);
+    std::vector<int16_t> samples(1000, 20000);
+    Write(buffer.get(), 0, samples.data(), 2000);
+    buffer->Play(kAudioPlayLooping);
+    std::vector<int16_t> out(2 * 10);
+    auto renderOne = [&] {
+        device->Render(out.data(), 10);
+        return std::make_pair(out[0], out[1]);
+    };
+    EXPECT_EQ(renderOne(), std::make_pair(int16_t{20000}, int16_t{20000}));
+
+    ASSERT_EQ(buffer->SetVolume(-600), 0);
+    const auto gain600 = static_cast<int16_t>(std::lrint(20000 * std::pow(10.0, -0.3)));
+    EXPECT_NEAR(renderOne().first, gain600, 1);
+    ASSERT_EQ(buffer->SetPan(2000), 0);  // right: the left side is attenuated by 20 dB more
+    auto [left, right] = renderOne();
+    EXPECT_NEAR(left, gain600 * 0.1, 1);
+    EXPECT_NEAR(right, gain600, 1);
+    ASSERT_EQ(buffer->SetPan(-10000), 0);
+    std::tie(left, right) = renderOne();
+    EXPECT_NEAR(left, gain600, 1);
+    EXPECT_EQ(right, 0);
+    ASSERT_EQ(buffer->SetVolume(-10000), 0);
+    EXPECT_EQ(renderOne(), std::make_pair(int16_t{0}, int16_t{0}));
+
+    EXPECT_EQ(buffer->SetVolume(1), -1);
+    EXPECT_EQ(buffer->SetVolume(-10001), -1);
+    EXPECT_EQ(buffer->SetPan(10001), -1);
+    int32_t volume = 0, pan = 0;
+    buffer->GetVolume(&volume);
+    buffer->GetPan(&pan);
+    EXPECT_EQ(volume, -10000);
+    EXPECT_EQ(pan, -10000);
+
+    // Two loud buffers clip at full scale instead of wrapping around.
+    buffer->SetVolume(0);
+    buffer->SetPan(0);
+    BufferPtr second = MakeBuffer(*device, Format(1, 44100, 16), 2000);
+    Write(second.get(), 0, samples.data(), 2000);
+    second->Play(kAudioPlayLooping);
+    EXPECT_EQ(renderOne(), std::make_pair(int16_t{32767}, int16_t{32767}));
+}
+
+TEST(AudioMixer, FrequencyResamplesWithLinearInterpolation) {
+    auto device = CAudioDevice::Create(EAudioOutput::Manual);
+    BufferPtr buffer = MakeBuffer(*device, Format(1, 22050, 8), 100);
+    std::vector<uint8_t> samples(100);
+    for (int i = 0; i < 100; ++i) samples[i] = static_cast<uint8_t>(128 + (i % 2 == 0 ? 64 : -64));
+    Write(buffer.get(), 0, samples.data(), 100);
+    buffer->Play(kAudioPlayLooping);
+    std::vector<int16_t> out(2 * 8);
+    device->Render(out.data(), 8);
+    // At half the output rate every other output frame lies halfway between two source frames.
+    EXPECT_EQ(out[0], 64 * 256);
+    EXPECT_EQ(out[2], 0);
+    EXPECT_EQ(out[4], -64 * 256);
+    EXPECT_EQ(out[6], 0);
+    uint32_t play = 0;
+    buffer->GetCurrentPosition(&play, nullptr);
+    EXPECT_EQ(play, 4u);
+
+    ASSERT_EQ(buffer->SetFrequency(88200), 0);  // twice the output rate: every other frame
+    device->Render(out.data(), 4);
+    EXPECT_EQ(out[0], 64 * 256);
+    EXPECT_EQ(out[2], 64 * 256);
+    buffer->GetCurrentPosition(&play, nullptr);
+    EXPECT_EQ(play, 12u);
+    EXPECT_EQ(buffer->SetFrequency(99), -1);
+    EXPECT_EQ(buffer->SetFrequency(200001), -1);
+    uint32_t frequency = 0;
+    buffer->GetFrequency(&frequency);
+    EXPECT_EQ(frequency, 88200u);
+}
+
+TEST(AudioMixer, ClockOutputFollowsTheFakeClock) {
+    UseFakeClock(1000);
+    auto device = CAudioDevice::Create(EAudioOutput::Clock);
+    BufferPtr buffer = MakeBuffer(*device, Format(2, 44100, 16), 4 * 44100);
+    std::vector<int16_t> samples(2 * 44100, 1234);
+    Write(buffer.get(), 0, samples.data(), 4 * 44100);
+    device->SetCapture(true);
+    buffer->Play(kAudioPlayLooping);
+    AdvanceFakeClock(100);
+    uint32_t play = 0;
+    buffer->GetCurrentPosition(&play, nullptr);
+    EXPECT_EQ(play, 4410u * 4);
+    AdvanceFakeClock(1);
+    buffer->Stop();
+    AdvanceFakeClock(50);
+    const std::vector<int16_t> captured = device->TakeCaptured();
+    ASSERT_EQ(captured.size(), 2u * (4410 + 44 + 2205));  // 151 ms of output, rounded down
+    EXPECT_TRUE(std::all_of(captured.begin(), captured.begin() + 2 * 4454, [](int16_t s) { return s == 1234; }));
+    EXPECT_TRUE(std::all_of(captured.begin() + 2 * 4454, captured.end(), [](int16_t s) { return s == 0; }));
+    UseRealClock();
+}
+
+TEST(AudioMixer, SystemOutputFallsBackToTheDummyDriver) {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    auto device = CAudioDevice::Create(EAudioOutput::System);
+    unsetenv("SDL_AUDIODRIVER");
+    ASSERT_NE(device, nullptr);
+    EXPECT_STREQ(device->GetDriverName(), "dummy");
+    BufferPtr buffer = MakeBuffer(*device, Format(1, 44100, 16), 88200);
+    buffer->Play(kAudioPlayLooping);
+    // The dummy driver consumes the output in real time: the cursor moves.
+    uint32_t play = 0;
+    for (int i = 0; i < 400 && play == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        buffer->GetCurrentPosition(&play, nullptr);
+    }
+    EXPECT_GT(play, 0u);
+    buffer.reset();
+    device.reset();  // the dummy driver has one device
+
+    // The program's device, and buffers that outlive it.
+    ASSERT_EQ(InitDirectSound(), 0);
+    ASSERT_NE(g_pDirectSound, nullptr);
+    BufferPtr orphan = MakeBuffer(*g_pDirectSound, Format(1, 44100, 16), 1000);
+    ReleaseDirectSound();
+    EXPECT_EQ(g_pDirectSound, nullptr);
+    EXPECT_EQ(orphan->Play(0), 0);
+    orphan.reset();
+}
+
+}  // namespace

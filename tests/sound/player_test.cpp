@@ -1,0 +1,320 @@
+// The streaming base through the WAV player on the fake clock: play counts, ends of source,
+// fades, seeks and the level meter, checked on the state and on what the mixer output carries.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "sound/ogg_player.h"
+#include "sound/wave_player.h"
+#include "tests/sound/sound_test_util.h"
+
+namespace {
+
+size_t FrameAt(uint32_t ms) { return static_cast<size_t>(ms) * 441 / 10; }
+
+int16_t LeftAt(const std::vector<int16_t>& output, uint32_t ms) { return output.at(2 * FrameAt(ms)); }
+
+size_t CountNonZeroFrames(const std::vector<int16_t>& output) {
+    size_t count = 0;
+    for (size_t i = 0; i + 1 < output.size(); i += 2)
+        if (output[i] != 0 || output[i + 1] != 0) ++count;
+    return count;
+}
+
+int32_t PeakOf(const std::vector<int16_t>& output, size_t from, size_t to) {
+    int32_t peak = 0;
+    for (size_t i = 2 * from; i < 2 * to && i < output.size(); ++i) peak = std::max(peak, std::abs(int32_t{output[i]}));
+    return peak;
+}
+
+class PlayerTest : public SoundClockTest {
+protected:
+    void OpenWav(CDirectSoundWave& wave, const SWaveFormat& format, const std::vector<uint8_t>& pcm) {
+        ASSERT_EQ(wave.Open(m_device.get(), m_folder.Write("s.wav", MakeWav(format, pcm)).c_str()), 0);
+    }
+    // A 44.1 kHz 16-bit stereo sound of the given length holding the ramp.
+    void OpenRamp(CDirectSoundWave& wave, uint32_t ms) { OpenWav(wave, PcmFormat(2, 44100, 16), ToBytes(Ramp(FrameAt(ms)))); }
+    // Plays and clears the recorded output, so that output index 0 is the start.
+    void Start(IDirectSoundPlayer& player, int32_t count, int32_t loopBackMs) {
+        TakeOutput();
+        ASSERT_EQ(player.Play(count, loopBackMs), 0);
+    }
+    CTempFolder m_folder;
+};
+
+TEST_F(PlayerTest, EveryOperationOnAClosedPlayerFails) {
+    CDirectSoundWave neverOpened;
+    CDirectSoundOgg closedOgg;
+    CDirectSoundWave closed;
+    OpenRamp(closed, 100);
+    closed.Close();
+    for (IDirectSoundPlayer* player : {static_cast<IDirectSoundPlayer*>(&neverOpened),
+                                       static_cast<IDirectSoundPlayer*>(&closedOgg),
+                                       static_cast<IDirectSoundPlayer*>(&closed)}) {
+        EXPECT_EQ(player->Play(0, 0), -1);
+        EXPECT_EQ(player->Pause(), -1);
+        EXPECT_EQ(player->Stop(0.0f), -1);
+        EXPECT_EQ(player->Seek(100), -1);
+        EXPECT_EQ(player->SetVolume(-100, 0.0f), -1);
+        EXPECT_EQ(player->SetPan(100, 0.0f), -1);
+        EXPECT_EQ(player->SetRate(900, 0.0f), -1);
+        EXPECT_EQ(player->SetMasterVolume(-300), 0);
+        EXPECT_EQ(player->GetMasterVolume(), -300);
+        EXPECT_EQ(player->GetState(), kSoundStopped);
+        int32_t left = 0, right = 0;
+        EXPECT_EQ(player->GetLevel(&left, &right), 0);
+        EXPECT_EQ(left, -10000);
+        char name[kSoundNameSize];
+        player->GetName(name);
+        EXPECT_STREQ(name, "");
+    }
+}
+
+TEST_F(PlayerTest, HalfSecondSoundPlaysOnceStopsAfterOneSecondAndReplaysFromTheStart) {
+    CDirectSoundWave wave;
+    OpenRamp(wave, 500);
+    Start(wave, 1, 0);
+    Run(990);
+    EXPECT_EQ(wave.GetState(), kSoundPlaying);
+    Run(60);
+    EXPECT_EQ(wave.GetState(), kSoundStopped);
+    std::vector<int16_t> output = TakeOutput();
+    EXPECT_EQ(LeftAt(output, 0), 1);
+    EXPECT_EQ(LeftAt(output, 499), 50);
+    EXPECT_EQ(CountNonZeroFrames(output), FrameAt(500));
+
+    Start(wave, 1, 0);
+    Run(200);
+    output = TakeOutput();
+    EXPECT_EQ(LeftAt(output, 0), 1);
+    EXPECT_EQ(LeftAt(output, 150), 16);
+}
+
+TEST_F(PlayerTest, PlayCountThreeAndLoopBack) {
+    CDirectSoundWave wave;
+    OpenRamp(wave, 300);
+    Start(wave, 3, 0);
+    Run(1100);
+    EXPECT_EQ(wave.GetState(), kSoundStopped);
+    EXPECT_EQ(wave.GetPlayCount(), 3);
+    std::vector<int16_t> output = TakeOutput();
+    EXPECT_EQ(CountNonZeroFrames(output), 3 * FrameAt(300));
+    EXPECT_EQ(LeftAt(output, 300), 1);
+    EXPECT_EQ(LeftAt(output, 650), 6);
+
+    CDirectSoundWave looping;
+    OpenRamp(looping, 4000);
+    Start(looping, 0, 3000);
+    Run(9000);
+    EXPECT_EQ(looping.GetState(), kSoundPlaying);
+    output = TakeOutput();
+    EXPECT_EQ(LeftAt(output, 3999), 400);
+    EXPECT_EQ(LeftAt(output, 4000), 301);  // resumed 3 s into the source
+    EXPECT_EQ(LeftAt(output, 4999), 400);
+    EXPECT_EQ(LeftAt(output, 5000), 301);
+    EXPECT_EQ(LeftAt(output, 8500), 351);
+}
+
+TEST_F(PlayerTest, PlayRightAfterAStopRunsANewThread) {
+    CDirectSoundWave wave;
+    OpenRamp(wave, 3000);
+    Start(wave, 0, 0);
+    Run(120);
+    EXPECT_EQ(wave.Stop(0.0f), 0);
+    EXPECT_EQ(wave.GetState(), kSoundStopped);
+    AdvanceFakeClock(5);  // the old thread has not polled since
+    Start(wave, 0, 0);
+    EXPECT_EQ(wave.GetState(), kSoundPlaying);
+    Run(500);
+    EXPECT_EQ(wave.GetState(), kSoundPlaying);
+    const std::vector<int16_t> output = TakeOutput();
+    // The new thread reads on from where the old one left the source.
+    EXPECT_GT(LeftAt(output, 0), 10);
+    EXPECT_EQ(CountNonZeroFrames(output), output.size() / 2);
+}
+
+TEST_F(PlayerTest, FadeOutSpeedsAndTheStopBelowMinus5000) {
+    CDirectSoundWave wave;
+    OpenWav(wave, PcmFormat(2, 44100, 16), ToBytes(Sine(FrameAt(1000), 2, 441, 44100, 20000)));
+    Start(wave, 0, 0);
+    Run(100);
+    ASSERT_EQ(wave.Stop(0.5f), 0);
+    EXPECT_EQ(wave.GetState(), kSoundPlaying);
+    Run(2000);
+    // 25 hundredths per 50-ms poll: 1000 after 2 s, a gain of 10^(-1000/2000).
+    TakeOutput();
+    Run(40);
+    EXPECT_NEAR(PeakOf(TakeOutput(), 0, FrameAt(40)), 20000 * std::pow(10.0, -0.5), 60);
+    Run(7960);
+    EXPECT_EQ(wave.GetState(), kSoundPlaying);  // attenuation 5000: volume - 5000 is not below -5000
+    Run(60);
+    EXPECT_EQ(wave.GetState(), kSoundStopped);
+    EXPECT_EQ(wave.GetVolume(), 0);
+
+    // A second Stop during the fade only changes its speed.
+    Start(wave, 0, 0);
+    Run(100);
+    ASSERT_EQ(wave.Stop(0.5f), 0);
+    Run(1000);  // attenuation 500
+    ASSERT_EQ(wave.Stop(2.0f), 0);
+    Run(2240);  // + 44 polls of 100
+    EXPECT_EQ(wave.GetState(), kSoundPlaying);
+    Run(60);
+    EXPECT_EQ(wave.GetState(), kSoundStopped);
+}
+
+TEST_F(PlayerTest, PlayOrPauseDuringAFadeOutRestoresTheVolume) {
+    CDirectSoundWave wave;
+    OpenWav(wave, PcmFormat(2, 44100, 16), ToBytes(Sine(FrameAt(1000), 2, 441, 44100, 20000)));
+    Start(wave, 0, 0);
+    Run(100);
+    wave.Stop(0.5f);
+    Run(4000);  // attenuation 2000
+    EXPECT_EQ(wave.Play(0, 0), 0);  // cancels the fade-out without restarting
+    Run(50);
+    TakeOutput();
+    Run(500);
+    EXPECT_EQ(wave.GetState(), kSoundPlaying);
+    EXPECT_NEAR(PeakOf(TakeOutput(), 0, FrameAt(500)), 20000, 2);
+
+    wave.Stop(0.5f);
+    Run(4000);
+    EXPECT_EQ(wave.Pause(), 0);
+    EXPECT_EQ(wave.GetState(), kSoundPaused);
+    TakeOutput();
+    Run(20000);
+    EXPECT_EQ(wave.GetState(), kSoundPaused);
+    EXPECT_EQ(CountNonZeroFrames(TakeOutput()), 0u);
+    EXPECT_EQ(wave.Play(0, 0), 0);
+    Run(500);
+    EXPECT_NEAR(PeakOf(TakeOutput(), 0, FrameAt(500)), 20000, 2);
+}
+
+TEST_F(PlayerTest, VolumePanAndRateFadesStepEachPoll) {
+    CDirectSoundWave wave;
+    OpenRamp(wave, 3000);
+    EXPECT_EQ(wave.Pause(), 0);
+    EXPECT_EQ(wave.GetState(), kSoundStopped);  // only a playing sound pauses
+    Start(wave, 0, 0);
+    Run(100);
+    ASSERT_EQ(wave.Pause(), 0);
+    EXPECT_EQ(wave.SetVolume(-3000, 0.1f), 0);
+    EXPECT_EQ(wave.GetVolume(), -3000);  // not playing: at once
+    EXPECT_EQ(wave.SetVolume(0, 0.0f), 0);
+    ASSERT_EQ(wave.Play(0, 0), 0);
+    Run(100);
+    EXPECT_EQ(wave.SetVolume(-3000, 0.1f), 0);
+    EXPECT_EQ(wave.SetPan(-10000, 4.0f), 0);
+    EXPECT_EQ(wave.SetRate(500, 1.0f), 0);
+    EXPECT_EQ(wave.GetVolume(), 0);
+    Run(50);
+    EXPECT_EQ(wave.GetVolume(), -5);
+    EXPECT_EQ(wave.GetPan(), -200);
+    EXPECT_EQ(wave.GetRate(), 950);
+    Run(50);
+    EXPECT_EQ(wave.GetVolume(), -10);
+    Run(450);
+    EXPECT_EQ(wave.GetRate(), 500);
+    // Pause finishes every fade at its target.
+    EXPECT_EQ(wave.Pause(), 0);
+    EXPECT_EQ(wave.GetVolume(), -3000);
+    EXPECT_EQ(wave.GetPan(), -10000);
+}
+
+TEST_F(PlayerTest, ClampsOfMasterVolumePanAndRate) {
+    CDirectSoundWave wave;
+    OpenRamp(wave, 100);
+    EXPECT_EQ(wave.SetMasterVolume(500), 0);
+    EXPECT_EQ(wave.GetMasterVolume(), 0);
+    EXPECT_EQ(wave.SetMasterVolume(-20000), 0);
+    EXPECT_EQ(wave.GetMasterVolume(), -10000);
+    EXPECT_EQ(wave.SetPan(-20000, 0.0f), 0);
+    EXPECT_EQ(wave.GetPan(), -10000);
+    EXPECT_EQ(wave.SetPan(20000, 0.0f), 0);
+    EXPECT_EQ(wave.GetPan(), 10000);
+    EXPECT_EQ(wave.SetRate(5, 0.0f), 0);
+    EXPECT_EQ(wave.GetRate(), 10);
+    EXPECT_EQ(wave.SetRate(5000, 0.0f), 0);
+    EXPECT_EQ(wave.GetRate(), 2000);
+    EXPECT_EQ(wave.SetVolume(300, 0.0f), 0);
+    EXPECT_EQ(wave.GetVolume(), 0);
+}
+
+TEST_F(PlayerTest, SeekWhilePlayingAndWhileStopped) {
+    CDirectSoundWave wave;
+    OpenRamp(wave, 4000);
+    Start(wave, 0, 0);
+    Run(200);
+    EXPECT_EQ(wave.Seek(1500), 0);
+    Run(100);  // the next poll, at 250 ms, restarts the buffer from 1.5 s
+    std::vector<int16_t> output = TakeOutput();
+    EXPECT_EQ(LeftAt(output, 249), 25);
+    EXPECT_EQ(LeftAt(output, 250), 151);
+    EXPECT_EQ(LeftAt(output, 290), 155);
+
+    wave.Stop(0.0f);
+    EXPECT_EQ(wave.Seek(2500), 0);
+    EXPECT_EQ(wave.GetState(), kSoundStopped);
+    EXPECT_EQ(wave.GetPosition(), 2500u * 176400 / 1000);
+    Start(wave, 0, 0);
+    Run(20);
+    output = TakeOutput();
+    EXPECT_EQ(LeftAt(output, 0), 251);
+}
+
+TEST_F(PlayerTest, LevelMeter) {
+    CDirectSoundWave silence;
+    OpenWav(silence, PcmFormat(1, 44100, 8), std::vector<uint8_t>(44100, 128));
+    Start(silence, 0, 0);
+    Run(100);
+    int32_t left = 0, right = 0;
+    EXPECT_EQ(silence.GetLevel(&left, &right), 0);
+    EXPECT_EQ(left, -10000);
+    EXPECT_EQ(right, -10000);
+
+    std::vector<int16_t> samples(2 * 44100, 0);
+    for (size_t i = 0; i < samples.size(); i += 2) {
+        samples[i] = (i / 2) % 100 == 0 ? -32768 : 1000;  // full-scale peak on the left
+        samples[i + 1] = 3277;                            // a tenth on the right
+    }
+    CDirectSoundWave loud;
+    OpenWav(loud, PcmFormat(2, 44100, 16), ToBytes(samples));
+    Start(loud, 0, 0);
+    Run(100);
+    EXPECT_EQ(loud.GetLevel(&left, &right), 0);
+    EXPECT_EQ(left, 0);
+    EXPECT_EQ(right, static_cast<int32_t>(2000.0 * std::log(3277.0 / 32768.0)));
+    loud.Pause();
+    EXPECT_EQ(loud.GetLevel(&left, &right), 0);
+    EXPECT_EQ(left, -10000);
+    EXPECT_EQ(right, -10000);
+}
+
+TEST_F(PlayerTest, SineThroughTheMixerWithVolumePanAndRate) {
+    const std::vector<int16_t> sine = Sine(FrameAt(2000), 2, 440, 44100, 12000);
+    CDirectSoundWave wave;
+    OpenWav(wave, PcmFormat(2, 44100, 16), ToBytes(sine));
+    Start(wave, 0, 0);
+    Run(500);
+    std::vector<int16_t> output = TakeOutput();
+    ASSERT_GE(output.size(), 2 * FrameAt(500));
+    EXPECT_TRUE(std::equal(output.begin(), output.begin() + 2 * FrameAt(500), sine.begin()));
+
+    wave.SetVolume(-2000, 0.0f);  // a tenth
+    wave.SetPan(-10000, 0.0f);    // the right side silent
+    wave.SetRate(500, 0.0f);      // half the pitch
+    Run(500);
+    output = TakeOutput();
+    const size_t frames = FrameAt(400);
+    // Between two source frames the output is their linear interpolation.
+    size_t crossings = 0;
+    for (size_t i = 0; i < frames; ++i) {
+        EXPECT_EQ(output[2 * i + 1], 0);
+        if (i > 0 && (output[2 * i - 2] < 0) != (output[2 * i] < 0)) ++crossings;
+    }
+    EXPECT_NEAR(PeakOf(output, 0, frames), 1200, 2);
+    EXPECT_NEAR(static_cast<double>(crossings), 2.0 * 220 * 0.4, 3.0);
+}
+
+}  // namespace
