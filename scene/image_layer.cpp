@@ -51,8 +51,6 @@ void ReadName(CChunkReader& body, char (&out)[kLayerNameSize]) {
     body.Read(out, kLayerNameSize - 1);
 }
 
-void ReadU32Field(CChunkReader& body, uint32_t* field) { body.ReadU32(field); }
-
 }  // namespace
 
 CImageLayer::~CImageLayer() { Release(); }
@@ -143,21 +141,28 @@ int32_t CImageLayer::ParseCommand(CReadStream* stream, uint32_t size, uint32_t* 
                 break;
             }
             case kTagRelease: Release(); break;
-            case kTagOffset: ReadFields(body, &offset); break;
-            case kTagPivot: ReadFields(body, &pivot); break;
-            case kTagSource: ReadFields(body, &source); break;
-            case kTagScale: ReadFields(body, &scale); break;
-            case kTagAngle: body.ReadF32(&angle); break;
-            case kTagColour: ReadU32Field(body, &colour); break;
-            case kTagBlendMode: ReadU32Field(body, &blendMode); break;
-            case kTagFilter: ReadU32Field(body, &filter); break;
             case kTagEffect: ParseEffectBody(body); break;
             // SOLD: the model state, read by the model holder once models exist.
-            default: break;
+            default: ReadPlacementField(header.tag, body); break;
         }
     }
     *bytesRead = size;
     return failed ? -1 : 0;
+}
+
+// The placement sub-chunks that scripts and saves share; other tags are left alone.
+void CImageLayer::ReadPlacementField(uint32_t tag, CChunkReader& body) {
+    switch (tag) {
+        case kTagOffset: ReadFields(body, &offset); break;
+        case kTagPivot: ReadFields(body, &pivot); break;
+        case kTagSource: ReadFields(body, &source); break;
+        case kTagScale: ReadFields(body, &scale); break;
+        case kTagAngle: body.ReadF32(&angle); break;
+        case kTagColour: body.ReadU32(&colour); break;
+        case kTagBlendMode: body.ReadU32(&blendMode); break;
+        case kTagFilter: body.ReadU32(&filter); break;
+        default: break;
+    }
 }
 
 uint32_t CImageLayer::ParseEffect(CReadStream* stream, uint32_t size) {
@@ -280,18 +285,10 @@ int32_t CImageLayer::Restore(CReadStream* stream, uint32_t size, uint32_t* bytes
                 if (Load(fileName) != 0) result = -1;
                 break;
             }
-            case kTagVisible: ReadU32Field(body, &visible); break;
-            case kTagOffset: ReadFields(body, &offset); break;
-            case kTagPivot: ReadFields(body, &pivot); break;
-            case kTagSource: ReadFields(body, &source); break;
-            case kTagScale: ReadFields(body, &scale); break;
-            case kTagAngle: body.ReadF32(&angle); break;
-            case kTagColour: ReadU32Field(body, &colour); break;
-            case kTagBlendMode: ReadU32Field(body, &blendMode); break;
-            case kTagFilter: ReadU32Field(body, &filter); break;
+            case kTagVisible: body.ReadU32(&visible); break;
             case kTagNoEffect: DeleteEffect(); break;
             // EFEC restores nothing; SOLD is the model holder's once models exist.
-            default: break;
+            default: ReadPlacementField(header.tag, body); break;
         }
     }
     *bytesRead = size;

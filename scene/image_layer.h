@@ -79,6 +79,7 @@ struct CImageLayer {
 
 private:
     void ParseEffectBody(CChunkReader& body);
+    void ReadPlacementField(uint32_t tag, CChunkReader& body);
     void DeleteEffect();
     SLayerDrawRecord MakeDrawRecord(CTexture* drawTexture) const;
     void TakeEndState();

@@ -6,16 +6,16 @@
 
 namespace {
 
-using scene_test::Bytes;
-using scene_test::MemoryStream;
+using scene_test::Signed;
+
 
 // A command chunk "CMD " holding two sub-chunks, followed by bytes of the next command.
-Bytes CommandWithTrailer(Bytes* payloadOut = nullptr) {
-    Bytes payload;
-    payload.Chunk("AAAA", Bytes().U32(0x11223344));
-    payload.Chunk("BBBB", Bytes().F32(2.5f).I32(-7));
+CTestBytes CommandWithTrailer(CTestBytes* payloadOut = nullptr) {
+    CTestBytes payload;
+    payload.Chunk("AAAA", CTestBytes().U32(0x11223344));
+    payload.Chunk("BBBB", CTestBytes().F32(2.5f).U32(Signed(-7)));
     if (payloadOut) *payloadOut = payload;
-    Bytes all;
+    CTestBytes all;
     all.Chunk("CMD ", payload).Tag("NEXT").U32(0);
     return all;
 }
@@ -46,11 +46,11 @@ Seen ParseCommand(CReadStream* stream, uint32_t size) {
 // The engine reads the command header and hands the payload over, with or without having
 // filled it; either way the reader gets every field and stops exactly at the chunk's end.
 TEST(ChunkReader, ReadsNestedChunksWhetherOrNotThePayloadWasFilled) {
-    Bytes payload;
-    const Bytes file = CommandWithTrailer(&payload);
+    CTestBytes payload;
+    const CTestBytes file = CommandWithTrailer(&payload);
     for (int filled = 0; filled < 2; ++filled) {
         for (uint32_t buffer : {65536u, 8u, 5u}) {
-            MemoryStream m(file.vec(), buffer);
+            CMemoryReadStream m(file.bytes, buffer);
             m.stream.Fill(8);
             uint8_t header[8];
             ASSERT_EQ(m.stream.Read(header, 8), 8);
@@ -62,15 +62,16 @@ TEST(ChunkReader, ReadsNestedChunksWhetherOrNotThePayloadWasFilled) {
             EXPECT_EQ(seen.i, -7);
             EXPECT_EQ(m.stream.LogicalPosition(), static_cast<int64_t>(8 + payload.size()));
             // Nothing beyond the command was fetched from the source.
-            EXPECT_LE(m.source.position, 8 + payload.size()) << "buffer " << buffer << " filled " << filled;
+            EXPECT_LE(m.stream.callbacks.tell(m.stream.source), static_cast<long>(8 + payload.size())) << "buffer " << buffer << " filled " << filled;
         }
     }
 }
 
 TEST(ChunkReader, BlockModeStreamsWork) {
-    Bytes payload;
-    const Bytes file = CommandWithTrailer(&payload);
-    MemoryStream m(file.vec(), 6, true);
+    CTestBytes payload;
+    const CTestBytes file = CommandWithTrailer(&payload);
+    CMemoryReadStream m(file.bytes, 6);
+    m.stream.blockMode = 1;
     uint8_t header[8];
     ASSERT_EQ(m.stream.Read(header, 8), 8);
     const Seen seen = ParseCommand(&m.stream, static_cast<uint32_t>(payload.size()));
@@ -80,13 +81,13 @@ TEST(ChunkReader, BlockModeStreamsWork) {
 }
 
 TEST(ChunkReader, OversizedSubChunkEndsTheCommandAndShortFieldsAreRefused) {
-    Bytes payload;
-    payload.Chunk("AAAA", Bytes().U32(5));
+    CTestBytes payload;
+    payload.Chunk("AAAA", CTestBytes().U32(5));
     payload.Tag("BBBB").U32(1000).U32(1);  // claims more than the command holds
-    payload.Chunk("AAAA", Bytes().U32(6));  // never reached
-    Bytes file;
-    file.Append(payload).Tag("NEXT");
-    MemoryStream m(file.vec());
+    payload.Chunk("AAAA", CTestBytes().U32(6));  // never reached
+    CTestBytes file;
+    file.Raw(payload.bytes.data(), payload.size()).Tag("NEXT");
+    CMemoryReadStream m(file.bytes);
     m.stream.Fill(static_cast<uint32_t>(file.size()));
     const Seen seen = ParseCommand(&m.stream, static_cast<uint32_t>(payload.size()));
     EXPECT_EQ(seen.chunks, 1);
@@ -96,9 +97,9 @@ TEST(ChunkReader, OversizedSubChunkEndsTheCommandAndShortFieldsAreRefused) {
     EXPECT_EQ(std::string(next, 4), "NEXT");
 
     // A field cut short: the value stays as it was and the sub-chunk is still consumed whole.
-    Bytes shortField;
-    shortField.Chunk("AAAA", Bytes().Raw("\x01\x02", 2)).Chunk("BBBB", Bytes().F32(1.0f));
-    MemoryStream s(shortField.vec());
+    CTestBytes shortField;
+    shortField.Chunk("AAAA", CTestBytes().Raw("\x01\x02", 2)).Chunk("BBBB", CTestBytes().F32(1.0f));
+    CMemoryReadStream s(shortField.bytes);
     s.stream.Fill(static_cast<uint32_t>(shortField.size()));
     const Seen seen2 = ParseCommand(&s.stream, static_cast<uint32_t>(shortField.size()));
     EXPECT_EQ(seen2.a, 0u);
@@ -107,10 +108,10 @@ TEST(ChunkReader, OversizedSubChunkEndsTheCommandAndShortFieldsAreRefused) {
 }
 
 TEST(ChunkReader, SourceThatEndsEarlyStopsWithoutLooping) {
-    Bytes payload;
-    payload.Chunk("AAAA", Bytes().U32(9));
+    CTestBytes payload;
+    payload.Chunk("AAAA", CTestBytes().U32(9));
     payload.Tag("BBBB").U32(0x7FFFFFF0);  // truncated file
-    MemoryStream m(payload.vec(), 16);
+    CMemoryReadStream m(payload.bytes, 16);
     CChunkReader reader(&m.stream, 0xFFFFFFFFu);
     CChunkHeader header;
     int chunks = 0;
@@ -124,10 +125,10 @@ TEST(ChunkReader, SourceThatEndsEarlyStopsWithoutLooping) {
 }
 
 TEST(ChunkReader, UntakenBodiesAreSkipped) {
-    Bytes payload;
-    payload.Chunk("XXXX", Bytes().U32(1).U32(2).U32(3));
-    payload.Chunk("AAAA", Bytes().U32(42));
-    MemoryStream m(payload.vec(), 7);
+    CTestBytes payload;
+    payload.Chunk("XXXX", CTestBytes().U32(1).U32(2).U32(3));
+    payload.Chunk("AAAA", CTestBytes().U32(42));
+    CMemoryReadStream m(payload.bytes, 7);
     CChunkReader reader(&m.stream, static_cast<uint32_t>(payload.size()));
     CChunkHeader header;
     ASSERT_TRUE(reader.NextChunk(&header));

@@ -1,5 +1,5 @@
-// A software device set up as the engine leaves it (the default render states plus the
-// engine's own), installed as the engine device for the scene tests.
+// A headless device set up as the engine leaves it (the default render states plus the
+// engine's own), inside a scene, and installed as the engine device for the scene tests.
 #pragma once
 
 #include <cstdint>
@@ -7,33 +7,17 @@
 
 #include "platform/graphics.h"
 #include "platform/render_context.h"
+#include "tests/support/graphics_support.h"
 
 namespace scene_test {
 
 class SceneDevice {
 public:
     SceneDevice() {
-        SDeviceParams params;
-        params.autoDepth = false;
-        device = CGraphicsDevice::Create(params);
+        device = MakeTestDevice(800, 600);
         device->SetRenderState(RenderState::ZEnable, 0);
-        device->SetRenderState(RenderState::AlphaTestEnable, 1);
-        device->SetRenderState(RenderState::AlphaFunc, Cmp::Greater);
-        device->SetRenderState(RenderState::AlphaRef, 0);
-        device->SetRenderState(RenderState::CullMode, Cull::None);
-        device->SetRenderState(RenderState::AlphaBlendEnable, 1);
-        device->SetRenderState(RenderState::SrcBlend, Blend::SrcAlpha);
-        device->SetRenderState(RenderState::DestBlend, Blend::InvSrcAlpha);
         device->SetRenderState(RenderState::SeparateAlphaBlendEnable, 1);
         device->SetRenderState(RenderState::BlendOpAlpha, BlendOp::Max);
-        device->SetTextureStageState(0, TexStage::ColorOp, TexOp::Modulate);
-        device->SetTextureStageState(0, TexStage::ColorArg1, TexArg::Texture);
-        device->SetTextureStageState(0, TexStage::ColorArg2, TexArg::Diffuse);
-        device->SetTextureStageState(0, TexStage::AlphaOp, TexOp::Modulate);
-        device->SetTextureStageState(0, TexStage::AlphaArg1, TexArg::Texture);
-        device->SetTextureStageState(0, TexStage::AlphaArg2, TexArg::Diffuse);
-        device->SetSamplerState(0, Sampler::MinFilter, TexFilter::Point);
-        device->SetSamplerState(0, Sampler::MagFilter, TexFilter::Point);
         g_pEngineDevice = device;
         device->BeginScene();
         Clear(0);
@@ -53,32 +37,27 @@ public:
     uint32_t Pixel(int x, int y) const {
         CSurface* back = nullptr;
         device->GetBackBuffer(&back);
-        const uint32_t value = reinterpret_cast<const uint32_t*>(back->Bits() + y * back->Pitch())[x] & 0xFFFFFFu;
+        const uint32_t value = SurfacePixel(back, x, y) & 0xFFFFFFu;
         back->Release();
         return value;
     }
 
     // Pixels of the back buffer that are not the given colour.
     int CountOtherThan(uint32_t colour) const {
+        CSurface* back = nullptr;
+        device->GetBackBuffer(&back);
         int count = 0;
         for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 800; ++x) count += Pixel(x, y) != colour ? 1 : 0;
+            for (int x = 0; x < 800; ++x) count += (SurfacePixel(back, x, y) & 0xFFFFFFu) != colour ? 1 : 0;
+        back->Release();
         return count;
     }
 
     // A managed A8R8G8B8 texture filled by texel(x, y); the caller owns it.
     CTexture* MakeTexture(uint32_t width, uint32_t height, const std::function<uint32_t(int, int)>& texel) const {
-        CTexture* texture = nullptr;
-        if (device->CreateTexture(width, height, 1, Usage::None, Format::A8R8G8B8, Pool::Managed, &texture) != 0)
-            return nullptr;
-        SLockedRect locked;
-        texture->LockRect(0, &locked, nullptr, 0);
-        for (uint32_t y = 0; y < height; ++y)
-            for (uint32_t x = 0; x < width; ++x)
-                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch)[x] =
-                    texel(static_cast<int>(x), static_cast<int>(y));
-        texture->UnlockRect(0);
-        return texture;
+        return MakeTestTexture(device, width, height, [&](uint32_t x, uint32_t y) {
+            return texel(static_cast<int>(x), static_cast<int>(y));
+        });
     }
 
     // Opaque texels, never black, that name their own position: 11 bits of x above 12 of y.
