@@ -12,11 +12,13 @@
 
 namespace {
 
+using scene_test::Bytes;
+
 
 constexpr float kEps = 1e-4f;
 
 template <typename T>
-void Parse(T* target, const CTestBytes& payload) {
+void Parse(T* target, const Bytes& payload) {
     CMemoryReadStream m(payload.bytes);
     uint32_t read = 0;
     EXPECT_EQ(target->ParseCommand(&m.stream, static_cast<uint32_t>(payload.size()), &read), 0);
@@ -57,7 +59,7 @@ TEST_F(CameraTest, DefaultLookAndZRotation) {
     EXPECT_NEAR(g_ShaderContext.projection.m[3][2], -0.1f * 20.0f / 19.9f, kEps);
 
     // About Z only turns the up vector.
-    Parse(&camera, CTestBytes().Chunk("ANGL", CTestBytes().U32(0).F32(0).F32(0).F32(1.5707964f)));
+    Parse(&camera, Bytes().Chunk("ANGL", Bytes().U32(0).F32(0).F32(0).F32(1.5707964f)));
     camera.Apply();
     look = ViewColumn(2);
     up = ViewColumn(1);
@@ -68,7 +70,7 @@ TEST_F(CameraTest, DefaultLookAndZRotation) {
 
     // About X and Y: (cos ax sin ay, -sin ax, cos ax cos ay).
     const float ax = 0.3f, ay = -0.8f;
-    Parse(&camera, CTestBytes().Chunk("ANGL", CTestBytes().U32(0).F32(ax).F32(ay).F32(0.7f)));
+    Parse(&camera, Bytes().Chunk("ANGL", Bytes().U32(0).F32(ax).F32(ay).F32(0.7f)));
     camera.Apply();
     look = ViewColumn(2);
     EXPECT_NEAR(look.x, std::cos(ax) * std::sin(ay), kEps);
@@ -78,11 +80,11 @@ TEST_F(CameraTest, DefaultLookAndZRotation) {
 
 TEST_F(CameraTest, AnimatedEyeRunsFromThePageStartAndFinishes) {
     CCamera camera;
-    CTestBytes keys;
+    Bytes keys;
     keys.U32(1).U32(0).U32(2);
     keys.U32(0).F32(0).F32(0).F32(-1);
     keys.U32(1000).F32(0).F32(2).F32(-3);
-    Parse(&camera, CTestBytes().Chunk("POS ", keys).Chunk("JUNK", CTestBytes().U32(5)));
+    Parse(&camera, Bytes().Chunk("POS ", keys).Chunk("JUNK", Bytes().U32(5)));
     EXPECT_EQ(camera.eye.animating, 1u);
     camera.startTime = g_GameClock;
     g_GameClock += 500;
@@ -95,7 +97,7 @@ TEST_F(CameraTest, AnimatedEyeRunsFromThePageStartAndFinishes) {
     EXPECT_FLOAT_EQ(g_ShaderContext.eye.z, -3.0f);
 
     // Finish jumps to the last key; a field-of-view track without keys keeps its value.
-    Parse(&camera, CTestBytes().Chunk("POS ", keys).Chunk("FOV ", CTestBytes().U32(1).U32(1).U32(0)));
+    Parse(&camera, Bytes().Chunk("POS ", keys).Chunk("FOV ", Bytes().U32(1).U32(1).U32(0)));
     EXPECT_EQ(camera.Apply(), 1);  // a keyless animation reports running
     camera.Finish();
     EXPECT_FLOAT_EQ(camera.eye.value.z, -3.0f);
@@ -103,7 +105,7 @@ TEST_F(CameraTest, AnimatedEyeRunsFromThePageStartAndFinishes) {
     EXPECT_EQ(camera.Apply(), 0);
 
     // A new static POS removes the keys.
-    Parse(&camera, CTestBytes().Chunk("POS ", CTestBytes().U32(0).F32(1).F32(2).F32(3)));
+    Parse(&camera, Bytes().Chunk("POS ", Bytes().U32(0).F32(1).F32(2).F32(3)));
     EXPECT_EQ(camera.eye.track.Count(), 0);
     EXPECT_FLOAT_EQ(camera.eye.value.x, 1.0f);
 }
@@ -124,18 +126,18 @@ TEST_F(CameraTest, SavedFormIs52BytesAndRestoresWithoutMotion) {
         EXPECT_EQ(written, 52u);
     }, 5);
     ASSERT_EQ(bytes.size(), 57u);
-    CTestBytes expected;
+    Bytes expected;
     expected.Raw("\0\0\0\0\0", 5);
-    expected.Chunk("POS ", CTestBytes().F32(1.5f).F32(-2.0f).F32(3.0f));
-    expected.Chunk("ANGL", CTestBytes().F32(0.1f).F32(0.2f).F32(0.3f));
-    expected.Chunk("FOV ", CTestBytes().F32(0.9f));
+    expected.Chunk("POS ", Bytes().F32(1.5f).F32(-2.0f).F32(3.0f));
+    expected.Chunk("ANGL", Bytes().F32(0.1f).F32(0.2f).F32(0.3f));
+    expected.Chunk("FOV ", Bytes().F32(0.9f));
     const std::vector<uint8_t> plain = scene_test::Unscrambled(bytes, g_SaveKey);
     EXPECT_TRUE(std::equal(plain.begin() + 5, plain.end(), expected.bytes.begin() + 5));
 
     CCamera restored;
-    CTestBytes keys;
+    Bytes keys;
     keys.U32(1).U32(0).U32(1).U32(100).F32(9).F32(9).F32(9);
-    Parse(&restored, CTestBytes().Chunk("POS ", keys));
+    Parse(&restored, Bytes().Chunk("POS ", keys));
     CMemoryReadStream m(bytes);
     uint8_t skip[5];
     m.stream.Fill(static_cast<uint32_t>(bytes.size()));
@@ -154,18 +156,18 @@ TEST_F(CameraTest, SavedFormIs52BytesAndRestoresWithoutMotion) {
 TEST_F(CameraTest, DamagedPayloadsAreBoundedAndConsumedWhole) {
     CCamera camera;
     // Key count far above what the payload holds, and a cut-off key.
-    Parse(&camera, CTestBytes().Chunk("POS ", CTestBytes().U32(1).U32(1).U32(0xFFFFFFFF).U32(0).F32(4).F32(5).F32(6).U32(9)));
+    Parse(&camera, Bytes().Chunk("POS ", Bytes().U32(1).U32(1).U32(0xFFFFFFFF).U32(0).F32(4).F32(5).F32(6).U32(9)));
     EXPECT_EQ(camera.eye.track.Count(), 1);
     EXPECT_EQ(camera.eye.track.cubic, 1);
     // A short static value: only the whole fields are taken.
-    Parse(&camera, CTestBytes().Chunk("ANGL", CTestBytes().U32(0).F32(0.5f).Raw("\x01\x02", 2)));
+    Parse(&camera, Bytes().Chunk("ANGL", Bytes().U32(0).F32(0.5f).Raw("\x01\x02", 2)));
     EXPECT_EQ(camera.angles.value.x, 0.5f);
     EXPECT_EQ(camera.angles.value.y, 0.0f);
     // An empty sub-chunk: static, nothing read.
-    Parse(&camera, CTestBytes().Chunk("FOV ", CTestBytes()));
+    Parse(&camera, Bytes().Chunk("FOV ", Bytes()));
     EXPECT_EQ(camera.fieldOfView.animating, 0u);
     // A sub-chunk claiming more than the command holds ends the command.
-    CTestBytes bad;
+    Bytes bad;
     bad.Tag("POS ").U32(400).U32(0).F32(7).F32(7).F32(7);
     Parse(&camera, bad);
     EXPECT_NE(camera.eye.value.x, 7.0f);
@@ -188,25 +190,25 @@ TEST_F(LightTest, DefaultDirectionsAndColours) {
 
 TEST_F(LightTest, CommandsReplaceKeysKeepAlphaAndLiftTheColourLimit) {
     CSceneLight lights;
-    CTestBytes first;
+    Bytes first;
     first.U32(1).U32(0).U32(2).U32(0).F32(0).F32(0).U32(500).F32(1).F32(1);
-    Parse(&lights, CTestBytes().Chunk("ANG1", first));
-    CTestBytes second;
+    Parse(&lights, Bytes().Chunk("ANG1", first));
+    Bytes second;
     second.U32(1).U32(1).U32(2).U32(100).F32(0.25f).F32(0.5f).U32(200).F32(0.75f).F32(1.0f);
-    Parse(&lights, CTestBytes().Chunk("ANG1", second));
+    Parse(&lights, Bytes().Chunk("ANG1", second));
     ASSERT_EQ(lights.light1Angles.track.Count(), 2);
     EXPECT_EQ(lights.light1Angles.track.GetKey(0)->time, 100);
     EXPECT_EQ(lights.light1Angles.track.cubic, 1);
 
     lights.ambient.value.a = 0.25f;
-    Parse(&lights, CTestBytes().Chunk("AMBT", CTestBytes().U32(0).F32(1).F32(0).F32(0)));
+    Parse(&lights, Bytes().Chunk("AMBT", Bytes().U32(0).F32(1).F32(0).F32(0)));
     EXPECT_EQ(lights.ambient.value.r, 1.0f);
     EXPECT_EQ(lights.ambient.value.a, 0.25f);
     EXPECT_EQ(lights.ambient.track.clampFlags, 3u);  // a static colour keeps the limit
 
-    CTestBytes toTwo;
+    Bytes toTwo;
     toTwo.U32(1).U32(0).U32(2).U32(0).F32(0).F32(0).F32(0).U32(1000).F32(2).F32(2).F32(2);
-    Parse(&lights, CTestBytes().Chunk("COL1", toTwo));
+    Parse(&lights, Bytes().Chunk("COL1", toTwo));
     EXPECT_EQ(lights.light1Colour.track.clampFlags, 0u);
     lights.startTime = g_GameClock;
     g_GameClock += 400;
@@ -220,9 +222,9 @@ TEST_F(LightTest, CommandsReplaceKeysKeepAlphaAndLiftTheColourLimit) {
 
     // Finish takes every component of the last key, alpha 1.0 included.
     lights.ambient.value.a = 0.5f;
-    CTestBytes ambientKeys;
+    Bytes ambientKeys;
     ambientKeys.U32(1).U32(0).U32(1).U32(5000).F32(0.3f).F32(0.4f).F32(0.5f);
-    Parse(&lights, CTestBytes().Chunk("AMBT", ambientKeys));
+    Parse(&lights, Bytes().Chunk("AMBT", ambientKeys));
     lights.Finish();
     EXPECT_EQ(lights.ambient.animating, 0u);
     EXPECT_EQ(lights.ambient.value.g, 0.4f);
@@ -238,22 +240,22 @@ TEST_F(LightTest, SavedFormIs92BytesInTheOrderOfTheTable) {
         uint32_t written = 0;
         lights.Save(s, &written);
     });
-    CTestBytes expected;
-    expected.Chunk("AMBT", CTestBytes().F32(0.2f).F32(0.2f).F32(0.2f));
-    expected.Chunk("COL1", CTestBytes().F32(1).F32(1).F32(1));
-    expected.Chunk("ANG1", CTestBytes().F32(0.5236f).F32(0.7854f));
-    expected.Chunk("COL2", CTestBytes().F32(0).F32(0).F32(0));
-    expected.Chunk("ANG2", CTestBytes().F32(0.5236f).F32(-0.7854f));
+    Bytes expected;
+    expected.Chunk("AMBT", Bytes().F32(0.2f).F32(0.2f).F32(0.2f));
+    expected.Chunk("COL1", Bytes().F32(1).F32(1).F32(1));
+    expected.Chunk("ANG1", Bytes().F32(0.5236f).F32(0.7854f));
+    expected.Chunk("COL2", Bytes().F32(0).F32(0).F32(0));
+    expected.Chunk("ANG2", Bytes().F32(0.5236f).F32(-0.7854f));
     EXPECT_EQ(bytes, expected.bytes);
 
     CSceneLight restored;
-    CTestBytes saved;
-    saved.Chunk("ANG2", CTestBytes().F32(0.1f).F32(0.2f));
-    saved.Chunk("XTRA", CTestBytes().U32(1));
-    saved.Chunk("COL2", CTestBytes().F32(0.5f).F32(0.6f).F32(0.7f).F32(99.0f));  // longer than saved
-    CTestBytes keys;
+    Bytes saved;
+    saved.Chunk("ANG2", Bytes().F32(0.1f).F32(0.2f));
+    saved.Chunk("XTRA", Bytes().U32(1));
+    saved.Chunk("COL2", Bytes().F32(0.5f).F32(0.6f).F32(0.7f).F32(99.0f));  // longer than saved
+    Bytes keys;
     keys.U32(1).U32(0).U32(1).U32(100).F32(0.9f).F32(0.9f);
-    Parse(&restored, CTestBytes().Chunk("ANG2", keys));
+    Parse(&restored, Bytes().Chunk("ANG2", keys));
     CMemoryReadStream m(saved.bytes);
     uint32_t read = 0;
     EXPECT_EQ(restored.Restore(&m.stream, static_cast<uint32_t>(saved.size()), &read), 0);

@@ -6,16 +6,17 @@
 
 namespace {
 
-using scene_test::Signed;
+using scene_test::Bytes;
+
 
 
 // A command chunk "CMD " holding two sub-chunks, followed by bytes of the next command.
-CTestBytes CommandWithTrailer(CTestBytes* payloadOut = nullptr) {
-    CTestBytes payload;
-    payload.Chunk("AAAA", CTestBytes().U32(0x11223344));
-    payload.Chunk("BBBB", CTestBytes().F32(2.5f).U32(Signed(-7)));
+Bytes CommandWithTrailer(Bytes* payloadOut = nullptr) {
+    Bytes payload;
+    payload.Chunk("AAAA", Bytes().U32(0x11223344));
+    payload.Chunk("BBBB", Bytes().F32(2.5f).I32(-7));
     if (payloadOut) *payloadOut = payload;
-    CTestBytes all;
+    Bytes all;
     all.Chunk("CMD ", payload).Tag("NEXT").U32(0);
     return all;
 }
@@ -46,8 +47,8 @@ Seen ParseCommand(CReadStream* stream, uint32_t size) {
 // The engine reads the command header and hands the payload over, with or without having
 // filled it; either way the reader gets every field and stops exactly at the chunk's end.
 TEST(ChunkReader, ReadsNestedChunksWhetherOrNotThePayloadWasFilled) {
-    CTestBytes payload;
-    const CTestBytes file = CommandWithTrailer(&payload);
+    Bytes payload;
+    const Bytes file = CommandWithTrailer(&payload);
     for (int filled = 0; filled < 2; ++filled) {
         for (uint32_t buffer : {65536u, 8u, 5u}) {
             CMemoryReadStream m(file.bytes, buffer);
@@ -68,8 +69,8 @@ TEST(ChunkReader, ReadsNestedChunksWhetherOrNotThePayloadWasFilled) {
 }
 
 TEST(ChunkReader, BlockModeStreamsWork) {
-    CTestBytes payload;
-    const CTestBytes file = CommandWithTrailer(&payload);
+    Bytes payload;
+    const Bytes file = CommandWithTrailer(&payload);
     CMemoryReadStream m(file.bytes, 6);
     m.stream.blockMode = 1;
     uint8_t header[8];
@@ -81,11 +82,11 @@ TEST(ChunkReader, BlockModeStreamsWork) {
 }
 
 TEST(ChunkReader, OversizedSubChunkEndsTheCommandAndShortFieldsAreRefused) {
-    CTestBytes payload;
-    payload.Chunk("AAAA", CTestBytes().U32(5));
+    Bytes payload;
+    payload.Chunk("AAAA", Bytes().U32(5));
     payload.Tag("BBBB").U32(1000).U32(1);  // claims more than the command holds
-    payload.Chunk("AAAA", CTestBytes().U32(6));  // never reached
-    CTestBytes file;
+    payload.Chunk("AAAA", Bytes().U32(6));  // never reached
+    Bytes file;
     file.Raw(payload.bytes.data(), payload.size()).Tag("NEXT");
     CMemoryReadStream m(file.bytes);
     m.stream.Fill(static_cast<uint32_t>(file.size()));
@@ -97,8 +98,8 @@ TEST(ChunkReader, OversizedSubChunkEndsTheCommandAndShortFieldsAreRefused) {
     EXPECT_EQ(std::string(next, 4), "NEXT");
 
     // A field cut short: the value stays as it was and the sub-chunk is still consumed whole.
-    CTestBytes shortField;
-    shortField.Chunk("AAAA", CTestBytes().Raw("\x01\x02", 2)).Chunk("BBBB", CTestBytes().F32(1.0f));
+    Bytes shortField;
+    shortField.Chunk("AAAA", Bytes().Raw("\x01\x02", 2)).Chunk("BBBB", Bytes().F32(1.0f));
     CMemoryReadStream s(shortField.bytes);
     s.stream.Fill(static_cast<uint32_t>(shortField.size()));
     const Seen seen2 = ParseCommand(&s.stream, static_cast<uint32_t>(shortField.size()));
@@ -108,8 +109,8 @@ TEST(ChunkReader, OversizedSubChunkEndsTheCommandAndShortFieldsAreRefused) {
 }
 
 TEST(ChunkReader, SourceThatEndsEarlyStopsWithoutLooping) {
-    CTestBytes payload;
-    payload.Chunk("AAAA", CTestBytes().U32(9));
+    Bytes payload;
+    payload.Chunk("AAAA", Bytes().U32(9));
     payload.Tag("BBBB").U32(0x7FFFFFF0);  // truncated file
     CMemoryReadStream m(payload.bytes, 16);
     CChunkReader reader(&m.stream, 0xFFFFFFFFu);
@@ -125,9 +126,9 @@ TEST(ChunkReader, SourceThatEndsEarlyStopsWithoutLooping) {
 }
 
 TEST(ChunkReader, UntakenBodiesAreSkipped) {
-    CTestBytes payload;
-    payload.Chunk("XXXX", CTestBytes().U32(1).U32(2).U32(3));
-    payload.Chunk("AAAA", CTestBytes().U32(42));
+    Bytes payload;
+    payload.Chunk("XXXX", Bytes().U32(1).U32(2).U32(3));
+    payload.Chunk("AAAA", Bytes().U32(42));
     CMemoryReadStream m(payload.bytes, 7);
     CChunkReader reader(&m.stream, static_cast<uint32_t>(payload.size()));
     CChunkHeader header;

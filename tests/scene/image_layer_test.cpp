@@ -12,7 +12,8 @@
 
 namespace {
 
-using scene_test::Signed;
+using scene_test::Bytes;
+
 
 using scene_test::SceneDevice;
 
@@ -41,7 +42,7 @@ protected:
         layer->ResetGeometry();
     }
 
-    int32_t Parse(CImageLayer* layer, const CTestBytes& payload) {
+    int32_t Parse(CImageLayer* layer, const Bytes& payload) {
         CMemoryReadStream m(payload.bytes);
         uint32_t read = 0;
         const int32_t result = layer->ParseCommand(&m.stream, static_cast<uint32_t>(payload.size()), &read);
@@ -59,10 +60,10 @@ protected:
     SceneDevice scene;
 };
 
-CTestBytes Effect(uint32_t kind, int32_t delay, uint32_t a, int32_t b = 0) {
-    CTestBytes e;
-    e.U32(kind).U32(Signed(delay)).U32(a);
-    if (kind == 2) e.U32(Signed(b));
+Bytes Effect(uint32_t kind, int32_t delay, uint32_t a, int32_t b = 0) {
+    Bytes e;
+    e.U32(kind).I32(delay).U32(a);
+    if (kind == 2) e.I32(b);
     return e;
 }
 
@@ -101,10 +102,10 @@ TEST_F(LayerTest, PlacementOffsetScaleRotationAndSource) {
     CImageLayer layer;
     Loaded(&layer, 100, 50, 128);
     layer.visible = 1;
-    Parse(&layer, CTestBytes()
-                      .Chunk("PIVO", CTestBytes().U32(400).U32(300))
-                      .Chunk("DPOS", CTestBytes().U32(Signed(-50)).U32(Signed(-25)))
-                      .Chunk("SCAL", CTestBytes().F32(2.0f).F32(2.0f)));
+    Parse(&layer, Bytes()
+                      .Chunk("PIVO", Bytes().U32(400).U32(300))
+                      .Chunk("DPOS", Bytes().I32(-50).I32(-25))
+                      .Chunk("SCAL", Bytes().F32(2.0f).F32(2.0f)));
     DrawFrame(&layer);
     EXPECT_NE(scene.Pixel(300, 250), 0u);
     EXPECT_EQ(scene.Pixel(299, 250), 0u);
@@ -114,10 +115,10 @@ TEST_F(LayerTest, PlacementOffsetScaleRotationAndSource) {
     EXPECT_EQ(scene.CountOtherThan(0), 200 * 100);
 
     // A positive angle turns clockwise: the picture's +x axis points down the screen.
-    Parse(&layer, CTestBytes()
-                      .Chunk("DPOS", CTestBytes().U32(0).U32(0))
-                      .Chunk("SCAL", CTestBytes().F32(1.0f).F32(1.0f))
-                      .Chunk("ANGL", CTestBytes().F32(1.5707964f)));
+    Parse(&layer, Bytes()
+                      .Chunk("DPOS", Bytes().U32(0).U32(0))
+                      .Chunk("SCAL", Bytes().F32(1.0f).F32(1.0f))
+                      .Chunk("ANGL", Bytes().F32(1.5707964f)));
     DrawFrame(&layer);
     const uint32_t below = scene.Pixel(380, 360);  // local (60, 20)
     EXPECT_NEAR(SceneDevice::TexelX(below), 60, 1);
@@ -126,10 +127,10 @@ TEST_F(LayerTest, PlacementOffsetScaleRotationAndSource) {
     EXPECT_EQ(scene.Pixel(420, 360), 0u);  // nor to its right
 
     // The source rectangle picks the texels.
-    Parse(&layer, CTestBytes()
-                      .Chunk("ANGL", CTestBytes().F32(0.0f))
-                      .Chunk("PIVO", CTestBytes().U32(0).U32(0))
-                      .Chunk("DREC", CTestBytes().U32(10).U32(20).U32(30).U32(25)));
+    Parse(&layer, Bytes()
+                      .Chunk("ANGL", Bytes().F32(0.0f))
+                      .Chunk("PIVO", Bytes().U32(0).U32(0))
+                      .Chunk("DREC", Bytes().U32(10).U32(20).U32(30).U32(25)));
     DrawFrame(&layer);
     EXPECT_EQ(scene.Pixel(0, 0), SceneDevice::PositionTexel(10, 20) & 0xFFFFFF);
     EXPECT_EQ(scene.Pixel(19, 4), SceneDevice::PositionTexel(29, 24) & 0xFFFFFF);
@@ -140,13 +141,13 @@ TEST_F(LayerTest, DamagedGeometryDrawsNothingWrong) {
     CImageLayer layer;
     Loaded(&layer, 100, 50, 128);
     layer.visible = 1;
-    const CTestBytes cases[] = {
-        CTestBytes().Chunk("SCAL", CTestBytes().U32(0x7FC00000).F32(1.0f)),             // NaN
-        CTestBytes().Chunk("ANGL", CTestBytes().U32(0x7F800000)),                        // infinity
-        CTestBytes().Chunk("DREC", CTestBytes().U32(Signed(INT32_MIN)).U32(0).U32(Signed(INT32_MAX)).U32(50)),
-        CTestBytes().Chunk("DPOS", CTestBytes().U32(Signed(INT32_MAX)).U32(Signed(INT32_MIN))),
+    const Bytes cases[] = {
+        Bytes().Chunk("SCAL", Bytes().U32(0x7FC00000).F32(1.0f)),             // NaN
+        Bytes().Chunk("ANGL", Bytes().U32(0x7F800000)),                        // infinity
+        Bytes().Chunk("DREC", Bytes().I32(INT32_MIN).U32(0).I32(INT32_MAX).U32(50)),
+        Bytes().Chunk("DPOS", Bytes().I32(INT32_MAX).I32(INT32_MIN)),
     };
-    for (const CTestBytes& payload : cases) {
+    for (const Bytes& payload : cases) {
         CImageLayer fresh;
         Loaded(&fresh, 100, 50, 128);
         fresh.visible = 1;
@@ -155,16 +156,16 @@ TEST_F(LayerTest, DamagedGeometryDrawsNothingWrong) {
         EXPECT_EQ(scene.CountOtherThan(0), 0);
     }
     // Negative and huge (but bounded) rectangles go to the rasteriser, which clips them.
-    Parse(&layer, CTestBytes().Chunk("DREC", CTestBytes().U32(Signed(-5000)).U32(Signed(-5000)).U32(5000).U32(Signed(-9000))));
+    Parse(&layer, Bytes().Chunk("DREC", Bytes().I32(-5000).I32(-5000).U32(5000).I32(-9000)));
     DrawFrame(&layer);
-    Parse(&layer, CTestBytes().Chunk("SCAL", CTestBytes().F32(1e30f).F32(-1e30f)));
+    Parse(&layer, Bytes().Chunk("SCAL", Bytes().F32(1e30f).F32(-1e30f)));
     DrawFrame(&layer);
 }
 
 TEST_F(LayerTest, CutInWithDelayShowsFromTheFirstFrameAfterTheDelay) {
     CImageLayer layer;
     Loaded(&layer, 16, 16, 16);
-    EXPECT_EQ(Parse(&layer, CTestBytes().Chunk("PIVO", CTestBytes().U32(10).U32(10)).Chunk("EFEC", Effect(1, 500, 1))), 0);
+    EXPECT_EQ(Parse(&layer, Bytes().Chunk("PIVO", Bytes().U32(10).U32(10)).Chunk("EFEC", Effect(1, 500, 1))), 0);
     EXPECT_EQ(layer.startPending, 1u);
     int32_t result = 0;
     DrawFrame(&layer, &result);  // drawn before the page-start stamp
@@ -192,7 +193,7 @@ TEST_F(LayerTest, FadesThroughTheLayer) {
     layer.texture = scene.MakeTexture(16, 16, [](int, int) { return 0xFFFFFFFFu; });
     layer.ResetGeometry();
     layer.pivot = SPoint{0, 0};
-    Parse(&layer, CTestBytes().Chunk("COLR", CTestBytes().U32(0x80FFFFFF)).Chunk("EFEC", Effect(2, 0, 0, 1000)));
+    Parse(&layer, Bytes().Chunk("COLR", Bytes().U32(0x80FFFFFF)).Chunk("EFEC", Effect(2, 0, 0, 1000)));
     layer.StampEffectStart(g_GameClock);
     int32_t result = 0;
     g_GameClock += 500;
@@ -206,7 +207,7 @@ TEST_F(LayerTest, FadesThroughTheLayer) {
     EXPECT_EQ(layer.visible, 1u);
 
     // A fade out that ends hides the layer, and its last frame draws nothing.
-    Parse(&layer, CTestBytes().Chunk("EFEC", Effect(2, 0, 1, 300)));
+    Parse(&layer, Bytes().Chunk("EFEC", Effect(2, 0, 1, 300)));
     layer.StampEffectStart(g_GameClock);
     g_GameClock += 299;
     DrawFrame(&layer, &result);
@@ -218,7 +219,7 @@ TEST_F(LayerTest, FadesThroughTheLayer) {
     EXPECT_EQ(scene.CountOtherThan(0), 0);
 
     // Finishing takes the end state without a last frame.
-    Parse(&layer, CTestBytes().Chunk("EFEC", Effect(2, 10000, 0, 300)));
+    Parse(&layer, Bytes().Chunk("EFEC", Effect(2, 10000, 0, 300)));
     layer.FinishEffect();
     EXPECT_EQ(layer.visible, 1u);
     EXPECT_EQ(layer.effect, nullptr);
@@ -227,26 +228,26 @@ TEST_F(LayerTest, FadesThroughTheLayer) {
 TEST_F(LayerTest, EffectsReplaceEachOtherAndUnknownKindsAreSkipped) {
     CImageLayer layer;
     Loaded(&layer, 16, 16, 16);
-    Parse(&layer, CTestBytes().Chunk("EFEC", Effect(2, 100, 0, 1000)));
+    Parse(&layer, Bytes().Chunk("EFEC", Effect(2, 100, 0, 1000)));
     IEffecter9* fade = layer.effect;
     ASSERT_NE(fade, nullptr);
-    Parse(&layer, CTestBytes().Chunk("EFEC", Effect(2, 200, 1, 50)));
+    Parse(&layer, Bytes().Chunk("EFEC", Effect(2, 200, 1, 50)));
     EXPECT_EQ(layer.effect, fade);  // the same object, new parameters
     EXPECT_EQ(layer.effect->GetEndState(), EffectEndState::Hidden);
     EXPECT_EQ(layer.effectDelay, 200);
-    Parse(&layer, CTestBytes().Chunk("EFEC", Effect(1, 300, 1)));
+    Parse(&layer, Bytes().Chunk("EFEC", Effect(1, 300, 1)));
     ASSERT_NE(layer.effect, nullptr);
     EXPECT_EQ(layer.effect->GetType(), EffectType::Cut);
 
     IEffecter9* cut = layer.effect;
     layer.startPending = 0;
-    Parse(&layer, CTestBytes().Chunk("EFEC", CTestBytes().U32(9).U32(700).U32(1).U32(2)));
+    Parse(&layer, Bytes().Chunk("EFEC", Bytes().U32(9).U32(700).U32(1).U32(2)));
     EXPECT_EQ(layer.effect, cut);
     EXPECT_EQ(layer.effectDelay, 700);  // stored before the kind was known
     EXPECT_EQ(layer.startPending, 0u);
 
     // A truncated EFEC still makes its effect with the defaults it could not read.
-    Parse(&layer, CTestBytes().Chunk("EFEC", CTestBytes().U32(2).U32(0)));
+    Parse(&layer, Bytes().Chunk("EFEC", Bytes().U32(2).U32(0)));
     ASSERT_EQ(layer.effect->GetType(), EffectType::Fade);
     uint32_t params[IEffecter9::kMaxParams];
     layer.effect->GetParams(params);
@@ -258,11 +259,11 @@ TEST_F(LayerTest, LoadCommandsAndTheirFailures) {
     CImageLayer layer;
     // Geometry before LOAD is overwritten; geometry after it stays; a failed load leaves a
     // used 0 × 0 layer and the command reports -1 after reading everything.
-    const CTestBytes payload = CTestBytes()
-                              .Chunk("PIVO", CTestBytes().U32(5).U32(6))
-                              .Chunk("COLR", CTestBytes().U32(0x12345678))
-                              .Chunk("LOAD", CTestBytes().Str("Image\\missing.bmp"))
-                              .Chunk("DMOD", CTestBytes().U32(4))
+    const Bytes payload = Bytes()
+                              .Chunk("PIVO", Bytes().U32(5).U32(6))
+                              .Chunk("COLR", Bytes().U32(0x12345678))
+                              .Chunk("LOAD", Bytes().Str("Image\\missing.bmp"))
+                              .Chunk("DMOD", Bytes().U32(4))
                               .Chunk("EFEC", Effect(1, 0, 1));
     EXPECT_EQ(Parse(&layer, payload), -1);
     EXPECT_EQ(layer.used, 1u);
@@ -279,8 +280,8 @@ TEST_F(LayerTest, LoadCommandsAndTheirFailures) {
     // pending effect dropped.
     Loaded(&layer, 64, 32, 64, "Image\\Bg01.bmp");
     CTexture* texture = layer.texture;
-    Parse(&layer, CTestBytes().Chunk("EFEC", Effect(2, 0, 0, 100)).Chunk("SCAL", CTestBytes().F32(3).F32(3)));
-    EXPECT_EQ(Parse(&layer, CTestBytes().Chunk("LOAD", CTestBytes().Str("IMAGE\\bg01.BMP"))), 0);
+    Parse(&layer, Bytes().Chunk("EFEC", Effect(2, 0, 0, 100)).Chunk("SCAL", Bytes().F32(3).F32(3)));
+    EXPECT_EQ(Parse(&layer, Bytes().Chunk("LOAD", Bytes().Str("IMAGE\\bg01.BMP"))), 0);
     EXPECT_EQ(layer.texture, texture);
     EXPECT_EQ(layer.effect, nullptr);
     EXPECT_EQ(layer.scale.x, 1.0f);
@@ -288,19 +289,19 @@ TEST_F(LayerTest, LoadCommandsAndTheirFailures) {
     EXPECT_EQ(layer.pivot.x, 368);
 
     // A model name goes to the picture loader while models are not usable.
-    EXPECT_EQ(Parse(&layer, CTestBytes().Chunk("LOAD", CTestBytes().Str("Model\\girl.LMF"))), -1);
+    EXPECT_EQ(Parse(&layer, Bytes().Chunk("LOAD", Bytes().Str("Model\\girl.LMF"))), -1);
     EXPECT_EQ(layer.kind, LayerKind::Picture);
     g_bModelsUsable = 1;
-    EXPECT_EQ(Parse(&layer, CTestBytes().Chunk("LOAD", CTestBytes().Str("Model\\boy.lmf"))), -1);
+    EXPECT_EQ(Parse(&layer, Bytes().Chunk("LOAD", Bytes().Str("Model\\boy.lmf"))), -1);
     EXPECT_EQ(layer.kind, LayerKind::Model);
     EXPECT_EQ(layer.width, 0);
     g_bModelsUsable = 0;
 
     // A name longer than the field is cut; RLAS frees the layer.
     const std::string longName(400, 'x');
-    Parse(&layer, CTestBytes().Chunk("LOAD", CTestBytes().Str(longName)));
+    Parse(&layer, Bytes().Chunk("LOAD", Bytes().Str(longName)));
     EXPECT_EQ(std::strlen(layer.name), kLayerNameSize - 1);
-    Parse(&layer, CTestBytes().Chunk("RLAS", CTestBytes()));
+    Parse(&layer, Bytes().Chunk("RLAS", Bytes()));
     EXPECT_EQ(layer.used, 0u);
     EXPECT_EQ(layer.name[0], '\0');
     EXPECT_EQ(layer.texture, nullptr);
@@ -315,17 +316,17 @@ TEST_F(LayerTest, SavedFormFollowsTheTable) {
     layer.Save(nullptr, &size);
     EXPECT_EQ(size, 12u);
     EXPECT_EQ(scene_test::WrittenBytes([&](CWriteStream* s) { layer.Save(s, &size); }),
-              CTestBytes().Chunk("EFLG", CTestBytes().U32(0)).bytes);
+              Bytes().Chunk("EFLG", Bytes().U32(0)).bytes);
 
     Loaded(&layer, 64, 32, 64, "Image\\Bg01.bmp");
-    Parse(&layer, CTestBytes()
-                      .Chunk("DPOS", CTestBytes().U32(Signed(-3)).U32(4))
-                      .Chunk("DREC", CTestBytes().U32(1).U32(2).U32(30).U32(31))
-                      .Chunk("SCAL", CTestBytes().F32(0.5f).F32(2.0f))
-                      .Chunk("ANGL", CTestBytes().F32(0.25f))
-                      .Chunk("COLR", CTestBytes().U32(0xC0FF8040))
-                      .Chunk("DMOD", CTestBytes().U32(2))
-                      .Chunk("FILT", CTestBytes().U32(1))
+    Parse(&layer, Bytes()
+                      .Chunk("DPOS", Bytes().I32(-3).U32(4))
+                      .Chunk("DREC", Bytes().U32(1).U32(2).U32(30).U32(31))
+                      .Chunk("SCAL", Bytes().F32(0.5f).F32(2.0f))
+                      .Chunk("ANGL", Bytes().F32(0.25f))
+                      .Chunk("COLR", Bytes().U32(0xC0FF8040))
+                      .Chunk("DMOD", Bytes().U32(2))
+                      .Chunk("FILT", Bytes().U32(1))
                       .Chunk("EFEC", Effect(1, 0, 1)));
     layer.visible = 1;
     layer.Save(nullptr, &size);
@@ -336,20 +337,20 @@ TEST_F(LayerTest, SavedFormFollowsTheTable) {
         layer.Save(s, &written);
         EXPECT_EQ(written, size);
     }, 3);
-    CTestBytes expected;
+    Bytes expected;
     expected.Raw("\0\0\0", 3);
-    expected.Chunk("EFLG", CTestBytes().U32(1));
-    expected.Chunk("FNAM", CTestBytes().Str("Image\\Bg01.bmp"));
-    expected.Chunk("DFLG", CTestBytes().U32(1));
-    expected.Chunk("DPOS", CTestBytes().U32(Signed(-3)).U32(4));
-    expected.Chunk("PIVO", CTestBytes().U32(368).U32(568));
-    expected.Chunk("DREC", CTestBytes().U32(1).U32(2).U32(30).U32(31));
-    expected.Chunk("SCAL", CTestBytes().F32(0.5f).F32(2.0f));
-    expected.Chunk("ANGL", CTestBytes().F32(0.25f));
-    expected.Chunk("COLR", CTestBytes().U32(0xC0FF8040));
-    expected.Chunk("DMOD", CTestBytes().U32(2));
-    expected.Chunk("FILT", CTestBytes().U32(1));
-    expected.Chunk("EFEC", CTestBytes());
+    expected.Chunk("EFLG", Bytes().U32(1));
+    expected.Chunk("FNAM", Bytes().Str("Image\\Bg01.bmp"));
+    expected.Chunk("DFLG", Bytes().U32(1));
+    expected.Chunk("DPOS", Bytes().I32(-3).U32(4));
+    expected.Chunk("PIVO", Bytes().U32(368).U32(568));
+    expected.Chunk("DREC", Bytes().U32(1).U32(2).U32(30).U32(31));
+    expected.Chunk("SCAL", Bytes().F32(0.5f).F32(2.0f));
+    expected.Chunk("ANGL", Bytes().F32(0.25f));
+    expected.Chunk("COLR", Bytes().U32(0xC0FF8040));
+    expected.Chunk("DMOD", Bytes().U32(2));
+    expected.Chunk("FILT", Bytes().U32(1));
+    expected.Chunk("EFEC", Bytes());
     std::vector<uint8_t> plain = scene_test::Unscrambled(bytes, g_SaveKey);
     ASSERT_EQ(plain.size(), expected.size());
     EXPECT_TRUE(std::equal(plain.begin() + 3, plain.end(), expected.bytes.begin() + 3));
@@ -358,7 +359,7 @@ TEST_F(LayerTest, SavedFormFollowsTheTable) {
     // is pending, and no reload is needed.
     CImageLayer restored;
     Loaded(&restored, 64, 32, 64, "image\\bg01.bmp");
-    Parse(&restored, CTestBytes().Chunk("EFEC", Effect(2, 0, 0, 100)));
+    Parse(&restored, Bytes().Chunk("EFEC", Effect(2, 0, 0, 100)));
     CMemoryReadStream m(bytes);
     m.stream.Fill(static_cast<uint32_t>(bytes.size()));
     uint8_t skip[3];
@@ -377,13 +378,13 @@ TEST_F(LayerTest, SavedFormFollowsTheTable) {
 
     // A restore that reads used 0 frees the layer; EDIS drops a pending effect.
     std::memset(g_SaveKey, 0, sizeof g_SaveKey);
-    Parse(&restored, CTestBytes().Chunk("EFEC", Effect(1, 0, 1)));
-    CTestBytes edis;
-    edis.Chunk("EDIS", CTestBytes()).Chunk("ZZZZ", CTestBytes().U32(1));
+    Parse(&restored, Bytes().Chunk("EFEC", Effect(1, 0, 1)));
+    Bytes edis;
+    edis.Chunk("EDIS", Bytes()).Chunk("ZZZZ", Bytes().U32(1));
     CMemoryReadStream e(edis.bytes);
     restored.Restore(&e.stream, static_cast<uint32_t>(edis.size()), &read);
     EXPECT_EQ(restored.effect, nullptr);
-    CTestBytes freed = CTestBytes().Chunk("EFLG", CTestBytes().U32(0));
+    Bytes freed = Bytes().Chunk("EFLG", Bytes().U32(0));
     CMemoryReadStream f(freed.bytes);
     EXPECT_EQ(restored.Restore(&f.stream, static_cast<uint32_t>(freed.size()), &read), 0);
     EXPECT_EQ(restored.used, 0u);
@@ -394,13 +395,13 @@ TEST_F(LayerTest, SavedFormFollowsTheTable) {
 TEST_F(LayerTest, LoadsPicturesAndReloadsThemOnRestore) {
     CTempFolder folder;
     CWorkingFolder working(folder.Path());
-    CTestBytes teyl;
+    Bytes teyl;
     teyl.Tag("TEYL").U32(3).U32(2);
     for (uint32_t i = 0; i < 6; ++i) teyl.U32(0xFF102030u + i);
     folder.Write("Image/Chara.bmp", teyl.bytes);
 
     CImageLayer layer;
-    EXPECT_EQ(Parse(&layer, CTestBytes().Chunk("LOAD", CTestBytes().Str("image\\CHARA.bmp")).Chunk("EFEC", Effect(1, 0, 1))), 0);
+    EXPECT_EQ(Parse(&layer, Bytes().Chunk("LOAD", Bytes().Str("image\\CHARA.bmp")).Chunk("EFEC", Effect(1, 0, 1))), 0);
     EXPECT_EQ(layer.used, 1u);
     EXPECT_EQ(layer.kind, LayerKind::Picture);
     EXPECT_EQ(layer.width, 3);
@@ -413,7 +414,7 @@ TEST_F(LayerTest, LoadsPicturesAndReloadsThemOnRestore) {
     EXPECT_EQ(scene.Pixel(400, 599), 0x102035u);  // the last pixel of the picture
     EXPECT_EQ(scene.CountOtherThan(0), 6);
 
-    Parse(&layer, CTestBytes().Chunk("PIVO", CTestBytes().U32(7).U32(8)).Chunk("SCAL", CTestBytes().F32(2).F32(3)));
+    Parse(&layer, Bytes().Chunk("PIVO", Bytes().U32(7).U32(8)).Chunk("SCAL", Bytes().F32(2).F32(3)));
     uint32_t size = 0;
     const std::vector<uint8_t> saved = scene_test::WrittenBytes([&](CWriteStream* s) { layer.Save(s, &size); });
     CImageLayer restored;
@@ -429,8 +430,8 @@ TEST_F(LayerTest, LoadsPicturesAndReloadsThemOnRestore) {
 
     // A picture that is gone fails the restore after the whole payload was read.
     CImageLayer missing;
-    CTestBytes gone;
-    gone.Chunk("EFLG", CTestBytes().U32(1)).Chunk("FNAM", CTestBytes().Str("Image\\Gone.bmp")).Chunk("DFLG", CTestBytes().U32(1));
+    Bytes gone;
+    gone.Chunk("EFLG", Bytes().U32(1)).Chunk("FNAM", Bytes().Str("Image\\Gone.bmp")).Chunk("DFLG", Bytes().U32(1));
     CMemoryReadStream g(gone.bytes);
     EXPECT_EQ(missing.Restore(&g.stream, static_cast<uint32_t>(gone.size()), &read), -1);
     EXPECT_EQ(read, gone.size());
