@@ -10,6 +10,7 @@
 #include "platform/input_state.h"
 #include "platform/render_context.h"
 #include "tests/support/engine_bytes.h"
+#include "tools/lib/chunk_writer.h"
 
 namespace {
 
@@ -88,15 +89,20 @@ TEST(ReadHistory, BodyMatchesHandBuiltBytesAfterAPlainLengthField) {
     uint8_t key[32];
     std::memcpy(key, bytes.data() + 12, 32);
 
-    CTestBytes plain;
-    plain.U32(size).Tag("CKEY").U32(32).Raw(key, 32);
-    size_t rdat = plain.Begin("RDAT");
-    plain.ChunkStr("FNAM", "Script/Main.vsf").ChunkU32("RPN ", 12).End(rdat);
-    rdat = plain.Begin("RDAT");
-    plain.ChunkStr("FNAM", "b.vsf").ChunkU32("RPN ", 1).End(rdat);
-    ASSERT_EQ(plain.size(), bytes.size());
-    for (size_t i = 0; i < 44; ++i) EXPECT_EQ(bytes[i], plain.bytes[i]) << i;
-    for (size_t i = 44; i < bytes.size(); ++i) EXPECT_EQ(bytes[i], plain.bytes[i] ^ key[i % 32]) << i;
+    CChunkWriter plain;
+    plain.U32(size);
+    plain.Chunk("CKEY", key, 32);
+    plain.Begin("RDAT");
+    plain.CStringChunk("FNAM", "Script/Main.vsf");
+    plain.U32Chunk("RPN ", 12);
+    plain.End();
+    plain.Begin("RDAT");
+    plain.CStringChunk("FNAM", "b.vsf");
+    plain.U32Chunk("RPN ", 1);
+    plain.End();
+    ASSERT_EQ(plain.Size(), bytes.size());
+    for (size_t i = 0; i < 44; ++i) EXPECT_EQ(bytes[i], plain.Data()[i]) << i;
+    for (size_t i = 44; i < bytes.size(); ++i) EXPECT_EQ(bytes[i], plain.Data()[i] ^ key[i % 32]) << i;
 
     // Read back after the length field.
     ClearSaveMask();
@@ -117,17 +123,18 @@ TEST(ReadHistory, BodyMatchesHandBuiltBytesAfterAPlainLengthField) {
 
 TEST(ReadHistory, DamagedBodiesFailCleanly) {
     // An RDAT that claims more than the stream holds, and a truncated stream.
-    CTestBytes body;
-    body.Tag("CKEY").U32(32);
-    for (int i = 0; i < 32; ++i) body.bytes.push_back(0);
-    body.Tag("RDAT").U32(1000).ChunkStr("FNAM", "x");
+    const uint8_t zeroKey[32] = {};
+    CChunkWriter body;
+    body.Chunk("CKEY", zeroKey, 32);
+    body.Header("RDAT", 1000);
+    body.CStringChunk("FNAM", "x");
     CReadHistory history;
-    CMemoryReadStream in(body.bytes);
+    CMemoryReadStream in(body.Data());
     uint32_t consumed = 0;
-    EXPECT_EQ(history.Restore(&in.stream, static_cast<uint32_t>(body.size()), &consumed), -1);
+    EXPECT_EQ(history.Restore(&in.stream, static_cast<uint32_t>(body.Size()), &consumed), -1);
     EXPECT_TRUE(history.records.empty());
 
-    CMemoryReadStream shorter(body.bytes);
+    CMemoryReadStream shorter(body.Data());
     EXPECT_EQ(history.Restore(&shorter.stream, 5000, &consumed), -1);
     ClearSaveMask();
 }
