@@ -12,6 +12,7 @@ namespace {
 // What the hardware reports, as the event pump or a test feeds it.
 struct SInputSource {
     uint8_t keys[256] = {};
+    uint8_t pressedSinceRead[256] = {};  // a press shorter than a tick still shows once
     uint8_t buttons[MouseButton::Count] = {};
     int32_t dx = 0;
     int32_t dy = 0;
@@ -205,8 +206,9 @@ uint8_t DikFromScancode(int scancode) {
 }
 
 void FeedKey(uint8_t dik, bool held) {
-    if (dik == 0) return;
-    g_source.keys[dik] = held && g_source.focused ? kHeld : 0;
+    if (dik == 0 || !g_source.focused) return;
+    g_source.keys[dik] = held ? kHeld : 0;
+    if (held) g_source.pressedSinceRead[dik] = kHeld;
 }
 
 void FeedMouseMotion(int32_t dx, int32_t dy) {
@@ -226,6 +228,7 @@ void FeedFocus(bool focused) {
     g_source.focused = focused;
     if (focused) return;
     std::memset(g_source.keys, 0, sizeof(g_source.keys));
+    std::memset(g_source.pressedSinceRead, 0, sizeof(g_source.pressedSinceRead));
     std::memset(g_source.buttons, 0, sizeof(g_source.buttons));
     if (g_keyboardState.acquired) {
         g_keyboardState.acquired = false;
@@ -260,7 +263,8 @@ int32_t CKeyboardDevice::GetDeviceState(uint8_t* keys) {
         return DIERR_INPUTLOST;
     }
     if (!g_keyboardState.acquired) return DIERR_NOTACQUIRED;
-    std::memcpy(keys, g_source.keys, sizeof(g_source.keys));
+    for (size_t i = 0; i < sizeof(g_source.keys); ++i) keys[i] = g_source.keys[i] | g_source.pressedSinceRead[i];
+    std::memset(g_source.pressedSinceRead, 0, sizeof(g_source.pressedSinceRead));
     return kInputOk;
 }
 

@@ -185,8 +185,9 @@ public:
     // Fails with DIERR_OTHERAPPHASPRIO while the window is not in the foreground.
     int32_t Acquire();
     int32_t Unacquire();
-    // keys: 256 bytes. DIERR_INPUTLOST once after the focus was lost while acquired,
-    // DIERR_NOTACQUIRED while not acquired.
+    // keys: 256 bytes. A key pressed and released again since the previous read reads as held
+    // once, so that a short tap between two ticks is not lost. DIERR_INPUTLOST once after the
+    // focus was lost while acquired, DIERR_NOTACQUIRED while not acquired.
     int32_t GetDeviceState(uint8_t* keys);
 
 private:

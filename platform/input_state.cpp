@@ -10,11 +10,15 @@ namespace {
 constexpr int kMaxMouseAcquireAttempts = 4;
 
 void ReadKeyboard(CInputState* input, uint32_t frameTime) {
-    if (static_cast<int32_t>(frameTime - input->keyGuardTime) < static_cast<int32_t>(kKeyGuardMs)) {
+    const bool guarded = static_cast<int32_t>(frameTime - input->keyGuardTime) < static_cast<int32_t>(kKeyGuardMs);
+    if (g_pKeyboard == nullptr) {
         std::memset(input->keys, 0, sizeof(input->keys));
         return;
     }
-    if (g_pKeyboard == nullptr) {
+    if (guarded) {
+        // Taps during the guard are dropped, not kept for the first tick after it.
+        uint8_t discarded[256];
+        g_pKeyboard->GetDeviceState(discarded);
         std::memset(input->keys, 0, sizeof(input->keys));
         return;
     }

@@ -14,7 +14,8 @@ enum : uint32_t {
 }
 
 // Shows a box with the caption and text (both Shift-JIS). Always writes one line to stderr;
-// shows a window only when a real display is available and windows are not suppressed.
+// shows a window only when a real display is available and windows are not suppressed (by
+// SuppressMessageBoxWindows or the environment variable VELKORA_NO_MESSAGE_WINDOWS).
 void ShowMessageBox(const char* textSjis, const char* captionSjis, uint32_t style);
 
 // Tests and headless runs: no window is shown; every box is still written to stderr and kept.

@@ -5,10 +5,10 @@
 set -e
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-JOBS=$(nproc)
+JOBS=${JOBS:-$(nproc)}
 
 cmake -S . -B build/asan -DSANITIZE=address -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/asan -j "$JOBS" --target tests velkora bench
+cmake --build build/asan -j "$JOBS" --target tests velkora bench platform_smoke
 (cd build/asan && ctest --output-on-failure -j "$JOBS" --timeout 600)
 
 cmake -S . -B build/tsan -DSANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

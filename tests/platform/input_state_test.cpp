@@ -96,6 +96,24 @@ TEST_F(InputStateTest, KeyGuardHidesEveryKeyFor200Ms) {
     EXPECT_FALSE(input.IsKeyDown(DIK_SPACE)) << "a guard time in the future guards";
 }
 
+TEST_F(InputStateTest, TapBetweenTwoTicksIsSeenOnceButNotThroughTheGuard) {
+    Update(1000);
+    FeedKey(DIK_ESCAPE, true);
+    FeedKey(DIK_ESCAPE, false);
+    Update(1015);
+    EXPECT_TRUE(input.IsKeyDown(DIK_ESCAPE));
+    Update(1030);
+    EXPECT_FALSE(input.IsKeyDown(DIK_ESCAPE));
+
+    input.keyGuardTime = 1030;
+    FeedKey(DIK_RETURN, true);
+    FeedKey(DIK_RETURN, false);
+    Update(1045);
+    EXPECT_FALSE(input.IsKeyDown(DIK_RETURN));
+    Update(1230);
+    EXPECT_FALSE(input.IsKeyDown(DIK_RETURN)) << "a tap during the guard is not replayed after it";
+}
+
 TEST_F(InputStateTest, FocusLossReleasesEverythingUntilTheWindowIsBack) {
     FeedKey(DIK_LCONTROL, true);
     Event(WindowEventType::MouseMove, 40, 50);

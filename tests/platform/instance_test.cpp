@@ -4,9 +4,39 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace {
+
+// Sets an environment variable for the life of the object.
+class CScopedEnv {
+public:
+    CScopedEnv(const char* name, const char* value) : name_(name) {
+        const char* old = getenv(name);
+        hadOld_ = old != nullptr;
+        if (hadOld_) old_ = old;
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    CScopedEnv(const CScopedEnv&) = delete;
+    CScopedEnv& operator=(const CScopedEnv&) = delete;
+    ~CScopedEnv() {
+        if (hadOld_) {
+            setenv(name_, old_.c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+private:
+    const char* name_;
+    std::string old_;
+    bool hadOld_ = false;
+};
 
 class InstanceTest : public ::testing::Test {
 protected:
@@ -14,23 +44,15 @@ protected:
         char pattern[] = "/tmp/instance_test_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         folder = pattern;
-        const char* runtime = getenv("XDG_RUNTIME_DIR");
-        if (runtime != nullptr) savedRuntime = runtime;
-        hadRuntime = runtime != nullptr;
-        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        runtime.emplace("XDG_RUNTIME_DIR", folder.c_str());
     }
     void TearDown() override {
-        if (hadRuntime) {
-            setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
-        } else {
-            unsetenv("XDG_RUNTIME_DIR");
-        }
+        runtime.reset();
         std::filesystem::remove_all(folder);
     }
 
     std::string folder;
-    std::string savedRuntime;
-    bool hadRuntime = false;
+    std::optional<CScopedEnv> runtime;
 };
 
 TEST_F(InstanceTest, SecondCopyFindsTheFirstAndAsksItToRaise) {
@@ -67,10 +89,13 @@ TEST_F(InstanceTest, LocksInDifferentFoldersDoNotMeet) {
 }
 
 TEST_F(InstanceTest, LockPathFallsBackToTheDataFolder) {
-    unsetenv("XDG_RUNTIME_DIR");
-    setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
-    EXPECT_EQ(GetInstanceLockPath(), folder + "/data/Save/Velkora/velkora.lock");
-    unsetenv("XDG_DATA_HOME");
+    const CScopedEnv noRuntime("XDG_RUNTIME_DIR", nullptr);
+    {
+        const std::string data = folder + "/data";
+        const CScopedEnv dataHome("XDG_DATA_HOME", data.c_str());
+        EXPECT_EQ(GetInstanceLockPath(), folder + "/data/Save/Velkora/velkora.lock");
+    }
+    const CScopedEnv noDataHome("XDG_DATA_HOME", nullptr);
     const char* home = getenv("HOME");
     if (home != nullptr && home[0] != '\0') {
         EXPECT_EQ(GetInstanceLockPath(), std::string(home) + "/.local/share/Save/Velkora/velkora.lock");

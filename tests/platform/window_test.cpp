@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/external_request.h"
 #include "platform/input_state.h"
+#include "platform/single_instance.h"
 #include "platform/window_sdl.h"
 
 namespace {
@@ -252,6 +255,30 @@ TEST_F(WindowTest, CaptureAndFullscreenBookkeeping) {
     EXPECT_FALSE(IsPlatformFullscreen(window));
     EXPECT_EQ(SetPlatformFullscreen(window, true), 0);
     EXPECT_EQ(SetPlatformFullscreen(window, false), 0);
+}
+
+TEST_F(WindowTest, PumpTakesTheRaiseRequestsOfLaterCopies) {
+    char folder[] = "/tmp/window_test_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string lockPath = std::string(folder) + "/velkora.lock";
+    const char* runtime = getenv("XDG_RUNTIME_DIR");
+    const std::string savedRuntime = runtime != nullptr ? runtime : "";
+    setenv("XDG_RUNTIME_DIR", folder, 1);
+    ASSERT_EQ(AcquireSingleInstance(), 1);
+
+    CInstanceLock later;
+    EXPECT_EQ(AcquireInstanceLock(&later, lockPath), 0);
+    EXPECT_EQ(PumpWindowEvents(window), 0);
+    EXPECT_EQ(PollSingleInstance(), 0) << "the pump has taken the request";
+
+    ReleaseSingleInstance();
+    if (runtime != nullptr) {
+        setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
+    } else {
+        unsetenv("XDG_RUNTIME_DIR");
+    }
+    unlink(lockPath.c_str());
+    rmdir(folder);
 }
 
 TEST(ExternalRequestTest, FlagIsTakenOnce) {
