@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <random>
 
 #include "platform/clock.h"
 
@@ -37,28 +35,6 @@ std::vector<int16_t> Ramp(uint32_t frames) {
         out.push_back(v);
     }
     return out;
-}
-
-CTempFolder::CTempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sound_test_XXXXXX").string();
-    const char* made = mkdtemp(pattern.data());
-    m_path = made != nullptr ? std::string(made) + "/" : std::string();
-}
-
-CTempFolder::~CTempFolder() {
-    std::error_code ignored;
-    if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-}
-
-std::string CTempFolder::Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    const std::string path = m_path + name;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file != nullptr) {
-        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
-    }
-    return path;
 }
 
 CStreamCallbacks CMemorySource::Callbacks() {

@@ -12,6 +12,7 @@
 
 #include "files/stream.h"
 #include "platform/audio.h"
+#include "tests/files/temp_folder.h"
 #include "tools/lib/sound_writer.h"
 
 std::vector<uint8_t> ToBytes(const std::vector<int16_t>& samples);
@@ -20,18 +21,6 @@ std::vector<int16_t> Sine(uint32_t frames, uint16_t channels, double frequency, 
 // 16-bit stereo frames whose both samples hold (frame / 441) + 1: a value that names the
 // 10-ms step of the source it comes from, never 0.
 std::vector<int16_t> Ramp(uint32_t frames);
-
-// A temporary folder removed with the object.
-class CTempFolder {
-public:
-    CTempFolder();
-    ~CTempFolder();
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 // A source in memory read through stream callbacks; counts how often it was closed.
 struct CMemorySource {
