@@ -14,6 +14,7 @@
 #include "sound/wave_player.h"
 #include "tests/sound/sound_test_util.h"
 #include "tests/support/engine_bytes.h"
+#include "tools/lib/chunk_writer.h"
 #include "tools/lib/pack_writer.h"
 
 namespace {
@@ -23,6 +24,34 @@ std::string OpenErrorBox(const std::string& path) {
     return "Error!!|\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xC9\x8E\xB8\x94\x73"
            "\x82\xB5\x82\xDC\x82\xB5\x82\xBD\n\"" +
            path + "\"";
+}
+
+using Bytes = std::vector<uint8_t>;
+
+uint32_t Bits(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    return bits;
+}
+Bytes Words(std::initializer_list<uint32_t> words) {
+    CChunkWriter writer;
+    for (uint32_t word : words) writer.U32(word);
+    return writer.Data();
+}
+Bytes Chunk(const char* tag, const Bytes& payload) {
+    CChunkWriter writer;
+    writer.Chunk(tag, payload.data(), payload.size());
+    return writer.Data();
+}
+Bytes StringChunk(const char* tag, const std::string& text) {
+    CChunkWriter writer;
+    writer.CStringChunk(tag, text);
+    return writer.Data();
+}
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
 }
 
 class ChannelTest : public SoundClockTest {
@@ -54,8 +83,8 @@ protected:
         SoundClockTest::TearDown();
     }
     // Parses a script sound command made of the given sub-chunks.
-    int32_t Parse(CSoundChannel& channel, int32_t kind, const CTestBytes& payload) {
-        CMemoryReadStream memory(payload.bytes);
+    int32_t Parse(CSoundChannel& channel, int32_t kind, const Bytes& payload) {
+        CMemoryReadStream memory(payload);
         memory.Window(static_cast<uint32_t>(payload.size()));
         uint32_t read = 0;
         const int32_t result = channel.ParseCommand(&memory.stream, kind, static_cast<uint32_t>(payload.size()), &read);
@@ -73,15 +102,12 @@ protected:
         }
     }
 
-    static CTestBytes Load(const std::string& name) { return CTestBytes().ChunkStr("LOAD", name); }
-    static CTestBytes Status(uint32_t code, uint32_t delay, uint32_t count = 1, uint32_t loopBack = 0) {
-        CTestBytes fields;
-        fields.U32(code).U32(delay);
-        if (code <= 1) fields.U32(count).U32(loopBack);
-        return CTestBytes().Chunk("STAT", fields);
+    static Bytes Load(const std::string& name) { return StringChunk("LOAD", name); }
+    static Bytes Status(uint32_t code, uint32_t delay, uint32_t count = 1, uint32_t loopBack = 0) {
+        return Chunk("STAT", code <= 1 ? Words({code, delay, count, loopBack}) : Words({code, delay}));
     }
-    static CTestBytes Value(const char* tag, int32_t target, float speed, uint32_t delay) {
-        return CTestBytes().Chunk(tag, CTestBytes().U32(static_cast<uint32_t>(target)).F32(speed).U32(delay));
+    static Bytes Value(const char* tag, int32_t target, float speed, uint32_t delay) {
+        return Chunk(tag, Words({static_cast<uint32_t>(target), Bits(speed), delay}));
     }
 
     CTempFolder m_folder;
@@ -90,11 +116,6 @@ protected:
     std::vector<uint8_t> m_wav;
 };
 
-CTestBytes Join(std::initializer_list<CTestBytes> parts) {
-    CTestBytes out;
-    for (const CTestBytes& part : parts) out.Raw(part.bytes.data(), part.size());
-    return out;
-}
 
 TEST_F(ChannelTest, LoadPicksThePlayerByExtensionAndTheArchiveByKind) {
     CSoundChannel music;
@@ -161,7 +182,7 @@ TEST_F(ChannelTest, StatusCommandWaitsForItsDelayFromThePageStart) {
     music.Update(0);
     EXPECT_EQ(music.player->GetState(), kSoundPlaying);
     EXPECT_EQ(music.playCount, 2);
-    Parse(music, kSoundKindMusic, CTestBytes().Chunk("STAT", CTestBytes().U32(kSoundStop).U32(0).F32(0.0f)));
+    Parse(music, kSoundKindMusic, Chunk("STAT", Words({kSoundStop, 0, Bits(0.0f)})));
     music.Update(0);
     EXPECT_EQ(music.player->GetState(), kSoundStopped);
     EXPECT_EQ(music.state, kSoundStop);
@@ -205,7 +226,7 @@ TEST_F(ChannelTest, StopAtOnceOrWithAFadeOut) {
     Parse(effect, kSoundKindEffect, Join({Load("SE/Hit.WAV"), Status(kSoundRestart, 0, 0, 0)}));
     StampPage(effect);
     Frames(effect, 100);
-    Parse(effect, kSoundKindEffect, CTestBytes().Chunk("STAT", CTestBytes().U32(kSoundStop).U32(0).F32(1.0f)));
+    Parse(effect, kSoundKindEffect, Chunk("STAT", Words({kSoundStop, 0, Bits(1.0f)})));
     Frames(effect, 4900);
     EXPECT_EQ(effect.player->GetState(), kSoundPlaying);  // 1.0 per ms: below -5000 after 5 s
     Frames(effect, 200);
@@ -216,7 +237,7 @@ TEST_F(ChannelTest, StopAtOnceOrWithAFadeOut) {
     Frames(effect, 50);
     EXPECT_EQ(effect.player->GetState(), kSoundPlaying);
     TakeOutput();
-    Parse(effect, kSoundKindEffect, CTestBytes().Empty("RLAS"));
+    Parse(effect, kSoundKindEffect, Chunk("RLAS", {}));
     EXPECT_EQ(effect.player, nullptr);
     EXPECT_EQ(effect.active, 0);
     EXPECT_STREQ(effect.name, "");
@@ -256,14 +277,10 @@ TEST_F(ChannelTest, SaveFormAndItsRestore) {
     uint32_t writtenSize = 0;
     music.Save(&written.stream, &writtenSize);
     const std::vector<uint8_t> bytes = written.Bytes();
-    const CTestBytes expected = CTestBytes()
-                                    .ChunkU32("EFLG", 1)
-                                    .ChunkStr("FNAM", "BGM/Loop.wav")
-                                    .Chunk("STAT", CTestBytes().U32(0).U32(0).U32(2500))
-                                    .ChunkU32("VOLM", static_cast<uint32_t>(-1200))
-                                    .ChunkU32("PAN ", 300)
-                                    .ChunkU32("TEMP", 1000);
-    EXPECT_EQ(bytes, expected.bytes);
+    const Bytes expected = Join({Chunk("EFLG", Words({1})), StringChunk("FNAM", "BGM/Loop.wav"),
+                                 Chunk("STAT", Words({0, 0, 2500})), Chunk("VOLM", Words({static_cast<uint32_t>(-1200)})),
+                                 Chunk("PAN ", Words({300})), Chunk("TEMP", Words({1000}))});
+    EXPECT_EQ(bytes, expected);
     EXPECT_EQ(writtenSize, bytes.size());
 
     // Restored on a music channel the sound restarts from its beginning at the first update.
@@ -320,13 +337,13 @@ TEST_F(ChannelTest, InactiveChannelSavesOnlyItsFlagAndRestoringItReleases) {
     uint32_t size = 0;
     empty.Save(&written.stream, &size);
     EXPECT_EQ(size, 12u);
-    EXPECT_EQ(written.Bytes(), CTestBytes().ChunkU32("EFLG", 0).bytes);
+    EXPECT_EQ(written.Bytes(), Chunk("EFLG", Words({0})));
 
     CSoundChannel held;
     ASSERT_EQ(Parse(held, kSoundKindMusic, Load("BGM/Loop.wav")), 0);
-    const CTestBytes form = CTestBytes().ChunkU32("EFLG", 0);
-    CMemoryReadStream reader(form.bytes);
-    reader.Window(static_cast<uint32_t>(form.bytes.size()));
+    const Bytes form = Chunk("EFLG", Words({0}));
+    CMemoryReadStream reader(form);
+    reader.Window(static_cast<uint32_t>(form.size()));
     uint32_t read = 0;
     EXPECT_EQ(held.Restore(&reader.stream, &read, kSoundKindMusic, 12), 0);
     EXPECT_EQ(held.active, 0);
@@ -338,10 +355,10 @@ TEST_F(ChannelTest, InactiveChannelSavesOnlyItsFlagAndRestoringItReleases) {
     held.Save(nullptr, &size);
     EXPECT_EQ(size, 65u + 12 + 4);
     // A missing file fails the restore; the rest of the form is still read.
-    const CTestBytes missing =
-        CTestBytes().ChunkU32("EFLG", 1).ChunkStr("FNAM", "BGM/None.ogg").Chunk("STAT", CTestBytes().U32(1).U32(1).U32(0));
-    CMemoryReadStream missingReader(missing.bytes);
-    missingReader.Window(static_cast<uint32_t>(missing.bytes.size()));
+    const Bytes missing =
+        Join({Chunk("EFLG", Words({1})), StringChunk("FNAM", "BGM/None.ogg"), Chunk("STAT", Words({1, 1, 0}))});
+    CMemoryReadStream missingReader(missing);
+    missingReader.Window(static_cast<uint32_t>(missing.size()));
     EXPECT_EQ(held.Restore(&missingReader.stream, &read, kSoundKindMusic, static_cast<uint32_t>(missing.size())), -1);
     EXPECT_EQ(read, missing.size());
     EXPECT_EQ(held.active, 0);
@@ -352,8 +369,7 @@ TEST_F(ChannelTest, DamagedPayloadsAreBoundedAndConsumedExactly) {
     // A LOAD name without a terminator, longer than a name can be: cut, and the next command
     // still read from the right place.
     const std::string longName(400, 'a');
-    CTestBytes payload = CTestBytes().Chunk("LOAD", CTestBytes().Raw(longName.data(), longName.size()));
-    payload.Raw(Value("VOLM", -100, 0.0f, 0).bytes.data(), 20);
+    const Bytes payload = Join({Chunk("LOAD", Bytes(longName.begin(), longName.end())), Value("VOLM", -100, 0.0f, 0)});
     EXPECT_EQ(Parse(music, kSoundKindMusic, payload), -1);
     EXPECT_EQ(std::strlen(music.name), 259u);
     EXPECT_EQ(music.active, 0);
@@ -361,15 +377,15 @@ TEST_F(ChannelTest, DamagedPayloadsAreBoundedAndConsumedExactly) {
     EXPECT_EQ(music.volumeCommand.target, -100);
 
     // Sub-chunks larger than their parent, short ones and unknown tags.
-    CTestBytes odd = Join({CTestBytes().Chunk("XTRA", CTestBytes().U32(7)), CTestBytes().Chunk("STAT", CTestBytes().U32(0))});
-    odd.Tag("TEMP").U32(0xFFFFFF00u).U32(1200);
+    const Bytes odd = Join({Chunk("XTRA", Words({7})), Chunk("STAT", Words({0})), {'T', 'E', 'M', 'P'},
+                            Words({0xFFFFFF00u, 1200})});
     EXPECT_EQ(Parse(music, kSoundKindMusic, odd), 0);
     EXPECT_EQ(music.status.pending, 1);
     EXPECT_EQ(music.status.delay, 0u);
     EXPECT_EQ(music.tempoCommand.target, 1200);
 
     // A stream that ends early reports what it consumed.
-    CMemoryReadStream shortStream(Status(kSoundPlay, 5).bytes);
+    CMemoryReadStream shortStream(Status(kSoundPlay, 5));
     shortStream.Window(1000);
     uint32_t read = 0;
     music.ParseCommand(&shortStream.stream, kSoundKindMusic, 1000, &read);
