@@ -41,15 +41,22 @@ std::vector<fs::path> ScriptSources() {
     return sources;
 }
 
-TEST(SampleGame, EveryScriptCompiles) {
+TEST(SampleGame, ScriptsCompileAndUseEveryPageCommand) {
     std::vector<fs::path> sources = ScriptSources();
     ASSERT_GE(sources.size(), 3u);
+    std::string all;
     for (const fs::path& source : sources) {
         std::vector<uint8_t> compiled;
         std::vector<std::string> errors;
         EXPECT_TRUE(CompileScript(ReadFile(source), source.string(), &compiled, &errors))
             << (errors.empty() ? "" : errors[0]);
+        all.append(compiled.begin(), compiled.end());
     }
+    for (const char* tag : {"BTNO", "BGMT", "VTNO", "VOIT", "SETN", "SET ", "IMGN", "IMAG", "MIMG", "CAM ", "LGHT",
+                            "SELE", "JUNP", "ACTL", "KLOK", "MOVI", "SSCR", "TEXT", "NAME", "TFMT", "NBLF", "NEF ",
+                            "WHF ", "NIWF", "FLGU", "FLGD", "CGFU", "SFUP", "EFEC", "DMOD", "AutoSaving",
+                            "SaveThumbnail", "Movie \""})
+        EXPECT_NE(all.find(tag), std::string::npos) << tag;
 }
 
 // The generated game, opened through the program's own archive reader.

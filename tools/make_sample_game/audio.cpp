@@ -115,8 +115,9 @@ public:
         const size_t first = static_cast<size_t>(start * m_rate);
         const size_t count = static_cast<size_t>(length * m_rate);
         const float left = std::cos((pan + 1) * kPi / 4), right = std::sin((pan + 1) * kPi / 4);
+        const float tail = 0.01f * m_rate;  // a short fade at the end keeps the note from clicking
         for (size_t i = 0; i < count; ++i) {
-            float v = voice(static_cast<float>(i) / m_rate);
+            float v = voice(static_cast<float>(i) / m_rate) * std::min(1.0f, static_cast<float>(count - i) / tail);
             size_t at = (first + i) % frames;
             m_left[at] += v * left;
             m_right[at] += v * right;
@@ -227,8 +228,9 @@ SAudio MakeMusic(const SMusicSpec& spec) {
             const float f = NoteFrequency(static_cast<float>(ScaleNote(spec, note) + 12));
             const float duration = length * beat / 2;
             mix.Add(t0 + e * beat / 2, duration + 0.3f, 0.15f, [=](float t) {
-                float vibrato = 1.0f + 0.004f * std::sin(2 * kPi * 5.5f * t) * std::min(1.0f, t * 3);
-                float phase = 2 * kPi * f * vibrato * t;
+                // A gentle vibrato: the phase swings so that the pitch moves by 0.4 %.
+                float depth = 0.004f * f / 5.5f * std::min(1.0f, t * 3);
+                float phase = 2 * kPi * f * t + depth * std::sin(2 * kPi * 5.5f * t);
                 float v = std::sin(phase) + (0.15f + 0.3f * bright) * std::sin(3 * phase) + 0.1f * std::sin(2 * phase);
                 return v * 0.09f * Envelope(t, 0.03f, duration + 0.3f, 0.3f);
             });
