@@ -198,7 +198,7 @@ private:
         Add("Image/Effect/LensFlare.bmp", Teyl(PaintLensFlare()));
         Add("System/Thumbnail/Lighthouse.bmp", Teyl(PaintScene(EScene::LighthouseNight).Scaled(100, 75)));
 
-        m_movieStills = {PaintNightTitle(true), PaintLeverChoice(true), m_events[4]};
+        m_movieStills = {PaintNightTitle(true, false), PaintLeverChoice(true), m_events[4]};
         SGalleryArt art;
         // The picture gallery's entries and their first pictures, as System/Extra/CGTable.txt lists them.
         art.pictureEntries = {&m_events[0], &m_events[1], &m_events[2], &m_events[4], &m_events[5]};
@@ -254,7 +254,7 @@ private:
         fs::create_directories(m_output / "Movie");
         std::vector<STrack> tracks = Tracks();
         MakeMovie({{PaintCard({"十年前――"}), 3.0f},
-                   {PaintNightTitle(true), 4.0f},
+                   {PaintNightTitle(true, false), 4.0f},
                    {PaintCard({"ヴェルコラ灯台の灯りは、", "その夜を最後に消えた。"}), 4.0f}},
                   MakeMusic(tracks[7].spec), work.string(), (m_output / "Movie/Prologue.mpg").string());
         MakeMovie({{PaintLeverChoice(false), 3.0f}, {PaintLeverChoice(true), 3.8f}}, MakeMusic(tracks[3].spec),

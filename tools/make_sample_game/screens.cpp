@@ -87,7 +87,7 @@ CCanvas Maker() {
     return c;
 }
 
-CCanvas TitleBackground(EScene scene) {
+CCanvas TitleBackground(EScene scene, bool menuPanel = true) {
     CCanvas c = PaintScene(scene);
     c.HorizontalGradient(0, 0, 470, kH, 0x70000010, 0x00000010);
     STextStyle logo = Label(84, 0xFFFFF4DC, kMincho);
@@ -101,7 +101,7 @@ CCanvas TitleBackground(EScene scene) {
     sub.outlineColour = 0xC0302038;
     c.Text(70, 140, "～Sarnith～", sub);
     c.Text(74, 192, "サーニスの灯台", Label(22, 0xFFE8E0D0));
-    c.FillRoundRect(531, 232, 812, 556, 14, 0x70081020);
+    if (menuPanel) c.FillRoundRect(531, 232, 812, 556, 14, 0x70081020);
     c.Text(20, 572, "(C) 月灯ソフト　Sample Game", Label(14, 0xC0E0E0E8));
     return c;
 }
@@ -482,7 +482,9 @@ CCanvas SelectWindow() {
 
 }  // namespace
 
-CCanvas PaintNightTitle(bool lit) { return TitleBackground(lit ? EScene::TitleNight : EScene::LighthouseNight); }
+CCanvas PaintNightTitle(bool lit, bool menuPanel) {
+    return TitleBackground(lit ? EScene::TitleNight : EScene::LighthouseNight, menuPanel);
+}
 
 std::vector<SScreenPicture> PaintScreenPictures(const SGalleryArt& art) {
     std::vector<SScreenPicture> out;

@@ -23,5 +23,6 @@ struct SScreenPicture {
 
 std::vector<SScreenPicture> PaintScreenPictures(const SGalleryArt& art);
 
-// The title background over the night scene, with the lighthouse lit or dark.
-CCanvas PaintNightTitle(bool lit);
+// The title background over the night scene, with the lighthouse lit or dark, with or without
+// the shade behind the title's menu.
+CCanvas PaintNightTitle(bool lit, bool menuPanel = true);
