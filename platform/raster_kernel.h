@@ -7,6 +7,11 @@
 // Pixels are split into two vectors of 16-bit lanes: rb (blue, red) and ag (green, alpha), so
 // that every 8-bit product fits a lane and no lane ever crosses a pixel.
 //
+// The pixel loop is compiled for the shapes the game draws with (the texture alone or times a
+// flat colour; the seven layer blends with the alpha either blended alike or by MAX), so that
+// their loops carry no decision per pixel; everything else runs through the generic loop, which
+// decides at run time and gives the same pixels.
+//
 // This header is included by exactly those two files, after their instruction-set set-up; it
 // includes no standard headers and calls no standard functions, so nothing compiled for AVX2
 // can leak into shared code.
@@ -27,6 +32,10 @@ inline int64_t FloorDivI64(int64_t a, int64_t b) {
 }
 
 constexpr int kChunk = 128;
+
+// The per-pixel steps must fold into their run's loop whatever the compiler's size limits say:
+// a call per group of pixels costs more than the group's arithmetic.
+#define RASTER_INLINE inline __attribute__((always_inline))
 
 // Does Compare(func, a, b) hold for a = value and every possible b of the given range?
 inline bool AlwaysPasses(uint32_t func, uint32_t value, uint32_t maxB) {
@@ -55,9 +64,169 @@ inline bool PassesForZero(uint32_t func, uint32_t ref) {
     }
 }
 
+// The shapes of a run's pixel loop; each run is compiled for one combination.
+// The stage: the texel alone or times a flat colour (texels read, so no 1×1 texture), or any
+// combination (SDrawPlan::combine, decided per group).
+enum { kStageTexture, kStageModulate, kStageAny };
+// The alpha test: "greater than" (with a reference of -1 when there is no test), or any.
+enum { kAlphaTestGreater, kAlphaTestGeneric };
+// The depth: the flat depth written where pixels pass when SKernel::writeFlatDepth (a depth test
+// that always passes, or no test), or a real test.
+enum { kDepthWrite, kDepthTest };
+// Blends with a shape of their own (the ADD operation with the layer blend modes' factors);
+// every other combination of factors and operations takes kBlendGeneric.
+enum {
+    kBlendNone,
+    kBlendOver,         // SRCALPHA, INVSRCALPHA: s * a + d * (1 - a)
+    kBlendAddAlpha,     // SRCALPHA, ONE: d + s * a
+    kBlendMultiply,     // DESTCOLOR, ZERO: s * d
+    kBlendExclusion,    // INVDESTCOLOR, INVSRCCOLOR: s * (1 - d) + d * (1 - s)
+    kBlendScreen,       // ONE, INVSRCCOLOR: s + d * (1 - s)
+    kBlendDarken,       // ZERO, INVSRCCOLOR: d * (1 - s)
+    kBlendMultiplyAdd,  // DESTCOLOR, ONE: d + s * d
+    kBlendGeneric
+};
+// The alpha a shaped blend stores: the colour formula applied to the alphas (no separate alpha
+// blend, or one with the same states; also a target without alpha, which stores 255 whatever
+// the formula gives), or the larger of the two alphas (the MAX operation).
+enum { kTargetAlphaLikeColour, kTargetAlphaMax };
+
+// The stage combination once the sources that cannot change a product (a white 1×1 texture, a
+// flat white colour) are dropped.
+enum ECombine : uint8_t {
+    kCombineTexture,   // the texel
+    kCombineDiffuse,   // the diffuse colour
+    kCombineModulate,  // texel times diffuse colour in every channel
+    kCombineMasked     // any other pair of operands, picked lane by lane
+};
+
+// What a draw needs, decided once from the states and the triangle's planes.
+struct SDrawPlan {
+    int stage, alphaTest, depth, blending, targetAlpha;
+    ECombine combine;
+    Source colourA, colourB, alphaA, alphaB;  // the product's operands, white second
+    bool loadTexel;        // else every texel is singleTexel (no texture read, or a 1×1 texture)
+    uint32_t singleTexel;
+    bool skipClearTexels;  // a texel of alpha 0 leaves the pixel and its depth as they are
+    bool opaqueSources;    // a source alpha of 255 can occur (the over blend then copies)
+    bool writeFlatDepth;
+    uint32_t alphaRefAg;
+};
+
+// Drops the sources that cannot change a product: a white single texel, a flat white colour.
+inline Source Effective(Source source, bool whiteTexel, bool whiteDiffuse) {
+    if ((source == kSrcTexture && whiteTexel) || (source == kSrcDiffuse && whiteDiffuse)) return kSrcWhite;
+    return source;
+}
+
+// Orders a product's two operands so that white, if any, comes second.
+inline void WhiteLast(Source* a, Source* b) {
+    if (*a == kSrcWhite) {
+        *a = *b;
+        *b = kSrcWhite;
+    }
+}
+
+inline bool IsProduct(Source a, Source b, Source x, Source y) { return (a == x && b == y) || (a == y && b == x); }
+
+inline void PlanStage(const SPipeline& p, const SPlanes& planes, SDrawPlan* plan) {
+    const bool singleTexel = p.texture.width == 1 && p.texture.height == 1;
+    plan->singleTexel = singleTexel ? p.texture.texels[0] | p.texture.alphaOr : 0u;
+    plan->loadTexel = p.useTexture && !singleTexel;
+    const bool whiteTexel = !plan->loadTexel && plan->singleTexel == 0xFFFFFFFFu;
+    const bool whiteDiffuse = planes.flatColour && planes.flatColourValue == 0xFFFFFFFFu;
+    plan->colourA = Effective(p.colourA, whiteTexel, whiteDiffuse);
+    plan->colourB = Effective(p.colourB, whiteTexel, whiteDiffuse);
+    plan->alphaA = Effective(p.alphaA, whiteTexel, whiteDiffuse);
+    plan->alphaB = Effective(p.alphaB, whiteTexel, whiteDiffuse);
+    WhiteLast(&plan->colourA, &plan->colourB);
+    WhiteLast(&plan->alphaA, &plan->alphaB);
+    const bool sameForAlpha = plan->colourA == plan->alphaA && plan->colourB == plan->alphaB;
+    if (sameForAlpha && plan->colourA == kSrcTexture && plan->colourB == kSrcWhite)
+        plan->combine = kCombineTexture;
+    else if (sameForAlpha && plan->colourA == kSrcDiffuse && plan->colourB == kSrcWhite)
+        plan->combine = kCombineDiffuse;
+    else if (IsProduct(plan->colourA, plan->colourB, kSrcTexture, kSrcDiffuse) &&
+             IsProduct(plan->alphaA, plan->alphaB, kSrcTexture, kSrcDiffuse))
+        plan->combine = kCombineModulate;
+    else
+        plan->combine = kCombineMasked;
+    plan->stage = kStageAny;
+    if (plan->loadTexel && plan->combine == kCombineTexture) plan->stage = kStageTexture;
+    if (plan->loadTexel && plan->combine == kCombineModulate && planes.flatColour) plan->stage = kStageModulate;
+    // The source alpha stays below 255 when it is a product with a flat alpha below 255.
+    plan->opaqueSources = !((plan->alphaA == kSrcDiffuse || plan->alphaB == kSrcDiffuse) && planes.flatColour &&
+                            (planes.flatColourValue >> 24) < 255);
+}
+
+inline int ShapedBlend(const SPipeline& p) {
+    struct SShape {
+        uint32_t src, dest;
+        int blending;
+    };
+    constexpr SShape kShapes[] = {
+        {Blend::SrcAlpha, Blend::InvSrcAlpha, kBlendOver},
+        {Blend::SrcAlpha, Blend::One, kBlendAddAlpha},
+        {Blend::DestColor, Blend::Zero, kBlendMultiply},
+        {Blend::InvDestColor, Blend::InvSrcColor, kBlendExclusion},
+        {Blend::One, Blend::InvSrcColor, kBlendScreen},
+        {Blend::Zero, Blend::InvSrcColor, kBlendDarken},
+        {Blend::DestColor, Blend::One, kBlendMultiplyAdd},
+    };
+    if (!p.blend) return kBlendNone;
+    if (p.blendOp != BlendOp::Add) return kBlendGeneric;
+    for (const SShape& shape : kShapes)
+        if (p.srcBlend == shape.src && p.destBlend == shape.dest) return shape.blending;
+    return kBlendGeneric;
+}
+
+inline SDrawPlan PlanDraw(const STarget& target, const SPipeline& p, const SPlanes& planes) {
+    SDrawPlan plan;
+    PlanStage(p, planes, &plan);
+    const bool greater = p.alphaTest && p.alphaFunc == Cmp::Greater;
+    const bool noTest = !p.alphaTest || p.alphaFunc == Cmp::Always;
+    plan.alphaTest = greater || noTest ? kAlphaTestGreater : kAlphaTestGeneric;
+    plan.alphaRefAg = greater ? static_cast<uint32_t>(p.alphaRef) << 16 | 0xFFFFu : 0xFFFFFFFFu;
+    plan.depth = kDepthWrite;
+    plan.writeFlatDepth = false;
+    if (p.depthTest && target.depth) {
+        if (!planes.flatDepth || !AlwaysPasses(p.depthFunc, planes.flatDepthValue, 65535))
+            plan.depth = kDepthTest;
+        else
+            plan.writeFlatDepth = p.depthWrite;
+    }
+    plan.blending = ShapedBlend(p);
+    plan.targetAlpha = kTargetAlphaLikeColour;
+    if (!target.opaque && plan.blending != kBlendNone) {
+        const bool sameStates =
+            p.srcBlendAlpha == p.srcBlend && p.destBlendAlpha == p.destBlend && p.blendOpAlpha == p.blendOp;
+        if (p.blendOpAlpha == BlendOp::Max)
+            plan.targetAlpha = kTargetAlphaMax;
+        else if (!sameStates)
+            plan.blending = kBlendGeneric;
+    }
+    // A texel of alpha 0 gives a source alpha of 0: it fails an alpha test that rejects 0, and
+    // the over and additive blends keep the pixel (unless the target has no alpha, whose stored
+    // alpha byte would become 255, or a depth value is written).
+    const bool alphaFromTexture = p.useTexture && (p.alphaA == kSrcTexture || p.alphaB == kSrcTexture);
+    const bool rejectedByTest = p.alphaTest && !PassesForZero(p.alphaFunc, p.alphaRef);
+    const bool keptByBlend = (plan.blending == kBlendOver || plan.blending == kBlendAddAlpha) && !target.opaque &&
+                             plan.depth == kDepthWrite && !plan.writeFlatDepth;
+    plan.skipClearTexels = alphaFromTexture && (rejectedByTest || keptByBlend);
+    return plan;
+}
+
 template <class I>
 struct SHalves {
     typename I::V rb, ag;
+};
+
+// One operand of the stage product, chosen lane by lane among the texel, the diffuse colour
+// and white: the texture and diffuse masks hold 0xFFFF in the lanes that take that source,
+// the white vector 255 in the lanes that take white.
+template <class I>
+struct SOperandMasks {
+    SHalves<I> texture, diffuse, white;
 };
 
 template <class I>
@@ -66,37 +235,41 @@ struct SKernel {
     using D = typename I::D;
     const SPipeline* p;
     V texAlphaOr, dstAlphaOr;
-    V lowByte;    // 0x00FF in every 16-bit lane
-    V alphaLane;  // 0xFFFF0000 in every pixel: the alpha lane of an ag vector
-    V round;      // 128 in every 16-bit lane
-    V scale;      // 257 in every 16-bit lane
-    V opaque;     // 255 in every pixel
-    V sumLimit;   // 65024: sums of products above it round to 255 or more
-    V weightOne;  // 256 in every 16-bit lane
-    V alphaRef;
-    V flatDiffuse;
+    V lowByte;     // 0x00FF in every 16-bit lane
+    V alphaLane;   // 0xFFFF0000 in every pixel: the alpha lane of an ag vector
+    V round;       // 128 in every 16-bit lane
+    V scale;       // 257 in every 16-bit lane
+    V opaqueAg;    // 0x00FEFFFF: an ag vector above it holds alpha 255
+    V sumLimit;    // 65024: sums of products above it round to 255 or more
+    V weightOne;   // 256 in every 16-bit lane
+    V alphaRef;    // the reference in every pixel
+    V alphaRefAg;  // an ag vector above it passes the alpha test (-1: no test)
     V flatTexel;
+    V flatDiffuseRb, flatDiffuseAg;
+    const SOperandMasks<I>* operands;  // kCombineMasked: operands A and B
     D flatZ;
     D depthBias;
-    bool loadTexel;        // else every texel is flatTexel (no texture read, or a 1×1 texture)
+    ECombine combine;
+    bool loadTexel;
     bool flatColour;
-    bool whiteDiffuse;     // flat and 0xFFFFFFFF: modulating by it changes nothing
-    bool skipClearTexels;  // a texel of alpha 0 fails the alpha test whatever the diffuse colour
-    bool multiply;         // colourB or alphaB is not white
+    bool skipClearTexels;
+    bool multiply;  // kCombineMasked: operand B is not white in every lane
+    bool opaqueSources;
+    bool writeFlatDepth;
     bool flatDepth;
     bool depthWrite;
     bool separateSrc, separateDest, separateOp;
 };
 
-// The shapes of the shading steps; each run is compiled for one combination.
-enum { kCombineModulate, kCombineGeneric };
-enum { kAlphaNone, kAlphaGreater, kAlphaGeneric };
-enum { kDepthNone, kDepthWriteOnly, kDepthTest };
-enum { kBlendNone, kBlendOver, kBlendGeneric };
+// round(x / 255) for x in 0..65535 (exact up to 65025; larger sums saturate to 255 anyway).
+template <class I>
+inline typename I::V Div255(const SKernel<I>& k, typename I::V x) {
+    return I::MulHi16(I::Add16(x, k.round), k.scale);
+}
 
 template <class I>
 inline typename I::V Mul8(const SKernel<I>& k, typename I::V a, typename I::V b) {
-    return I::MulHi16(I::Add16(I::MulLo16(a, b), k.round), k.scale);
+    return Div255(k, I::MulLo16(a, b));
 }
 
 template <class I>
@@ -116,20 +289,44 @@ inline typename I::V MergeAlpha(const SKernel<I>& k, typename I::V c, typename I
 }
 
 template <class I>
-inline SHalves<I> Pick(const SKernel<I>& k, Source source, const SHalves<I>& texel, const SHalves<I>& diffuse) {
-    switch (source) {
-        case kSrcTexture: return texel;
-        case kSrcDiffuse: return diffuse;
-        default: return {k.lowByte, k.lowByte};
-    }
+inline typename I::V PickLanes(typename I::V texel, typename I::V diffuse, typename I::V textureMask,
+                               typename I::V diffuseMask, typename I::V white) {
+    return I::Or(I::Or(I::And(texel, textureMask), I::And(diffuse, diffuseMask)), white);
 }
 
 template <class I>
-inline SHalves<I> Operand(const SKernel<I>& k, Source colour, Source alpha, const SHalves<I>& texel,
-                          const SHalves<I>& diffuse) {
-    SHalves<I> out = Pick(k, colour, texel, diffuse);
-    if (alpha != colour) out.ag = MergeAlpha(k, out.ag, Pick(k, alpha, texel, diffuse).ag);
-    return out;
+RASTER_INLINE SHalves<I> Operand(const SOperandMasks<I>& m, const SHalves<I>& texel, const SHalves<I>& diffuse) {
+    return {PickLanes<I>(texel.rb, diffuse.rb, m.texture.rb, m.diffuse.rb, m.white.rb),
+            PickLanes<I>(texel.ag, diffuse.ag, m.texture.ag, m.diffuse.ag, m.white.ag)};
+}
+
+// The texture stage's result for I::N pixels.
+template <class I, int Stage>
+RASTER_INLINE SHalves<I> Combine(const SKernel<I>& k, typename I::V texels, const uint32_t* diffuse) {
+    if constexpr (Stage == kStageTexture) {
+        return Split(k, texels);
+    } else if constexpr (Stage == kStageModulate) {
+        const SHalves<I> tex = Split(k, texels);
+        return {Mul8(k, tex.rb, k.flatDiffuseRb), Mul8(k, tex.ag, k.flatDiffuseAg)};
+    } else {
+        SHalves<I> dif = {k.flatDiffuseRb, k.flatDiffuseAg};
+        if (!k.flatColour) dif = Split(k, I::Load(diffuse));
+        switch (k.combine) {
+            case kCombineTexture: return Split(k, texels);
+            case kCombineDiffuse: return dif;
+            case kCombineModulate: {
+                const SHalves<I> tex = Split(k, texels);
+                return {Mul8(k, tex.rb, dif.rb), Mul8(k, tex.ag, dif.ag)};
+            }
+            default: {
+                const SHalves<I> tex = Split(k, texels);
+                const SHalves<I> a = Operand(k.operands[0], tex, dif);
+                if (!k.multiply) return a;
+                const SHalves<I> b = Operand(k.operands[1], tex, dif);
+                return {Mul8(k, a.rb, b.rb), Mul8(k, a.ag, b.ag)};
+            }
+        }
+    }
 }
 
 // The alpha of each pixel (0..255 in a 32-bit lane) copied into both 16-bit lanes.
@@ -155,12 +352,6 @@ inline typename I::V FactorHalf(const SKernel<I>& k, uint32_t factor, typename I
     }
 }
 
-// round(x / 255) for x in 0..65535 (exact up to 65024; larger sums saturate to 255 anyway).
-template <class I>
-inline typename I::V Div255(const SKernel<I>& k, typename I::V x) {
-    return I::MulHi16(I::Add16(x, k.round), k.scale);
-}
-
 template <class I>
 inline typename I::V Operation(const SKernel<I>& k, uint32_t op, typename I::V ps, typename I::V pd, typename I::V s,
                                typename I::V d) {
@@ -173,10 +364,11 @@ inline typename I::V Operation(const SKernel<I>& k, uint32_t op, typename I::V p
     }
 }
 
-// One half (rb or ag) of the blend; isAg merges the alpha lane's own factors and operation.
+// One half (rb or ag) of the generic blend; isAg merges the alpha lane's own factors and
+// operation.
 template <class I>
-inline typename I::V BlendHalf(const SKernel<I>& k, bool isAg, typename I::V s, typename I::V sa, typename I::V d,
-                               typename I::V da) {
+RASTER_INLINE typename I::V BlendHalf(const SKernel<I>& k, bool isAg, typename I::V s, typename I::V sa,
+                                      typename I::V d, typename I::V da) {
     const SPipeline& p = *k.p;
     typename I::V fs = FactorHalf(k, p.srcBlend, s, sa, d, da);
     typename I::V fd = FactorHalf(k, p.destBlend, s, sa, d, da);
@@ -187,6 +379,29 @@ inline typename I::V BlendHalf(const SKernel<I>& k, bool isAg, typename I::V s, 
     typename I::V out = Operation(k, p.blendOp, ps, pd, s, d);
     if (isAg && k.separateOp) out = MergeAlpha(k, out, Operation(k, p.blendOpAlpha, ps, pd, s, d));
     return out;
+}
+
+// One half of a shaped blend of source s into destination d; sa holds each pixel's source
+// alpha in both lanes. Every sum stays within 0..65025, so no lane overflows; the two blends
+// that add to the destination saturate at 255 as the reference does.
+template <class I, int Blending>
+RASTER_INLINE typename I::V BlendShaped(const SKernel<I>& k, typename I::V s, typename I::V sa, typename I::V d) {
+    if constexpr (Blending == kBlendOver) {
+        return Div255(k, I::Add16(I::MulLo16(s, sa), I::MulLo16(d, I::Xor(sa, k.lowByte))));
+    } else if constexpr (Blending == kBlendAddAlpha) {
+        return I::Min16(I::Add16(d, Mul8(k, s, sa)), k.lowByte);
+    } else if constexpr (Blending == kBlendMultiply) {
+        return Mul8(k, s, d);
+    } else if constexpr (Blending == kBlendExclusion) {
+        return Div255(k, I::Add16(I::MulLo16(s, I::Xor(d, k.lowByte)), I::MulLo16(d, I::Xor(s, k.lowByte))));
+    } else if constexpr (Blending == kBlendScreen) {
+        return I::Add16(s, Mul8(k, d, I::Xor(s, k.lowByte)));
+    } else if constexpr (Blending == kBlendDarken) {
+        return Mul8(k, d, I::Xor(s, k.lowByte));
+    } else {
+        static_assert(Blending == kBlendMultiplyAdd);
+        return I::Min16(I::Add16(d, Mul8(k, s, d)), k.lowByte);
+    }
 }
 
 template <class I>
@@ -220,154 +435,160 @@ inline typename I::D DepthTest(const SKernel<I>& k, typename I::D z, typename I:
     }
 }
 
-// Shades I::N pixels. lanes masks the pixels that exist; texel, diffuse and z point at I::N
-// values (unused when flat).
-template <class I, int Combine, int Alpha, int Depth, int Blending>
-inline void ShadeGroup(const SKernel<I>& k, typename I::V lanes, const uint32_t* texel, const uint32_t* diffuse,
-                       const uint16_t* z, uint32_t* dst, uint16_t* depth) {
+// The blended pixels of a group (alpha lanes still to be forced for a target without alpha).
+template <class I, int Blending, int TargetAlpha>
+RASTER_INLINE typename I::V BlendGroup(const SKernel<I>& k, const SHalves<I>& src, typename I::V old) {
     using V = typename I::V;
-    const V texels = k.loadTexel ? I::Or(I::Load(texel), k.texAlphaOr) : k.flatTexel;
+    if constexpr (Blending == kBlendNone) {
+        return Join<I>(src.rb, src.ag);
+    } else if constexpr (Blending == kBlendGeneric) {
+        const SHalves<I> d = Split(k, I::Or(old, k.dstAlphaOr));
+        const V sa = BroadcastAlpha<I>(I::Srl32(src.ag, 16));
+        const V da = BroadcastAlpha<I>(I::Srl32(d.ag, 16));
+        return Join<I>(BlendHalf(k, false, src.rb, sa, d.rb, da), BlendHalf(k, true, src.ag, sa, d.ag, da));
+    } else {
+        if (Blending == kBlendOver && k.opaqueSources && I::MoveMask(I::CmpGt32(src.ag, k.opaqueAg)) == I::kAllLanes)
+            return Join<I>(src.rb, src.ag);  // s * 1 + d * 0
+        // The destination's alpha lane reaches only the alpha lane of the result, which a
+        // target without alpha replaces: it need not read as 255 here.
+        const SHalves<I> d = Split(k, old);
+        const V sa = I::AlphaToBothLanes(src.ag);
+        const V rb = BlendShaped<I, Blending>(k, src.rb, sa, d.rb);
+        V ag = BlendShaped<I, Blending>(k, src.ag, sa, d.ag);
+        if constexpr (TargetAlpha == kTargetAlphaMax) ag = I::BlendAlphaLanes(ag, I::Max16(src.ag, d.ag));
+        return Join<I>(rb, ag);
+    }
+}
+
+// One run of pixels along a row.
+struct SRunInput {
+    int n;
+    const uint32_t* texel;    // n texels, unless the kernel has a flat texel
+    const uint32_t* diffuse;  // n colours, unless the colour is flat
+    const uint16_t* z;        // n depth values, unless the depth is flat
+    uint32_t* dst;
+    uint16_t* depth;          // the depth row at the first pixel, or null
+    int64_t texelAheadBytes;  // the texels the next row reads lie this far from these
+};
+
+// Shades I::N pixels from index i of the run. lanes masks the pixels that exist.
+template <class I, int Stage, int AlphaTestShape, int Depth, int Blending, int TargetAlpha>
+RASTER_INLINE void ShadeGroup(const SKernel<I>& k, typename I::V lanes, const SRunInput& in, int i) {
+    using V = typename I::V;
+    const bool texelsRead = Stage != kStageAny || k.loadTexel;
+    const V texels = texelsRead ? I::Or(I::Load(in.texel + i), k.texAlphaOr) : k.flatTexel;
     if (k.skipClearTexels && I::AllAlphaZero(I::And(texels, lanes))) return;
-    const SHalves<I> tex = Split(k, texels);
-    SHalves<I> src;
-    if constexpr (Combine == kCombineModulate) {
-        if (k.whiteDiffuse) {
-            src = tex;
-        } else {
-            const SHalves<I> dif = Split(k, k.flatColour ? k.flatDiffuse : I::Load(diffuse));
-            src = {Mul8(k, tex.rb, dif.rb), Mul8(k, tex.ag, dif.ag)};
+    const SHalves<I> src = Combine<I, Stage>(k, texels, in.diffuse + i);
+
+    V mask = lanes;
+    if constexpr (AlphaTestShape == kAlphaTestGreater)
+        mask = I::And(mask, I::CmpGt32(src.ag, k.alphaRefAg));
+    else
+        mask = I::And(mask, AlphaTest(k, I::Srl32(src.ag, 16)));
+    if constexpr (Depth == kDepthWrite) {
+        if (k.writeFlatDepth) {
+            uint16_t* depth = in.depth + i;
+            if (I::MoveMask(mask) == I::kAllLanes)
+                I::StoreD(depth, k.flatZ);
+            else
+                I::StoreD(depth, I::DSelect(I::NarrowMask(mask), k.flatZ, I::LoadD(depth)));
         }
     } else {
-        const SPipeline& p = *k.p;
-        const SHalves<I> dif = Split(k, k.flatColour ? k.flatDiffuse : I::Load(diffuse));
-        src = Operand(k, p.colourA, p.alphaA, tex, dif);
-        if (k.multiply) {
-            const SHalves<I> b = Operand(k, p.colourB, p.alphaB, tex, dif);
-            src = {Mul8(k, src.rb, b.rb), Mul8(k, src.ag, b.ag)};
-        }
-    }
-
-    const V alpha = I::Srl32(src.ag, 16);
-    V mask = lanes;
-    if constexpr (Alpha == kAlphaGreater) mask = I::And(mask, I::CmpGt32(alpha, k.alphaRef));
-    if constexpr (Alpha == kAlphaGeneric) mask = I::And(mask, AlphaTest(k, alpha));
-    if constexpr (Depth == kDepthWriteOnly) {
-        if (I::MoveMask(mask) == I::kAllLanes)
-            I::StoreD(depth, k.flatZ);
-        else
-            I::StoreD(depth, I::DSelect(I::NarrowMask(mask), k.flatZ, I::LoadD(depth)));
-    }
-    if constexpr (Depth == kDepthTest) {
-        const typename I::D zNew = k.flatDepth ? k.flatZ : I::LoadD(z);
+        uint16_t* depth = in.depth + i;
+        const typename I::D zNew = k.flatDepth ? k.flatZ : I::LoadD(in.z + i);
         const typename I::D stored = I::LoadD(depth);
         mask = I::And(mask, I::WidenMask(DepthTest(k, zNew, stored)));
         if (k.depthWrite) I::StoreD(depth, I::DSelect(I::NarrowMask(mask), zNew, stored));
     }
     if (I::MoveMask(mask) == 0) return;
 
-    const V old = I::Load(dst);
-    V out;
-    if constexpr (Blending == kBlendNone) {
-        out = Join<I>(src.rb, src.ag);
-    } else if constexpr (Blending == kBlendOver) {
-        if (I::MoveMask(I::CmpEq32(alpha, k.opaque)) == I::kAllLanes) {
-            out = Join<I>(src.rb, src.ag);
-        } else {
-            // s * a + d * (255 - a) is at most 255 * 255: no saturation needed.
-            const SHalves<I> d = Split(k, I::Or(old, k.dstAlphaOr));
-            const V sa = BroadcastAlpha<I>(alpha);
-            const V inverse = I::Xor(sa, k.lowByte);
-            out = Join<I>(Div255(k, I::Add16(I::MulLo16(src.rb, sa), I::MulLo16(d.rb, inverse))),
-                          Div255(k, I::Add16(I::MulLo16(src.ag, sa), I::MulLo16(d.ag, inverse))));
-        }
-    } else {
-        const SHalves<I> d = Split(k, I::Or(old, k.dstAlphaOr));
-        const V sa = BroadcastAlpha<I>(alpha);
-        const V da = BroadcastAlpha<I>(I::Srl32(d.ag, 16));
-        out = Join<I>(BlendHalf(k, false, src.rb, sa, d.rb, da), BlendHalf(k, true, src.ag, sa, d.ag, da));
-    }
-    I::Store(dst, I::Select(mask, I::Or(out, k.dstAlphaOr), old));
+    const V old = I::Load(in.dst + i);
+    const V out = BlendGroup<I, Blending, TargetAlpha>(k, src, old);
+    I::Store(in.dst + i, I::Select(mask, I::Or(out, k.dstAlphaOr), old));
 }
 
-template <class I, int Combine, int Alpha, int Depth, int Blending>
-void ShadeRun(const SKernel<I>& kernel, int n, const uint32_t* texel, const uint32_t* diffuse, const uint16_t* z,
-              uint32_t* dst, uint16_t* depth) {
+template <class I, int Stage, int AlphaTestShape, int Depth, int Blending, int TargetAlpha>
+void ShadeRun(const SKernel<I>& kernel, const SRunInput& input) {
     constexpr int N = I::N;
-    const SKernel<I> k = kernel;  // a local copy the compiler can keep in registers
+    // Local copies the compiler can keep in registers: a store to the target could alias
+    // anything reached through a reference.
+    const SKernel<I> k = kernel;
+    const SRunInput in = input;
+    const bool texelsRead = Stage != kStageAny || k.loadTexel;
+    const uintptr_t ahead = reinterpret_cast<uintptr_t>(in.texel) + static_cast<uintptr_t>(in.texelAheadBytes);
     int i = 0;
-    for (; i + N <= n; i += N)
-        ShadeGroup<I, Combine, Alpha, Depth, Blending>(k, I::Ones(), texel + i, diffuse + i, z + i, dst + i,
-                                                       Depth == kDepthNone ? nullptr : depth + i);
-    const int rest = n - i;
+    for (; i + N <= in.n; i += N) {
+        if (texelsRead) __builtin_prefetch(reinterpret_cast<const void*>(ahead + 4 * static_cast<uintptr_t>(i)));
+        ShadeGroup<I, Stage, AlphaTestShape, Depth, Blending, TargetAlpha>(k, I::Ones(), in, i);
+    }
+    const int rest = in.n - i;
     if (rest == 0) return;
+    const bool hasDepth = Depth == kDepthTest || k.writeFlatDepth;
     uint32_t t[N] = {}, c[N] = {}, out[N] = {};
     uint16_t zz[N] = {}, dd[N] = {};
     for (int j = 0; j < rest; ++j) {
-        if (k.loadTexel) t[j] = texel[i + j];
-        if (!k.flatColour) c[j] = diffuse[i + j];
-        if (Depth == kDepthTest && !k.flatDepth) zz[j] = z[i + j];
-        if (Depth != kDepthNone) dd[j] = depth[i + j];
-        out[j] = dst[i + j];
+        if (texelsRead) t[j] = in.texel[i + j];
+        if (!k.flatColour) c[j] = in.diffuse[i + j];
+        if (Depth == kDepthTest && !k.flatDepth) zz[j] = in.z[i + j];
+        if (hasDepth) dd[j] = in.depth[i + j];
+        out[j] = in.dst[i + j];
     }
-    ShadeGroup<I, Combine, Alpha, Depth, Blending>(k, I::FirstLanes(rest), t, c, zz, out, dd);
+    const SRunInput last = {rest, t, c, zz, out, dd, 0};
+    ShadeGroup<I, Stage, AlphaTestShape, Depth, Blending, TargetAlpha>(k, I::FirstLanes(rest), last, 0);
     for (int j = 0; j < rest; ++j) {
-        dst[i + j] = out[j];
-        if (Depth != kDepthNone) depth[i + j] = dd[j];
+        in.dst[i + j] = out[j];
+        if (hasDepth) in.depth[i + j] = dd[j];
     }
 }
 
 template <class I>
-using RunFunction = void (*)(const SKernel<I>&, int, const uint32_t*, const uint32_t*, const uint16_t*, uint32_t*,
-                             uint16_t*);
+using RunFunction = void (*)(const SKernel<I>&, const SRunInput&);
 
-template <class I, int Combine, int Alpha, int Depth>
-RunFunction<I> ChooseBlend(int blending) {
-    switch (blending) {
-        case kBlendNone: return &ShadeRun<I, Combine, Alpha, Depth, kBlendNone>;
-        case kBlendOver: return &ShadeRun<I, Combine, Alpha, Depth, kBlendOver>;
-        default: return &ShadeRun<I, Combine, Alpha, Depth, kBlendGeneric>;
+template <class I, int Stage, int Blending>
+RunFunction<I> ChooseTargetAlpha(int targetAlpha) {
+    if (targetAlpha == kTargetAlphaMax)
+        return &ShadeRun<I, Stage, kAlphaTestGreater, kDepthWrite, Blending, kTargetAlphaMax>;
+    return &ShadeRun<I, Stage, kAlphaTestGreater, kDepthWrite, Blending, kTargetAlphaLikeColour>;
+}
+
+// The runs of the shapes the game draws with: any blend but the generic one, with the
+// "greater than" alpha test or none, and no depth test.
+template <class I, int Stage>
+RunFunction<I> ChooseShapedRun(const SDrawPlan& plan) {
+    switch (plan.blending) {
+        case kBlendOver: return ChooseTargetAlpha<I, Stage, kBlendOver>(plan.targetAlpha);
+        case kBlendAddAlpha: return ChooseTargetAlpha<I, Stage, kBlendAddAlpha>(plan.targetAlpha);
+        case kBlendMultiply: return ChooseTargetAlpha<I, Stage, kBlendMultiply>(plan.targetAlpha);
+        case kBlendExclusion: return ChooseTargetAlpha<I, Stage, kBlendExclusion>(plan.targetAlpha);
+        case kBlendScreen: return ChooseTargetAlpha<I, Stage, kBlendScreen>(plan.targetAlpha);
+        case kBlendDarken: return ChooseTargetAlpha<I, Stage, kBlendDarken>(plan.targetAlpha);
+        case kBlendMultiplyAdd: return ChooseTargetAlpha<I, Stage, kBlendMultiplyAdd>(plan.targetAlpha);
+        default: return &ShadeRun<I, Stage, kAlphaTestGreater, kDepthWrite, kBlendNone, kTargetAlphaLikeColour>;
     }
 }
 
-template <class I, int Combine, int Alpha>
-RunFunction<I> ChooseDepth(int depth, int blending) {
-    switch (depth) {
-        case kDepthNone: return ChooseBlend<I, Combine, Alpha, kDepthNone>(blending);
-        case kDepthWriteOnly: return ChooseBlend<I, Combine, Alpha, kDepthWriteOnly>(blending);
-        default: return ChooseBlend<I, Combine, Alpha, kDepthTest>(blending);
-    }
-}
-
-template <class I, int Combine>
-RunFunction<I> ChooseAlpha(int alpha, int depth, int blending) {
-    switch (alpha) {
-        case kAlphaNone: return ChooseDepth<I, Combine, kAlphaNone>(depth, blending);
-        case kAlphaGreater: return ChooseDepth<I, Combine, kAlphaGreater>(depth, blending);
-        default: return ChooseDepth<I, Combine, kAlphaGeneric>(depth, blending);
-    }
+// The generic runs: any stage, blend and test, decided per group.
+template <class I, int AlphaTestShape, int Depth>
+RunFunction<I> ChooseGenericBlend(int blending) {
+    if (blending == kBlendNone) return &ShadeRun<I, kStageAny, AlphaTestShape, Depth, kBlendNone, kTargetAlphaLikeColour>;
+    return &ShadeRun<I, kStageAny, AlphaTestShape, Depth, kBlendGeneric, kTargetAlphaLikeColour>;
 }
 
 template <class I>
-RunFunction<I> ChooseRun(const STarget& target, const SPipeline& p, const SPlanes& planes) {
-    const bool modulate = p.colourA == kSrcTexture && p.colourB == kSrcDiffuse && p.alphaA == kSrcTexture &&
-                          p.alphaB == kSrcDiffuse;
-    const int alpha = !p.alphaTest                    ? kAlphaNone
-                      : p.alphaFunc == Cmp::Greater   ? kAlphaGreater
-                      : p.alphaFunc == Cmp::Always    ? kAlphaNone
-                                                      : kAlphaGeneric;
-    int depth = kDepthNone;
-    if (p.depthTest && target.depth) {
-        if (!planes.flatDepth || !AlwaysPasses(p.depthFunc, planes.flatDepthValue, 65535))
-            depth = kDepthTest;
-        else if (p.depthWrite)
-            depth = kDepthWriteOnly;
+RunFunction<I> ChooseRun(const SDrawPlan& plan) {
+    if (plan.blending != kBlendGeneric && plan.alphaTest == kAlphaTestGreater && plan.depth == kDepthWrite) {
+        switch (plan.stage) {
+            case kStageTexture: return ChooseShapedRun<I, kStageTexture>(plan);
+            case kStageModulate: return ChooseShapedRun<I, kStageModulate>(plan);
+            default: return ChooseShapedRun<I, kStageAny>(plan);
+        }
     }
-    const bool over = p.srcBlend == Blend::SrcAlpha && p.destBlend == Blend::InvSrcAlpha &&
-                      p.blendOp == BlendOp::Add && p.srcBlendAlpha == p.srcBlend &&
-                      p.destBlendAlpha == p.destBlend && p.blendOpAlpha == p.blendOp;
-    const int blending = !p.blend ? kBlendNone : over ? kBlendOver : kBlendGeneric;
-    return modulate ? ChooseAlpha<I, kCombineModulate>(alpha, depth, blending)
-                    : ChooseAlpha<I, kCombineGeneric>(alpha, depth, blending);
+    if (plan.alphaTest == kAlphaTestGreater) {
+        if (plan.depth == kDepthWrite) return ChooseGenericBlend<I, kAlphaTestGreater, kDepthWrite>(plan.blending);
+        return ChooseGenericBlend<I, kAlphaTestGreater, kDepthTest>(plan.blending);
+    }
+    if (plan.depth == kDepthWrite) return ChooseGenericBlend<I, kAlphaTestGeneric, kDepthWrite>(plan.blending);
+    return ChooseGenericBlend<I, kAlphaTestGeneric, kDepthTest>(plan.blending);
 }
 
 // (a * (256 - w) + b * w + 128) >> 8 in every lane; w holds each pixel's weight in both lanes.
@@ -420,6 +641,15 @@ inline bool Contiguous(uint32_t u, uint32_t step, int n, uint32_t size) {
     return TexelIndex(static_cast<uint32_t>(end), size) - TexelIndex(u, size) == static_cast<uint32_t>(n - 1);
 }
 
+// The distance in bytes from the texel at (u, v) to the one the same pixel of the next row
+// reads: large textures are read row after row with a gap between the rows, which the
+// processor's own prefetching does not cross in time.
+inline int64_t NextRowDistance(const STextureView& tv, const SPlanes& planes, uint32_t u, uint32_t v) {
+    const int64_t rows = static_cast<int64_t>(TexelIndex(v + planes.vdy, tv.height)) - TexelIndex(v, tv.height);
+    const int64_t columns = static_cast<int64_t>(TexelIndex(u + planes.udy, tv.width)) - TexelIndex(u, tv.width);
+    return (rows * tv.pitch + columns) * 4;
+}
+
 template <class I>
 void ShadeSpan(const SKernel<I>& k, RunFunction<I> run, const STarget& target, const SPlanes& planes, int32_t py,
                int32_t x0, int32_t x1) {
@@ -442,6 +672,7 @@ void ShadeSpan(const SKernel<I>& k, RunFunction<I> run, const STarget& target, c
         const int n = static_cast<int>(MinI64(chunk, static_cast<int64_t>(x1) - x));
         const int64_t dx = static_cast<int64_t>(x) - planes.originX;
         const uint32_t* texel = texBuffer;
+        int64_t texelAheadBytes = 0;
         if (k.loadTexel) {
             uint32_t u = planes.u + planes.udx * static_cast<uint32_t>(dx) + planes.udy * static_cast<uint32_t>(dy);
             uint32_t v = planes.v + planes.vdx * static_cast<uint32_t>(dx) + planes.vdy * static_cast<uint32_t>(dy);
@@ -451,6 +682,7 @@ void ShadeSpan(const SKernel<I>& k, RunFunction<I> run, const STarget& target, c
                 const uint32_t* texRow = tv.texels + static_cast<int64_t>(TexelIndex(v, tv.height)) * tv.pitch;
                 if (Contiguous(u, planes.udx, n, tv.width)) {
                     texel = texRow + TexelIndex(u, tv.width);
+                    texelAheadBytes = NextRowDistance(tv, planes, u, v);
                 } else {
                     for (int i = 0; i < n; ++i, u += planes.udx) texBuffer[i] = texRow[TexelIndex(u, tv.width)];
                 }
@@ -476,12 +708,25 @@ void ShadeSpan(const SKernel<I>& k, RunFunction<I> run, const STarget& target, c
             int64_t acc = planes.depth + planes.depthDx * dx + planes.depthDy * dy;
             for (int i = 0; i < n; ++i, acc += planes.depthDx) zBuffer[i] = DepthValue(acc);
         }
-        run(k, n, texel, difBuffer, zBuffer, row + x, depthRow ? depthRow + x : nullptr);
+        run(k, {n, texel, difBuffer, zBuffer, row + x, depthRow ? depthRow + x : nullptr, texelAheadBytes});
     }
 }
 
 template <class I>
-SKernel<I> MakeKernel(const STarget& target, const SPipeline& p, const SPlanes& planes) {
+SOperandMasks<I> MasksFor(Source colour, Source alpha) {
+    const auto lanes = [&](Source source, uint32_t colourLanes, uint32_t alphaLanes) {
+        return (colour == source ? colourLanes : 0u) | (alpha == source ? alphaLanes : 0u);
+    };
+    SOperandMasks<I> m;
+    m.texture = {I::Set32(lanes(kSrcTexture, 0xFFFFFFFFu, 0)), I::Set32(lanes(kSrcTexture, 0xFFFF, 0xFFFF0000u))};
+    m.diffuse = {I::Set32(lanes(kSrcDiffuse, 0xFFFFFFFFu, 0)), I::Set32(lanes(kSrcDiffuse, 0xFFFF, 0xFFFF0000u))};
+    m.white = {I::Set32(lanes(kSrcWhite, 0x00FF00FFu, 0)), I::Set32(lanes(kSrcWhite, 0x00FF, 0x00FF0000u))};
+    return m;
+}
+
+template <class I>
+SKernel<I> MakeKernel(const STarget& target, const SPipeline& p, const SPlanes& planes, const SDrawPlan& plan,
+                      SOperandMasks<I> (&operands)[2]) {
     SKernel<I> k;
     k.p = &p;
     k.texAlphaOr = I::Set32(p.texture.alphaOr);
@@ -490,21 +735,27 @@ SKernel<I> MakeKernel(const STarget& target, const SPipeline& p, const SPlanes& 
     k.alphaLane = I::Set32(0xFFFF0000u);
     k.round = I::Set16(128);
     k.scale = I::Set16(257);
-    k.opaque = I::Set32(255);
+    k.opaqueAg = I::Set32(0x00FEFFFFu);
     k.sumLimit = I::Set16(65024);
     k.weightOne = I::Set16(256);
     k.alphaRef = I::Set32(p.alphaRef);
-    k.flatDiffuse = I::Set32(planes.flatColourValue);
-    const bool singleTexel = p.texture.width == 1 && p.texture.height == 1;
-    k.loadTexel = p.useTexture && !singleTexel;
-    k.flatTexel = I::Set32(singleTexel ? p.texture.texels[0] | p.texture.alphaOr : 0u);
+    k.alphaRefAg = I::Set32(plan.alphaRefAg);
+    k.flatTexel = I::Set32(plan.singleTexel);
+    const SHalves<I> flatDiffuse = Split(k, I::Set32(planes.flatColourValue));
+    k.flatDiffuseRb = flatDiffuse.rb;
+    k.flatDiffuseAg = flatDiffuse.ag;
+    operands[0] = MasksFor<I>(plan.colourA, plan.alphaA);
+    operands[1] = MasksFor<I>(plan.colourB, plan.alphaB);
+    k.operands = operands;
     k.flatZ = I::SetD(planes.flatDepthValue);
     k.depthBias = I::SetD(0x8000);
+    k.combine = plan.combine;
+    k.loadTexel = plan.loadTexel;
     k.flatColour = planes.flatColour;
-    k.whiteDiffuse = planes.flatColour && planes.flatColourValue == 0xFFFFFFFFu;
-    const bool alphaFromTexture = p.alphaA == kSrcTexture || p.alphaB == kSrcTexture;
-    k.skipClearTexels = p.useTexture && alphaFromTexture && p.alphaTest && !PassesForZero(p.alphaFunc, p.alphaRef);
-    k.multiply = p.colourB != kSrcWhite || p.alphaB != kSrcWhite;
+    k.skipClearTexels = plan.skipClearTexels;
+    k.multiply = plan.colourB != kSrcWhite || plan.alphaB != kSrcWhite;
+    k.opaqueSources = plan.opaqueSources;
+    k.writeFlatDepth = plan.writeFlatDepth;
     k.flatDepth = planes.flatDepth || !(p.depthTest && target.depth);
     k.depthWrite = p.depthWrite;
     k.separateSrc = p.srcBlendAlpha != p.srcBlend;
@@ -515,8 +766,10 @@ SKernel<I> MakeKernel(const STarget& target, const SPipeline& p, const SPlanes& 
 
 template <class I>
 void DrawSetupWith(const STarget& target, const SPipeline& pipeline, const STriangleSetup& setup) {
-    const SKernel<I> k = MakeKernel<I>(target, pipeline, setup.planes);
-    const RunFunction<I> run = ChooseRun<I>(target, pipeline, setup.planes);
+    const SDrawPlan plan = PlanDraw(target, pipeline, setup.planes);
+    SOperandMasks<I> operands[2];
+    const SKernel<I> k = MakeKernel<I>(target, pipeline, setup.planes, plan, operands);
+    const RunFunction<I> run = ChooseRun<I>(plan);
     for (int i = 0; i < setup.count; ++i) {
         const SCoverage& cover = setup.cover[i];
         for (int32_t py = cover.top; py < cover.bottom; ++py) {
@@ -547,3 +800,5 @@ void DrawSetupWith(const STarget& target, const SPipeline& pipeline, const STria
 
 }  // namespace
 }  // namespace raster
+
+#undef RASTER_INLINE
