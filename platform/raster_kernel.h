@@ -68,8 +68,9 @@ inline bool PassesForZero(uint32_t func, uint32_t ref) {
 // The stage: the texel alone or times a flat colour (texels read, so no 1×1 texture), or any
 // combination (SDrawPlan::combine, decided per group).
 enum { kStageTexture, kStageModulate, kStageAny };
-// The alpha test: "greater than" (with a reference of -1 when there is no test), or any.
-enum { kAlphaTestGreater, kAlphaTestGeneric };
+// The alpha test: "greater than" (with a reference of -1 when there is no test), none (runs
+// without blending, which then need not read the target), or any.
+enum { kAlphaTestGreater, kAlphaTestNone, kAlphaTestGeneric };
 // The depth: the flat depth written where pixels pass when SKernel::writeFlatDepth (a depth test
 // that always passes, or no test), or a real test.
 enum { kDepthWrite, kDepthTest };
@@ -185,7 +186,7 @@ inline SDrawPlan PlanDraw(const STarget& target, const SPipeline& p, const SPlan
     PlanStage(p, planes, &plan);
     const bool greater = p.alphaTest && p.alphaFunc == Cmp::Greater;
     const bool noTest = !p.alphaTest || p.alphaFunc == Cmp::Always;
-    plan.alphaTest = greater || noTest ? kAlphaTestGreater : kAlphaTestGeneric;
+    plan.alphaTest = greater ? kAlphaTestGreater : noTest ? kAlphaTestNone : kAlphaTestGeneric;
     plan.alphaRefAg = greater ? static_cast<uint32_t>(p.alphaRef) << 16 | 0xFFFFu : 0xFFFFFFFFu;
     plan.depth = kDepthWrite;
     plan.writeFlatDepth = false;
@@ -481,10 +482,8 @@ RASTER_INLINE void ShadeGroup(const SKernel<I>& k, typename I::V lanes, const SR
     const SHalves<I> src = Combine<I, Stage>(k, texels, in.diffuse + i);
 
     V mask = lanes;
-    if constexpr (AlphaTestShape == kAlphaTestGreater)
-        mask = I::And(mask, I::CmpGt32(src.ag, k.alphaRefAg));
-    else
-        mask = I::And(mask, AlphaTest(k, I::Srl32(src.ag, 16)));
+    if constexpr (AlphaTestShape == kAlphaTestGreater) mask = I::And(mask, I::CmpGt32(src.ag, k.alphaRefAg));
+    if constexpr (AlphaTestShape == kAlphaTestGeneric) mask = I::And(mask, AlphaTest(k, I::Srl32(src.ag, 16)));
     if constexpr (Depth == kDepthWrite) {
         if (k.writeFlatDepth) {
             uint16_t* depth = in.depth + i;
@@ -563,7 +562,10 @@ RunFunction<I> ChooseShapedRun(const SDrawPlan& plan) {
         case kBlendScreen: return ChooseTargetAlpha<I, Stage, kBlendScreen>(plan.targetAlpha);
         case kBlendDarken: return ChooseTargetAlpha<I, Stage, kBlendDarken>(plan.targetAlpha);
         case kBlendMultiplyAdd: return ChooseTargetAlpha<I, Stage, kBlendMultiplyAdd>(plan.targetAlpha);
-        default: return &ShadeRun<I, Stage, kAlphaTestGreater, kDepthWrite, kBlendNone, kTargetAlphaLikeColour>;
+        default:
+            if (plan.alphaTest == kAlphaTestNone)
+                return &ShadeRun<I, Stage, kAlphaTestNone, kDepthWrite, kBlendNone, kTargetAlphaLikeColour>;
+            return &ShadeRun<I, Stage, kAlphaTestGreater, kDepthWrite, kBlendNone, kTargetAlphaLikeColour>;
     }
 }
 
@@ -576,14 +578,14 @@ RunFunction<I> ChooseGenericBlend(int blending) {
 
 template <class I>
 RunFunction<I> ChooseRun(const SDrawPlan& plan) {
-    if (plan.blending != kBlendGeneric && plan.alphaTest == kAlphaTestGreater && plan.depth == kDepthWrite) {
+    if (plan.blending != kBlendGeneric && plan.alphaTest != kAlphaTestGeneric && plan.depth == kDepthWrite) {
         switch (plan.stage) {
             case kStageTexture: return ChooseShapedRun<I, kStageTexture>(plan);
             case kStageModulate: return ChooseShapedRun<I, kStageModulate>(plan);
             default: return ChooseShapedRun<I, kStageAny>(plan);
         }
     }
-    if (plan.alphaTest == kAlphaTestGreater) {
+    if (plan.alphaTest != kAlphaTestGeneric) {
         if (plan.depth == kDepthWrite) return ChooseGenericBlend<I, kAlphaTestGreater, kDepthWrite>(plan.blending);
         return ChooseGenericBlend<I, kAlphaTestGreater, kDepthTest>(plan.blending);
     }
@@ -764,6 +766,41 @@ SKernel<I> MakeKernel(const STarget& target, const SPipeline& p, const SPlanes& 
     return k;
 }
 
+// Where one edge bounds each row: a pixel centre px of row py is inside when
+// a * px + b * py + c > 0, so an edge with a > 0 starts the row at floor(-(b * py + c) / a) + 1
+// and one with a < 0 ends it (exclusive) at -floor(-(b * py + c) / -a). The quotient is carried
+// from row to row with its remainder instead of dividing again; an edge with a = 0 keeps the
+// row or empties it.
+struct SEdgeWalk {
+    int side;  // +1: bounds the left end, -1: the right end, 0: the whole row
+    int64_t quotient, remainder, divisor, stepQuotient, stepRemainder;
+    int64_t rest, restStep;  // side 0: b * py + c and b
+};
+
+inline SEdgeWalk StartEdge(const SEdge& e, int32_t py) {
+    SEdgeWalk w = {};
+    w.rest = e.b * py + e.c;
+    w.restStep = e.b;
+    if (e.a == 0) return w;
+    w.side = e.a > 0 ? 1 : -1;
+    w.divisor = e.a > 0 ? e.a : -e.a;
+    w.quotient = FloorDivI64(-w.rest, w.divisor);
+    w.remainder = -w.rest - w.quotient * w.divisor;
+    w.stepQuotient = FloorDivI64(-e.b, w.divisor);
+    w.stepRemainder = -e.b - w.stepQuotient * w.divisor;
+    return w;
+}
+
+inline void StepEdge(SEdgeWalk* w) {
+    w->rest += w->restStep;
+    w->quotient += w->stepQuotient;
+    w->remainder += w->stepRemainder;
+    if (w->remainder >= w->divisor && w->side != 0) {
+        w->remainder -= w->divisor;
+        ++w->quotient;
+    }
+}
+
 template <class I>
 void DrawSetupWith(const STarget& target, const SPipeline& pipeline, const STriangleSetup& setup) {
     const SDrawPlan plan = PlanDraw(target, pipeline, setup.planes);
@@ -772,18 +809,16 @@ void DrawSetupWith(const STarget& target, const SPipeline& pipeline, const STria
     const RunFunction<I> run = ChooseRun<I>(plan);
     for (int i = 0; i < setup.count; ++i) {
         const SCoverage& cover = setup.cover[i];
+        SEdgeWalk walks[4];
+        for (int e = 0; e < 4; ++e) walks[e] = StartEdge(cover.edge[e], cover.top);
         for (int32_t py = cover.top; py < cover.bottom; ++py) {
             int64_t left = cover.left;
             int64_t right = cover.right;
-            for (const SEdge& e : cover.edge) {
-                const int64_t rest = e.b * py + e.c;
-                if (e.a > 0) {
-                    left = MaxI64(left, FloorDivI64(-rest, e.a) + 1);
-                } else if (e.a < 0) {
-                    right = MinI64(right, -FloorDivI64(-rest, -e.a));
-                } else if (rest <= 0) {
-                    right = left;
-                }
+            for (SEdgeWalk& walk : walks) {
+                if (walk.side > 0) left = MaxI64(left, walk.quotient + 1);
+                if (walk.side < 0) right = MinI64(right, -walk.quotient);
+                if (walk.side == 0 && walk.rest <= 0) right = left;
+                StepEdge(&walk);
             }
             if (left >= right) continue;
             // The next row is usually the same span one line down: start fetching it now.
