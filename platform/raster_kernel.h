@@ -242,7 +242,6 @@ struct SKernel {
     V scale;       // 257 in every 16-bit lane
     V opaqueAg;    // 0x00FEFFFF: an ag vector above it holds alpha 255
     V sumLimit;    // 65024: sums of products above it round to 255 or more
-    V weightOne;   // 256 in every 16-bit lane
     V alphaRef;    // the reference in every pixel
     V alphaRefAg;  // an ag vector above it passes the alpha test (-1: no test)
     V flatTexel;
@@ -593,18 +592,10 @@ RunFunction<I> ChooseRun(const SDrawPlan& plan) {
     return ChooseGenericBlend<I, kAlphaTestGeneric, kDepthTest>(plan.blending);
 }
 
-// (a * (256 - w) + b * w + 128) >> 8 in every lane; w holds each pixel's weight in both lanes.
+// Lerp8 in every lane of two pixel halves; w holds each pixel's weight in both of its lanes.
 template <class I>
-inline typename I::V LerpHalf(const SKernel<I>& k, typename I::V a, typename I::V b, typename I::V w) {
-    const typename I::V sum = I::Add16(I::MulLo16(a, I::Sub16(k.weightOne, w)), I::MulLo16(b, w));
-    return I::Srl16(I::Add16(sum, k.round), 8);
-}
-
-template <class I>
-inline typename I::V LerpPixels(const SKernel<I>& k, typename I::V a, typename I::V b, typename I::V w) {
-    const SHalves<I> ha = Split(k, a);
-    const SHalves<I> hb = Split(k, b);
-    return Join<I>(LerpHalf(k, ha.rb, hb.rb, w), LerpHalf(k, ha.ag, hb.ag, w));
+RASTER_INLINE SHalves<I> LerpHalves(const SHalves<I>& a, const SHalves<I>& b, typename I::V w) {
+    return {I::Lerp16(a.rb, b.rb, w), I::Lerp16(a.ag, b.ag, w)};
 }
 
 // Bilinear texels of n pixels stepping (du, dv) from (u, v), I::N pixels at a time. Lanes past
@@ -618,10 +609,11 @@ void SampleLinearRun(const SKernel<I>& k, const STextureView& tv, uint32_t u, ui
         I::BilinearTaps(tv, u, v, du, dv, &taps);
         const typename I::V weightU = BroadcastAlpha<I>(taps.weightU);
         const typename I::V weightV = BroadcastAlpha<I>(taps.weightV);
-        const typename I::V top = LerpPixels(k, I::Or(taps.t00, k.texAlphaOr), I::Or(taps.t10, k.texAlphaOr), weightU);
-        const typename I::V bottom =
-            LerpPixels(k, I::Or(taps.t01, k.texAlphaOr), I::Or(taps.t11, k.texAlphaOr), weightU);
-        const typename I::V result = LerpPixels(k, top, bottom, weightV);
+        const auto texels = [&](typename I::V t) { return Split(k, I::Or(t, k.texAlphaOr)); };
+        const SHalves<I> top = LerpHalves<I>(texels(taps.t00), texels(taps.t10), weightU);
+        const SHalves<I> bottom = LerpHalves<I>(texels(taps.t01), texels(taps.t11), weightU);
+        const SHalves<I> mixed = LerpHalves<I>(top, bottom, weightV);
+        const typename I::V result = Join<I>(mixed.rb, mixed.ag);
         if (n - i >= N) {
             I::Store(out + i, result);
         } else {
@@ -739,7 +731,6 @@ SKernel<I> MakeKernel(const STarget& target, const SPipeline& p, const SPlanes& 
     k.scale = I::Set16(257);
     k.opaqueAg = I::Set32(0x00FEFFFFu);
     k.sumLimit = I::Set16(65024);
-    k.weightOne = I::Set16(256);
     k.alphaRef = I::Set32(p.alphaRef);
     k.alphaRefAg = I::Set32(plan.alphaRefAg);
     k.flatTexel = I::Set32(plan.singleTexel);
