@@ -71,9 +71,9 @@ enum { kStageTexture, kStageModulate, kStageAny };
 // The alpha test: "greater than" (with a reference of -1 when there is no test), none (runs
 // without blending, which then need not read the target), or any.
 enum { kAlphaTestGreater, kAlphaTestNone, kAlphaTestGeneric };
-// The depth: the flat depth written where pixels pass when SKernel::writeFlatDepth (a depth test
-// that always passes, or no test), or a real test.
-enum { kDepthWrite, kDepthTest };
+// The depth: none, the flat depth written where pixels pass (a test that always passes), or a
+// real test.
+enum { kDepthNone, kDepthWrite, kDepthTest };
 // Blends with a shape of their own (the ADD operation with the layer blend modes' factors);
 // every other combination of factors and operations takes kBlendGeneric.
 enum {
@@ -87,11 +87,6 @@ enum {
     kBlendMultiplyAdd,  // DESTCOLOR, ONE: d + s * d
     kBlendGeneric
 };
-// The alpha a shaped blend stores: the colour formula applied to the alphas (no separate alpha
-// blend, or one with the same states; also a target without alpha, which stores 255 whatever
-// the formula gives), or the larger of the two alphas (the MAX operation).
-enum { kTargetAlphaLikeColour, kTargetAlphaMax };
-
 // The stage combination once the sources that cannot change a product (a white 1×1 texture, a
 // flat white colour) are dropped.
 enum ECombine : uint8_t {
@@ -103,14 +98,17 @@ enum ECombine : uint8_t {
 
 // What a draw needs, decided once from the states and the triangle's planes.
 struct SDrawPlan {
-    int stage, alphaTest, depth, blending, targetAlpha;
+    int stage, alphaTest, depth, blending;
+    // The alpha a shaped blend stores: the colour formula applied to the alphas (no separate
+    // alpha blend, or one with the same states; also a target without alpha, which stores 255
+    // whatever the formula gives), or, when set, the larger of the two alphas (MAX).
+    bool alphaMax;
     ECombine combine;
     Source colourA, colourB, alphaA, alphaB;  // the product's operands, white second
     bool loadTexel;        // else every texel is singleTexel (no texture read, or a 1×1 texture)
     uint32_t singleTexel;
     bool skipClearTexels;  // a texel of alpha 0 leaves the pixel and its depth as they are
     bool opaqueSources;    // a source alpha of 255 can occur (the over blend then copies)
-    bool writeFlatDepth;
     uint32_t alphaRefAg;
 };
 
@@ -188,21 +186,20 @@ inline SDrawPlan PlanDraw(const STarget& target, const SPipeline& p, const SPlan
     const bool noTest = !p.alphaTest || p.alphaFunc == Cmp::Always;
     plan.alphaTest = greater ? kAlphaTestGreater : noTest ? kAlphaTestNone : kAlphaTestGeneric;
     plan.alphaRefAg = greater ? static_cast<uint32_t>(p.alphaRef) << 16 | 0xFFFFu : 0xFFFFFFFFu;
-    plan.depth = kDepthWrite;
-    plan.writeFlatDepth = false;
+    plan.depth = kDepthNone;
     if (p.depthTest && target.depth) {
         if (!planes.flatDepth || !AlwaysPasses(p.depthFunc, planes.flatDepthValue, 65535))
             plan.depth = kDepthTest;
-        else
-            plan.writeFlatDepth = p.depthWrite;
+        else if (p.depthWrite)
+            plan.depth = kDepthWrite;
     }
     plan.blending = ShapedBlend(p);
-    plan.targetAlpha = kTargetAlphaLikeColour;
+    plan.alphaMax = false;
     if (!target.opaque && plan.blending != kBlendNone) {
         const bool sameStates =
             p.srcBlendAlpha == p.srcBlend && p.destBlendAlpha == p.destBlend && p.blendOpAlpha == p.blendOp;
         if (p.blendOpAlpha == BlendOp::Max)
-            plan.targetAlpha = kTargetAlphaMax;
+            plan.alphaMax = true;
         else if (!sameStates)
             plan.blending = kBlendGeneric;
     }
@@ -212,7 +209,7 @@ inline SDrawPlan PlanDraw(const STarget& target, const SPipeline& p, const SPlan
     const bool alphaFromTexture = p.useTexture && (p.alphaA == kSrcTexture || p.alphaB == kSrcTexture);
     const bool rejectedByTest = p.alphaTest && !PassesForZero(p.alphaFunc, p.alphaRef);
     const bool keptByBlend = (plan.blending == kBlendOver || plan.blending == kBlendAddAlpha) && !target.opaque &&
-                             plan.depth == kDepthWrite && !plan.writeFlatDepth;
+                             plan.depth == kDepthNone;
     plan.skipClearTexels = alphaFromTexture && (rejectedByTest || keptByBlend);
     return plan;
 }
@@ -255,7 +252,7 @@ struct SKernel {
     bool skipClearTexels;
     bool multiply;  // kCombineMasked: operand B is not white in every lane
     bool opaqueSources;
-    bool writeFlatDepth;
+    bool alphaMax;
     bool flatDepth;
     bool depthWrite;
     bool separateSrc, separateDest, separateOp;
@@ -436,7 +433,7 @@ inline typename I::D DepthTest(const SKernel<I>& k, typename I::D z, typename I:
 }
 
 // The blended pixels of a group (alpha lanes still to be forced for a target without alpha).
-template <class I, int Blending, int TargetAlpha>
+template <class I, int Stage, int Blending>
 RASTER_INLINE typename I::V BlendGroup(const SKernel<I>& k, const SHalves<I>& src, typename I::V old) {
     using V = typename I::V;
     if constexpr (Blending == kBlendNone) {
@@ -447,7 +444,8 @@ RASTER_INLINE typename I::V BlendGroup(const SKernel<I>& k, const SHalves<I>& sr
         const V da = BroadcastAlpha<I>(I::Srl32(d.ag, 16));
         return Join<I>(BlendHalf(k, false, src.rb, sa, d.rb, da), BlendHalf(k, true, src.ag, sa, d.ag, da));
     } else {
-        if (Blending == kBlendOver && k.opaqueSources && I::MoveMask(I::CmpGt32(src.ag, k.opaqueAg)) == I::kAllLanes)
+        const bool opaqueSources = Stage == kStageTexture || k.opaqueSources;
+        if (Blending == kBlendOver && opaqueSources && I::MoveMask(I::CmpGt32(src.ag, k.opaqueAg)) == I::kAllLanes)
             return Join<I>(src.rb, src.ag);  // s * 1 + d * 0
         // The destination's alpha lane reaches only the alpha lane of the result, which a
         // target without alpha replaces: it need not read as 255 here.
@@ -455,7 +453,7 @@ RASTER_INLINE typename I::V BlendGroup(const SKernel<I>& k, const SHalves<I>& sr
         const V sa = I::AlphaToBothLanes(src.ag);
         const V rb = BlendShaped<I, Blending>(k, src.rb, sa, d.rb);
         V ag = BlendShaped<I, Blending>(k, src.ag, sa, d.ag);
-        if constexpr (TargetAlpha == kTargetAlphaMax) ag = I::BlendAlphaLanes(ag, I::Max16(src.ag, d.ag));
+        if (k.alphaMax) ag = I::BlendAlphaLanes(ag, I::Max16(src.ag, d.ag));
         return Join<I>(rb, ag);
     }
 }
@@ -472,7 +470,7 @@ struct SRunInput {
 };
 
 // Shades I::N pixels from index i of the run. lanes masks the pixels that exist.
-template <class I, int Stage, int AlphaTestShape, int Depth, int Blending, int TargetAlpha>
+template <class I, int Stage, int AlphaTestShape, int Depth, int Blending>
 RASTER_INLINE void ShadeGroup(const SKernel<I>& k, typename I::V lanes, const SRunInput& in, int i) {
     using V = typename I::V;
     const bool texelsRead = Stage != kStageAny || k.loadTexel;
@@ -484,14 +482,13 @@ RASTER_INLINE void ShadeGroup(const SKernel<I>& k, typename I::V lanes, const SR
     if constexpr (AlphaTestShape == kAlphaTestGreater) mask = I::And(mask, I::CmpGt32(src.ag, k.alphaRefAg));
     if constexpr (AlphaTestShape == kAlphaTestGeneric) mask = I::And(mask, AlphaTest(k, I::Srl32(src.ag, 16)));
     if constexpr (Depth == kDepthWrite) {
-        if (k.writeFlatDepth) {
-            uint16_t* depth = in.depth + i;
-            if (I::MoveMask(mask) == I::kAllLanes)
-                I::StoreD(depth, k.flatZ);
-            else
-                I::StoreD(depth, I::DSelect(I::NarrowMask(mask), k.flatZ, I::LoadD(depth)));
-        }
-    } else {
+        uint16_t* depth = in.depth + i;
+        if (I::MoveMask(mask) == I::kAllLanes)
+            I::StoreD(depth, k.flatZ);
+        else
+            I::StoreD(depth, I::DSelect(I::NarrowMask(mask), k.flatZ, I::LoadD(depth)));
+    }
+    if constexpr (Depth == kDepthTest) {
         uint16_t* depth = in.depth + i;
         const typename I::D zNew = k.flatDepth ? k.flatZ : I::LoadD(in.z + i);
         const typename I::D stored = I::LoadD(depth);
@@ -501,11 +498,11 @@ RASTER_INLINE void ShadeGroup(const SKernel<I>& k, typename I::V lanes, const SR
     if (I::MoveMask(mask) == 0) return;
 
     const V old = I::Load(in.dst + i);
-    const V out = BlendGroup<I, Blending, TargetAlpha>(k, src, old);
+    const V out = BlendGroup<I, Stage, Blending>(k, src, old);
     I::Store(in.dst + i, I::Select(mask, I::Or(out, k.dstAlphaOr), old));
 }
 
-template <class I, int Stage, int AlphaTestShape, int Depth, int Blending, int TargetAlpha>
+template <class I, int Stage, int AlphaTestShape, int Depth, int Blending>
 void ShadeRun(const SKernel<I>& kernel, const SRunInput& input) {
     constexpr int N = I::N;
     // Local copies the compiler can keep in registers: a store to the target could alias
@@ -517,11 +514,11 @@ void ShadeRun(const SKernel<I>& kernel, const SRunInput& input) {
     int i = 0;
     for (; i + N <= in.n; i += N) {
         if (texelsRead) __builtin_prefetch(reinterpret_cast<const void*>(ahead + 4 * static_cast<uintptr_t>(i)));
-        ShadeGroup<I, Stage, AlphaTestShape, Depth, Blending, TargetAlpha>(k, I::Ones(), in, i);
+        ShadeGroup<I, Stage, AlphaTestShape, Depth, Blending>(k, I::Ones(), in, i);
     }
     const int rest = in.n - i;
     if (rest == 0) return;
-    const bool hasDepth = Depth == kDepthTest || k.writeFlatDepth;
+    const bool hasDepth = Depth != kDepthNone;
     uint32_t t[N] = {}, c[N] = {}, out[N] = {};
     uint16_t zz[N] = {}, dd[N] = {};
     for (int j = 0; j < rest; ++j) {
@@ -532,7 +529,7 @@ void ShadeRun(const SKernel<I>& kernel, const SRunInput& input) {
         out[j] = in.dst[i + j];
     }
     const SRunInput last = {rest, t, c, zz, out, dd, 0};
-    ShadeGroup<I, Stage, AlphaTestShape, Depth, Blending, TargetAlpha>(k, I::FirstLanes(rest), last, 0);
+    ShadeGroup<I, Stage, AlphaTestShape, Depth, Blending>(k, I::FirstLanes(rest), last, 0);
     for (int j = 0; j < rest; ++j) {
         in.dst[i + j] = out[j];
         if (hasDepth) in.depth[i + j] = dd[j];
@@ -542,54 +539,57 @@ void ShadeRun(const SKernel<I>& kernel, const SRunInput& input) {
 template <class I>
 using RunFunction = void (*)(const SKernel<I>&, const SRunInput&);
 
-template <class I, int Stage, int Blending>
-RunFunction<I> ChooseTargetAlpha(int targetAlpha) {
-    if (targetAlpha == kTargetAlphaMax)
-        return &ShadeRun<I, Stage, kAlphaTestGreater, kDepthWrite, Blending, kTargetAlphaMax>;
-    return &ShadeRun<I, Stage, kAlphaTestGreater, kDepthWrite, Blending, kTargetAlphaLikeColour>;
-}
-
 // The runs of the shapes the game draws with: any blend but the generic one, with the
-// "greater than" alpha test or none, and no depth test.
-template <class I, int Stage>
+// "greater than" alpha test or none, and no depth test that can fail.
+template <class I, int Stage, int Depth>
 RunFunction<I> ChooseShapedRun(const SDrawPlan& plan) {
     switch (plan.blending) {
-        case kBlendOver: return ChooseTargetAlpha<I, Stage, kBlendOver>(plan.targetAlpha);
-        case kBlendAddAlpha: return ChooseTargetAlpha<I, Stage, kBlendAddAlpha>(plan.targetAlpha);
-        case kBlendMultiply: return ChooseTargetAlpha<I, Stage, kBlendMultiply>(plan.targetAlpha);
-        case kBlendExclusion: return ChooseTargetAlpha<I, Stage, kBlendExclusion>(plan.targetAlpha);
-        case kBlendScreen: return ChooseTargetAlpha<I, Stage, kBlendScreen>(plan.targetAlpha);
-        case kBlendDarken: return ChooseTargetAlpha<I, Stage, kBlendDarken>(plan.targetAlpha);
-        case kBlendMultiplyAdd: return ChooseTargetAlpha<I, Stage, kBlendMultiplyAdd>(plan.targetAlpha);
+        case kBlendOver: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendOver>;
+        case kBlendAddAlpha: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendAddAlpha>;
+        case kBlendMultiply: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendMultiply>;
+        case kBlendExclusion: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendExclusion>;
+        case kBlendScreen: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendScreen>;
+        case kBlendDarken: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendDarken>;
+        case kBlendMultiplyAdd: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendMultiplyAdd>;
         default:
-            if (plan.alphaTest == kAlphaTestNone)
-                return &ShadeRun<I, Stage, kAlphaTestNone, kDepthWrite, kBlendNone, kTargetAlphaLikeColour>;
-            return &ShadeRun<I, Stage, kAlphaTestGreater, kDepthWrite, kBlendNone, kTargetAlphaLikeColour>;
+            if (plan.alphaTest == kAlphaTestNone) return &ShadeRun<I, Stage, kAlphaTestNone, Depth, kBlendNone>;
+            return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendNone>;
     }
+}
+
+template <class I, int Stage>
+RunFunction<I> ChooseShapedDepth(const SDrawPlan& plan) {
+    if (plan.depth == kDepthWrite) return ChooseShapedRun<I, Stage, kDepthWrite>(plan);
+    return ChooseShapedRun<I, Stage, kDepthNone>(plan);
 }
 
 // The generic runs: any stage, blend and test, decided per group.
 template <class I, int AlphaTestShape, int Depth>
 RunFunction<I> ChooseGenericBlend(int blending) {
-    if (blending == kBlendNone) return &ShadeRun<I, kStageAny, AlphaTestShape, Depth, kBlendNone, kTargetAlphaLikeColour>;
-    return &ShadeRun<I, kStageAny, AlphaTestShape, Depth, kBlendGeneric, kTargetAlphaLikeColour>;
+    if (blending == kBlendNone) return &ShadeRun<I, kStageAny, AlphaTestShape, Depth, kBlendNone>;
+    return &ShadeRun<I, kStageAny, AlphaTestShape, Depth, kBlendGeneric>;
+}
+
+template <class I, int AlphaTestShape>
+RunFunction<I> ChooseGenericDepth(const SDrawPlan& plan) {
+    switch (plan.depth) {
+        case kDepthNone: return ChooseGenericBlend<I, AlphaTestShape, kDepthNone>(plan.blending);
+        case kDepthWrite: return ChooseGenericBlend<I, AlphaTestShape, kDepthWrite>(plan.blending);
+        default: return ChooseGenericBlend<I, AlphaTestShape, kDepthTest>(plan.blending);
+    }
 }
 
 template <class I>
 RunFunction<I> ChooseRun(const SDrawPlan& plan) {
-    if (plan.blending != kBlendGeneric && plan.alphaTest != kAlphaTestGeneric && plan.depth == kDepthWrite) {
+    if (plan.blending != kBlendGeneric && plan.alphaTest != kAlphaTestGeneric && plan.depth != kDepthTest) {
         switch (plan.stage) {
-            case kStageTexture: return ChooseShapedRun<I, kStageTexture>(plan);
-            case kStageModulate: return ChooseShapedRun<I, kStageModulate>(plan);
-            default: return ChooseShapedRun<I, kStageAny>(plan);
+            case kStageTexture: return ChooseShapedDepth<I, kStageTexture>(plan);
+            case kStageModulate: return ChooseShapedDepth<I, kStageModulate>(plan);
+            default: return ChooseShapedDepth<I, kStageAny>(plan);
         }
     }
-    if (plan.alphaTest != kAlphaTestGeneric) {
-        if (plan.depth == kDepthWrite) return ChooseGenericBlend<I, kAlphaTestGreater, kDepthWrite>(plan.blending);
-        return ChooseGenericBlend<I, kAlphaTestGreater, kDepthTest>(plan.blending);
-    }
-    if (plan.depth == kDepthWrite) return ChooseGenericBlend<I, kAlphaTestGeneric, kDepthWrite>(plan.blending);
-    return ChooseGenericBlend<I, kAlphaTestGeneric, kDepthTest>(plan.blending);
+    if (plan.alphaTest != kAlphaTestGeneric) return ChooseGenericDepth<I, kAlphaTestGreater>(plan);
+    return ChooseGenericDepth<I, kAlphaTestGeneric>(plan);
 }
 
 // Lerp8 in every lane of two pixel halves; w holds each pixel's weight in both of its lanes.
@@ -748,7 +748,7 @@ SKernel<I> MakeKernel(const STarget& target, const SPipeline& p, const SPlanes& 
     k.skipClearTexels = plan.skipClearTexels;
     k.multiply = plan.colourB != kSrcWhite || plan.alphaB != kSrcWhite;
     k.opaqueSources = plan.opaqueSources;
-    k.writeFlatDepth = plan.writeFlatDepth;
+    k.alphaMax = plan.alphaMax;
     k.flatDepth = planes.flatDepth || !(p.depthTest && target.depth);
     k.depthWrite = p.depthWrite;
     k.separateSrc = p.srcBlendAlpha != p.srcBlend;
