@@ -253,6 +253,7 @@ struct SKernel {
     bool multiply;  // kCombineMasked: operand B is not white in every lane
     bool opaqueSources;
     bool alphaMax;
+    bool texAlphaOpaque;  // X8R8G8B8 texture: texels read with alpha 255
     bool flatDepth;
     bool depthWrite;
     bool separateSrc, separateDest, separateOp;
@@ -474,7 +475,8 @@ template <class I, int Stage, int AlphaTestShape, int Depth, int Blending>
 RASTER_INLINE void ShadeGroup(const SKernel<I>& k, typename I::V lanes, const SRunInput& in, int i) {
     using V = typename I::V;
     const bool texelsRead = Stage != kStageAny || k.loadTexel;
-    const V texels = texelsRead ? I::Or(I::Load(in.texel + i), k.texAlphaOr) : k.flatTexel;
+    V texels = k.flatTexel;
+    if (texelsRead) texels = k.texAlphaOpaque ? I::Or(I::Load(in.texel + i), k.texAlphaOr) : I::Load(in.texel + i);
     if (k.skipClearTexels && I::AllAlphaZero(I::And(texels, lanes))) return;
     const SHalves<I> src = Combine<I, Stage>(k, texels, in.diffuse + i);
 
@@ -495,11 +497,12 @@ RASTER_INLINE void ShadeGroup(const SKernel<I>& k, typename I::V lanes, const SR
         mask = I::And(mask, I::WidenMask(DepthTest(k, zNew, stored)));
         if (k.depthWrite) I::StoreD(depth, I::DSelect(I::NarrowMask(mask), zNew, stored));
     }
-    if (I::MoveMask(mask) == 0) return;
+    const int passing = I::MoveMask(mask);
+    if (passing == 0) return;
 
     const V old = I::Load(in.dst + i);
-    const V out = BlendGroup<I, Stage, Blending>(k, src, old);
-    I::Store(in.dst + i, I::Select(mask, I::Or(out, k.dstAlphaOr), old));
+    const V out = I::Or(BlendGroup<I, Stage, Blending>(k, src, old), k.dstAlphaOr);
+    I::Store(in.dst + i, passing == I::kAllLanes ? out : I::Select(mask, out, old));
 }
 
 template <class I, int Stage, int AlphaTestShape, int Depth, int Blending>
@@ -749,6 +752,7 @@ SKernel<I> MakeKernel(const STarget& target, const SPipeline& p, const SPlanes& 
     k.multiply = plan.colourB != kSrcWhite || plan.alphaB != kSrcWhite;
     k.opaqueSources = plan.opaqueSources;
     k.alphaMax = plan.alphaMax;
+    k.texAlphaOpaque = p.texture.alphaOr != 0;
     k.flatDepth = planes.flatDepth || !(p.depthTest && target.depth);
     k.depthWrite = p.depthWrite;
     k.separateSrc = p.srcBlendAlpha != p.srcBlend;
