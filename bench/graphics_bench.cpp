@@ -85,6 +85,16 @@ void BM_BlendedFullScreenQuad(benchmark::State& state) {
 }
 BENCHMARK(BM_BlendedFullScreenQuad)->Apply(PathArgs);
 
+void BM_BlendedQuarterQuad(benchmark::State& state) {
+    SetPath(state);
+    SScene scene;
+    const SRect source = {0, 0, 400, 300};
+    for (auto _ : state) DrawSprite(scene.device, scene.picture, &source, 1, 0.0f, 0.0f, 0x80FFC0A0u);
+    state.SetItemsProcessed(state.iterations());
+    raster::SelectPath(raster::Path::Auto);
+}
+BENCHMARK(BM_BlendedQuarterQuad)->Apply(PathArgs);
+
 void BM_LinearScaledFullScreenQuad(benchmark::State& state) {
     SetPath(state);
     SScene scene;

@@ -468,6 +468,7 @@ struct SRunInput {
     uint32_t* dst;
     uint16_t* depth;          // the depth row at the first pixel, or null
     int64_t texelAheadBytes;  // the texels the next row reads lie this far from these
+    int64_t dstAheadBytes;    // the next row of the target lies this far from this one
 };
 
 // Shades I::N pixels from index i of the run. lanes masks the pixels that exist.
@@ -514,9 +515,11 @@ void ShadeRun(const SKernel<I>& kernel, const SRunInput& input) {
     const SRunInput in = input;
     const bool texelsRead = Stage != kStageAny || k.loadTexel;
     const uintptr_t ahead = reinterpret_cast<uintptr_t>(in.texel) + static_cast<uintptr_t>(in.texelAheadBytes);
+    const uintptr_t dstAhead = reinterpret_cast<uintptr_t>(in.dst) + static_cast<uintptr_t>(in.dstAheadBytes);
     int i = 0;
     for (; i + N <= in.n; i += N) {
         if (texelsRead) __builtin_prefetch(reinterpret_cast<const void*>(ahead + 4 * static_cast<uintptr_t>(i)));
+        __builtin_prefetch(reinterpret_cast<const void*>(dstAhead + 4 * static_cast<uintptr_t>(i)), 1);
         ShadeGroup<I, Stage, AlphaTestShape, Depth, Blending>(k, I::Ones(), in, i);
     }
     const int rest = in.n - i;
@@ -531,7 +534,7 @@ void ShadeRun(const SKernel<I>& kernel, const SRunInput& input) {
         if (hasDepth) dd[j] = in.depth[i + j];
         out[j] = in.dst[i + j];
     }
-    const SRunInput last = {rest, t, c, zz, out, dd, 0};
+    const SRunInput last = {rest, t, c, zz, out, dd, 0, 0};
     ShadeGroup<I, Stage, AlphaTestShape, Depth, Blending>(k, I::FirstLanes(rest), last, 0);
     for (int j = 0; j < rest; ++j) {
         in.dst[i + j] = out[j];
@@ -705,7 +708,8 @@ void ShadeSpan(const SKernel<I>& k, RunFunction<I> run, const STarget& target, c
             int64_t acc = planes.depth + planes.depthDx * dx + planes.depthDy * dy;
             for (int i = 0; i < n; ++i, acc += planes.depthDx) zBuffer[i] = DepthValue(acc);
         }
-        run(k, {n, texel, difBuffer, zBuffer, row + x, depthRow ? depthRow + x : nullptr, texelAheadBytes});
+        run(k, {n, texel, difBuffer, zBuffer, row + x, depthRow ? depthRow + x : nullptr, texelAheadBytes,
+                int64_t{target.pitch} * 4});
     }
 }
 
