@@ -34,7 +34,8 @@ inline int64_t FloorDivI64(int64_t a, int64_t b) {
 constexpr int kChunk = 128;
 
 // The per-pixel steps must fold into their run's loop whatever the compiler's size limits say:
-// a call per group of pixels costs more than the group's arithmetic.
+// a call per group of pixels costs more than the group's arithmetic. The steps per run, shared
+// by every shape, are kept out of line, so that each shape adds only its loops.
 #define RASTER_INLINE inline __attribute__((always_inline))
 
 // Does Compare(func, a, b) hold for a = value and every possible b of the given range?
@@ -506,12 +507,11 @@ RASTER_INLINE void ShadeGroup(const SKernel<I>& k, typename I::V lanes, const SR
     I::Store(in.dst + i, passing == I::kAllLanes ? out : I::Select(mask, out, old));
 }
 
+// Shades a run of pixels; k must be a local copy the compiler can keep in registers (a store to
+// the target could alias anything reached through a reference).
 template <class I, int Stage, int AlphaTestShape, int Depth, int Blending>
-void ShadeRun(const SKernel<I>& kernel, const SRunInput& input) {
+RASTER_INLINE void ShadeRun(const SKernel<I>& k, const SRunInput& input) {
     constexpr int N = I::N;
-    // Local copies the compiler can keep in registers: a store to the target could alias
-    // anything reached through a reference.
-    const SKernel<I> k = kernel;
     const SRunInput in = input;
     const bool texelsRead = Stage != kStageAny || k.loadTexel;
     const uintptr_t ahead = reinterpret_cast<uintptr_t>(in.texel) + static_cast<uintptr_t>(in.texelAheadBytes);
@@ -542,62 +542,6 @@ void ShadeRun(const SKernel<I>& kernel, const SRunInput& input) {
     }
 }
 
-template <class I>
-using RunFunction = void (*)(const SKernel<I>&, const SRunInput&);
-
-// The runs of the shapes the game draws with: any blend but the generic one, with the
-// "greater than" alpha test or none, and no depth test that can fail.
-template <class I, int Stage, int Depth>
-RunFunction<I> ChooseShapedRun(const SDrawPlan& plan) {
-    switch (plan.blending) {
-        case kBlendOver: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendOver>;
-        case kBlendAddAlpha: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendAddAlpha>;
-        case kBlendMultiply: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendMultiply>;
-        case kBlendExclusion: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendExclusion>;
-        case kBlendScreen: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendScreen>;
-        case kBlendDarken: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendDarken>;
-        case kBlendMultiplyAdd: return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendMultiplyAdd>;
-        default:
-            if (plan.alphaTest == kAlphaTestNone) return &ShadeRun<I, Stage, kAlphaTestNone, Depth, kBlendNone>;
-            return &ShadeRun<I, Stage, kAlphaTestGreater, Depth, kBlendNone>;
-    }
-}
-
-template <class I, int Stage>
-RunFunction<I> ChooseShapedDepth(const SDrawPlan& plan) {
-    if (plan.depth == kDepthWrite) return ChooseShapedRun<I, Stage, kDepthWrite>(plan);
-    return ChooseShapedRun<I, Stage, kDepthNone>(plan);
-}
-
-// The generic runs: any stage, blend and test, decided per group.
-template <class I, int AlphaTestShape, int Depth>
-RunFunction<I> ChooseGenericBlend(int blending) {
-    if (blending == kBlendNone) return &ShadeRun<I, kStageAny, AlphaTestShape, Depth, kBlendNone>;
-    return &ShadeRun<I, kStageAny, AlphaTestShape, Depth, kBlendGeneric>;
-}
-
-template <class I, int AlphaTestShape>
-RunFunction<I> ChooseGenericDepth(const SDrawPlan& plan) {
-    switch (plan.depth) {
-        case kDepthNone: return ChooseGenericBlend<I, AlphaTestShape, kDepthNone>(plan.blending);
-        case kDepthWrite: return ChooseGenericBlend<I, AlphaTestShape, kDepthWrite>(plan.blending);
-        default: return ChooseGenericBlend<I, AlphaTestShape, kDepthTest>(plan.blending);
-    }
-}
-
-template <class I>
-RunFunction<I> ChooseRun(const SDrawPlan& plan) {
-    if (plan.blending != kBlendGeneric && plan.alphaTest != kAlphaTestGeneric && plan.depth != kDepthTest) {
-        switch (plan.stage) {
-            case kStageTexture: return ChooseShapedDepth<I, kStageTexture>(plan);
-            case kStageModulate: return ChooseShapedDepth<I, kStageModulate>(plan);
-            default: return ChooseShapedDepth<I, kStageAny>(plan);
-        }
-    }
-    if (plan.alphaTest != kAlphaTestGeneric) return ChooseGenericDepth<I, kAlphaTestGreater>(plan);
-    return ChooseGenericDepth<I, kAlphaTestGeneric>(plan);
-}
-
 // Lerp8 in every lane of two pixel halves; w holds each pixel's weight in both of its lanes.
 template <class I>
 RASTER_INLINE SHalves<I> LerpHalves(const SHalves<I>& a, const SHalves<I>& b, typename I::V w) {
@@ -607,7 +551,7 @@ RASTER_INLINE SHalves<I> LerpHalves(const SHalves<I>& a, const SHalves<I>& b, ty
 // Bilinear texels of n pixels stepping (du, dv) from (u, v), I::N pixels at a time. Lanes past
 // n compute in-range taps too (taps always wrap into the texture), so no tail is special.
 template <class I>
-void SampleLinearRun(const SKernel<I>& k, const STextureView& tv, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
+__attribute__((noinline)) void SampleLinearRun(const SKernel<I>& k, const STextureView& tv, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
                      int n, uint32_t* out) {
     constexpr int N = I::N;
     for (int i = 0; i < n; i += N) {
@@ -650,67 +594,79 @@ inline int64_t NextRowDistance(const STextureView& tv, const SPlanes& planes, ui
     return (rows * tv.pitch + columns) * 4;
 }
 
+// Buffers for the texels, colours and depths of a run that are not read in place or flat.
+struct SRunBuffers {
+    uint32_t texel[kChunk];
+    uint32_t diffuse[kChunk];
+    uint16_t z[kChunk];
+};
+
+// The length of the runs of the span x0..x1 of row py: the whole span when nothing needs a
+// buffer (texels read in place, flat colour and depth), else kChunk.
 template <class I>
-void ShadeSpan(const SKernel<I>& k, RunFunction<I> run, const STarget& target, const SPlanes& planes, int32_t py,
-               int32_t x0, int32_t x1) {
-    const STextureView& tv = k.p->texture;
-    uint32_t texBuffer[kChunk];
-    uint32_t difBuffer[kChunk];
-    uint16_t zBuffer[kChunk];
-    uint32_t* row = target.pixels + static_cast<int64_t>(py) * target.pitch;
-    uint16_t* depthRow = target.depth ? target.depth + static_cast<int64_t>(py) * target.depthPitch : nullptr;
+int64_t RunLength(const SKernel<I>& k, const SPlanes& planes, int32_t py, int32_t x0, int32_t x1) {
+    if (!k.flatColour || !k.flatDepth) return kChunk;
+    if (!k.loadTexel) return x1 - x0;
+    const int64_t dx = static_cast<int64_t>(x0) - planes.originX;
     const int64_t dy = static_cast<int64_t>(py) - planes.originY;
-    // A span that needs no buffer (texels read in place, flat colour and depth) runs in one go.
-    int64_t chunk = kChunk;
-    if (k.flatColour && k.flatDepth) {
-        const int64_t dx = static_cast<int64_t>(x0) - planes.originX;
-        const uint32_t u = planes.u + planes.udx * static_cast<uint32_t>(dx) + planes.udy * static_cast<uint32_t>(dy);
-        if (!k.loadTexel || (!planes.linear && planes.vdx == 0 && Contiguous(u, planes.udx, x1 - x0, tv.width)))
-            chunk = x1 - x0;
-    }
-    for (int32_t x = x0; x < x1; x += static_cast<int32_t>(chunk)) {
-        const int n = static_cast<int>(MinI64(chunk, static_cast<int64_t>(x1) - x));
-        const int64_t dx = static_cast<int64_t>(x) - planes.originX;
-        const uint32_t* texel = texBuffer;
-        int64_t texelAheadBytes = 0;
-        if (k.loadTexel) {
-            uint32_t u = planes.u + planes.udx * static_cast<uint32_t>(dx) + planes.udy * static_cast<uint32_t>(dy);
-            uint32_t v = planes.v + planes.vdx * static_cast<uint32_t>(dx) + planes.vdy * static_cast<uint32_t>(dy);
-            if (planes.linear) {
-                SampleLinearRun(k, tv, u, v, planes.udx, planes.vdx, n, texBuffer);
-            } else if (planes.vdx == 0) {
-                const uint32_t* texRow = tv.texels + static_cast<int64_t>(TexelIndex(v, tv.height)) * tv.pitch;
-                if (Contiguous(u, planes.udx, n, tv.width)) {
-                    texel = texRow + TexelIndex(u, tv.width);
-                    texelAheadBytes = NextRowDistance(tv, planes, u, v);
-                } else {
-                    for (int i = 0; i < n; ++i, u += planes.udx) texBuffer[i] = texRow[TexelIndex(u, tv.width)];
-                }
+    const uint32_t u = planes.u + planes.udx * static_cast<uint32_t>(dx) + planes.udy * static_cast<uint32_t>(dy);
+    if (!planes.linear && planes.vdx == 0 && Contiguous(u, planes.udx, x1 - x0, k.p->texture.width)) return x1 - x0;
+    return kChunk;
+}
+
+// The inputs of the run of n pixels from x on row py.
+template <class I>
+__attribute__((noinline)) SRunInput PrepareRun(const SKernel<I>& k, const STarget& target, const SPlanes& planes, int32_t py, int32_t x, int n,
+                     SRunBuffers* buffers) {
+    const STextureView& tv = k.p->texture;
+    const int64_t dx = static_cast<int64_t>(x) - planes.originX;
+    const int64_t dy = static_cast<int64_t>(py) - planes.originY;
+    SRunInput in;
+    in.n = n;
+    in.texel = buffers->texel;
+    in.diffuse = buffers->diffuse;
+    in.z = buffers->z;
+    in.dst = target.pixels + static_cast<int64_t>(py) * target.pitch + x;
+    in.depth = target.depth ? target.depth + static_cast<int64_t>(py) * target.depthPitch + x : nullptr;
+    in.texelAheadBytes = 0;
+    in.dstAheadBytes = int64_t{target.pitch} * 4;
+    if (k.loadTexel) {
+        uint32_t u = planes.u + planes.udx * static_cast<uint32_t>(dx) + planes.udy * static_cast<uint32_t>(dy);
+        uint32_t v = planes.v + planes.vdx * static_cast<uint32_t>(dx) + planes.vdy * static_cast<uint32_t>(dy);
+        uint32_t* texels = buffers->texel;
+        if (planes.linear) {
+            SampleLinearRun(k, tv, u, v, planes.udx, planes.vdx, n, texels);
+        } else if (planes.vdx == 0) {
+            const uint32_t* texRow = tv.texels + static_cast<int64_t>(TexelIndex(v, tv.height)) * tv.pitch;
+            if (Contiguous(u, planes.udx, n, tv.width)) {
+                in.texel = texRow + TexelIndex(u, tv.width);
+                in.texelAheadBytes = NextRowDistance(tv, planes, u, v);
             } else {
-                for (int i = 0; i < n; ++i, u += planes.udx, v += planes.vdx)
-                    texBuffer[i] = tv.texels[static_cast<int64_t>(TexelIndex(v, tv.height)) * tv.pitch +
-                                             TexelIndex(u, tv.width)];
+                for (int i = 0; i < n; ++i, u += planes.udx) texels[i] = texRow[TexelIndex(u, tv.width)];
             }
+        } else {
+            for (int i = 0; i < n; ++i, u += planes.udx, v += planes.vdx)
+                texels[i] =
+                    tv.texels[static_cast<int64_t>(TexelIndex(v, tv.height)) * tv.pitch + TexelIndex(u, tv.width)];
         }
-        if (!k.flatColour) {
-            int64_t acc[4];
-            for (int c = 0; c < 4; ++c) acc[c] = planes.colour[c] + planes.colourDx[c] * dx + planes.colourDy[c] * dy;
-            for (int i = 0; i < n; ++i) {
-                uint32_t pixel = 0;
-                for (int c = 0; c < 4; ++c) {
-                    pixel |= ColourChannel(acc[c]) << (8 * c);
-                    acc[c] += planes.colourDx[c];
-                }
-                difBuffer[i] = pixel;
-            }
-        }
-        if (!k.flatDepth) {
-            int64_t acc = planes.depth + planes.depthDx * dx + planes.depthDy * dy;
-            for (int i = 0; i < n; ++i, acc += planes.depthDx) zBuffer[i] = DepthValue(acc);
-        }
-        run(k, {n, texel, difBuffer, zBuffer, row + x, depthRow ? depthRow + x : nullptr, texelAheadBytes,
-                int64_t{target.pitch} * 4});
     }
+    if (!k.flatColour) {
+        int64_t acc[4];
+        for (int c = 0; c < 4; ++c) acc[c] = planes.colour[c] + planes.colourDx[c] * dx + planes.colourDy[c] * dy;
+        for (int i = 0; i < n; ++i) {
+            uint32_t pixel = 0;
+            for (int c = 0; c < 4; ++c) {
+                pixel |= ColourChannel(acc[c]) << (8 * c);
+                acc[c] += planes.colourDx[c];
+            }
+            buffers->diffuse[i] = pixel;
+        }
+    }
+    if (!k.flatDepth) {
+        int64_t acc = planes.depth + planes.depthDx * dx + planes.depthDy * dy;
+        for (int i = 0; i < n; ++i, acc += planes.depthDx) buffers->z[i] = DepthValue(acc);
+    }
+    return in;
 }
 
 template <class I>
@@ -800,36 +756,164 @@ inline void StepEdge(SEdgeWalk* w) {
     }
 }
 
+// The rows of an unrotated, unscaled quad with flat colour and depth, the common case: each row
+// reads its texels straight from one texture row, at columns that do not change from row to
+// row, so only the texture row is worked out for each.
+class SStraightRows {
+public:
+    template <class I>
+    SStraightRows(const SKernel<I>& k, const SPlanes& planes, SRunBuffers* buffers)
+        : texture_(k.p->texture), planes_(planes), buffers_(buffers) {
+        usable_ = k.flatColour && k.flatDepth &&
+                  (!k.loadTexel || (!planes.linear && planes.vdx == 0 && planes.udy == 0));
+        loadTexel_ = k.loadTexel;
+    }
+
+    // Whether the span left..right can run this way (its columns are worked out once).
+    bool Covers(int64_t left, int64_t right) {
+        if (!usable_) return false;
+        if (!loadTexel_) return true;
+        if (left != left_ || right != right_) {
+            left_ = left;
+            right_ = right;
+            const uint32_t u = planes_.u + planes_.udx * static_cast<uint32_t>(left - planes_.originX);
+            contiguous_ = Contiguous(u, planes_.udx, static_cast<int>(right - left), texture_.width);
+            column_ = TexelIndex(u, texture_.width);
+        }
+        return contiguous_;
+    }
+
+    SRunInput Run(const STarget& target, int32_t py, int64_t left, int64_t right) const {
+        SRunInput in;
+        in.n = static_cast<int>(right - left);
+        in.texel = buffers_->texel;
+        in.diffuse = buffers_->diffuse;
+        in.z = buffers_->z;
+        in.dst = target.pixels + static_cast<int64_t>(py) * target.pitch + left;
+        in.depth = target.depth ? target.depth + static_cast<int64_t>(py) * target.depthPitch + left : nullptr;
+        in.texelAheadBytes = 0;
+        in.dstAheadBytes = int64_t{target.pitch} * 4;
+        if (loadTexel_) {
+            const uint32_t v = planes_.v + planes_.vdy * static_cast<uint32_t>(py - planes_.originY);
+            const int64_t row = TexelIndex(v, texture_.height);
+            in.texel = texture_.texels + row * texture_.pitch + column_;
+            in.texelAheadBytes = (TexelIndex(v + planes_.vdy, texture_.height) - row) * texture_.pitch * 4;
+        }
+        return in;
+    }
+
+private:
+    const STextureView& texture_;
+    const SPlanes& planes_;
+    SRunBuffers* buffers_;
+    bool usable_ = false;
+    bool loadTexel_ = false;
+    bool contiguous_ = false;
+    int64_t left_ = 0, right_ = -1;
+    uint32_t column_ = 0;
+};
+
+// Shades the rows of one coverage triangle or quad.
+template <class I, int Stage, int AlphaTestShape, int Depth, int Blending>
+void ShadeCover(const SKernel<I>& kernel, const STarget& target, const SPlanes& planes, const SCoverage& cover) {
+    const SKernel<I> k = kernel;  // for the pixel loops only: its address must not escape
+    SRunBuffers buffers;
+    SStraightRows rows(kernel, planes, &buffers);
+    SEdgeWalk walks[4];
+    for (int e = 0; e < 4; ++e) walks[e] = StartEdge(cover.edge[e], cover.top);
+    for (int32_t py = cover.top; py < cover.bottom; ++py) {
+        int64_t left = cover.left;
+        int64_t right = cover.right;
+        for (SEdgeWalk& walk : walks) {
+            if (walk.side > 0) left = MaxI64(left, walk.quotient + 1);
+            if (walk.side < 0) right = MinI64(right, -walk.quotient);
+            if (walk.side == 0 && walk.rest <= 0) right = left;
+            StepEdge(&walk);
+        }
+        if (left >= right) continue;
+        // The next row is usually the same span one line down: start fetching its ends now.
+        if (py + 1 < cover.bottom) {
+            const int64_t next = static_cast<int64_t>(py + 1);
+            __builtin_prefetch(target.pixels + next * target.pitch + left, 1);
+            __builtin_prefetch(target.pixels + next * target.pitch + right - 1, 1);
+            if (target.depth) __builtin_prefetch(target.depth + next * target.depthPitch + left, 1);
+        }
+        const bool straight = rows.Covers(left, right);
+        const int64_t length =
+            straight ? right - left
+                     : RunLength(kernel, planes, py, static_cast<int32_t>(left), static_cast<int32_t>(right));
+        for (int64_t x = left; x < right; x += length) {
+            const int n = static_cast<int>(MinI64(length, right - x));
+            const SRunInput in = straight ? rows.Run(target, py, left, right)
+                                          : PrepareRun(kernel, target, planes, py, static_cast<int32_t>(x), n, &buffers);
+            ShadeRun<I, Stage, AlphaTestShape, Depth, Blending>(k, in);
+        }
+    }
+}
+
+template <class I>
+using CoverFunction = void (*)(const SKernel<I>&, const STarget&, const SPlanes&, const SCoverage&);
+
+// The runs of the shapes the game draws with: any blend but the generic one, with the
+// "greater than" alpha test or none, and no depth test that can fail.
+template <class I, int Stage, int Depth>
+CoverFunction<I> ChooseShapedRun(const SDrawPlan& plan) {
+    switch (plan.blending) {
+        case kBlendOver: return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendOver>;
+        case kBlendAddAlpha: return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendAddAlpha>;
+        case kBlendMultiply: return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendMultiply>;
+        case kBlendExclusion: return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendExclusion>;
+        case kBlendScreen: return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendScreen>;
+        case kBlendDarken: return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendDarken>;
+        case kBlendMultiplyAdd: return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendMultiplyAdd>;
+        default:
+            if (plan.alphaTest == kAlphaTestNone) return &ShadeCover<I, Stage, kAlphaTestNone, Depth, kBlendNone>;
+            return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendNone>;
+    }
+}
+
+template <class I, int Stage>
+CoverFunction<I> ChooseShapedDepth(const SDrawPlan& plan) {
+    if (plan.depth == kDepthWrite) return ChooseShapedRun<I, Stage, kDepthWrite>(plan);
+    return ChooseShapedRun<I, Stage, kDepthNone>(plan);
+}
+
+// The generic runs: any stage, blend and test, decided per group.
+template <class I, int AlphaTestShape, int Depth>
+CoverFunction<I> ChooseGenericBlend(int blending) {
+    if (blending == kBlendNone) return &ShadeCover<I, kStageAny, AlphaTestShape, Depth, kBlendNone>;
+    return &ShadeCover<I, kStageAny, AlphaTestShape, Depth, kBlendGeneric>;
+}
+
+template <class I, int AlphaTestShape>
+CoverFunction<I> ChooseGenericDepth(const SDrawPlan& plan) {
+    switch (plan.depth) {
+        case kDepthNone: return ChooseGenericBlend<I, AlphaTestShape, kDepthNone>(plan.blending);
+        case kDepthWrite: return ChooseGenericBlend<I, AlphaTestShape, kDepthWrite>(plan.blending);
+        default: return ChooseGenericBlend<I, AlphaTestShape, kDepthTest>(plan.blending);
+    }
+}
+
+template <class I>
+CoverFunction<I> ChooseRun(const SDrawPlan& plan) {
+    if (plan.blending != kBlendGeneric && plan.alphaTest != kAlphaTestGeneric && plan.depth != kDepthTest) {
+        switch (plan.stage) {
+            case kStageTexture: return ChooseShapedDepth<I, kStageTexture>(plan);
+            case kStageModulate: return ChooseShapedDepth<I, kStageModulate>(plan);
+            default: return ChooseShapedDepth<I, kStageAny>(plan);
+        }
+    }
+    if (plan.alphaTest != kAlphaTestGeneric) return ChooseGenericDepth<I, kAlphaTestGreater>(plan);
+    return ChooseGenericDepth<I, kAlphaTestGeneric>(plan);
+}
+
 template <class I>
 void DrawSetupWith(const STarget& target, const SPipeline& pipeline, const STriangleSetup& setup) {
     const SDrawPlan plan = PlanDraw(target, pipeline, setup.planes);
     SOperandMasks<I> operands[2];
     const SKernel<I> k = MakeKernel<I>(target, pipeline, setup.planes, plan, operands);
-    const RunFunction<I> run = ChooseRun<I>(plan);
-    for (int i = 0; i < setup.count; ++i) {
-        const SCoverage& cover = setup.cover[i];
-        SEdgeWalk walks[4];
-        for (int e = 0; e < 4; ++e) walks[e] = StartEdge(cover.edge[e], cover.top);
-        for (int32_t py = cover.top; py < cover.bottom; ++py) {
-            int64_t left = cover.left;
-            int64_t right = cover.right;
-            for (SEdgeWalk& walk : walks) {
-                if (walk.side > 0) left = MaxI64(left, walk.quotient + 1);
-                if (walk.side < 0) right = MinI64(right, -walk.quotient);
-                if (walk.side == 0 && walk.rest <= 0) right = left;
-                StepEdge(&walk);
-            }
-            if (left >= right) continue;
-            // The next row is usually the same span one line down: start fetching it now.
-            if (py + 1 < cover.bottom) {
-                const int64_t next = static_cast<int64_t>(py + 1);
-                __builtin_prefetch(target.pixels + next * target.pitch + left, 1);
-                __builtin_prefetch(target.pixels + next * target.pitch + right - 1, 1);
-                if (target.depth) __builtin_prefetch(target.depth + next * target.depthPitch + left, 1);
-            }
-            ShadeSpan(k, run, target, setup.planes, py, static_cast<int32_t>(left), static_cast<int32_t>(right));
-        }
-    }
+    const CoverFunction<I> shade = ChooseRun<I>(plan);
+    for (int i = 0; i < setup.count; ++i) shade(k, target, setup.planes, setup.cover[i]);
 }
 
 }  // namespace
