@@ -1,5 +1,7 @@
 #include "app/game_app.h"
 
+#include <cstdio>
+
 #include "app/app_messages.h"
 #include "app/system_data.h"
 #include "files/loaders.h"
@@ -14,6 +16,7 @@
 
 namespace {
 
+constexpr char kNewGameScript[] = "Script/Main.vsf";
 constexpr uint32_t kScreenWidth = 800;
 constexpr uint32_t kScreenHeight = 600;
 
@@ -30,15 +33,24 @@ SModeStep Enter(uint32_t next) { return SModeStep{EModeAction::Enter, next}; }
 
 void OnExternalRequest(void* app) { static_cast<CGameApp*>(app)->DumpDebugInfo(); }
 
+SModeStep Quit() { return SModeStep{EModeAction::Quit, kModeNone}; }
+
 int32_t StartMakerLogo(CGameApp& app) { return app.logo.Init(); }
 void EndMakerLogo(CGameApp& app) { app.logo.End(); }
+int32_t StartTitle(CGameApp& app) { return app.title.Init(); }
+void EndTitle(CGameApp& app) { app.title.End(); }
+
+void SetAdventureStart(CGameApp& app, int32_t loadFlag, const char* name) {
+    app.adventureLoadFlag = loadFlag;
+    std::snprintf(app.adventureName, sizeof app.adventureName, "%s", name);
+}
 
 }  // namespace
 
 const SModeEntry kModeTable[kModeCount] = {
     {},
     {StartMakerLogo, CGameApp::UpdateMakerLogoMode, EndMakerLogo, kMakerLogoFailedText, kModeNone},
-    {nullptr, nullptr, nullptr, kTitleFailedText, kModeNone},
+    {StartTitle, CGameApp::UpdateTitleMode, EndTitle, kTitleFailedText, kModeNone},
     {nullptr, nullptr, nullptr, kAdventureFailedText, kModeNone},
     {nullptr, nullptr, nullptr, kAdvMovieFailedText, kModeAdventure},
     {nullptr, nullptr, nullptr, kCgFailedText, kModeNone},
@@ -207,4 +219,17 @@ SModeStep CGameApp::UpdateMakerLogoMode(CGameApp& app) {
     }
     if (!app.logo.IsFinished()) return Continue();
     return Enter(kModeTitle);
+}
+
+SModeStep CGameApp::UpdateTitleMode(CGameApp& app) {
+    switch (app.title.Update()) {
+        case kTitleResultNewGame: SetAdventureStart(app, 0, kNewGameScript); return Enter(kModeAdventure);
+        // The save file's name is taken before the title ends and releases its screens.
+        case kTitleResultLoad: SetAdventureStart(app, 1, app.title.chosenSave); return Enter(kModeAdventure);
+        case kTitleResultPictureGallery: return Enter(kModeCg);
+        case kTitleResultMovieGallery: return Enter(kModeMovieGallery);
+        case kTitleResultMusicGallery: return Enter(kModeBgm);
+        case kTitleResultQuit: return Quit();
+        default: return Continue();
+    }
 }

@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "platform/input_state.h"
 #include "screens/maker_logo.h"
+#include "screens/title.h"
 
 constexpr uint32_t kTickMs = 15;
 constexpr uint32_t kModeNameSize = 260;
@@ -58,6 +59,7 @@ struct CGameApp {
     CPlatformWindow* window = nullptr;
     uint32_t mode = kModeNone;
     CMakerLogoMode logo;
+    CTitleMode title;
     // Written by the window procedure between ticks, taken by CInputState::Update.
     CMouseFields mouse;
     // How the adventure starts when the title enters it: 0 a new game from the script named in
@@ -90,6 +92,7 @@ struct CGameApp {
 
     // Mode frames.
     static SModeStep UpdateMakerLogoMode(CGameApp& app);
+    static SModeStep UpdateTitleMode(CGameApp& app);
 
 private:
     int32_t RecoverDevice();
