@@ -17,8 +17,8 @@
 namespace {
 
 constexpr char kNewGameScript[] = "Script/Main.vsf";
-constexpr uint32_t kScreenWidth = 800;
-constexpr uint32_t kScreenHeight = 600;
+constexpr uint32_t kClientWidth = kScreenWidth;
+constexpr uint32_t kClientHeight = kScreenHeight;
 
 void ShowError(const char* text, bool topmost) {
     uint32_t style = MessageBoxStyle::IconError;
@@ -67,20 +67,27 @@ int32_t CGameApp::Run() {
         ReleaseSingleInstance();
         return 0;
     }
-    uint32_t last = GetTimeMs();
+    Loop();
+    Shutdown();
+    ReleaseSingleInstance();
+    return modeFailed ? 0 : 1;
+}
+
+int32_t CGameApp::Loop(uint32_t limitMs) {
+    const uint32_t start = GetTimeMs();
+    uint32_t last = start;
     for (;;) {
-        if (PumpWindowEvents(window) != 0) break;
+        if (PumpWindowEvents(window) != 0) return 0;
         const uint32_t now = GetTimeMs();
+        if (limitMs != 0 && now - start >= limitMs) return 1;
+        // The pace counts from the start of the previous tick, so lateness does not pile up.
         if (static_cast<int32_t>(now - last) < static_cast<int32_t>(kTickMs)) {
             SleepMs(1);
             continue;
         }
-        if (Tick() == 0) break;
+        if (Tick() == 0) return 0;
         last = now;
     }
-    Shutdown();
-    ReleaseSingleInstance();
-    return modeFailed ? 0 : 1;
 }
 
 int32_t CGameApp::Init() {
@@ -91,8 +98,8 @@ int32_t CGameApp::Init() {
     // Without a save folder the game still runs; what it would write fails silently.
     InitSaveFolder();
     InitGlobals();
-    g_ScreenWidth = kScreenWidth;
-    g_ScreenHeight = kScreenHeight;
+    g_ScreenWidth = kClientWidth;
+    g_ScreenHeight = kClientHeight;
     if (LoadSystemData() == 0) {
         ShowStartupError(kSystemDataFailedText);
         return 0;
@@ -100,8 +107,8 @@ int32_t CGameApp::Init() {
     g_FrameTime = GetTimeMs();
 
     SDeviceRequest request;
-    request.width = kScreenWidth;
-    request.height = kScreenHeight;
+    request.width = kClientWidth;
+    request.height = kClientHeight;
     request.present = PresentToWindow;
     request.presentUser = window;
     if (InitDirect3D(request) != 0 || InitDirectSound() != 0 || InitDirectInput() != 0) {
@@ -123,6 +130,7 @@ int32_t CGameApp::Tick() {
     if (g_pD3DDevice != nullptr && g_pD3DDevice->TestCooperativeLevel() == kDeviceNotReset &&
         RecoverDevice() != 0)
         return -1;
+    ++tickCount;
     g_FrameTime = GetTimeMs();
     CInputState::Update(&g_Input, &mouse, g_FrameTime);
     return RunModeFrame();
@@ -133,7 +141,7 @@ int32_t CGameApp::Tick() {
 int32_t CGameApp::RecoverDevice() {
     const bool engineRuns = mode == kModeAdventure || kModeTable[mode].runsOver == kModeAdventure;
     if (engineRuns) ReleaseRenderTargets();
-    if (ResetDirect3DDevice(kScreenWidth, kScreenHeight) != 0) return -1;
+    if (ResetDirect3DDevice(kClientWidth, kClientHeight) != 0) return -1;
     if (engineRuns && RestoreRenderTargets(g_pBackBuffer, g_pOffscreenTarget) != 0) return -1;
     return 0;
 }

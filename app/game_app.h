@@ -68,6 +68,8 @@ struct CGameApp {
     char adventureName[kModeNameSize] = {};
     // Set when a mode could not start and so ended the program.
     bool modeFailed = false;
+    // Ticks run since start-up.
+    uint32_t tickCount = 0;
 
     CGameApp() = default;
     CGameApp(const CGameApp&) = delete;
@@ -81,6 +83,10 @@ struct CGameApp {
     // Start-up: the window, the save folder, System.sys, the devices, System.pac, the maker logo.
     // 1, or 0 after a failure box.
     int32_t Init();
+    // The tick loop: drains the window's events, then runs a tick once kTickMs have passed since
+    // the previous one began, else sleeps 1 ms. Ends when a tick returns 0 or the window is
+    // closed (0), or, with a non-zero limit, after limitMs (1).
+    int32_t Loop(uint32_t limitMs = 0);
     // One tick: device recovery, the frame time, the input snapshot, the current mode's frame.
     // 0 ends the program; -1 is a tick cut short by a failed device reset.
     int32_t Tick();

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -153,6 +155,24 @@ TEST(GameApp, ExternalRequestOutsideTheAdventureShowsTheInformationBox) {
     harness.Tick();
     EXPECT_EQ(harness.TakeMessages(), std::vector<std::string>{"Information|" + kNotInAdventure});
     EXPECT_EQ(harness.app.mode, kModeMakerLogo);
+}
+
+TEST(GameApp, LoopRunsOneTickEvery15MsAndSleepsBetween) {
+    LogoOnlyGame game;
+    CAppHarness harness(game.folder.Path());
+    ASSERT_EQ(harness.Start(), 1);
+    std::atomic<int32_t> result{-2};
+    // The loop runs as a clocked thread, so that each millisecond of fake time is taken by it
+    // before the clock moves on.
+    std::thread loop = StartClockedThread([&] { result = harness.app.Loop(1501); });
+    for (int32_t ms = 0; ms < 1600 && result == -2; ++ms) {
+        AdvanceFakeClock(1);
+        ASSERT_TRUE(SettleFakeClock());
+    }
+    loop.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(harness.app.tickCount, 100u) << "ticks at 15, 30, ... 1500 ms";
+    EXPECT_EQ(harness.app.logo.state, kLogoHold);
 }
 
 TEST(GameApp, SecondInstanceLeavesAtOnceWithoutWindowOrFiles) {
