@@ -17,6 +17,7 @@
 #include "platform/single_instance.h"
 #include "platform/window.h"
 #include "tests/app/app_harness.h"
+#include "tests/app/saved_files.h"
 #include "tools/lib/teyl_writer.h"
 
 namespace {
@@ -110,6 +111,33 @@ TEST(GameApp, MissingLogoEndsStartUpAndStillWritesSystemData) {
     EXPECT_EQ(g_pD3DDevice, nullptr);
     EXPECT_EQ(g_hWnd, nullptr);
     harness.app.Shutdown();  // a second shutdown does nothing
+}
+
+TEST(GameApp, ShutdownWritesTheConfigurationAndTheSystemWideFlags) {
+    LogoOnlyGame game;
+    CAppHarness harness(game.folder.Path());
+    ASSERT_EQ(harness.Start(), 1);
+    harness.Tick();
+    g_Config.settings.textSpeed = 66;
+    g_Config.seOff = 1;
+    g_PersistentGameFlags[4] = 1;
+    g_SystemCgFlags[1023] = 1;
+    g_SystemMovieFlags[7] = 1;
+    harness.app.Shutdown();
+
+    SStoredSystemData stored;
+    std::string error;
+    ASSERT_TRUE(ReadStoredSystemData(CTempFolder::Read(harness.SavePath("System.sys")), &stored, &error)) << error;
+    EXPECT_EQ(stored.windowed, 1u);
+    EXPECT_EQ(stored.fontFace, "\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4E");  // ＭＳ ゴシック
+    EXPECT_EQ(stored.fontHeight, 22);
+    EXPECT_EQ(stored.textSpeed, 66u);
+    EXPECT_EQ(stored.seOff, 1u);
+    EXPECT_EQ(stored.bgmVolume, -2000);
+    EXPECT_EQ(stored.effectsOn, 1u);
+    EXPECT_EQ(stored.persistentFlags, (std::vector<uint8_t>{0, 0, 0, 0, 1}));
+    EXPECT_EQ(stored.cgFlags[1023], 1);
+    EXPECT_EQ(stored.movieFlags[7], 1);
 }
 
 TEST(GameApp, DamagedSystemDataStartsWithTheDefaults) {
