@@ -681,6 +681,8 @@ int32_t CGraphicsDevice::DrawPrimitiveUP(Primitive type, uint32_t primitiveCount
     if (type == Primitive::TriangleList) {
         for (uint64_t i = 0; i < primitiveCount; ++i)
             raster::DrawTriangle(target, pipeline, vertex(3 * i), vertex(3 * i + 1), vertex(3 * i + 2));
+    } else if (primitiveCount == 2) {
+        raster::DrawQuad(target, pipeline, vertex(0), vertex(1), vertex(2), vertex(3));
     } else {
         const raster::SVertex centre = vertex(0);
         raster::SVertex previous = vertex(1);

@@ -10,7 +10,8 @@
 //                     u, v as 0.32 fixed point (wrapping), colours and depth as x.16 fixed
 //                     point rounded to nearest
 //   point sampling  : texel floor(u * W); linear: texel centres at u * W - 0.5, 8-bit weights
-//   blend           : sat(Mul8(src, fs) op Mul8(dst, fd)); MIN and MAX ignore the factors
+//   blend           : sat(round((src * fs op dst * fd) / 255)), the exact sum or difference
+//                     rounded once; MIN and MAX ignore the factors
 #pragma once
 
 #include <cstdint>
@@ -79,6 +80,10 @@ bool CpuHasAvx2();
 
 void DrawTriangle(const STarget& target, const SPipeline& pipeline, const SVertex& v0, const SVertex& v1,
                   const SVertex& v2);
+// The fan (v0, v1, v2), (v0, v2, v3): the same pixels as the two triangles, drawn as one convex
+// quad when that gives exactly the same result (one plane, no pixel whose owner would change).
+void DrawQuad(const STarget& target, const SPipeline& pipeline, const SVertex& v0, const SVertex& v1,
+              const SVertex& v2, const SVertex& v3);
 
 // The arithmetic above, for every path and for the device's copies.
 inline uint32_t Mul8(uint32_t a, uint32_t b) {

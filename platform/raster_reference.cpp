@@ -53,18 +53,21 @@ uint32_t Factor(uint32_t factor, uint32_t s, uint32_t sa, uint32_t d, uint32_t d
     }
 }
 
+// The exact sum or difference of the two products, rounded once.
 uint32_t BlendChannel(uint32_t op, uint32_t s, uint32_t fs, uint32_t d, uint32_t fd) {
-    const int32_t a = static_cast<int32_t>(Mul8(s, fs));
-    const int32_t b = static_cast<int32_t>(Mul8(d, fd));
-    int32_t out;
+    const int32_t a = static_cast<int32_t>(s * fs);
+    const int32_t b = static_cast<int32_t>(d * fd);
+    int32_t sum;
     switch (op) {
-        case BlendOp::Subtract: out = a - b; break;
-        case BlendOp::RevSubtract: out = b - a; break;
+        case BlendOp::Subtract: sum = a - b; break;
+        case BlendOp::RevSubtract: sum = b - a; break;
         case BlendOp::Min: return s < d ? s : d;
         case BlendOp::Max: return s > d ? s : d;
-        default: out = a + b; break;
+        default: sum = a + b; break;
     }
-    return out < 0 ? 0u : out > 255 ? 255u : static_cast<uint32_t>(out);
+    if (sum <= 0) return 0;
+    const int32_t out = (2 * sum + 255) / 510;
+    return out > 255 ? 255u : static_cast<uint32_t>(out);
 }
 
 uint32_t BlendPixel(const SPipeline& p, uint32_t src, uint32_t dst) {

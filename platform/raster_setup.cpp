@@ -74,6 +74,22 @@ int ClipToGuardBand(SPoint2* polygon, int count) {
     return count;
 }
 
+bool IsTopLeft(int64_t dx, int64_t dy) { return dy < 0 || (dy == 0 && dx > 0); }
+
+// The edge from a to b of a shape wound clockwise on screen (positive area).
+SEdge MakeEdge(int64_t ax, int64_t ay, int64_t bx, int64_t by) {
+    const int64_t dx = bx - ax;
+    const int64_t dy = by - ay;
+    return {-dy * kSubPixel, dx * kSubPixel, dy * ax - dx * ay + (IsTopLeft(dx, dy) ? 1 : 0)};
+}
+
+void ClipBox(const STarget& target, int64_t minX, int64_t maxX, int64_t minY, int64_t maxY, SCoverage* cover) {
+    cover->left = static_cast<int32_t>(std::max<int64_t>(-FloorDiv(-minX, kSubPixel), target.clipLeft));
+    cover->right = static_cast<int32_t>(std::min<int64_t>(FloorDiv(maxX, kSubPixel) + 1, target.clipRight));
+    cover->top = static_cast<int32_t>(std::max<int64_t>(-FloorDiv(-minY, kSubPixel), target.clipTop));
+    cover->bottom = static_cast<int32_t>(std::min<int64_t>(FloorDiv(maxY, kSubPixel) + 1, target.clipBottom));
+}
+
 bool MakeCoverage(const STarget& target, const int64_t (&x)[3], const int64_t (&y)[3], SCoverage* cover) {
     int order[3] = {0, 1, 2};
     const int64_t area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
@@ -82,19 +98,11 @@ bool MakeCoverage(const STarget& target, const int64_t (&x)[3], const int64_t (&
     for (int i = 0; i < 3; ++i) {
         const int a = order[i];
         const int b = order[(i + 1) % 3];
-        const int64_t dx = x[b] - x[a];
-        const int64_t dy = y[b] - y[a];
-        const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
-        cover->edge[i] = {-dy * kSubPixel, dx * kSubPixel, dy * x[a] - dx * y[a] + (topLeft ? 1 : 0)};
+        cover->edge[i] = MakeEdge(x[a], y[a], x[b], y[b]);
     }
-    const int64_t minX = std::min({x[0], x[1], x[2]});
-    const int64_t maxX = std::max({x[0], x[1], x[2]});
-    const int64_t minY = std::min({y[0], y[1], y[2]});
-    const int64_t maxY = std::max({y[0], y[1], y[2]});
-    cover->left = static_cast<int32_t>(std::max<int64_t>(-FloorDiv(-minX, kSubPixel), target.clipLeft));
-    cover->right = static_cast<int32_t>(std::min<int64_t>(FloorDiv(maxX, kSubPixel) + 1, target.clipRight));
-    cover->top = static_cast<int32_t>(std::max<int64_t>(-FloorDiv(-minY, kSubPixel), target.clipTop));
-    cover->bottom = static_cast<int32_t>(std::min<int64_t>(FloorDiv(maxY, kSubPixel) + 1, target.clipBottom));
+    cover->edge[3] = {0, 0, 1};
+    ClipBox(target, std::min({x[0], x[1], x[2]}), std::max({x[0], x[1], x[2]}), std::min({y[0], y[1], y[2]}),
+            std::max({y[0], y[1], y[2]}), cover);
     return cover->left < cover->right && cover->top < cover->bottom;
 }
 
@@ -153,6 +161,49 @@ void MakePlanes(const SPipeline& pipeline, const SVertex* v, double area, SPlane
     planes->depthDy = ClampFixed(gz.dy * scale);
     planes->flatDepth = planes->depthDx == 0 && planes->depthDy == 0;
     planes->flatDepthValue = DepthValue(planes->depth);
+}
+
+bool SamePlanes(const SPlanes& a, const SPlanes& b) {
+    for (int c = 0; c < 4; ++c)
+        if (a.colour[c] != b.colour[c] || a.colourDx[c] != b.colourDx[c] || a.colourDy[c] != b.colourDy[c])
+            return false;
+    return a.originX == b.originX && a.originY == b.originY && a.u == b.u && a.udx == b.udx && a.udy == b.udy &&
+           a.v == b.v && a.vdx == b.vdx && a.vdy == b.vdy && a.depth == b.depth && a.depthDx == b.depthDx &&
+           a.depthDy == b.depthDy && a.linear == b.linear;
+}
+
+// The coverage of the convex quad q when it owns exactly the pixels of the triangles (q0, q1, q2)
+// and (q0, q2, q3). Pixels inside, on the outer edges and on the diagonal agree by the fill rule;
+// only a pixel centre exactly on q0 or q2 can differ, so the flags there are compared.
+bool QuadCoverage(const STarget& target, const SVertex* const (&v)[4], SCoverage* cover) {
+    int64_t x[4], y[4];
+    for (int i = 0; i < 4; ++i) {
+        x[i] = std::llround(v[i]->x * kSubPixel);
+        y[i] = std::llround(v[i]->y * kSubPixel);
+    }
+    int sign = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int j = (i + 1) % 4, k = (i + 2) % 4;
+        const int64_t cross = (x[j] - x[i]) * (y[k] - y[j]) - (y[j] - y[i]) * (x[k] - x[j]);
+        const int s = cross > 0 ? 1 : cross < 0 ? -1 : 0;
+        if (s == 0 || (sign != 0 && s != sign)) return false;
+        sign = s;
+    }
+    if (sign < 0) {
+        std::swap(x[1], x[3]);
+        std::swap(y[1], y[3]);
+    }
+    bool tl[4];
+    for (int i = 0; i < 4; ++i) tl[i] = IsTopLeft(x[(i + 1) % 4] - x[i], y[(i + 1) % 4] - y[i]);
+    const bool diagonalFromQ2 = IsTopLeft(x[0] - x[2], y[0] - y[2]);  // in (q0, q1, q2)
+    const bool diagonalFromQ0 = IsTopLeft(x[2] - x[0], y[2] - y[0]);  // in (q0, q2, q3)
+    const bool unionQ0 = (tl[0] && diagonalFromQ2) || (tl[3] && diagonalFromQ0);
+    const bool unionQ2 = (tl[1] && diagonalFromQ2) || (tl[2] && diagonalFromQ0);
+    if (unionQ0 != (tl[0] && tl[3]) || unionQ2 != (tl[1] && tl[2])) return false;
+    for (int i = 0; i < 4; ++i) cover->edge[i] = MakeEdge(x[i], y[i], x[(i + 1) % 4], y[(i + 1) % 4]);
+    ClipBox(target, std::min({x[0], x[1], x[2], x[3]}), std::max({x[0], x[1], x[2], x[3]}),
+            std::min({y[0], y[1], y[2], y[3]}), std::max({y[0], y[1], y[2], y[3]}), cover);
+    return cover->left < cover->right && cover->top < cover->bottom;
 }
 
 bool Finite(const SVertex& v) {
@@ -246,11 +297,39 @@ Path ActivePath() {
     return path;
 }
 
+namespace {
+
+void DrawSetup(Path path, const STarget& target, const SPipeline& pipeline, const STriangleSetup& setup) {
+    switch (path) {
+        case Path::Reference: DrawSetupReference(target, pipeline, setup); break;
+        case Path::Avx2: DrawSetupAvx2(target, pipeline, setup); break;
+        default: DrawSetupSse2(target, pipeline, setup); break;
+    }
+}
+
+}  // namespace
+
 void DrawTriangle(const STarget& target, const SPipeline& pipeline, const SVertex& v0, const SVertex& v1,
                   const SVertex& v2) {
     STriangleSetup setup;
-    if (!SetupTriangle(target, pipeline, v0, v1, v2, &setup)) return;
-    DrawSetupReference(target, pipeline, setup);
+    if (SetupTriangle(target, pipeline, v0, v1, v2, &setup)) DrawSetup(ActivePath(), target, pipeline, setup);
+}
+
+void DrawQuad(const STarget& target, const SPipeline& pipeline, const SVertex& v0, const SVertex& v1,
+              const SVertex& v2, const SVertex& v3) {
+    const Path path = ActivePath();
+    STriangleSetup first, second;
+    const bool hasFirst = SetupTriangle(target, pipeline, v0, v1, v2, &first);
+    const bool hasSecond = SetupTriangle(target, pipeline, v0, v2, v3, &second);
+    const SVertex* const corners[4] = {&v0, &v1, &v2, &v3};
+    if (path != Path::Reference && hasFirst && hasSecond && first.count == 1 && second.count == 1 &&
+        InsideGuard(v3) && SamePlanes(first.planes, second.planes) &&
+        QuadCoverage(target, corners, &first.cover[0])) {
+        DrawSetup(path, target, pipeline, first);
+        return;
+    }
+    if (hasFirst) DrawSetup(path, target, pipeline, first);
+    if (hasSecond) DrawSetup(path, target, pipeline, second);
 }
 
 }  // namespace raster

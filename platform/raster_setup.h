@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "platform/graphics.h"
 #include "platform/raster.h"
 
 namespace raster {
@@ -15,7 +16,7 @@ struct SEdge {
 };
 
 struct SCoverage {
-    SEdge edge[3];
+    SEdge edge[4];  // a triangle's fourth edge is {0, 0, 1}: always inside
     int32_t left, top, right, bottom;  // candidate pixels; right and bottom exclusive
 };
 

@@ -3,22 +3,26 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 
 #include "engine/chunk_reader.h"
 #include "tests/support/engine_bytes.h"
+#include "tools/lib/chunk_writer.h"
 
 namespace {
 
 // Runs a payload reader over a window holding exactly the payload, followed by a sentinel chunk
 // that must stay unread.
 template <typename Fn>
-uint32_t RunOverPayload(const CTestBytes& payload, Fn fn) {
-    CTestBytes all = payload;
-    all.Tag("NEXT").U32(0);
-    CMemoryReadStream in(all.bytes);
-    in.Window(static_cast<uint32_t>(payload.size()));
+uint32_t RunOverPayload(const CChunkWriter& payload, Fn fn) {
+    CChunkWriter all;
+    all.Append(payload);
+    all.EmptyChunk("NEXT");
+    CMemoryReadStream in(all.Data());
+    const uint32_t size = static_cast<uint32_t>(payload.Size());
+    in.Window(size);
     uint32_t consumed = 0xFFFFFFFFu;
-    fn(&in.stream, &consumed, static_cast<uint32_t>(payload.size()));
+    fn(&in.stream, &consumed, size);
     SkipRestOfWindow(&in.stream);
     in.stream.Fill(8);
     char tag[5] = {};
@@ -27,61 +31,60 @@ uint32_t RunOverPayload(const CTestBytes& payload, Fn fn) {
     return consumed;
 }
 
+CChunkWriter Numbers(std::initializer_list<uint32_t> numbers) {
+    CChunkWriter w;
+    for (uint32_t n : numbers) w.U32(n);
+    return w;
+}
+
+void ListChunk(CChunkWriter* w, const char* tag, const CChunkWriter& list) { w->Chunk(tag, list.Data().data(), list.Size()); }
+
 TEST(Flags, FlagCommandsSetAndClearInRangeNumbersOnly) {
     CFlagBlock flags;
     flags.Clear();
-    CTestBytes up;
-    up.U32(5).U32(255).U32(256).U32(0xFFFFFFFFu);
-    EXPECT_EQ(RunOverPayload(up, [&](CReadStream* s, uint32_t* c, uint32_t n) { ParseFlagUp(s, &flags, c, n); }), 16u);
+    EXPECT_EQ(RunOverPayload(Numbers({5, 255, 256, 0xFFFFFFFFu}),
+                             [&](CReadStream* s, uint32_t* c, uint32_t n) { ParseFlagUp(s, &flags, c, n); }),
+              16u);
     EXPECT_EQ(flags.game[5], 1);
     EXPECT_EQ(flags.game[255], 1);
 
-    CTestBytes down;
-    down.U32(5).Raw("\x01\x02", 2);  // a tail shorter than a number is consumed and ignored
+    CChunkWriter down = Numbers({5});
+    down.Bytes("\x01\x02", 2);  // a tail shorter than a number is consumed and ignored
     EXPECT_EQ(RunOverPayload(down, [&](CReadStream* s, uint32_t* c, uint32_t n) { ParseFlagDown(s, &flags, c, n); }),
               6u);
     EXPECT_EQ(flags.game[5], 0);
 
-    CTestBytes cg;
-    cg.U32(1023).U32(1024);
-    RunOverPayload(cg, [&](CReadStream* s, uint32_t* c, uint32_t n) { ParseCgFlagUp(s, &flags, c, n); });
+    RunOverPayload(Numbers({1023, 1024}), [&](CReadStream* s, uint32_t* c, uint32_t n) { ParseCgFlagUp(s, &flags, c, n); });
     EXPECT_EQ(flags.cg[1023], 1);
     int setCount = 0;
     for (uint8_t f : flags.cg) setCount += f;
     EXPECT_EQ(setCount, 1);
 
-    CTestBytes movie;
-    movie.U32(127).U32(128);
-    RunOverPayload(movie, [&](CReadStream* s, uint32_t* c, uint32_t n) { ParseMovieFlagUp(s, &flags, c, n); });
+    RunOverPayload(Numbers({127, 128}),
+                   [&](CReadStream* s, uint32_t* c, uint32_t n) { ParseMovieFlagUp(s, &flags, c, n); });
     EXPECT_EQ(flags.movie[127], 1);
     setCount = 0;
     for (uint8_t f : flags.movie) setCount += f;
     EXPECT_EQ(setCount, 1);
 }
 
-CTestBytes FlagList(std::initializer_list<uint32_t> numbers) {
-    CTestBytes b;
-    for (uint32_t n : numbers) b.U32(n);
-    return b;
-}
-
 TEST(JumpTable, ParsesEntriesListsAndTargetsWithTheirLimits) {
-    CTestBytes junp;
-    junp.Chunk("UPF ", FlagList({1}));  // before any JMPN: skipped
-    junp.ChunkU32("JMPN", 2);
-    junp.Chunk("UPF ", FlagList({3, 300, 4}));
-    junp.Chunk("DWNF", FlagList({7}));
-    junp.ChunkStr("JMPF", "Script/B.vsf");
-    junp.ChunkU32("JMPN", 9);  // out of range: what follows is skipped
-    junp.ChunkStr("JMPF", "Script/X.vsf");
-    junp.ChunkU32("JMPN", 0);
-    junp.Chunk("UPF ", FlagList({8}));
-    junp.Chunk("UPF ", FlagList({9}));  // a later list replaces the earlier one
-    junp.ChunkStr("XXXX", "unknown");
+    CChunkWriter junp;
+    ListChunk(&junp, "UPF ", Numbers({1}));  // before any JMPN: skipped
+    junp.U32Chunk("JMPN", 2);
+    ListChunk(&junp, "UPF ", Numbers({3, 300, 4}));
+    ListChunk(&junp, "DWNF", Numbers({7}));
+    junp.CStringChunk("JMPF", "Script/B.vsf");
+    junp.U32Chunk("JMPN", 9);  // out of range: what follows is skipped
+    junp.CStringChunk("JMPF", "Script/X.vsf");
+    junp.U32Chunk("JMPN", 0);
+    ListChunk(&junp, "UPF ", Numbers({8}));
+    ListChunk(&junp, "UPF ", Numbers({9}));  // a later list replaces the earlier one
+    junp.CStringChunk("XXXX", "unknown");
     CJumpTable table;
     const uint32_t consumed =
         RunOverPayload(junp, [&](CReadStream* s, uint32_t* c, uint32_t n) { table.ParseCommand(s, c, n); });
-    EXPECT_EQ(consumed, junp.size());
+    EXPECT_EQ(consumed, junp.Size());
     EXPECT_EQ(table.active, 1);
     EXPECT_EQ(table.entries[2].used, 1);
     ASSERT_EQ(table.entries[2].setCount, 2);
@@ -96,28 +99,29 @@ TEST(JumpTable, ParsesEntriesListsAndTargetsWithTheirLimits) {
 }
 
 TEST(JumpTable, LongListsAndNamesAreCutAndTheRestSkipped) {
-    CTestBytes list;
+    CChunkWriter list;
     for (uint32_t i = 0; i < 300; ++i) list.U32(i % 256);
-    CTestBytes junp;
-    junp.ChunkU32("JMPN", 1);
-    junp.Chunk("UPF ", list);
-    junp.ChunkStr("JMPF", std::string(400, 'a'));
-    junp.Chunk("DWNF", FlagList({2}));
+    CChunkWriter junp;
+    junp.U32Chunk("JMPN", 1);
+    ListChunk(&junp, "UPF ", list);
+    junp.CStringChunk("JMPF", std::string(400, 'a'));
+    ListChunk(&junp, "DWNF", Numbers({2}));
     CJumpTable table;
     EXPECT_EQ(RunOverPayload(junp, [&](CReadStream* s, uint32_t* c, uint32_t n) { table.ParseCommand(s, c, n); }),
-              junp.size());
+              junp.Size());
     EXPECT_EQ(table.entries[1].setCount, 256);
     EXPECT_EQ(std::strlen(table.entries[1].target), 259u);
     EXPECT_EQ(table.entries[1].clearCount, 1);
 }
 
 TEST(JumpTable, SubChunkLargerThanItsParentEndsTheCommand) {
-    CTestBytes junp;
-    junp.ChunkU32("JMPN", 0);
-    junp.Tag("JMPF").U32(1000).Str("a.vsf");
+    CChunkWriter junp;
+    junp.U32Chunk("JMPN", 0);
+    junp.Header("JMPF", 1000);
+    junp.CString("a.vsf");
     CJumpTable table;
     EXPECT_EQ(RunOverPayload(junp, [&](CReadStream* s, uint32_t* c, uint32_t n) { table.ParseCommand(s, c, n); }),
-              junp.size());
+              junp.Size());
     EXPECT_EQ(table.entries[0].used, 1);
     EXPECT_EQ(table.entries[0].target[0], '\0');
 }

@@ -8,6 +8,7 @@
 #include "files/scrambled_io.h"
 #include "platform/render_context.h"
 #include "tests/support/engine_bytes.h"
+#include "tools/lib/chunk_writer.h"
 
 namespace {
 
@@ -21,20 +22,21 @@ struct WaitsTest : ::testing::Test {
 };
 
 template <typename Wait>
-uint32_t ParseWait(Wait* wait, const CTestBytes& payload) {
-    CMemoryReadStream in(payload.bytes);
-    in.Window(static_cast<uint32_t>(payload.size()));
+uint32_t ParseWait(Wait* wait, const CChunkWriter& payload) {
+    CMemoryReadStream in(payload.Data());
+    in.Window(static_cast<uint32_t>(payload.Size()));
     uint32_t consumed = 0;
-    EXPECT_EQ(wait->Parse(&in.stream, &consumed, static_cast<uint32_t>(payload.size())), 0);
+    EXPECT_EQ(wait->Parse(&in.stream, &consumed, static_cast<uint32_t>(payload.Size())), 0);
     return consumed;
 }
 
 TEST_F(WaitsTest, LockWithoutConditionsRunsFromThePageStamp) {
     CClockWait lock;
     lock.Clear();
-    CTestBytes klok;
-    klok.ChunkU32("LTIM", 3000).ChunkStr("ZZZZ", "skipped");
-    EXPECT_EQ(ParseWait(&lock, klok), klok.size());
+    CChunkWriter klok;
+    klok.U32Chunk("LTIM", 3000);
+    klok.CStringChunk("ZZZZ", "skipped");
+    EXPECT_EQ(ParseWait(&lock, klok), klok.Size());
     EXPECT_EQ(lock.active, 1);
     EXPECT_EQ(lock.time, 3000);
     lock.Stamp(g_GameClock);
@@ -48,8 +50,9 @@ TEST_F(WaitsTest, LockWithoutConditionsRunsFromThePageStamp) {
 TEST_F(WaitsTest, LockWithTwfStartsOnlyWhenTextAndVoicesAreDone) {
     CClockWait lock;
     lock.Clear();
-    CTestBytes klok;
-    klok.Empty("TWF ").ChunkU32("LTIM", 500);
+    CChunkWriter klok;
+    klok.EmptyChunk("TWF ");
+    klok.U32Chunk("LTIM", 500);
     ParseWait(&lock, klok);
     lock.Stamp(g_GameClock);
     EXPECT_FALSE(lock.HasStarted());
@@ -71,8 +74,8 @@ TEST_F(WaitsTest, LockWithTwfStartsOnlyWhenTextAndVoicesAreDone) {
 TEST_F(WaitsTest, ZeroLockWithoutConditionsLocksNothing) {
     CClockWait lock;
     lock.Clear();
-    CTestBytes klok;
-    klok.ChunkU32("LTIM", 0);
+    CChunkWriter klok;
+    klok.U32Chunk("LTIM", 0);
     ParseWait(&lock, klok);
     lock.Stamp(g_GameClock);
     EXPECT_FALSE(lock.IsLocking());
@@ -82,8 +85,8 @@ TEST_F(WaitsTest, AdvanceWithIwfAndZeroTimeFiresOnceEffectsEnd) {
     CActionControl advance;
     advance.Clear();
     advance.time = 77;  // kept when the chunk has no WTIM
-    CTestBytes actl;
-    actl.Empty("IWF ");
+    CChunkWriter actl;
+    actl.EmptyChunk("IWF ");
     ParseWait(&advance, actl);
     EXPECT_EQ(advance.time, 77);
     advance.time = 0;
@@ -113,9 +116,11 @@ TEST_F(WaitsTest, SaveFormIsMaskedAndRestoresTheConditions) {
     std::vector<uint8_t> bytes = out.Bytes();
     ASSERT_EQ(bytes.size(), 28u);
     // Hand-built plain form: "IWF " 0, "TWF " 0, "WTIM" 4 1234.
-    CTestBytes plain;
-    plain.Empty("IWF ").Empty("TWF ").ChunkU32("WTIM", 1234);
-    for (size_t i = 0; i < bytes.size(); ++i) EXPECT_EQ(bytes[i], plain.bytes[i] ^ key[i % 32]) << i;
+    CChunkWriter plain;
+    plain.EmptyChunk("IWF ");
+    plain.EmptyChunk("TWF ");
+    plain.U32Chunk("WTIM", 1234);
+    for (size_t i = 0; i < bytes.size(); ++i) EXPECT_EQ(bytes[i], plain.Data()[i] ^ key[i % 32]) << i;
 
     CActionControl restored;
     restored.Clear();

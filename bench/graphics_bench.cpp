@@ -1,0 +1,117 @@
+// Full-frame drawing costs of the software device against the memory-copy limit.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/devices_graphics.h"
+#include "platform/graphics.h"
+#include "platform/quad_draw.h"
+#include "platform/raster.h"
+
+namespace {
+
+constexpr uint32_t kWidth = 800, kHeight = 600;
+
+struct SScene {
+    CGraphicsDevice* device = nullptr;
+    CTexture* picture = nullptr;
+
+    SScene() {
+        SDeviceParams params;
+        params.width = kWidth;
+        params.height = kHeight;
+        device = CGraphicsDevice::Create(params);
+        ApplyDefaultRenderStates(device);
+        device->CreateTexture(kWidth, kHeight, 1, Usage::None, Format::A8R8G8B8, Pool::Managed, &picture);
+        SLockedRect locked;
+        picture->LockRect(0, &locked, nullptr, 0);
+        for (uint32_t y = 0; y < kHeight; ++y) {
+            uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch);
+            for (uint32_t x = 0; x < kWidth; ++x) row[x] = 0xFF000000u | ((x * 2654435761u >> 8) ^ (y * 40503u));
+        }
+        picture->UnlockRect(0);
+        device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, 0xFF204060u, 1.0f, 0);
+        device->BeginScene();
+    }
+    ~SScene() {
+        device->EndScene();
+        device->SetTexture(0, nullptr);
+        picture->Release();
+        device->Release();
+    }
+};
+
+void SetPath(benchmark::State& state) {
+    raster::SelectPath(static_cast<raster::Path>(state.range(0)));
+    state.SetLabel(state.range(0) == static_cast<int>(raster::Path::Reference) ? "reference"
+                   : state.range(0) == static_cast<int>(raster::Path::Sse2)    ? "sse2"
+                                                                               : "avx2");
+}
+
+void PathArgs(benchmark::internal::Benchmark* b) {
+    b->Arg(static_cast<int>(raster::Path::Reference))->Arg(static_cast<int>(raster::Path::Sse2));
+    if (raster::CpuHasAvx2()) b->Arg(static_cast<int>(raster::Path::Avx2));
+}
+
+void BM_FrameMemcpy(benchmark::State& state) {
+    std::vector<uint32_t> from(kWidth * kHeight, 0x12345678u), to(kWidth * kHeight);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), from.size() * 4);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_FrameMemcpy);
+
+void BM_OpaqueFullScreenQuad(benchmark::State& state) {
+    SetPath(state);
+    SScene scene;
+    scene.device->SetRenderState(RenderState::AlphaBlendEnable, 0);
+    scene.device->SetRenderState(RenderState::AlphaTestEnable, 0);
+    for (auto _ : state) DrawSprite(scene.device, scene.picture, nullptr, 1, 0.0f, 0.0f, 0xFFFFFFFFu);
+    state.SetItemsProcessed(state.iterations());
+    raster::SelectPath(raster::Path::Auto);
+}
+BENCHMARK(BM_OpaqueFullScreenQuad)->Apply(PathArgs);
+
+void BM_BlendedFullScreenQuad(benchmark::State& state) {
+    SetPath(state);
+    SScene scene;
+    for (auto _ : state) DrawSprite(scene.device, scene.picture, nullptr, 1, 0.0f, 0.0f, 0x80FFC0A0u);
+    state.SetItemsProcessed(state.iterations());
+    raster::SelectPath(raster::Path::Auto);
+}
+BENCHMARK(BM_BlendedFullScreenQuad)->Apply(PathArgs);
+
+void BM_LinearScaledFullScreenQuad(benchmark::State& state) {
+    SetPath(state);
+    SScene scene;
+    scene.device->SetSamplerState(0, Sampler::MinFilter, TexFilter::Linear);
+    scene.device->SetSamplerState(0, Sampler::MagFilter, TexFilter::Linear);
+    const SRect source = {0, 0, 640, 480};
+    for (auto _ : state)
+        DrawSpriteRotated(scene.device, scene.picture, &source, {0, 0}, {0, 0}, 1.25f, 1.25f, 0.0f, 0x80FFC0A0u);
+    state.SetItemsProcessed(state.iterations());
+    raster::SelectPath(raster::Path::Auto);
+}
+BENCHMARK(BM_LinearScaledFullScreenQuad)->Apply(PathArgs);
+
+// A page of text: 1,000 glyph-sized quads, where the cost per draw call matters.
+void BM_GlyphQuads(benchmark::State& state) {
+    SetPath(state);
+    SScene scene;
+    for (auto _ : state) {
+        for (int i = 0; i < 1000; ++i) {
+            const SRect glyph = {(i % 30) * 24, (i / 30) * 24 % 576, (i % 30) * 24 + 24, (i / 30) * 24 % 576 + 24};
+            DrawSprite(scene.device, scene.picture, &glyph, 1, static_cast<float>(glyph.left),
+                       static_cast<float>(glyph.top), 0xFFFFFFFFu);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 1000);
+    raster::SelectPath(raster::Path::Auto);
+}
+BENCHMARK(BM_GlyphQuads)->Apply(PathArgs);
+
+}  // namespace

@@ -1,0 +1,76 @@
+// The span rasteriser on SSE2, the x86-64 baseline: four pixels per step.
+#include <emmintrin.h>
+
+#include <cstdint>
+
+#include "platform/raster_setup.h"
+
+namespace raster {
+namespace {
+
+struct Sse2 {
+    static constexpr int N = 4;
+    static constexpr int kAllLanes = 0xFFFF;  // MoveMask of a vector with every lane set
+    using V = __m128i;  // four pixels, or their rb / ag halves
+    using D = __m128i;  // four depth values in the low 64 bits
+
+    static V Load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static void Store(uint32_t* p, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+    static V Set32(uint32_t x) { return _mm_set1_epi32(static_cast<int>(x)); }
+    static V Set16(uint16_t x) { return _mm_set1_epi16(static_cast<short>(x)); }
+    static V Zero() { return _mm_setzero_si128(); }
+    static V Ones() { return _mm_set1_epi32(-1); }
+    static V And(V a, V b) { return _mm_and_si128(a, b); }
+    static V Or(V a, V b) { return _mm_or_si128(a, b); }
+    static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }
+    static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
+    static V Not(V a) { return _mm_xor_si128(a, Ones()); }
+    static V Srl16(V a, int n) { return _mm_srli_epi16(a, n); }
+    static V Sll16(V a, int n) { return _mm_slli_epi16(a, n); }
+    static V Srl32(V a, int n) { return _mm_srli_epi32(a, n); }
+    static V Sll32(V a, int n) { return _mm_slli_epi32(a, n); }
+    static V MulLo16(V a, V b) { return _mm_mullo_epi16(a, b); }
+    static V MulHi16(V a, V b) { return _mm_mulhi_epu16(a, b); }
+    static V Add16(V a, V b) { return _mm_add_epi16(a, b); }
+    static V SubSatU16(V a, V b) { return _mm_subs_epu16(a, b); }
+    static V AddSatU16(V a, V b) { return _mm_adds_epu16(a, b); }
+    // min(a, b): saturate up by 65535 - b, then back down.
+    static V MinU16(V a, V b) {
+        const V m = _mm_sub_epi16(Ones(), b);
+        return _mm_subs_epu16(_mm_adds_epu16(a, m), m);
+    }
+    static bool AllAlphaZero(V a) { return MoveMask(_mm_cmpeq_epi32(_mm_srli_epi32(a, 24), Zero())) == kAllLanes; }
+    static V Min16(V a, V b) { return _mm_min_epi16(a, b); }
+    static V Max16(V a, V b) { return _mm_max_epi16(a, b); }
+    static V CmpGt32(V a, V b) { return _mm_cmpgt_epi32(a, b); }
+    static V CmpEq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
+    static int MoveMask(V a) { return _mm_movemask_epi8(a); }
+    static V Select(V mask, V a, V b) { return Or(And(mask, a), AndNot(mask, b)); }
+    static V FirstLanes(int n) { return _mm_cmpgt_epi32(_mm_set1_epi32(n), _mm_setr_epi32(0, 1, 2, 3)); }
+
+    static D LoadD(const uint16_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+    static void StoreD(uint16_t* p, D d) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), d); }
+    static D SetD(uint16_t x) { return _mm_set1_epi16(static_cast<short>(x)); }
+    static D DZero() { return _mm_setzero_si128(); }
+    static D DOnes() { return Ones(); }
+    static D DXor(D a, D b) { return _mm_xor_si128(a, b); }
+    static D DNot(D a) { return Not(a); }
+    static D DCmpGt(D a, D b) { return _mm_cmpgt_epi16(a, b); }
+    static D DCmpEq(D a, D b) { return _mm_cmpeq_epi16(a, b); }
+    static D DSelect(D mask, D a, D b) { return Select(mask, a, b); }
+    static D NarrowMask(V mask) { return _mm_packs_epi32(mask, mask); }
+    static V WidenMask(D mask) { return _mm_unpacklo_epi16(mask, mask); }
+};
+
+}  // namespace
+}  // namespace raster
+
+#include "platform/raster_kernel.h"
+
+namespace raster {
+
+void DrawSetupSse2(const STarget& target, const SPipeline& pipeline, const STriangleSetup& setup) {
+    DrawSetupWith<Sse2>(target, pipeline, setup);
+}
+
+}  // namespace raster

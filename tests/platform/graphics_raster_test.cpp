@@ -1,0 +1,242 @@
+// The span paths (SSE2, AVX2) against the reference rasteriser on random triangles and states:
+// every pixel and depth value must agree bit for bit.
+#include "platform/raster.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "platform/graphics.h"
+
+namespace {
+
+using raster::Path;
+
+struct SCase {
+    uint32_t width, height;
+    bool opaque, withDepth;
+    std::vector<uint32_t> pixels;
+    std::vector<uint16_t> depth;
+    std::vector<uint32_t> texels;
+    uint32_t texWidth, texHeight;
+    raster::SPipeline pipeline;
+    std::vector<std::vector<raster::SVertex>> shapes;  // triangles and quads (two-triangle fans)
+    int32_t clip[4];
+};
+
+class CRandom {
+public:
+    explicit CRandom(uint32_t seed) : engine_(seed) {}
+    uint32_t Below(uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(engine_); }
+    bool Chance(uint32_t percent) { return Below(100) < percent; }
+    double Real(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(engine_); }
+    uint32_t Colour() {
+        const uint32_t kinds[] = {0x00000000u, 0xFFFFFFFFu, 0xFF000000u, 0x80FFFFFFu};
+        return Chance(20) ? kinds[Below(4)] : static_cast<uint32_t>(engine_());
+    }
+
+private:
+    std::mt19937 engine_;
+};
+
+const uint32_t kFactors[] = {Blend::Zero,      Blend::One,          Blend::SrcColor,  Blend::InvSrcColor,
+                             Blend::SrcAlpha,  Blend::InvSrcAlpha,  Blend::DestAlpha, Blend::InvDestAlpha,
+                             Blend::DestColor, Blend::InvDestColor, 12};
+const uint32_t kOps[] = {BlendOp::Add, BlendOp::Subtract, BlendOp::RevSubtract, BlendOp::Min, BlendOp::Max, 9};
+
+raster::Source RandomSource(CRandom& r) { return static_cast<raster::Source>(r.Below(3)); }
+
+raster::SPipeline RandomPipeline(CRandom& r) {
+    raster::SPipeline p = {};
+    p.colourA = RandomSource(r);
+    p.colourB = RandomSource(r);
+    p.alphaA = RandomSource(r);
+    p.alphaB = RandomSource(r);
+    if (r.Chance(40)) {  // the sprite set-up
+        p.colourA = p.alphaA = raster::kSrcTexture;
+        p.colourB = p.alphaB = raster::kSrcDiffuse;
+    }
+    p.useTexture = p.colourA == raster::kSrcTexture || p.colourB == raster::kSrcTexture ||
+                   p.alphaA == raster::kSrcTexture || p.alphaB == raster::kSrcTexture;
+    p.minLinear = r.Chance(40);
+    p.magLinear = r.Chance(40);
+    p.alphaTest = r.Chance(60);
+    p.alphaFunc = 1 + r.Below(9);
+    p.alphaRef = static_cast<uint8_t>(r.Chance(50) ? 0 : r.Below(256));
+    p.blend = r.Chance(80);
+    p.srcBlend = kFactors[r.Below(11)];
+    p.destBlend = kFactors[r.Below(11)];
+    p.blendOp = r.Chance(50) ? BlendOp::Add : kOps[r.Below(6)];
+    const bool separate = r.Chance(40);
+    p.srcBlendAlpha = separate ? kFactors[r.Below(11)] : p.srcBlend;
+    p.destBlendAlpha = separate ? kFactors[r.Below(11)] : p.destBlend;
+    p.blendOpAlpha = separate ? kOps[r.Below(6)] : p.blendOp;
+    p.depthTest = r.Chance(60);
+    p.depthWrite = p.depthTest && r.Chance(70);
+    p.depthFunc = 1 + r.Below(9);
+    p.cullCw = r.Chance(15);
+    p.cullCcw = !p.cullCw && r.Chance(15);
+    return p;
+}
+
+double Coordinate(CRandom& r, uint32_t size) {
+    switch (r.Below(10)) {
+        case 0: return r.Real(-1e9, 1e9);
+        case 1: return r.Real(-40000, 40000);
+        case 2: return std::floor(r.Real(-5, size + 5));
+        case 3: return std::floor(r.Real(-5, size + 5)) + 0.5;
+        default: return r.Real(-10, size + 10);
+    }
+}
+
+void AddRandomShape(CRandom& r, SCase& c) {
+    const bool flatColour = r.Chance(50);
+    const bool flatZ = r.Chance(60);
+    const uint32_t colour = r.Colour();
+    const double z = r.Chance(30) ? 0.0 : r.Real(-0.1, 1.1);
+    const auto vertex = [&](double x, double y, double u, double v) {
+        return raster::SVertex{x, y, flatZ ? z : r.Real(-0.2, 1.2), flatColour ? colour : r.Colour(), u, v};
+    };
+    const int kind = static_cast<int>(r.Below(4));
+    if (kind <= 1) {
+        // A sprite quad with the 0.1-texel nudge, sometimes scaled, rotated or as two triangles.
+        const double x = std::floor(r.Real(-20, c.width + 5));
+        const double y = std::floor(r.Real(-20, c.height + 5));
+        const double w = std::floor(r.Real(1, 90));
+        const double h = std::floor(r.Real(1, 60));
+        const double scale = r.Chance(50) ? 1.0 : r.Real(0.3, 3.0);
+        const double angle = r.Chance(60) ? 0.0 : r.Chance(50) ? M_PI / 2 * r.Below(4) : r.Real(-4, 4);
+        const double cx = x + r.Real(-10, 10), cy = y + r.Real(-10, 10);
+        const auto turn = [&](double px, double py, double u, double v) {
+            const double dx = px - cx, dy = py - cy;
+            return vertex(cx + dx * std::cos(angle) - dy * std::sin(angle),
+                          cy + dx * std::sin(angle) + dy * std::cos(angle), u, v);
+        };
+        const double u0 = (std::floor(r.Real(0, c.texWidth)) + 0.1) / c.texWidth;
+        const double v0 = (std::floor(r.Real(0, c.texHeight)) + 0.1) / c.texHeight;
+        const double u1 = u0 + w / c.texWidth, v1 = v0 + h / c.texHeight;
+        const std::vector<raster::SVertex> q = {turn(x, y, u0, v0), turn(x + w * scale, y, u1, v0),
+                                                turn(x + w * scale, y + h * scale, u1, v1),
+                                                turn(x, y + h * scale, u0, v1)};
+        if (kind == 0) {
+            c.shapes.push_back(q);
+        } else {
+            c.shapes.push_back({q[0], q[1], q[2]});
+            c.shapes.push_back({q[0], q[2], q[3]});
+        }
+        return;
+    }
+    const auto random = [&] {
+        return vertex(Coordinate(r, c.width), Coordinate(r, c.height), r.Real(-3, 3), r.Real(-3, 3));
+    };
+    if (kind == 2) {
+        c.shapes.push_back({random(), random(), random(), random()});
+        return;
+    }
+    const int count = 1 + static_cast<int>(r.Below(3));
+    for (int i = 0; i < count; ++i) c.shapes.push_back({random(), random(), random()});
+}
+
+SCase RandomCase(uint32_t seed) {
+    CRandom r(seed);
+    SCase c;
+    c.width = 1 + r.Below(90);
+    c.height = 1 + r.Below(40);
+    c.opaque = r.Chance(50);
+    c.withDepth = r.Chance(70);
+    c.pixels.resize(c.width * c.height);
+    for (uint32_t& p : c.pixels) p = r.Colour();
+    if (c.withDepth) {
+        c.depth.resize(c.width * c.height);
+        for (uint16_t& d : c.depth) d = static_cast<uint16_t>(r.Chance(30) ? 65535 : r.Below(65536));
+    }
+    c.texWidth = 1 + r.Below(48);
+    c.texHeight = 1 + r.Below(48);
+    c.texels.resize(c.texWidth * c.texHeight);
+    const bool sparse = r.Chance(40);  // many fully transparent texels
+    for (uint32_t& t : c.texels) t = sparse && r.Chance(60) ? r.Colour() & 0x00FFFFFFu : r.Colour();
+    c.pipeline = RandomPipeline(r);
+    c.pipeline.texture = {c.texels.data(), static_cast<int32_t>(c.texWidth), c.texWidth, c.texHeight,
+                          r.Chance(20) ? 0xFF000000u : 0u};
+    c.clip[0] = static_cast<int32_t>(r.Below(c.width));
+    c.clip[1] = static_cast<int32_t>(r.Below(c.height));
+    c.clip[2] = c.clip[0] + 1 + static_cast<int32_t>(r.Below(c.width - c.clip[0]));
+    c.clip[3] = c.clip[1] + 1 + static_cast<int32_t>(r.Below(c.height - c.clip[1]));
+    if (r.Chance(60)) {
+        c.clip[0] = c.clip[1] = 0;
+        c.clip[2] = static_cast<int32_t>(c.width);
+        c.clip[3] = static_cast<int32_t>(c.height);
+    }
+    const int draws = 1 + static_cast<int>(r.Below(3));
+    for (int i = 0; i < draws; ++i) AddRandomShape(r, c);
+    return c;
+}
+
+void Render(SCase c, Path path, std::vector<uint32_t>* pixels, std::vector<uint16_t>* depth) {
+    raster::STarget t = {};
+    t.pixels = c.pixels.data();
+    t.pitch = static_cast<int32_t>(c.width);
+    t.width = c.width;
+    t.height = c.height;
+    t.opaque = c.opaque;
+    t.depth = c.withDepth ? c.depth.data() : nullptr;
+    t.depthPitch = static_cast<int32_t>(c.width);
+    t.clipLeft = c.clip[0];
+    t.clipTop = c.clip[1];
+    t.clipRight = c.clip[2];
+    t.clipBottom = c.clip[3];
+    raster::SelectPath(path);
+    for (const std::vector<raster::SVertex>& v : c.shapes) {
+        if (v.size() == 4)
+            raster::DrawQuad(t, c.pipeline, v[0], v[1], v[2], v[3]);
+        else
+            raster::DrawTriangle(t, c.pipeline, v[0], v[1], v[2]);
+    }
+    raster::SelectPath(Path::Auto);
+    *pixels = c.pixels;
+    *depth = c.depth;
+}
+
+TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnRandomDraws) {
+    std::vector<Path> paths = {Path::Sse2};
+    if (raster::CpuHasAvx2()) paths.push_back(Path::Avx2);
+    int drawnCases = 0;
+    for (uint32_t seed = 1; seed <= 6000; ++seed) {
+        const SCase c = RandomCase(seed);
+        std::vector<uint32_t> refPixels, pixels;
+        std::vector<uint16_t> refDepth, depth;
+        Render(c, Path::Reference, &refPixels, &refDepth);
+        if (refPixels != c.pixels || refDepth != c.depth) ++drawnCases;
+        for (Path path : paths) {
+            Render(c, path, &pixels, &depth);
+            for (size_t i = 0; i < pixels.size(); ++i)
+                ASSERT_EQ(pixels[i], refPixels[i]) << "seed " << seed << " path " << static_cast<int>(path)
+                                                   << " pixel " << i % c.width << "," << i / c.width;
+            ASSERT_EQ(depth, refDepth) << "seed " << seed << " path " << static_cast<int>(path);
+        }
+    }
+    EXPECT_GT(drawnCases, 2800) << "most random cases must change pixels, or the comparison proves little";
+}
+
+TEST(RasterPathsTest, AutoChoosesTheWidestSupportedPath) {
+    raster::SelectPath(Path::Auto);
+    EXPECT_EQ(raster::ActivePath(), raster::CpuHasAvx2() ? Path::Avx2 : Path::Sse2);
+    raster::SelectPath(Path::Reference);
+    EXPECT_EQ(raster::ActivePath(), Path::Reference);
+    raster::SelectPath(Path::Auto);
+}
+
+TEST(RasterArithmeticTest, Mul8RoundsToNearestAndLerpKeepsEnds) {
+    for (uint32_t a = 0; a < 256; ++a)
+        for (uint32_t b = 0; b < 256; ++b) {
+            ASSERT_EQ(raster::Mul8(a, b), static_cast<uint32_t>(std::lround(a * b / 255.0))) << a << "*" << b;
+            ASSERT_EQ(raster::Lerp8(a, b, 0), a);
+            ASSERT_EQ(raster::Lerp8(a, a, b), a);
+        }
+    // The span paths divide blend sums by 255 as ((x + 128) * 257) >> 16.
+    for (uint32_t x = 0; x <= 65024; ++x) ASSERT_EQ(((x + 128) * 257) >> 16, (2 * x + 255) / 510) << x;
+}
+
+}  // namespace

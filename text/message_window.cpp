@@ -1,0 +1,596 @@
+#include "text/message_window.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "files/loaders.h"
+#include "files/scrambled_io.h"
+#include "platform/font.h"
+#include "platform/graphics.h"
+#include "platform/quad_draw.h"
+#include "platform/render_context.h"
+#include "platform/sjis.h"
+#include "platform/text_helpers.h"
+#include "text/text_reveal.h"
+
+namespace {
+
+constexpr uint32_t kTagNblf = MakeTag("NBLF");
+constexpr uint32_t kTagNef = MakeTag("NEF ");
+constexpr uint32_t kTagWhf = MakeTag("WHF ");
+constexpr uint32_t kTagNiwf = MakeTag("NIWF");
+constexpr uint32_t kTagName = MakeTag("NAME");
+constexpr uint32_t kTagTfmt = MakeTag("TFMT");
+constexpr uint32_t kTagText = MakeTag("TEXT");
+
+constexpr uint32_t kCodeCarriageReturn = 13;
+constexpr uint32_t kCodeFormFeed = 12;
+constexpr uint32_t kLogAlpha = 0x88000000u;
+constexpr float kSwellAmount = 0.5f;
+// Bytes of a format run entry besides its face: entry size, face length, height, bold, italic,
+// colour, run length.
+constexpr uint32_t kRunFixedBytes = 22;
+constexpr uint32_t kRunFieldBytes = 14;  // height .. run length
+
+using ReadFn = int32_t (*)(CReadStream*, void*, uint32_t);
+
+int32_t ReadPlain(CReadStream* stream, void* destination, uint32_t n) { return stream->Read(destination, n); }
+
+// Reads a payload of known size through a read function, never past its end; a nested reader
+// reads through its parent, so no sub-chunk can reach beyond the chunk that holds it.
+class CPayloadReader {
+public:
+    CPayloadReader(CReadStream* stream, ReadFn read, uint32_t size) : stream_(stream), read_(read), size_(size) {}
+    CPayloadReader(CPayloadReader* parent, uint32_t size) : parent_(parent), size_(size) {}
+
+    uint32_t Left() const { return ended_ ? 0 : size_ - done_; }
+    uint32_t Done() const { return done_; }
+
+    uint32_t ReadSome(void* destination, uint32_t n) {
+        const uint32_t want = std::min(n, Left());
+        if (want == 0) return 0;
+        int32_t got = parent_ ? static_cast<int32_t>(parent_->ReadSome(destination, want))
+                              : read_(stream_, destination, want);
+        if (got < 0) got = 0;
+        done_ += static_cast<uint32_t>(got);
+        if (static_cast<uint32_t>(got) < want) ended_ = true;
+        return static_cast<uint32_t>(got);
+    }
+    bool Read(void* destination, uint32_t n) { return ReadSome(destination, n) == n; }
+    bool ReadU32(uint32_t* value) {
+        uint8_t bytes[4];
+        if (!Read(bytes, 4)) return false;
+        *value = ReadU32LE(bytes);
+        return true;
+    }
+    void Skip(uint32_t n) {
+        uint8_t scratch[512];
+        while (n > 0 && Left() > 0) {
+            const uint32_t got = ReadSome(scratch, std::min<uint32_t>(n, sizeof scratch));
+            if (got == 0) break;
+            n -= got;
+        }
+    }
+    void SkipRest() { Skip(Left()); }
+
+private:
+    CReadStream* stream_ = nullptr;
+    ReadFn read_ = nullptr;
+    CPayloadReader* parent_ = nullptr;
+    uint32_t size_ = 0;
+    uint32_t done_ = 0;
+    bool ended_ = false;
+};
+
+// A zero-terminated string payload: at most capacity - 1 bytes are kept.
+void ReadStringPayload(CPayloadReader* reader, uint32_t size, char* field, uint32_t capacity) {
+    CPayloadReader payload(reader, size);
+    std::memset(field, 0, capacity);
+    payload.ReadSome(field, std::min(size, capacity - 1));
+    payload.SkipRest();
+}
+
+// Format runs; returns false when the rest of the payload is to be skipped.
+bool ReadFormatRun(CPayloadReader* runs, CTextFormat* formats, int32_t* filled) {
+    uint32_t entrySize = 0, faceLength = 0;
+    if (!runs->ReadU32(&entrySize)) return false;
+    CPayloadReader entry(runs, entrySize);
+    if (!entry.ReadU32(&faceLength) || faceLength > entry.Left() || entry.Left() - faceLength < kRunFieldBytes)
+        return false;
+    CTextFormat format{};
+    const uint32_t kept = std::min<uint32_t>(faceLength, kFaceNameBytes - 1);
+    entry.ReadSome(format.face, kept);
+    entry.Skip(faceLength - kept);
+    uint8_t fields[kRunFieldBytes];
+    if (!entry.Read(fields, sizeof fields)) return false;
+    format.height = static_cast<int32_t>(ReadU32LE(fields));
+    format.bold = fields[4];
+    format.italic = fields[5];
+    format.colour = ReadU32LE(fields + 6);
+    const uint32_t runLength = ReadU32LE(fields + 10);
+    entry.SkipRest();
+    const uint32_t room = static_cast<uint32_t>(kTextGlyphs - *filled);
+    const uint32_t taken = std::min(runLength, room);
+    std::fill_n(formats + *filled, taken, format);
+    *filled += static_cast<int32_t>(taken);
+    return runLength <= room;
+}
+
+// What a "TEXT" payload sets.
+struct STextPayload {
+    int32_t nef = 0, niwf = 0, nblf = 0, whf = 0;
+    char name[kNameBytes] = {};
+    char text[kTextBytes] = {};
+    CTextFormat formats[kTextGlyphs];
+};
+
+void ReadTextPayload(CPayloadReader* reader, STextPayload* payload) {
+    while (reader->Left() >= 8) {
+        uint32_t tag = 0, size = 0;
+        if (!reader->ReadU32(&tag) || !reader->ReadU32(&size)) break;
+        // The flag tags carry no payload; their size field is not used.
+        if (tag == kTagNblf) {
+            payload->nblf = 1;
+        } else if (tag == kTagNef) {
+            payload->nef = 1;
+        } else if (tag == kTagWhf) {
+            payload->whf = 1;
+        } else if (tag == kTagNiwf) {
+            payload->niwf = 1;
+        } else if (tag == kTagName) {
+            ReadStringPayload(reader, size, payload->name, kNameBytes);
+        } else if (tag == kTagText) {
+            ReadStringPayload(reader, size, payload->text, kTextBytes);
+        } else if (tag == kTagTfmt) {
+            CPayloadReader runs(reader, size);
+            int32_t filled = 0;
+            while (runs.Left() >= 4 && ReadFormatRun(&runs, payload->formats, &filled)) {
+            }
+            runs.SkipRest();
+        } else {
+            reader->Skip(size);
+        }
+    }
+    reader->SkipRest();
+}
+
+// Counts every chunk byte it is given and writes them masked with the save key when it has a
+// stream.
+class CSaveWriter {
+public:
+    explicit CSaveWriter(CWriteStream* stream) : stream_(stream) {}
+    void Bytes(const void* source, uint32_t n) {
+        if (stream_) WriteSaveScrambled(stream_, source, n);
+        total_ += n;
+    }
+    void U32(uint32_t value) {
+        uint8_t bytes[4];
+        WriteU32LE(bytes, value);
+        Bytes(bytes, 4);
+    }
+    void Header(uint32_t tag, uint32_t size) {
+        U32(tag);
+        U32(size);
+    }
+    uint32_t Total() const { return total_; }
+
+private:
+    CWriteStream* stream_;
+    uint32_t total_ = 0;
+};
+
+// The next Shift-JIS code: a lead byte and the byte after it form one code, a lead byte before
+// the terminator stands alone (the same walk as CountChars).
+uint32_t NextCode(const char** at) {
+    const auto* p = reinterpret_cast<const unsigned char*>(*at);
+    uint32_t code = *p++;
+    if (IsSjisLeadByte(static_cast<unsigned char>(code)) && *p != 0) code = code << 8 | *p++;
+    *at = reinterpret_cast<const char*>(p);
+    return code;
+}
+
+bool IsSkippedCode(uint32_t code) { return code == kCodeCarriageReturn || code == kCodeFormFeed; }
+
+// Copies a string into a field of `capacity` bytes, cut and terminated (source may alias it).
+void CopyField(char* field, const char* source, size_t capacity) {
+    char copy[kTextBytes] = {};
+    if (source) std::memcpy(copy, source, strnlen(source, capacity - 1));
+    std::memcpy(field, copy, capacity);
+    field[capacity - 1] = '\0';
+}
+
+// Format records used by a text: its characters (13 and 12 excepted) + 1.
+int32_t RecordCount(const char* text) { return std::min(CountChars(text, kCodeCarriageReturn, kCodeFormFeed) + 1, kTextGlyphs); }
+
+CFont* CreateFormatFont(const CTextFormat& format) {
+    return CreateFontSjis(format.height, format.bold ? kFontWeightBold : kFontWeightNormal, format.italic, format.face);
+}
+
+// How one glyph is made: its font (owned fonts are deleted after use) and colour.
+struct SGlyphStyle {
+    CFont* font = nullptr;
+    bool owned = false;
+    uint32_t colour = 0;
+};
+
+// Rasterises the codes of text (13 and 12 skipped; the terminator too when withTerminator)
+// into glyphs; styleFor(index) gives each glyph's font and colour. The glyphs made before a
+// failure are kept and counted; later records are released.
+template <typename StyleFor>
+int32_t RasterizeRun(const char* text, bool withTerminator, CGlyph* glyphs, int32_t capacity, int32_t* count,
+                     uint32_t outline, StyleFor styleFor) {
+    CFontDC* dc = GetFontDC(g_hEngineWnd);
+    int32_t built = 0;
+    int32_t result = 0;
+    const char* at = text;
+    while (built < capacity) {
+        const bool atEnd = *at == '\0';
+        if (atEnd && !withTerminator) break;
+        const uint32_t code = atEnd ? 0 : NextCode(&at);
+        if (IsSkippedCode(code)) continue;
+        const SGlyphStyle style = styleFor(built);
+        const int32_t made = style.font ? glyphs[built].Rasterize(code, g_pEngineDevice, dc, style.font, style.colour,
+                                                                  outline)
+                                        : -1;
+        if (style.owned) DeleteFont(style.font);
+        if (made != 0) {
+            result = -1;
+            break;
+        }
+        ++built;
+        if (atEnd) break;
+    }
+    for (int32_t i = built; i < std::max(*count, built + 1) && i < capacity; ++i) glyphs[i].Release();
+    *count = built;
+    ReleaseFontDC(g_hEngineWnd, dc);
+    return result;
+}
+
+}  // namespace
+
+bool SameFormat(const CTextFormat& a, const CTextFormat& b) {
+    return strncmp(a.face, b.face, kFaceNameBytes) == 0 && a.height == b.height && a.bold == b.bold &&
+           a.italic == b.italic && a.colour == b.colour;
+}
+
+CMessageWindow::CMessageWindow()
+    : frameTexture(nullptr),
+      frameColour(0xFFFFFFFFu),
+      plateSource{},
+      plateX(0),
+      plateY(0),
+      frameSource{},
+      frameX(0),
+      frameY(0),
+      nef(0),
+      niwf(0),
+      nblf(0),
+      whf(0),
+      text{},
+      textFormats{},
+      textGlyphCount(0),
+      name{},
+      nameGlyphCount(0),
+      logText{},
+      logTextFormats{},
+      logTextGlyphCount(0),
+      logName{},
+      logNameGlyphCount(0),
+      formatMode(0),
+      windowFont{},
+      nameFont{},
+      nameRect{},
+      textRect{},
+      nameShadowRect{},
+      textShadowRect{},
+      lineGap(0),
+      textFlags(1),
+      shadowColour(0xFF505050u),
+      effectMode(2),
+      speed(50),
+      revealStart(kTimeNotSet) {}
+
+CMessageWindow::~CMessageWindow() { ReleaseGlyphs(); }
+
+int32_t CMessageWindow::Init(const CMessageWindowStyle* style) {
+    if (!style) return -1;
+    if (frameTexture) frameTexture->Release();
+    frameTexture = nullptr;
+    plateSource = style->plateSource;
+    plateX = style->plateX;
+    plateY = style->plateY;
+    frameSource = style->frameSource;
+    frameX = style->frameX;
+    frameY = style->frameY;
+    nameFont = style->nameFont;
+    nameRect = style->nameRect;
+    textRect = style->textRect;
+    nameShadowRect = style->nameShadowRect;
+    textShadowRect = style->textShadowRect;
+    lineGap = style->lineGap;
+    shadowColour = style->shadowColour;
+    if (style->pictureName[0] == '\0') return 0;
+    char picture[sizeof style->pictureName] = {};
+    std::memcpy(picture, style->pictureName, strnlen(style->pictureName, sizeof picture - 1));
+    if (LoadTexture(g_pEngineDevice, &frameTexture, picture) != 0) {
+        frameTexture = nullptr;
+        return -1;
+    }
+    return 0;
+}
+
+void CMessageWindow::ReleaseGlyphs() {
+    for (CGlyph& glyph : textGlyphs) glyph.Release();
+    for (CGlyph& glyph : nameGlyphs) glyph.Release();
+    for (CGlyph& glyph : logTextGlyphs) glyph.Release();
+    for (CGlyph& glyph : logNameGlyphs) glyph.Release();
+    textGlyphCount = nameGlyphCount = logTextGlyphCount = logNameGlyphCount = 0;
+    if (frameTexture) frameTexture->Release();
+    frameTexture = nullptr;
+}
+
+int32_t CMessageWindow::ReadPayload(CReadStream* stream, uint32_t size, uint32_t* consumed, ReadFn read) {
+    auto payload = std::make_unique<STextPayload>();
+    std::fill(std::begin(payload->formats), std::end(payload->formats), windowFont);
+    CPayloadReader reader(stream, read, size);
+    ReadTextPayload(&reader, payload.get());
+    if (consumed) *consumed = reader.Done();
+    nef = payload->nef;
+    niwf = payload->niwf;
+    nblf = payload->nblf;
+    if (payload->whf) whf = 1;
+    const int32_t nameResult = BuildNameGlyphs(payload->name);
+    const int32_t textResult = BuildTextGlyphs(payload->text, payload->formats);
+    return nameResult == 0 && textResult == 0 ? 0 : -1;
+}
+
+int32_t CMessageWindow::ParseCommand(CReadStream* stream, uint32_t size, uint32_t* consumed) {
+    return ReadPayload(stream, size, consumed, ReadPlain);
+}
+
+int32_t CMessageWindow::Restore(CReadStream* stream, uint32_t size, uint32_t* consumed) {
+    // The saved flags replace the current ones, the hidden-window flag included.
+    whf = 0;
+    return ReadPayload(stream, size, consumed, ReadSaveScrambled);
+}
+
+int32_t CMessageWindow::Save(CWriteStream* stream, uint32_t* size) const {
+    CSaveWriter writer(stream);
+    if (nef) writer.Header(kTagNef, 0);
+    if (niwf) writer.Header(kTagNiwf, 0);
+    if (nblf) writer.Header(kTagNblf, 0);
+    if (whf) writer.Header(kTagWhf, 0);
+    const uint32_t nameLength = static_cast<uint32_t>(strnlen(name, kNameBytes - 1));
+    if (nameLength > 0) {
+        writer.Header(kTagName, nameLength + 1);
+        writer.Bytes(name, nameLength);
+        writer.Bytes("", 1);
+    }
+    const uint32_t textLength = static_cast<uint32_t>(strnlen(text, kTextBytes - 1));
+    writer.Header(kTagText, textLength + 1);
+    writer.Bytes(text, textLength);
+    writer.Bytes("", 1);
+
+    // Runs of equal records over the text's character count + 1.
+    const int32_t records = RecordCount(text);
+    struct SRun {
+        int32_t first;
+        uint32_t length;
+        uint32_t faceLength;
+    };
+    std::vector<SRun> runs;
+    uint32_t runBytes = 0;
+    for (int32_t i = 0; i < records; ++i) {
+        if (!runs.empty() && SameFormat(textFormats[runs.back().first], textFormats[i])) {
+            ++runs.back().length;
+            continue;
+        }
+        const uint32_t faceLength = static_cast<uint32_t>(strnlen(textFormats[i].face, kFaceNameBytes - 1)) + 1;
+        runs.push_back({i, 1, faceLength});
+        runBytes += faceLength + kRunFixedBytes;
+    }
+    writer.Header(kTagTfmt, runBytes);
+    for (const SRun& run : runs) {
+        const CTextFormat& format = textFormats[run.first];
+        writer.U32(run.faceLength + kRunFixedBytes - 4);
+        writer.U32(run.faceLength);
+        writer.Bytes(format.face, run.faceLength - 1);
+        writer.Bytes("", 1);
+        uint8_t fields[kRunFieldBytes];
+        WriteU32LE(fields, static_cast<uint32_t>(format.height));
+        fields[4] = format.bold;
+        fields[5] = format.italic;
+        WriteU32LE(fields + 6, format.colour);
+        WriteU32LE(fields + 10, run.length);
+        writer.Bytes(fields, sizeof fields);
+    }
+    if (size) *size = writer.Total();
+    return 0;
+}
+
+int32_t CMessageWindow::BuildTextGlyphs(const char* source, const CTextFormat* formats) {
+    CopyField(text, source, kTextBytes);
+    const int32_t records = RecordCount(text);
+    if (formats) {
+        std::memmove(textFormats, formats, sizeof(CTextFormat) * records);
+    } else {
+        std::fill_n(textFormats, records, windowFont);
+    }
+    return RasterizeRun(text, false, textGlyphs, kTextGlyphs, &textGlyphCount, (textFlags >> 1) & 1,
+                        [this](int32_t index) {
+                            const CTextFormat& format = formatMode ? textFormats[index] : windowFont;
+                            return SGlyphStyle{CreateFormatFont(format), true, format.colour};
+                        });
+}
+
+int32_t CMessageWindow::BuildLogTextGlyphs(const char* source, const CTextFormat* formats) {
+    CopyField(logText, source, kTextBytes);
+    const int32_t records = RecordCount(logText);
+    if (formats) {
+        std::memmove(logTextFormats, formats, sizeof(CTextFormat) * records);
+    } else {
+        std::fill_n(logTextFormats, records, windowFont);
+    }
+    return RasterizeRun(logText, false, logTextGlyphs, kTextGlyphs, &logTextGlyphCount, (textFlags >> 1) & 1,
+                        [this](int32_t index) {
+                            const CTextFormat& format = formatMode ? logTextFormats[index] : windowFont;
+                            return SGlyphStyle{CreateFormatFont(format), true,
+                                               (format.colour & 0x00FFFFFFu) | kLogAlpha};
+                        });
+}
+
+int32_t CMessageWindow::BuildNameGlyphs(const char* source) {
+    CopyField(name, source, kNameBytes);
+    CFont* font = CreateFormatFont(nameFont);
+    const int32_t result =
+        RasterizeRun(name, true, nameGlyphs, kNameGlyphs, &nameGlyphCount, (textFlags >> 1) & 1,
+                     [&](int32_t) { return SGlyphStyle{font, false, nameFont.colour}; });
+    DeleteFont(font);
+    return result;
+}
+
+int32_t CMessageWindow::BuildLogNameGlyphs(const char* source) {
+    CopyField(logName, source, kNameBytes);
+    const CTextFormat& format = formatMode ? nameFont : windowFont;
+    CFont* font = CreateFormatFont(format);
+    const uint32_t colour = (format.colour & 0x00FFFFFFu) | kLogAlpha;
+    const int32_t result = RasterizeRun(logName, true, logNameGlyphs, kNameGlyphs, &logNameGlyphCount,
+                                        (textFlags >> 1) & 1, [&](int32_t) { return SGlyphStyle{font, false, colour}; });
+    DeleteFont(font);
+    return result;
+}
+
+int32_t CMessageWindow::RebuildGlyphs() {
+    const int32_t nameResult = BuildNameGlyphs(name);
+    const int32_t textResult = BuildTextGlyphs(text, textFormats);
+    return nameResult == 0 && textResult == 0 ? 0 : -1;
+}
+
+void CMessageWindow::CopyText(char* destination, CTextFormat* formats) const {
+    if (destination) std::memcpy(destination, text, kTextBytes);
+    if (formats) std::memcpy(formats, textFormats, sizeof(CTextFormat) * RecordCount(text));
+}
+
+void CMessageWindow::SetTextFontMode(int32_t mode, const CTextFormat* font) {
+    bool rebuild = false;
+    if (mode != formatMode) {
+        formatMode = mode;
+        rebuild = true;
+    }
+    if (font && !SameFormat(*font, windowFont)) {
+        if (mode == 0) windowFont = *font;
+        rebuild = true;
+    }
+    if (rebuild) BuildTextGlyphs(text, textFormats);
+}
+
+void CMessageWindow::SetNameFont(const CTextFormat& font, int32_t logView) {
+    if (SameFormat(font, nameFont)) return;
+    nameFont = font;
+    BuildNameGlyphs(name);
+    if (logView == 1) BuildLogNameGlyphs(logName);
+}
+
+int32_t CMessageWindow::DrawTextRun(const SRect& rect, uint32_t elapsed, int32_t overrideFlag,
+                                    uint32_t overrideColour) {
+    CGraphicsDevice* device = g_pEngineDevice;
+    const CGlyph* glyphs = textGlyphs;
+    const int32_t count = textGlyphCount;
+    if (nef) return DrawGlyphRun(device, glyphs, count, rect, 1, lineGap, overrideFlag, overrideColour);
+    switch (effectMode) {
+        case 0: return DrawGlyphRun(device, glyphs, count, rect, 1, lineGap, overrideFlag, overrideColour);
+        case 1: return DrawGlyphRunTyped(device, glyphs, count, rect, lineGap, elapsed, speed, overrideFlag, overrideColour);
+        case 2: return DrawGlyphRunFade(device, glyphs, count, rect, lineGap, elapsed, speed, overrideFlag, overrideColour);
+        case 3: return DrawGlyphRunZoom(device, glyphs, count, rect, lineGap, elapsed, speed, overrideFlag, overrideColour);
+        case 4:
+            return DrawGlyphRunSlideUp(device, glyphs, count, rect, lineGap, elapsed, speed, overrideFlag, overrideColour);
+        case 5:
+            return DrawGlyphRunSlideDown(device, glyphs, count, rect, lineGap, elapsed, speed, overrideFlag,
+                                         overrideColour);
+        case 6: return DrawGlyphRunHop(device, glyphs, count, rect, lineGap, elapsed, speed, overrideFlag, overrideColour);
+        case 7:
+            return DrawGlyphRunSwell(device, glyphs, count, rect, lineGap, elapsed, speed, overrideFlag, overrideColour,
+                                     kSwellAmount);
+        default: return 0;
+    }
+}
+
+int32_t CMessageWindow::DrawText(uint32_t elapsed) { return DrawTextRun(textRect, elapsed, 0, 0); }
+
+namespace {
+
+// Draws glyphs in the diffuse colour alone, their coverage giving only the shape, and puts the
+// stage-0 colour states back afterwards.
+class CShadowStageScope {
+public:
+    explicit CShadowStageScope(CGraphicsDevice* device)
+        : device_(device),
+          op_(device ? device->GetTextureStageState(0, TexStage::ColorOp) : 0),
+          arg_(device ? device->GetTextureStageState(0, TexStage::ColorArg1) : 0) {
+        if (!device_) return;
+        device_->SetTextureStageState(0, TexStage::ColorOp, TexOp::SelectArg1);
+        device_->SetTextureStageState(0, TexStage::ColorArg1, TexArg::Diffuse);
+    }
+    ~CShadowStageScope() {
+        if (!device_) return;
+        device_->SetTextureStageState(0, TexStage::ColorOp, op_);
+        device_->SetTextureStageState(0, TexStage::ColorArg1, arg_);
+    }
+    CShadowStageScope(const CShadowStageScope&) = delete;
+    CShadowStageScope& operator=(const CShadowStageScope&) = delete;
+
+private:
+    CGraphicsDevice* device_;
+    uint32_t op_;
+    uint32_t arg_;
+};
+
+}  // namespace
+
+void CMessageWindow::DrawTextShadow(uint32_t elapsed) {
+    CShadowStageScope stage(g_pEngineDevice);
+    DrawTextRun(textShadowRect, elapsed, 1, shadowColour);
+}
+
+void CMessageWindow::DrawName() {
+    DrawGlyphRun(g_pEngineDevice, nameGlyphs, nameGlyphCount, nameRect, 0, 0, 0, 0);
+}
+
+void CMessageWindow::DrawNameShadow() {
+    CShadowStageScope stage(g_pEngineDevice);
+    DrawGlyphRun(g_pEngineDevice, nameGlyphs, nameGlyphCount, nameShadowRect, 0, 0, 1, shadowColour);
+}
+
+int32_t CMessageWindow::Draw() {
+    CGraphicsDevice* device = g_pEngineDevice;
+    if (frameTexture) DrawSprite(device, frameTexture, &frameSource, 1, frameX, frameY, frameColour);
+    if (nameGlyphCount > 1 && frameTexture) DrawSprite(device, frameTexture, &plateSource, 1, plateX, plateY, frameColour);
+    if (!niwf && revealStart == kTimeNotSet) {
+        if (g_bHoldTextStart) return 0;
+        revealStart = g_GameClock;
+    }
+    if (revealStart == kTimeNotSet) return 0;
+    // Showing everything at once must not depend on how far the game clock has run.
+    const uint32_t elapsed = revealStart == kRevealShowAll ? 0xFFFFFFFFu : g_GameClock - revealStart;
+    if (textFlags & 1) DrawTextShadow(elapsed);
+    const int32_t shown = DrawText(elapsed);
+    if (nameGlyphCount > 1) {
+        if (textFlags & 1) DrawNameShadow();
+        DrawName();
+    }
+    return shown;
+}
+
+void CMessageWindow::DrawLogEntry() {
+    CGraphicsDevice* device = g_pEngineDevice;
+    if (frameTexture) DrawSprite(device, frameTexture, &frameSource, 1, frameX, frameY, frameColour);
+    if (textFlags & 1)
+        DrawGlyphRun(device, logTextGlyphs, logTextGlyphCount, textShadowRect, 1, lineGap, 1, shadowColour);
+    DrawGlyphRun(device, logTextGlyphs, logTextGlyphCount, textRect, 1, lineGap, 0, 0);
+    if (logNameGlyphCount <= 1) return;
+    if (frameTexture) DrawSprite(device, frameTexture, &plateSource, 1, plateX, plateY, frameColour);
+    if (textFlags & 1) DrawGlyphRun(device, logNameGlyphs, logNameGlyphCount, nameShadowRect, 0, 0, 1, shadowColour);
+    DrawGlyphRun(device, logNameGlyphs, logNameGlyphCount, nameRect, 0, 0, 0, 0);
+}
