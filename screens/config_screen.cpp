@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "platform/devices_graphics.h"
 #include "platform/font.h"
+#include "platform/quad_draw.h"
 #include "platform/graphics.h"
 #include "platform/render_context.h"
 #include "platform/sjis.h"

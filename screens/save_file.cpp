@@ -1,28 +1,46 @@
 #include "screens/save_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "platform/paths.h"
 
 const char kQuickSaveName[] = "Q-Save.sav";
 const char kGameDataName[] = "GameData.sys";
 
+namespace {
+
+void CopyPath(const std::string& text, char path[kSavePathSize]) {
+    const size_t length = std::min<size_t>(text.size(), kSavePathSize - 1);
+    std::memcpy(path, text.data(), length);
+    path[length] = 0;
+}
+
+std::string TwoDigits(int32_t number) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%02d", number);
+    return digits;
+}
+
+}  // namespace
+
 void GetSaveFileName(int32_t slot, char path[kSavePathSize]) {
-    path[0] = 0;
+    const std::string folder = g_SaveFolder;
     if (slot >= 0 && slot < kOrdinarySaveCount) {
-        std::snprintf(path, kSavePathSize, "%sSave%02d.sav", g_SaveFolder, slot);
+        CopyPath(folder + "Save" + TwoDigits(slot) + ".sav", path);
     } else if (slot >= kFirstAutoSaveSlot && slot < kFirstAutoSaveSlot + kAutoSaveCount) {
-        std::snprintf(path, kSavePathSize, "%sA-Save%02d.sav", g_SaveFolder, slot - kFirstAutoSaveSlot);
+        CopyPath(folder + "A-Save" + TwoDigits(slot - kFirstAutoSaveSlot) + ".sav", path);
     } else if (slot == kQuickSaveSlot) {
         GetSaveFolderPath(kQuickSaveName, path);
+    } else {
+        path[0] = 0;
     }
 }
 
-void GetSaveFolderPath(const char* name, char path[kSavePathSize]) {
-    std::snprintf(path, kSavePathSize, "%s%s", g_SaveFolder, name);
-}
+void GetSaveFolderPath(const char* name, char path[kSavePathSize]) { CopyPath(std::string(g_SaveFolder) + name, path); }
 
 SSystemTime GetLocalSaveTime() {
     timespec now = {};

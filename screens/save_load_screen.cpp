@@ -9,6 +9,7 @@
 #include "files/loaders.h"
 #include "platform/devices_graphics.h"
 #include "platform/font.h"
+#include "platform/quad_draw.h"
 #include "platform/render_context.h"
 #include "platform/sjis.h"
 #include "platform/text_helpers.h"
