@@ -77,6 +77,11 @@ void CWakeableSleep::Sleep(uint32_t ms) {
     m_woken = false;
 }
 
+void CWakeableSleep::Reset() {
+    std::lock_guard<std::mutex> lock(g_sleepMutex);
+    m_woken = false;
+}
+
 void CWakeableSleep::Wake() {
     {
         std::lock_guard<std::mutex> lock(g_sleepMutex);

@@ -20,6 +20,8 @@ class CWakeableSleep {
 public:
     void Sleep(uint32_t ms);
     void Wake();
+    // Forgets a Wake that no sleep has taken (before a new worker starts).
+    void Reset();
 
 private:
     bool m_woken = false;  // guarded by the clock's sleep mutex

@@ -21,9 +21,9 @@ constexpr uint32_t kGlyphOutlineError = 0xFFFFFFFFu;
 
 constexpr int32_t kFontWeightNormal = 400;
 constexpr int32_t kFontWeightBold = 700;
-// Heights whose magnitude lies above this are refused (a script value must not make a
-// glyph bitmap of gigabytes).
-constexpr int32_t kMaxFontHeight = 1024;
+// Heights whose magnitude lies above this are refused: nothing on an 800 x 600 screen needs
+// more, and a page of 255 glyphs from a script must not ask for gigabytes of glyph textures.
+constexpr int32_t kMaxFontHeight = 256;
 
 struct STextMetrics {
     int32_t tmHeight;   // tmAscent + tmDescent

@@ -45,6 +45,7 @@ struct Avx2 {
     static V AddSatU16(V a, V b) { return _mm256_adds_epu16(a, b); }
     static V MinU16(V a, V b) { return _mm256_min_epu16(a, b); }
     static bool AllAlphaZero(V a) { return _mm256_testz_si256(a, Set32(0xFF000000u)); }
+    static V Sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
     static V Min16(V a, V b) { return _mm256_min_epi16(a, b); }
     static V Max16(V a, V b) { return _mm256_max_epi16(a, b); }
     static V CmpGt32(V a, V b) { return _mm256_cmpgt_epi32(a, b); }
@@ -53,6 +54,62 @@ struct Avx2 {
     static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
     static V FirstLanes(int n) {
         return _mm256_cmpgt_epi32(_mm256_set1_epi32(n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    }
+
+    // Taps along one axis for coordinates c (0.32 fixed point) of a texture side of `size`.
+    static void Taps(V c, uint32_t size, V* first, V* second, V* weight) {
+        const V sizes = Set32(size);
+        const V half = _mm256_set1_epi64x(int64_t{1} << 31);
+        const V even = _mm256_sub_epi64(_mm256_mul_epu32(c, sizes), half);
+        const V odd = _mm256_sub_epi64(_mm256_mul_epu32(_mm256_srli_epi64(c, 32), sizes), half);
+        V index = _mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA);
+        index = _mm256_add_epi32(index, And(_mm256_cmpgt_epi32(Zero(), index), sizes));
+        const V next = _mm256_add_epi32(index, Set32(1));
+        *first = index;
+        *second = AndNot(_mm256_cmpeq_epi32(next, sizes), next);
+        const V evenWeight = _mm256_srli_epi32(even, 24);
+        const V oddWeight = _mm256_slli_epi64(_mm256_srli_epi32(odd, 24), 32);
+        *weight = And(_mm256_blend_epi32(evenWeight, oddWeight, 0xAA), Set32(0xFF));
+    }
+
+    // True when the eight first columns lie within eight texels of the first lane's and each
+    // second column is the next one, so two row loads and a permutation replace the gathers.
+    static bool NearbyColumns(const STextureView& tv, V x0, V x1) {
+        const int32_t base = _mm256_cvtsi256_si32(x0);
+        if (static_cast<int64_t>(base) + 9 > static_cast<int64_t>(tv.width)) return false;
+        const V offsets = _mm256_sub_epi32(x0, Set32(static_cast<uint32_t>(base)));
+        const V outside = Or(_mm256_cmpgt_epi32(offsets, Set32(7)), _mm256_cmpgt_epi32(Zero(), offsets));
+        const V notNext = Not(_mm256_cmpeq_epi32(x1, _mm256_add_epi32(x0, Set32(1))));
+        return _mm256_testz_si256(Or(outside, notNext), Ones());
+    }
+
+    static void BilinearTaps(const STextureView& tv, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
+                             SBilinearTaps<Avx2>* taps) {
+        const V step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const V us = _mm256_add_epi32(Set32(u), _mm256_mullo_epi32(step, Set32(du)));
+        const V vs = _mm256_add_epi32(Set32(v), _mm256_mullo_epi32(step, Set32(dv)));
+        V x0, x1, y0, y1;
+        Taps(us, tv.width, &x0, &x1, &taps->weightU);
+        Taps(vs, tv.height, &y0, &y1, &taps->weightV);
+        if (dv == 0 && NearbyColumns(tv, x0, x1)) {
+            const uint32_t* row0 = tv.texels + static_cast<int64_t>(_mm256_cvtsi256_si32(y0)) * tv.pitch;
+            const uint32_t* row1 = tv.texels + static_cast<int64_t>(_mm256_cvtsi256_si32(y1)) * tv.pitch;
+            const uint32_t base = static_cast<uint32_t>(_mm256_cvtsi256_si32(x0));
+            const V offsets = _mm256_sub_epi32(x0, Set32(base));
+            taps->t00 = _mm256_permutevar8x32_epi32(Load(row0 + base), offsets);
+            taps->t10 = _mm256_permutevar8x32_epi32(Load(row0 + base + 1), offsets);
+            taps->t01 = _mm256_permutevar8x32_epi32(Load(row1 + base), offsets);
+            taps->t11 = _mm256_permutevar8x32_epi32(Load(row1 + base + 1), offsets);
+            return;
+        }
+        const V pitch = Set32(static_cast<uint32_t>(tv.pitch));
+        const V row0 = _mm256_mullo_epi32(y0, pitch);
+        const V row1 = _mm256_mullo_epi32(y1, pitch);
+        const int* base = reinterpret_cast<const int*>(tv.texels);
+        taps->t00 = _mm256_i32gather_epi32(base, _mm256_add_epi32(row0, x0), 4);
+        taps->t10 = _mm256_i32gather_epi32(base, _mm256_add_epi32(row0, x1), 4);
+        taps->t01 = _mm256_i32gather_epi32(base, _mm256_add_epi32(row1, x0), 4);
+        taps->t11 = _mm256_i32gather_epi32(base, _mm256_add_epi32(row1, x1), 4);
     }
 
     static D LoadD(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }

@@ -72,6 +72,7 @@ struct SKernel {
     V scale;      // 257 in every 16-bit lane
     V opaque;     // 255 in every pixel
     V sumLimit;   // 65024: sums of products above it round to 255 or more
+    V weightOne;  // 256 in every 16-bit lane
     V alphaRef;
     V flatDiffuse;
     V flatTexel;
@@ -369,6 +370,47 @@ RunFunction<I> ChooseRun(const STarget& target, const SPipeline& p, const SPlane
                     : ChooseAlpha<I, kCombineGeneric>(alpha, depth, blending);
 }
 
+// (a * (256 - w) + b * w + 128) >> 8 in every lane; w holds each pixel's weight in both lanes.
+template <class I>
+inline typename I::V LerpHalf(const SKernel<I>& k, typename I::V a, typename I::V b, typename I::V w) {
+    const typename I::V sum = I::Add16(I::MulLo16(a, I::Sub16(k.weightOne, w)), I::MulLo16(b, w));
+    return I::Srl16(I::Add16(sum, k.round), 8);
+}
+
+template <class I>
+inline typename I::V LerpPixels(const SKernel<I>& k, typename I::V a, typename I::V b, typename I::V w) {
+    const SHalves<I> ha = Split(k, a);
+    const SHalves<I> hb = Split(k, b);
+    return Join<I>(LerpHalf(k, ha.rb, hb.rb, w), LerpHalf(k, ha.ag, hb.ag, w));
+}
+
+// Bilinear texels of n pixels stepping (du, dv) from (u, v), I::N pixels at a time. Lanes past
+// n compute in-range taps too (taps always wrap into the texture), so no tail is special.
+template <class I>
+void SampleLinearRun(const SKernel<I>& k, const STextureView& tv, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
+                     int n, uint32_t* out) {
+    constexpr int N = I::N;
+    for (int i = 0; i < n; i += N) {
+        SBilinearTaps<I> taps;
+        I::BilinearTaps(tv, u, v, du, dv, &taps);
+        const typename I::V weightU = BroadcastAlpha<I>(taps.weightU);
+        const typename I::V weightV = BroadcastAlpha<I>(taps.weightV);
+        const typename I::V top = LerpPixels(k, I::Or(taps.t00, k.texAlphaOr), I::Or(taps.t10, k.texAlphaOr), weightU);
+        const typename I::V bottom =
+            LerpPixels(k, I::Or(taps.t01, k.texAlphaOr), I::Or(taps.t11, k.texAlphaOr), weightU);
+        const typename I::V result = LerpPixels(k, top, bottom, weightV);
+        if (n - i >= N) {
+            I::Store(out + i, result);
+        } else {
+            alignas(32) uint32_t last[N];
+            I::Store(last, result);
+            for (int j = 0; j < n - i; ++j) out[i + j] = last[j];
+        }
+        u += du * N;
+        v += dv * N;
+    }
+}
+
 // True when texel indices along the span run first, first + 1, ... without wrapping, so the
 // texels can be read straight from the texture row.
 inline bool Contiguous(uint32_t u, uint32_t step, int n, uint32_t size) {
@@ -404,7 +446,7 @@ void ShadeSpan(const SKernel<I>& k, RunFunction<I> run, const STarget& target, c
             uint32_t u = planes.u + planes.udx * static_cast<uint32_t>(dx) + planes.udy * static_cast<uint32_t>(dy);
             uint32_t v = planes.v + planes.vdx * static_cast<uint32_t>(dx) + planes.vdy * static_cast<uint32_t>(dy);
             if (planes.linear) {
-                for (int i = 0; i < n; ++i, u += planes.udx, v += planes.vdx) texBuffer[i] = SampleLinear(tv, u, v);
+                SampleLinearRun(k, tv, u, v, planes.udx, planes.vdx, n, texBuffer);
             } else if (planes.vdx == 0) {
                 const uint32_t* texRow = tv.texels + static_cast<int64_t>(TexelIndex(v, tv.height)) * tv.pitch;
                 if (Contiguous(u, planes.udx, n, tv.width)) {
@@ -450,6 +492,7 @@ SKernel<I> MakeKernel(const STarget& target, const SPipeline& p, const SPlanes& 
     k.scale = I::Set16(257);
     k.opaque = I::Set32(255);
     k.sumLimit = I::Set16(65024);
+    k.weightOne = I::Set16(256);
     k.alphaRef = I::Set32(p.alphaRef);
     k.flatDiffuse = I::Set32(planes.flatColourValue);
     const bool singleTexel = p.texture.width == 1 && p.texture.height == 1;
@@ -489,8 +532,15 @@ void DrawSetupWith(const STarget& target, const SPipeline& pipeline, const STria
                     right = left;
                 }
             }
-            if (left < right)
-                ShadeSpan(k, run, target, setup.planes, py, static_cast<int32_t>(left), static_cast<int32_t>(right));
+            if (left >= right) continue;
+            // The next row is usually the same span one line down: start fetching it now.
+            if (py + 1 < cover.bottom) {
+                const int64_t next = static_cast<int64_t>(py + 1);
+                __builtin_prefetch(target.pixels + next * target.pitch + left, 1);
+                __builtin_prefetch(target.pixels + next * target.pitch + right - 1, 1);
+                if (target.depth) __builtin_prefetch(target.depth + next * target.depthPitch + left, 1);
+            }
+            ShadeSpan(k, run, target, setup.planes, py, static_cast<int32_t>(left), static_cast<int32_t>(right));
         }
     }
 }

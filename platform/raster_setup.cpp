@@ -250,23 +250,6 @@ uint32_t SamplePoint(const STextureView& texture, uint32_t u, uint32_t v) {
     return texture.texels[static_cast<int64_t>(y) * texture.pitch + x] | texture.alphaOr;
 }
 
-namespace {
-
-struct SLinearTap {
-    uint32_t first, second, weight;
-};
-
-SLinearTap LinearTap(uint32_t coord, uint32_t size) {
-    const int64_t position = static_cast<int64_t>(static_cast<uint64_t>(coord) * size) - (int64_t{1} << 31);
-    int64_t first = position >> 32;
-    if (first < 0) first += size;
-    uint32_t second = static_cast<uint32_t>(first) + 1;
-    if (second == size) second = 0;
-    return {static_cast<uint32_t>(first), second, static_cast<uint32_t>((position >> 24) & 0xFF)};
-}
-
-}  // namespace
-
 uint32_t LerpPixel(uint32_t a, uint32_t b, uint32_t w) {
     uint32_t out = 0;
     for (int shift = 0; shift < 32; shift += 8) out |= Lerp8((a >> shift) & 0xFF, (b >> shift) & 0xFF, w) << shift;

@@ -59,6 +59,28 @@ inline uint32_t TexelIndex(uint32_t coord, uint32_t size) {
     return static_cast<uint32_t>((static_cast<uint64_t>(coord) * size) >> 32);
 }
 
+// The two texels of a linear filter along one axis and the weight of the second (0..255).
+struct SLinearTap {
+    uint32_t first, second, weight;
+};
+
+inline SLinearTap LinearTap(uint32_t coord, uint32_t size) {
+    const int64_t position = static_cast<int64_t>(static_cast<uint64_t>(coord) * size) - (int64_t{1} << 31);
+    int64_t first = position >> 32;
+    if (first < 0) first += size;
+    uint32_t second = static_cast<uint32_t>(first) + 1;
+    if (second == size) second = 0;
+    return {static_cast<uint32_t>(first), second, static_cast<uint32_t>((position >> 24) & 0xFF)};
+}
+
+// The four texels around each of I::N sample points and the weights of the second column and
+// row (0..255 in 32-bit lanes), filled by the instruction set's BilinearTaps.
+template <class I>
+struct SBilinearTaps {
+    typename I::V t00, t10, t01, t11;
+    typename I::V weightU, weightV;
+};
+
 uint32_t SamplePoint(const STextureView& texture, uint32_t u, uint32_t v);
 uint32_t SampleLinear(const STextureView& texture, uint32_t u, uint32_t v);
 

@@ -40,6 +40,7 @@ struct Sse2 {
         return _mm_subs_epu16(_mm_adds_epu16(a, m), m);
     }
     static bool AllAlphaZero(V a) { return MoveMask(_mm_cmpeq_epi32(_mm_srli_epi32(a, 24), Zero())) == kAllLanes; }
+    static V Sub16(V a, V b) { return _mm_sub_epi16(a, b); }
     static V Min16(V a, V b) { return _mm_min_epi16(a, b); }
     static V Max16(V a, V b) { return _mm_max_epi16(a, b); }
     static V CmpGt32(V a, V b) { return _mm_cmpgt_epi32(a, b); }
@@ -47,6 +48,30 @@ struct Sse2 {
     static int MoveMask(V a) { return _mm_movemask_epi8(a); }
     static V Select(V mask, V a, V b) { return Or(And(mask, a), AndNot(mask, b)); }
     static V FirstLanes(int n) { return _mm_cmpgt_epi32(_mm_set1_epi32(n), _mm_setr_epi32(0, 1, 2, 3)); }
+
+    static void BilinearTaps(const STextureView& tv, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
+                             SBilinearTaps<Sse2>* taps) {
+        uint32_t t00[N], t10[N], t01[N], t11[N], wu[N], wv[N];
+        SLinearTap tapV = LinearTap(v, tv.height);
+        for (int j = 0; j < N; ++j, u += du, v += dv) {
+            const SLinearTap tapU = LinearTap(u, tv.width);
+            if (dv != 0) tapV = LinearTap(v, tv.height);
+            const uint32_t* row0 = tv.texels + static_cast<int64_t>(tapV.first) * tv.pitch;
+            const uint32_t* row1 = tv.texels + static_cast<int64_t>(tapV.second) * tv.pitch;
+            t00[j] = row0[tapU.first];
+            t10[j] = row0[tapU.second];
+            t01[j] = row1[tapU.first];
+            t11[j] = row1[tapU.second];
+            wu[j] = tapU.weight;
+            wv[j] = tapV.weight;
+        }
+        // Built from registers: reloading the just-written array as a vector would stall.
+        const auto gather = [](const uint32_t* x) {
+            return _mm_setr_epi32(static_cast<int>(x[0]), static_cast<int>(x[1]), static_cast<int>(x[2]),
+                                  static_cast<int>(x[3]));
+        };
+        *taps = {gather(t00), gather(t10), gather(t01), gather(t11), gather(wu), gather(wv)};
+    }
 
     static D LoadD(const uint16_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
     static void StoreD(uint16_t* p, D d) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), d); }

@@ -86,6 +86,7 @@ int32_t CDirectSoundBase::Play(int32_t playCount, int32_t loopBackMs) {
     const int32_t state = m_state;
     if (state == kSoundStopped) {
         WaitThread();
+        m_pollSleep.Reset();
         m_state = kSoundPlaying;
         m_playsDone = 0;
         try {

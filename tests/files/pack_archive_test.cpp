@@ -26,8 +26,7 @@ struct CHandEntry {
 std::vector<uint8_t> HandMadeArchive(const std::vector<CHandEntry>& entries, bool scrambled) {
     uint8_t key[32];
     for (int i = 0; i < 32; ++i) key[i] = static_cast<uint8_t>(i * 5 + 1);
-    std::vector<uint8_t> out;
-    out.insert(out.end(), {'P', 'A', 'C', 'K'});
+    std::vector<uint8_t> out = {'P', 'A', 'C', 'K'};
     PutU32(&out, static_cast<uint32_t>(entries.size()));
     PutU32(&out, scrambled ? 7 : 0);
     for (uint8_t k : key) out.push_back(k ^ 0x9D);

@@ -11,19 +11,9 @@
 #include <thread>
 
 #include "platform/clock.h"
+#include "tools/lib/sound_writer.h"
 
 namespace {
-
-SWaveFormat Format(uint16_t channels, uint32_t rate, uint16_t bits) {
-    SWaveFormat format;
-    format.wFormatTag = kWaveFormatPcm;
-    format.nChannels = channels;
-    format.nSamplesPerSec = rate;
-    format.wBitsPerSample = bits;
-    format.nBlockAlign = static_cast<uint16_t>(channels * bits / 8);
-    format.nAvgBytesPerSec = rate * format.nBlockAlign;
-    return format;
-}
 
 // Writes bytes into the buffer at offset through a lock.
 void Write(CAudioBuffer* buffer, uint32_t offset, const void* bytes, uint32_t size) {
@@ -63,20 +53,20 @@ TEST(AudioMixer, BufferFormatsAndSizes) {
     auto device = CAudioDevice::Create(EAudioOutput::Manual);
     ASSERT_NE(device, nullptr);
     CAudioBuffer* buffer = reinterpret_cast<CAudioBuffer*>(1);
-    SWaveFormat bad = Format(3, 44100, 16);
+    SWaveFormat bad = PcmFormat(3, 44100, 16);
     EXPECT_EQ(device->CreateSoundBuffer(bad, 1200, &buffer), -1);
     EXPECT_EQ(buffer, nullptr);
-    EXPECT_EQ(device->CreateSoundBuffer(Format(2, 44100, 24), 1200, &buffer), -1);
-    EXPECT_EQ(device->CreateSoundBuffer(Format(2, 99, 16), 1200, &buffer), -1);
-    EXPECT_EQ(device->CreateSoundBuffer(Format(2, 200001, 16), 1200, &buffer), -1);
-    bad = Format(2, 44100, 16);
+    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(2, 44100, 24), 1200, &buffer), -1);
+    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(2, 99, 16), 1200, &buffer), -1);
+    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(2, 200001, 16), 1200, &buffer), -1);
+    bad = PcmFormat(2, 44100, 16);
     bad.nBlockAlign = 3;
     EXPECT_EQ(device->CreateSoundBuffer(bad, 1200, &buffer), -1);
-    bad = Format(2, 44100, 16);
+    bad = PcmFormat(2, 44100, 16);
     bad.wFormatTag = 3;
     EXPECT_EQ(device->CreateSoundBuffer(bad, 1200, &buffer), -1);
-    EXPECT_EQ(device->CreateSoundBuffer(Format(2, 44100, 16), 2, &buffer), -1);
-    EXPECT_EQ(device->CreateSoundBuffer(Format(1, 8000, 8), 4, &buffer), 0);
+    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(2, 44100, 16), 2, &buffer), -1);
+    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(1, 8000, 8), 4, &buffer), 0);
     ASSERT_NE(buffer, nullptr);
     EXPECT_EQ(buffer->GetSize(), 4u);
     // A new 8-bit buffer holds silence (128), not zeros.
@@ -86,7 +76,7 @@ TEST(AudioMixer, BufferFormatsAndSizes) {
 
 TEST(AudioMixer, LocksWrapAndWriteBackOnlyWhatWasWritten) {
     auto device = CAudioDevice::Create(EAudioOutput::Manual);
-    BufferPtr buffer = MakeBuffer(*device, Format(1, 8000, 8), 100);
+    BufferPtr buffer = MakeBuffer(*device, PcmFormat(1, 8000, 8), 100);
     std::vector<uint8_t> bytes(10);
     for (uint8_t i = 0; i < 10; ++i) bytes[i] = static_cast<uint8_t>(i + 1);
     Write(buffer.get(), 96, bytes.data(), 10);
@@ -112,7 +102,7 @@ TEST(AudioMixer, LocksWrapAndWriteBackOnlyWhatWasWritten) {
 
 TEST(AudioMixer, RendersLoopsAndStopsAtTheEndOfAOneShotBuffer) {
     auto device = CAudioDevice::Create(EAudioOutput::Manual);
-    BufferPtr buffer = MakeBuffer(*device, Format(2, 44100, 16), 400);  // 100 frames
+    BufferPtr buffer = MakeBuffer(*device, PcmFormat(2, 44100, 16), 400);  // 100 frames
     std::vector<int16_t> samples(200);
     for (int i = 0; i < 200; ++i) samples[i] = static_cast<int16_t>(i % 2 == 0 ? i * 100 : -i * 100);
     Write(buffer.get(), 0, samples.data(), 400);
@@ -141,7 +131,7 @@ TEST(AudioMixer, RendersLoopsAndStopsAtTheEndOfAOneShotBuffer) {
 
 TEST(AudioMixer, VolumeAndPanLawsInHundredthsOfADecibel) {
     auto device = CAudioDevice::Create(EAudioOutput::Manual);
-    BufferPtr buffer = MakeBuffer(*device, Format(1, 44100, 16), 2000);
+    BufferPtr buffer = MakeBuffer(*device, PcmFormat(1, 44100, 16), 2000);
     std::vector<int16_t> samples(1000, 20000);
     Write(buffer.get(), 0, samples.data(), 2000);
     buffer->Play(kAudioPlayLooping);
@@ -178,7 +168,7 @@ TEST(AudioMixer, VolumeAndPanLawsInHundredthsOfADecibel) {
     // Two loud buffers clip at full scale instead of wrapping around.
     buffer->SetVolume(0);
     buffer->SetPan(0);
-    BufferPtr second = MakeBuffer(*device, Format(1, 44100, 16), 2000);
+    BufferPtr second = MakeBuffer(*device, PcmFormat(1, 44100, 16), 2000);
     Write(second.get(), 0, samples.data(), 2000);
     second->Play(kAudioPlayLooping);
     EXPECT_EQ(renderOne(), std::make_pair(int16_t{32767}, int16_t{32767}));
@@ -186,7 +176,7 @@ TEST(AudioMixer, VolumeAndPanLawsInHundredthsOfADecibel) {
 
 TEST(AudioMixer, FrequencyResamplesWithLinearInterpolation) {
     auto device = CAudioDevice::Create(EAudioOutput::Manual);
-    BufferPtr buffer = MakeBuffer(*device, Format(1, 22050, 8), 100);
+    BufferPtr buffer = MakeBuffer(*device, PcmFormat(1, 22050, 8), 100);
     std::vector<uint8_t> samples(100);
     for (int i = 0; i < 100; ++i) samples[i] = static_cast<uint8_t>(128 + (i % 2 == 0 ? 64 : -64));
     Write(buffer.get(), 0, samples.data(), 100);
@@ -218,7 +208,7 @@ TEST(AudioMixer, FrequencyResamplesWithLinearInterpolation) {
 TEST(AudioMixer, ClockOutputFollowsTheFakeClock) {
     UseFakeClock(1000);
     auto device = CAudioDevice::Create(EAudioOutput::Clock);
-    BufferPtr buffer = MakeBuffer(*device, Format(2, 44100, 16), 4 * 44100);
+    BufferPtr buffer = MakeBuffer(*device, PcmFormat(2, 44100, 16), 4 * 44100);
     std::vector<int16_t> samples(2 * 44100, 1234);
     Write(buffer.get(), 0, samples.data(), 4 * 44100);
     device->SetCapture(true);
@@ -243,7 +233,7 @@ TEST(AudioMixer, SystemOutputFallsBackToTheDummyDriver) {
     unsetenv("SDL_AUDIODRIVER");
     ASSERT_NE(device, nullptr);
     EXPECT_STREQ(device->GetDriverName(), "dummy");
-    BufferPtr buffer = MakeBuffer(*device, Format(1, 44100, 16), 88200);
+    BufferPtr buffer = MakeBuffer(*device, PcmFormat(1, 44100, 16), 88200);
     buffer->Play(kAudioPlayLooping);
     // The dummy driver consumes the output in real time: the cursor moves.
     uint32_t play = 0;
@@ -258,7 +248,7 @@ TEST(AudioMixer, SystemOutputFallsBackToTheDummyDriver) {
     // The program's device, and buffers that outlive it.
     ASSERT_EQ(InitDirectSound(), 0);
     ASSERT_NE(g_pDirectSound, nullptr);
-    BufferPtr orphan = MakeBuffer(*g_pDirectSound, Format(1, 44100, 16), 1000);
+    BufferPtr orphan = MakeBuffer(*g_pDirectSound, PcmFormat(1, 44100, 16), 1000);
     ReleaseDirectSound();
     EXPECT_EQ(g_pDirectSound, nullptr);
     EXPECT_EQ(orphan->Play(0), 0);

@@ -1,6 +1,6 @@
-// Test sounds and sources for the sound tests: WAV bytes written directly, small Ogg Vorbis
-// streams encoded with libvorbisenc, memory sources behind stream callbacks, and a fixture that
-// runs the players on the fake clock with a Clock-driven mixer output.
+// Test sounds and sources for the sound tests: sample patterns, memory sources behind stream
+// callbacks, and a fixture that runs the players on the fake clock with a Clock-driven mixer
+// output. WAV and Ogg bytes come from tools/lib/sound_writer.h.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,42 +12,15 @@
 
 #include "files/stream.h"
 #include "platform/audio.h"
+#include "tests/files/temp_folder.h"
+#include "tools/lib/sound_writer.h"
 
-SWaveFormat PcmFormat(uint16_t channels, uint32_t rate, uint16_t bits);
-
-// RIFF WAVE bytes built chunk by chunk.
-class CWavBuilder {
-public:
-    CWavBuilder& Chunk(const char (&tag)[5], const std::vector<uint8_t>& payload);
-    CWavBuilder& Format(const SWaveFormat& format, uint32_t payloadSize = 16);
-    CWavBuilder& Data(const std::vector<uint8_t>& pcm);
-    std::vector<uint8_t> Build(const char (&riff)[5] = "RIFF", const char (&wave)[5] = "WAVE") const;
-
-private:
-    std::vector<uint8_t> m_chunks;
-};
-
-std::vector<uint8_t> MakeWav(const SWaveFormat& format, const std::vector<uint8_t>& pcm);
 std::vector<uint8_t> ToBytes(const std::vector<int16_t>& samples);
 // Interleaved 16-bit samples of a sine on every channel.
 std::vector<int16_t> Sine(uint32_t frames, uint16_t channels, double frequency, uint32_t rate, double amplitude);
 // 16-bit stereo frames whose both samples hold (frame / 441) + 1: a value that names the
 // 10-ms step of the source it comes from, never 0.
 std::vector<int16_t> Ramp(uint32_t frames);
-
-std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& interleaved, uint16_t channels, uint32_t rate);
-
-// A temporary folder removed with the object.
-class CTempFolder {
-public:
-    CTempFolder();
-    ~CTempFolder();
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 // A source in memory read through stream callbacks; counts how often it was closed.
 struct CMemorySource {

@@ -83,7 +83,7 @@ TEST_F(WaveTest, NotRiffWaveFailsToOpen) {
     EXPECT_EQ(OpenBytes(wave, CWavBuilder().Format(format).Data(Bytes(8, 0)).Build("RIFX", "WAVE")), -1);
     EXPECT_EQ(OpenBytes(wave, CWavBuilder().Format(format).Data(Bytes(8, 0)).Build("RIFF", "AVI ")), -1);
     EXPECT_EQ(OpenBytes(wave, {'R', 'I', 'F', 'F'}), -1);
-    EXPECT_EQ(wave.Open(m_device.get(), (m_folder.Path() + "missing.wav").c_str()), -1);
+    EXPECT_EQ(wave.Open(m_device.get(), (m_folder / "missing.wav").c_str()), -1);
     EXPECT_EQ(wave.Play(0, 0), -1);
 }
 

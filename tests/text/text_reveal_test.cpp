@@ -26,6 +26,10 @@ const EffectFn kEffects[] = {DrawGlyphRunTyped,   DrawGlyphRunFade,      DrawGly
 
 class TextRevealTest : public TextDeviceTest {
 protected:
+    void TearDown() override {
+        glyphs_.clear();  // their textures go before the device
+        TextDeviceTest::TearDown();
+    }
     // count solid glyphs, advance 10, line height 12: with the rectangle (100, 100, 160, 200)
     // five glyphs fit a line (the sixth would bring the pen to the right edge).
     void MakeRun(int32_t count, uint32_t colour = kWhite) {

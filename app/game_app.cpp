@@ -1,0 +1,210 @@
+#include "app/game_app.h"
+
+#include "app/app_messages.h"
+#include "app/system_data.h"
+#include "files/loaders.h"
+#include "platform/audio.h"
+#include "platform/clock.h"
+#include "platform/devices_graphics.h"
+#include "platform/input_devices.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "platform/render_context.h"
+#include "platform/single_instance.h"
+
+namespace {
+
+constexpr uint32_t kScreenWidth = 800;
+constexpr uint32_t kScreenHeight = 600;
+
+void ShowError(const char* text, bool topmost) {
+    uint32_t style = MessageBoxStyle::IconError;
+    if (topmost) style |= MessageBoxStyle::Topmost;
+    ShowMessageBox(text, kErrorBoxCaption, style);
+}
+
+void ShowStartupError(const char* text) { ShowError(text, true); }
+
+SModeStep Continue() { return SModeStep{}; }
+SModeStep Enter(uint32_t next) { return SModeStep{EModeAction::Enter, next}; }
+
+void OnExternalRequest(void* app) { static_cast<CGameApp*>(app)->DumpDebugInfo(); }
+
+int32_t StartMakerLogo(CGameApp& app) { return app.logo.Init(); }
+void EndMakerLogo(CGameApp& app) { app.logo.End(); }
+
+}  // namespace
+
+const SModeEntry kModeTable[kModeCount] = {
+    {},
+    {StartMakerLogo, CGameApp::UpdateMakerLogoMode, EndMakerLogo, kMakerLogoFailedText, kModeNone},
+    {nullptr, nullptr, nullptr, kTitleFailedText, kModeNone},
+    {nullptr, nullptr, nullptr, kAdventureFailedText, kModeNone},
+    {nullptr, nullptr, nullptr, kAdvMovieFailedText, kModeAdventure},
+    {nullptr, nullptr, nullptr, kCgFailedText, kModeNone},
+    {nullptr, nullptr, nullptr, kMovieGalleryFailedText, kModeNone},
+    {nullptr, nullptr, nullptr, kBgmFailedText, kModeNone},
+};
+
+CGameApp::~CGameApp() { Shutdown(); }
+
+int32_t CGameApp::Run() {
+    if (AcquireSingleInstance() == 0) return 1;
+    if (Init() == 0) {
+        Shutdown();
+        ReleaseSingleInstance();
+        return 0;
+    }
+    uint32_t last = GetTimeMs();
+    for (;;) {
+        if (PumpWindowEvents(window) != 0) break;
+        const uint32_t now = GetTimeMs();
+        if (static_cast<int32_t>(now - last) < static_cast<int32_t>(kTickMs)) {
+            SleepMs(1);
+            continue;
+        }
+        if (Tick() == 0) break;
+        last = now;
+    }
+    Shutdown();
+    ReleaseSingleInstance();
+    return modeFailed ? 0 : 1;
+}
+
+int32_t CGameApp::Init() {
+    if (CreateMainWindow(&window) == 0) {
+        ShowStartupError(kWindowFailedText);
+        return 0;
+    }
+    // Without a save folder the game still runs; what it would write fails silently.
+    InitSaveFolder();
+    InitGlobals();
+    g_ScreenWidth = kScreenWidth;
+    g_ScreenHeight = kScreenHeight;
+    if (LoadSystemData() == 0) {
+        ShowStartupError(kSystemDataFailedText);
+        return 0;
+    }
+    g_FrameTime = GetTimeMs();
+
+    SDeviceRequest request;
+    request.width = kScreenWidth;
+    request.height = kScreenHeight;
+    request.present = PresentToWindow;
+    request.presentUser = window;
+    if (InitDirect3D(request) != 0 || InitDirectSound() != 0 || InitDirectInput() != 0) {
+        ShowStartupError(kDirectXFailedText);
+        return 0;
+    }
+    OpenSystemArchive(window);
+    LinkMainWindow(&mouse, OnExternalRequest, this);
+
+    mode = kModeMakerLogo;
+    if (logo.Init() != 0) {
+        ShowError(kMakerLogoFailedText, false);
+        return 0;
+    }
+    return 1;
+}
+
+int32_t CGameApp::Tick() {
+    if (g_pD3DDevice != nullptr && g_pD3DDevice->TestCooperativeLevel() == kDeviceNotReset &&
+        RecoverDevice() != 0)
+        return -1;
+    g_FrameTime = GetTimeMs();
+    CInputState::Update(&g_Input, &mouse, g_FrameTime);
+    return RunModeFrame();
+}
+
+// The engine's default-pool targets live only while the adventure runs (also under the story
+// movie); they are released around the reset and made again with the new back buffer.
+int32_t CGameApp::RecoverDevice() {
+    const bool engineRuns = mode == kModeAdventure || kModeTable[mode].runsOver == kModeAdventure;
+    if (engineRuns) ReleaseRenderTargets();
+    if (ResetDirect3DDevice(kScreenWidth, kScreenHeight) != 0) return -1;
+    if (engineRuns && RestoreRenderTargets(g_pBackBuffer, g_pOffscreenTarget) != 0) return -1;
+    return 0;
+}
+
+int32_t CGameApp::RunModeFrame() {
+    if (mode == kModeNone || mode >= kModeCount || kModeTable[mode].frame == nullptr) return 0;
+    const SModeStep step = kModeTable[mode].frame(*this);
+    switch (step.action) {
+        case EModeAction::Continue: return 1;
+        case EModeAction::Enter: return EnterMode(step.next);
+        case EModeAction::Leave: {
+            const uint32_t below = kModeTable[mode].runsOver;
+            EndMode(mode);
+            mode = below;
+            return below != kModeNone ? 1 : 0;
+        }
+        case EModeAction::Quit: return 0;
+    }
+    return 0;
+}
+
+// The new mode number is set before its initialisation, so a failed start leaves it changed
+// (Shutdown then ends that mode, which is harmless). A mode that runs over the current one keeps
+// it running and, when it cannot start, gives the control back to it.
+int32_t CGameApp::EnterMode(uint32_t next) {
+    if (next == kModeNone || next >= kModeCount) return 0;
+    const SModeEntry& entry = kModeTable[next];
+    const uint32_t previous = mode;
+    const bool over = entry.runsOver != kModeNone && entry.runsOver == previous;
+    if (!over) EndMode(previous);
+    mode = next;
+    if (entry.init != nullptr && entry.init(*this) == 0) return 1;
+    ShowError(entry.initFailureText, false);
+    if (!over) {
+        modeFailed = true;
+        return 0;
+    }
+    EndMode(next);
+    mode = previous;
+    return 1;
+}
+
+void CGameApp::EndMode(uint32_t which) {
+    if (which == kModeNone || which >= kModeCount) return;
+    if (kModeTable[which].end != nullptr) kModeTable[which].end(*this);
+}
+
+void CGameApp::Shutdown() {
+    if (mode != kModeNone && mode < kModeCount) {
+        const uint32_t below = kModeTable[mode].runsOver;
+        EndMode(mode);
+        EndMode(below);
+        SaveSystemData();
+    }
+    mode = kModeNone;
+    if (g_bWindowed == 0) SetDisplayMode(1);
+    ReleasePlatform();
+}
+
+// Everything start-up may have made, each only when it is held, so that a start-up that stopped
+// half way is released as well.
+void CGameApp::ReleasePlatform() {
+    LinkMainWindow(nullptr, nullptr, nullptr);
+    CloseSystemArchive();
+    ReleaseDirect3D();
+    ReleaseDirectSound();
+    ReleaseDirectInput();
+    if (window != nullptr) DestroyMainWindow();
+    window = nullptr;
+}
+
+void CGameApp::DumpDebugInfo() {
+    // The flag report exists only while the adventure runs.
+    if (mode == kModeAdventure) return;
+    ShowMessageBox(kNotInAdventureText, kInformationCaption, MessageBoxStyle::IconInformation);
+}
+
+SModeStep CGameApp::UpdateMakerLogoMode(CGameApp& app) {
+    app.logo.Frame();
+    if (g_Input.leftUp != 0 || g_Input.IsKeyDown(DIK_RETURN) || g_Input.IsKeyDown(DIK_NUMPADENTER)) {
+        g_Input.keyGuardTime = g_FrameTime;
+        app.logo.Finish(g_FrameTime);
+    }
+    if (!app.logo.IsFinished()) return Continue();
+    return Enter(kModeTitle);
+}

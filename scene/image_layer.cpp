@@ -1,0 +1,296 @@
+#include "scene/image_layer.h"
+
+#include <cstring>
+
+#include "files/loaders.h"
+#include "platform/graphics.h"
+#include "platform/render_context.h"
+#include "scene/save_chunk.h"
+
+namespace {
+
+constexpr uint32_t kTagLoad = MakeTag("LOAD");
+constexpr uint32_t kTagRelease = MakeTag("RLAS");
+constexpr uint32_t kTagOffset = MakeTag("DPOS");
+constexpr uint32_t kTagPivot = MakeTag("PIVO");
+constexpr uint32_t kTagSource = MakeTag("DREC");
+constexpr uint32_t kTagScale = MakeTag("SCAL");
+constexpr uint32_t kTagAngle = MakeTag("ANGL");
+constexpr uint32_t kTagColour = MakeTag("COLR");
+constexpr uint32_t kTagBlendMode = MakeTag("DMOD");
+constexpr uint32_t kTagFilter = MakeTag("FILT");
+constexpr uint32_t kTagEffect = MakeTag("EFEC");
+constexpr uint32_t kTagNoEffect = MakeTag("EDIS");
+constexpr uint32_t kTagModelState = MakeTag("SOLD");
+constexpr uint32_t kTagUsed = MakeTag("EFLG");
+constexpr uint32_t kTagName = MakeTag("FNAM");
+constexpr uint32_t kTagVisible = MakeTag("DFLG");
+
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Byte-wise comparison that ignores the letter case of ASCII letters.
+bool SameNameIgnoringCase(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b)
+        if (FoldAscii(*a) != FoldAscii(*b)) return false;
+    return *a == *b;
+}
+
+// The extension of a path: from its last '.' after the last folder separator, or "".
+const char* Extension(const char* path) {
+    const char* dot = nullptr;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/') dot = nullptr;
+        if (*p == '.') dot = p;
+    }
+    return dot ? dot : "";
+}
+
+// Reads a NUL-terminated name of at most kLayerNameSize bytes; longer names are cut.
+void ReadName(CChunkReader& body, char (&out)[kLayerNameSize]) {
+    std::memset(out, 0, sizeof out);
+    body.Read(out, kLayerNameSize - 1);
+}
+
+}  // namespace
+
+CImageLayer::~CImageLayer() { Release(); }
+
+void CImageLayer::DeleteEffect() {
+    delete effect;
+    effect = nullptr;
+}
+
+void CImageLayer::Release() {
+    // The model of a kind-2 layer is released here once models exist (g_bModelsUsable).
+    if (texture != nullptr) {
+        texture->Release();
+        texture = nullptr;
+    }
+    DeleteEffect();
+    used = 0;
+    name[0] = '\0';
+}
+
+void CImageLayer::ResetGeometry() {
+    visible = 0;
+    offset = SPoint{0, 0};
+    pivot = SPoint{static_cast<int32_t>((kSceneWidth - static_cast<double>(width)) * 0.5), kSceneHeight - height};
+    source = SRect{0, 0, width, height};
+    scale = SVector2{1.0f, 1.0f};
+    angle = 0.0f;
+    colour = 0xFFFFFFFFu;
+    blendMode = 0;
+    filter = 0;
+    DeleteEffect();
+    effectDelay = 0;
+}
+
+int32_t CImageLayer::Load(const char* fileName) {
+    bool failed = false;
+    if (!SameNameIgnoringCase(fileName, name)) {
+        Release();
+        const bool isModel = g_bModelsUsable == 1 && SameNameIgnoringCase(Extension(fileName), ".lmf");
+        if (isModel) {
+            // A model layer renders into the model target; without a model loader every model
+            // fails to load, as a picture that cannot be read does.
+            kind = LayerKind::Model;
+            width = 0;
+            height = 0;
+            failed = true;
+        } else {
+            kind = LayerKind::Picture;
+            int32_t w = 0, h = 0;
+            if (LoadTexture(g_pEngineDevice, &texture, fileName, &w, &h) == 0) {
+                width = w;
+                height = h;
+            } else {
+                width = 0;
+                height = 0;
+                failed = true;
+            }
+        }
+    }
+    used = 1;
+    std::strncpy(name, fileName, kLayerNameSize - 1);
+    name[kLayerNameSize - 1] = '\0';
+    ResetGeometry();
+    return failed ? -1 : 0;
+}
+
+void CImageLayer::InitMainLayer() {
+    Release();
+    kind = LayerKind::SceneTarget;
+    width = kSceneWidth;
+    height = kSceneHeight;
+    used = 1;
+    name[0] = '\0';
+    ResetGeometry();
+}
+
+int32_t CImageLayer::ParseCommand(CReadStream* stream, uint32_t size, uint32_t* bytesRead) {
+    bool failed = false;
+    CChunkReader reader(stream, size);
+    CChunkHeader header;
+    while (reader.NextChunk(&header)) {
+        CChunkReader body = reader.Body();
+        switch (header.tag) {
+            case kTagLoad: {
+                char fileName[kLayerNameSize];
+                ReadName(body, fileName);
+                if (Load(fileName) != 0) failed = true;
+                break;
+            }
+            case kTagRelease: Release(); break;
+            case kTagEffect: ParseEffectBody(body); break;
+            // SOLD: the model state, read by the model holder once models exist.
+            default: ReadPlacementField(header.tag, body); break;
+        }
+    }
+    *bytesRead = size;
+    return failed ? -1 : 0;
+}
+
+// The placement sub-chunks that scripts and saves share; other tags are left alone.
+void CImageLayer::ReadPlacementField(uint32_t tag, CChunkReader& body) {
+    switch (tag) {
+        case kTagOffset: ReadFields(body, &offset); break;
+        case kTagPivot: ReadFields(body, &pivot); break;
+        case kTagSource: ReadFields(body, &source); break;
+        case kTagScale: ReadFields(body, &scale); break;
+        case kTagAngle: body.ReadF32(&angle); break;
+        case kTagColour: body.ReadU32(&colour); break;
+        case kTagBlendMode: body.ReadU32(&blendMode); break;
+        case kTagFilter: body.ReadU32(&filter); break;
+        default: break;
+    }
+}
+
+uint32_t CImageLayer::ParseEffect(CReadStream* stream, uint32_t size) {
+    CChunkReader body(stream, size);
+    ParseEffectBody(body);
+    return size;
+}
+
+void CImageLayer::ParseEffectBody(CChunkReader& body) {
+    uint32_t type = 0;
+    if (!body.ReadU32(&type)) return;
+    body.ReadI32(&effectDelay);
+    CCut cut;
+    CFade fade;
+    IEffecter9* made = nullptr;
+    uint32_t params[IEffecter9::kMaxParams];
+    uint32_t count = 0;
+    if (type == EffectType::Cut) {
+        made = &cut;
+        count = body.ReadU32(&params[0]) ? 1 : 0;
+    } else if (type == EffectType::Fade) {
+        made = &fade;
+        if (body.ReadU32(&params[0])) count = body.ReadU32(&params[1]) ? 2 : 1;
+    } else {
+        return;
+    }
+    made->SetParams(params, count);
+    made->CopyTo(&effect);
+    startPending = 1;
+}
+
+void CImageLayer::StampEffectStart(uint32_t pageStart) {
+    if (startPending != 1) return;
+    effectStart = pageStart;
+    startPending = 0;
+}
+
+SLayerDrawRecord CImageLayer::MakeDrawRecord(CTexture* drawTexture) const {
+    return SLayerDrawRecord{drawTexture, offset, pivot, source, scale.x, scale.y, angle, colour, blendMode, filter};
+}
+
+void CImageLayer::TakeEndState() {
+    visible = effect->GetEndState() == EffectEndState::Hidden ? 0 : 1;
+    DeleteEffect();
+}
+
+int32_t CImageLayer::Draw() {
+    if (used != 1) return 0;
+    CTexture* drawTexture = texture;
+    const int32_t modelResult = 0;
+    if (kind == LayerKind::SceneTarget) {
+        drawTexture = g_pSceneTargetTexture;
+    } else if (kind == LayerKind::Model) {
+        // The model renders itself into the model target here once models exist; its result
+        // then becomes the layer's.
+        drawTexture = g_pModelTargetTexture;
+    }
+    const SLayerDrawRecord record = MakeDrawRecord(drawTexture);
+    CGraphicsDevice* device = g_pEngineDevice;
+
+    if (effect == nullptr) {
+        if (visible == 1) DrawLayerRecord(device, record, colour);
+        return modelResult;
+    }
+    const int32_t elapsed = static_cast<int32_t>(g_GameClock - effectStart - static_cast<uint32_t>(effectDelay));
+    if (startPending == 1 || elapsed < 0) {
+        if (visible == 1) DrawLayerRecord(device, record, colour);
+        return LayerFrame::Animating | LayerFrame::HoldText;
+    }
+    if (effect->Apply(device, elapsed, record) == EffectResult::Running) {
+        return LayerFrame::Animating | LayerFrame::HoldText;
+    }
+    TakeEndState();
+    return modelResult;
+}
+
+void CImageLayer::FinishEffect() {
+    if (used == 1 && effect != nullptr) TakeEndState();
+}
+
+int32_t CImageLayer::Save(CWriteStream* stream, uint32_t* byteCount) const {
+    uint32_t total = 0;
+    WriteSaveChunk(stream, kTagUsed, &used, 4, &total);
+    if (used != 0) {
+        WriteSaveChunk(stream, kTagName, name, static_cast<uint32_t>(strnlen(name, kLayerNameSize - 1)) + 1, &total);
+        WriteSaveChunk(stream, kTagVisible, &visible, 4, &total);
+        WriteSaveChunk(stream, kTagOffset, &offset, 8, &total);
+        WriteSaveChunk(stream, kTagPivot, &pivot, 8, &total);
+        WriteSaveChunk(stream, kTagSource, &source, 16, &total);
+        WriteSaveChunk(stream, kTagScale, &scale, 8, &total);
+        WriteSaveChunk(stream, kTagAngle, &angle, 4, &total);
+        WriteSaveChunk(stream, kTagColour, &colour, 4, &total);
+        WriteSaveChunk(stream, kTagBlendMode, &blendMode, 4, &total);
+        WriteSaveChunk(stream, kTagFilter, &filter, 4, &total);
+        WriteSaveChunk(stream, effect != nullptr ? kTagEffect : kTagNoEffect, nullptr, 0, &total);
+        // A model layer's state follows in SOLD; without a model holder it is empty.
+        if (kind == LayerKind::Model) WriteSaveChunk(stream, kTagModelState, nullptr, 0, &total);
+    }
+    *byteCount = total;
+    return 0;
+}
+
+int32_t CImageLayer::Restore(CReadStream* stream, uint32_t size, uint32_t* bytesRead) {
+    int32_t result = 0;
+    CChunkReader reader = SaveReader(stream, size);
+    CChunkHeader header;
+    while (reader.NextChunk(&header)) {
+        CChunkReader body = reader.Body();
+        switch (header.tag) {
+            case kTagUsed: {
+                uint32_t value = 0;
+                if (!body.ReadU32(&value)) break;
+                if (value == 0) Release();
+                used = value;
+                break;
+            }
+            case kTagName: {
+                char fileName[kLayerNameSize];
+                ReadName(body, fileName);
+                if (Load(fileName) != 0) result = -1;
+                break;
+            }
+            case kTagVisible: body.ReadU32(&visible); break;
+            case kTagNoEffect: DeleteEffect(); break;
+            // EFEC restores nothing; SOLD is the model holder's once models exist.
+            default: ReadPlacementField(header.tag, body); break;
+        }
+    }
+    *bytesRead = size;
+    return result;
+}

@@ -1,0 +1,78 @@
+#include "sound/sound_loaders.h"
+
+#include <strings.h>
+
+#include <cstring>
+
+#include "files/loaders.h"
+#include "sound/ogg_player.h"
+#include "sound/wave_player.h"
+
+namespace {
+
+constexpr size_t kExtensionSize = 32;  // with its terminator
+
+// The extension of the last path component, from its last '.'; empty when there is none or
+// when it is too long for the extension buffer.
+const char* FindExtension(const char* path) {
+    const char* dot = std::strrchr(path, '.');
+    if (dot == nullptr || std::strpbrk(dot, "\\/") != nullptr || std::strlen(dot) >= kExtensionSize) return "";
+    return dot;
+}
+
+int32_t OpenArchiveEntry(IDirectSoundPlayer* player, CAudioDevice* device, const char* path,
+                         const CPackArchive* archive) {
+    CFileStream* record = NewEntryStream(archive, path);
+    if (record == nullptr) return -1;
+    const CStreamCallbacks callbacks = FileStreamReleasingCallbacks();
+    if (player->OpenFromCallbacks(device, path, &callbacks, record) == 0) return 0;  // the player owns it
+    CFileStream::Release(record);
+    return -1;
+}
+
+int32_t OpenDataSound(IDirectSoundPlayer* player, CAudioDevice* device, const char* path, uint32_t archive,
+                      uint32_t reportBit) {
+    if (player == nullptr || path == nullptr) return -1;
+    if (player->Open(device, path) == 0) return 0;
+    if (OpenArchiveEntry(player, device, path, g_pArchives[archive]) == 0) return 0;
+    if (g_ArchiveErrorMask & reportBit) ShowDataFileOpenError(path);
+    return -1;
+}
+
+}  // namespace
+
+IDirectSoundPlayer* CreatePlayerForPath(const char* path) {
+    if (path == nullptr) return nullptr;
+    const char* extension = FindExtension(path);
+    if (strcasecmp(extension, ".wav") == 0) return new CDirectSoundWave();
+    if (strcasecmp(extension, ".ogg") == 0) return new CDirectSoundOgg();
+    return nullptr;
+}
+
+int32_t LoadSystemSound(CAudioDevice* device, IDirectSoundPlayer** slot, const char* path) {
+    if (slot == nullptr) return -1;
+    if (*slot != nullptr) {
+        (*slot)->Stop(-1.0f);
+        delete *slot;
+        *slot = nullptr;
+    }
+    *slot = CreatePlayerForPath(path);
+    if (*slot != nullptr) {
+        if ((*slot)->Open(device, path) == 0) return 0;
+        if (OpenArchiveEntry(*slot, device, path, g_pSystemArchive) == 0) return 0;
+    }
+    ShowSystemFileOpenError(path != nullptr ? path : "");
+    return -1;
+}
+
+int32_t OpenBgmStream(IDirectSoundPlayer* player, CAudioDevice* device, const char* path) {
+    return OpenDataSound(player, device, path, kBgmArchive, kReportBgm);
+}
+
+int32_t OpenVoiceStream(IDirectSoundPlayer* player, CAudioDevice* device, const char* path) {
+    return OpenDataSound(player, device, path, kVoiceArchive, kReportVoices);
+}
+
+int32_t OpenSeStream(IDirectSoundPlayer* player, CAudioDevice* device, const char* path) {
+    return OpenDataSound(player, device, path, kSeArchive, kReportEffects);
+}

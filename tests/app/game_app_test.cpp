@@ -1,0 +1,170 @@
+#include "app/game_app.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/system_data.h"
+#include "platform/clock.h"
+#include "platform/devices_graphics.h"
+#include "platform/input_devices.h"
+#include "platform/render_context.h"
+#include "platform/single_instance.h"
+#include "platform/window.h"
+#include "tests/app/app_harness.h"
+#include "tools/lib/teyl_writer.h"
+
+namespace {
+
+const std::string kErrorPrefix = "Error!!|";
+// メーカークレジットの初期化に失敗しました
+const std::string kMakerFailed =
+    "\x83\x81\x81\x5B\x83\x4A\x81\x5B\x83\x4E\x83\x8C\x83\x57\x83\x62\x83\x67\x82\xCC\x8F\x89\x8A\xFA\x89\xBB\x82"
+    "\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+// ADVモード以外ではデバッグ情報を出力できません
+const std::string kNotInAdventure =
+    "ADV\x83\x82\x81\x5B\x83\x68\x88\xC8\x8A\x4F\x82\xC5\x82\xCD\x83\x66\x83\x6F\x83\x62\x83\x4F\x8F\xEE\x95\xF1"
+    "\x82\xF0\x8F\x6F\x97\xCD\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1";
+
+// A data folder of loose files only: a white logo and nothing else.
+class LogoOnlyGame {
+public:
+    LogoOnlyGame() {
+        const std::vector<uint32_t> white(800 * 600, 0xFFFFFFFFu);
+        std::filesystem::create_directories(folder.Path() + "/System/Maker");
+        WriteTeylFile(folder / "System/Maker/Maker.bmp", 800, 600, white.data());
+    }
+    CTempFolder folder;
+};
+
+uint32_t Red(uint32_t pixel) { return (pixel >> 16) & 0xFF; }
+
+TEST(GameApp, LogoFadesInHoldsFadesOutAndPauses) {
+    LogoOnlyGame game;
+    CAppHarness harness(game.folder.Path());
+    ASSERT_EQ(harness.Start(), 1);
+    EXPECT_EQ(harness.app.mode, kModeMakerLogo);
+    const uint32_t start = harness.app.logo.stateStart;
+
+    ASSERT_EQ(harness.Tick(750), 1);  // half way through the fade-in: alpha trunc(750 / 1500 × 255)
+    EXPECT_NEAR(Red(BackBufferPixel(400, 300)), 127, 1);
+    ASSERT_EQ(harness.Tick(750), 1);
+    EXPECT_EQ(harness.app.logo.state, kLogoHold);
+    EXPECT_EQ(BackBufferPixel(0, 0), 0xFFFFFFu);
+
+    ASSERT_EQ(harness.Tick(3000), 1);  // exactly 3000 ms of hold still holds
+    EXPECT_EQ(harness.app.logo.state, kLogoHold);
+    ASSERT_EQ(harness.Tick(1), 1);
+    EXPECT_EQ(harness.app.logo.state, kLogoFadeOut);
+    ASSERT_EQ(harness.Tick(300), 1);  // alpha trunc(255 − 300 / 1500 × 255) = 204
+    EXPECT_NEAR(Red(BackBufferPixel(799, 599)), 204, 1);
+    ASSERT_EQ(harness.Tick(1200), 1);
+    EXPECT_EQ(harness.app.logo.state, kLogoPause);
+    ASSERT_EQ(harness.Tick(1000), 1);
+    EXPECT_EQ(harness.app.logo.state, kLogoPause);
+    EXPECT_EQ(BackBufferPixel(400, 300), 0u) << "nothing is drawn during the pause";
+    EXPECT_EQ(GetTimeMs() - start, 1500u + 3001 + 1500 + 1000);
+}
+
+TEST(GameApp, ClickOnTheFirstFrameEndsTheLogoAndGuardsTheKeys) {
+    LogoOnlyGame game;
+    CAppHarness harness(game.folder.Path());
+    ASSERT_EQ(harness.Start(), 1);
+    harness.Click(10, 10);
+    harness.Tick();
+    EXPECT_EQ(harness.app.logo.logo, nullptr) << "the logo is released when it ends";
+    EXPECT_NE(harness.app.mode, kModeMakerLogo);
+    EXPECT_EQ(g_Input.keyGuardTime, g_FrameTime);
+}
+
+TEST(GameApp, EnterEndsTheLogo) {
+    for (uint8_t key : {DIK_RETURN, DIK_NUMPADENTER}) {
+        LogoOnlyGame game;
+        CAppHarness harness(game.folder.Path());
+        ASSERT_EQ(harness.Start(), 1);
+        harness.Tick();
+        EXPECT_EQ(harness.app.mode, kModeMakerLogo);
+        harness.TapKey(key);
+        harness.Tick();
+        EXPECT_NE(harness.app.mode, kModeMakerLogo) << "key " << int(key);
+    }
+}
+
+TEST(GameApp, MissingLogoEndsStartUpAndStillWritesSystemData) {
+    CTempFolder empty;
+    CAppHarness harness(empty.Path());
+    EXPECT_EQ(harness.Start(), 0);
+    const std::vector<std::string> messages = harness.TakeMessages();
+    ASSERT_EQ(messages.size(), 2u) << "the file-open box, then the start-up failure";
+    EXPECT_NE(messages[0].find("System/Maker/Maker.bmp"), std::string::npos);
+    EXPECT_EQ(messages[1], kErrorPrefix + kMakerFailed);
+    EXPECT_EQ(harness.app.mode, kModeMakerLogo) << "the mode is set before the logo starts";
+    harness.app.Shutdown();
+    EXPECT_TRUE(std::filesystem::exists(harness.SavePath("System.sys")));
+    EXPECT_EQ(harness.app.mode, kModeNone);
+    EXPECT_EQ(g_pD3DDevice, nullptr);
+    EXPECT_EQ(g_hWnd, nullptr);
+    harness.app.Shutdown();  // a second shutdown does nothing
+}
+
+TEST(GameApp, DamagedSystemDataStartsWithTheDefaults) {
+    LogoOnlyGame game;
+    CAppHarness harness(game.folder.Path());
+    CTempFolder scratch;
+    std::vector<uint8_t> damaged(80, 0);
+    damaged[60] = 200;  // a font face length far beyond its field
+    std::filesystem::create_directories(harness.SaveFolder());
+    std::filesystem::copy_file(scratch.Write("System.sys", damaged), harness.SavePath("System.sys"));
+    ASSERT_EQ(harness.Start(), 1);
+    EXPECT_EQ(g_Config.settings.textSpeed, 137u);
+    EXPECT_EQ(g_Config.settings.font.height, 22);
+    EXPECT_EQ(g_bWindowed, 1u);
+}
+
+TEST(GameApp, LostDeviceIsResetBeforeTheFrameAndAFailedResetSkipsOneTick) {
+    LogoOnlyGame game;
+    CAppHarness harness(game.folder.Path());
+    ASSERT_EQ(harness.Start(), 1);
+    harness.Tick(1500);
+
+    g_pD3DDevice->SimulateDeviceLoss(1);
+    EXPECT_EQ(harness.Tick(), 1) << "a device that cannot be reset yet lets the tick run";
+    EXPECT_EQ(g_pD3DDevice->TestCooperativeLevel(), kDeviceNotReset);
+
+    g_pD3DDevice->FailNextResets(1);
+    const uint32_t frameBefore = g_FrameTime;
+    EXPECT_EQ(harness.Tick(), -1);
+    EXPECT_EQ(g_FrameTime, frameBefore) << "a failed reset runs no frame";
+
+    EXPECT_EQ(harness.Tick(), 1);
+    EXPECT_EQ(g_pD3DDevice->TestCooperativeLevel(), kDeviceOk);
+    EXPECT_NE(g_pBackBuffer, nullptr);
+    EXPECT_EQ(BackBufferPixel(400, 300), 0xFFFFFFu) << "the frame after the reset draws the logo";
+}
+
+TEST(GameApp, ExternalRequestOutsideTheAdventureShowsTheInformationBox) {
+    LogoOnlyGame game;
+    CAppHarness harness(game.folder.Path());
+    ASSERT_EQ(harness.Start(), 1);
+    ASSERT_EQ(raise(SIGUSR1), 0);
+    harness.Tick();
+    EXPECT_EQ(harness.TakeMessages(), std::vector<std::string>{"Information|" + kNotInAdventure});
+    EXPECT_EQ(harness.app.mode, kModeMakerLogo);
+}
+
+TEST(GameApp, SecondInstanceLeavesAtOnceWithoutWindowOrFiles) {
+    LogoOnlyGame game;
+    CAppHarness harness(game.folder.Path());
+    CInstanceLock first;
+    ASSERT_EQ(AcquireInstanceLock(&first, GetInstanceLockPath()), 1);
+    EXPECT_EQ(harness.app.Run(), 1);
+    EXPECT_EQ(g_hWnd, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(harness.SavePath("System.sys")));
+    EXPECT_EQ(PollInstanceLock(&first), 1) << "the first copy was asked to come to the front";
+    ReleaseInstanceLock(&first);
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+#include "scene/key_track.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+CKeyTrackFloat::Key FloatKey(int32_t time, float value) { return CKeyTrackFloat::Key{time, value}; }
+
+TEST(KeyTrack, HoldsBeforeTheFirstKeyAndFinishesAtTheLast) {
+    CKeyTrackFloat track;
+    float value = -5.0f;
+    EXPECT_EQ(track.Evaluate(0, &value), -1);
+    EXPECT_EQ(value, -5.0f);  // untouched without keys
+
+    ASSERT_EQ(track.SetKey(FloatKey(100, 3.0f)), 0);
+    EXPECT_EQ(track.Evaluate(50, &value), 0);
+    EXPECT_EQ(value, 3.0f);
+    EXPECT_EQ(track.Evaluate(100, &value), 1);
+    EXPECT_EQ(track.Evaluate(5000, &value), 1);
+    EXPECT_EQ(value, 3.0f);
+}
+
+TEST(KeyTrack, LinearInterpolation) {
+    CKeyTrackFloat track;
+    track.SetKey(FloatKey(0, 0.0f));
+    track.SetKey(FloatKey(1000, 10.0f));
+    float value = 0;
+    EXPECT_EQ(track.Evaluate(250, &value), 0);
+    EXPECT_FLOAT_EQ(value, 2.5f);
+    EXPECT_EQ(track.Evaluate(999, &value), 0);
+    EXPECT_FLOAT_EQ(value, 9.99f);
+    EXPECT_EQ(track.Evaluate(1000, &value), 1);
+    EXPECT_EQ(value, 10.0f);
+
+    // Extreme times do not overflow the differences.
+    CKeyTrackFloat wide;
+    wide.SetKey(FloatKey(INT32_MIN, 0.0f));
+    wide.SetKey(FloatKey(INT32_MAX, 1.0f));
+    EXPECT_EQ(wide.Evaluate(0, &value), 0);
+    EXPECT_NEAR(value, 0.5f, 1e-6f);
+}
+
+TEST(KeyTrack, HermiteCurves) {
+    CKeyTrackVec3 two;
+    two.cubic = 1;
+    two.SetKey({0, {0.0f, 10.0f, -4.0f}});
+    two.SetKey({1000, {10.0f, 0.0f, 4.0f}});
+    for (int32_t t : {1, 100, 333, 500, 750, 999}) {
+        SVector3 v{};
+        EXPECT_EQ(two.Evaluate(t, &v), 0);
+        const float s = t / 1000.0f;
+        EXPECT_NEAR(v.x, 10.0f * s, 1e-4f) << t;  // two keys: the straight line
+        EXPECT_NEAR(v.y, 10.0f - 10.0f * s, 1e-4f) << t;
+        EXPECT_NEAR(v.z, -4.0f + 8.0f * s, 1e-4f) << t;
+    }
+
+    // A third key changes the inner tangents only: m0 stays p1 - p0 = 10 at the start, the
+    // tangent at 1000 becomes (0 - 0) * 1000 / 2000 = 0.
+    CKeyTrackFloat three;
+    three.cubic = 1;
+    three.SetKey(FloatKey(0, 0.0f));
+    three.SetKey(FloatKey(1000, 10.0f));
+    three.SetKey(FloatKey(2000, 0.0f));
+    float value = 0;
+    EXPECT_EQ(three.Evaluate(500, &value), 0);
+    EXPECT_FLOAT_EQ(value, 6.25f);  // h01 0.5 × 10 + h10 0.125 × 10
+    EXPECT_EQ(three.Evaluate(1500, &value), 0);
+    EXPECT_FLOAT_EQ(value, 6.25f);  // mirror image: m0 = 0, m1 = p1 - p0 = -10
+}
+
+TEST(KeyTrack, KeysStayInTimeOrderAndReplaceAtEqualTimes) {
+    CKeyTrackFloat track;
+    track.SetKey(FloatKey(300, 3.0f));
+    track.SetKey(FloatKey(100, 1.0f));
+    track.SetKey(FloatKey(200, 2.0f));
+    ASSERT_EQ(track.Count(), 3);
+    EXPECT_EQ(track.GetKey(0)->time, 100);
+    EXPECT_EQ(track.GetKey(1)->time, 200);
+    EXPECT_EQ(track.GetKey(2)->time, 300);
+    track.SetKey(FloatKey(200, 7.0f));
+    track.SetKey(FloatKey(100, 8.0f));
+    EXPECT_EQ(track.Count(), 3);
+    EXPECT_EQ(track.GetKey(1)->value, 7.0f);
+    EXPECT_EQ(track.GetKey(0)->value, 8.0f);
+    EXPECT_EQ(track.GetKey(3), nullptr);
+
+    // Random insertion order gives sorted, unique keys, and the segment search agrees with a
+    // plain scan.
+    std::mt19937 rng(3);
+    CKeyTrackFloat many;
+    std::uniform_int_distribution<int32_t> time(-5000, 5000);
+    for (int i = 0; i < 300; ++i) many.SetKey(FloatKey(time(rng), static_cast<float>(i)));
+    for (int32_t i = 1; i < many.Count(); ++i) ASSERT_LT(many.GetKey(i - 1)->time, many.GetKey(i)->time);
+    for (int i = 0; i < 200; ++i) {
+        const int32_t t = time(rng);
+        if (t <= many.GetKey(0)->time || t >= many.LastKey()->time) continue;
+        int32_t expected = 0;
+        while (many.GetKey(expected + 1)->time <= t) ++expected;
+        EXPECT_EQ(FindKeySegment(many.keys, t), expected) << t;
+    }
+}
+
+TEST(KeyTrack, ColourCurvesStayWithinZeroAndOneButLinearOnesDoNot) {
+    CKeyTrackColor colour;
+    colour.cubic = 1;
+    colour.SetKey({0, {0.0f, 1.0f, 0.5f, 1.0f}});
+    colour.SetKey({1000, {1.0f, 1.0f, 0.5f, 1.0f}});
+    colour.SetKey({2000, {0.0f, 0.0f, 0.5f, 1.0f}});
+    bool overshootSeen = false;
+    for (int32_t t = 1; t < 2000; t += 7) {
+        SColorF c{};
+        colour.Evaluate(t, &c);
+        EXPECT_LE(c.r, 1.0f);
+        EXPECT_GE(c.r, 0.0f);
+        EXPECT_LE(c.g, 1.0f);
+        if (c.g == 1.0f && t < 1000) overshootSeen = true;  // green overshoots above 1 there
+    }
+    EXPECT_TRUE(overshootSeen);
+
+    // The same curve in a vec3 track overshoots.
+    CKeyTrackVec3 plain;
+    plain.cubic = 1;
+    plain.SetKey({0, {0.0f, 1.0f, 0.5f}});
+    plain.SetKey({1000, {1.0f, 1.0f, 0.5f}});
+    plain.SetKey({2000, {0.0f, 0.0f, 0.5f}});
+    SVector3 v{};
+    plain.Evaluate(500, &v);
+    EXPECT_GT(v.y, 1.0f);
+
+    CKeyTrackColor linear;
+    linear.SetKey({0, {0, 0, 0, 1}});
+    linear.SetKey({1000, {2, 2, 2, 1}});
+    SColorF c{};
+    linear.Evaluate(750, &c);
+    EXPECT_FLOAT_EQ(c.r, 1.5f);
+}
+
+TEST(KeyTrack, ClampingToTheMinimumAndMaximum) {
+    CKeyTrackFloat track;
+    track.clampFlags = KeyClamp::Maximum;
+    track.maximum = 1.0f;
+    track.SetKey(FloatKey(100, 4.0f));
+    track.SetKey(FloatKey(200, -4.0f));
+    float value = 0;
+    track.Evaluate(0, &value);  // before the first key
+    EXPECT_EQ(value, 1.0f);
+    track.Evaluate(190, &value);
+    EXPECT_LT(value, -2.0f);  // no minimum
+    track.clampFlags = KeyClamp::Minimum | KeyClamp::Maximum;
+    track.minimum = -1.0f;
+    track.Evaluate(190, &value);
+    EXPECT_EQ(value, -1.0f);
+    float nan = NAN;
+    track.Clamp(&nan);
+    EXPECT_EQ(nan, -1.0f);  // a value that is not a number takes the minimum
+}
+
+TEST(KeyTrack, CopyFromReplacesKeysAndCubicButKeepsClamping) {
+    CKeyTrackColor from;
+    from.cubic = 1;
+    from.SetKey({10, {0.1f, 0.2f, 0.3f, 0.4f}});
+    from.SetKey({20, {0.5f, 0.6f, 0.7f, 0.8f}});
+    CKeyTrackColor to;
+    to.clampFlags = KeyClamp::Maximum;
+    to.maximum = SColorF{0.5f, 0.5f, 0.5f, 0.5f};
+    to.SetKey({99, {1, 1, 1, 1}});
+    ASSERT_EQ(to.CopyFrom(from), 0);
+    EXPECT_EQ(to.Count(), 2);
+    EXPECT_EQ(to.cubic, 1);
+    EXPECT_EQ(to.clampFlags, KeyClamp::Maximum);
+    EXPECT_EQ(to.GetKey(1)->value.g, 0.6f);
+    from.RemoveAll();
+    EXPECT_EQ(to.Count(), 2);  // deep copies
+    EXPECT_EQ(from.Count(), 0);
+    EXPECT_EQ(from.LastKey(), nullptr);
+}
+
+}  // namespace

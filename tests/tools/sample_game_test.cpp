@@ -1,0 +1,200 @@
+// The sample game: its scripts compile, and the generated game (the sample_game target, built
+// before the tests) holds every file that the screens and the scripts load, with the pictures
+// large enough for the sprite rectangles cut from them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "files/pack_archive.h"
+#include "tools/lib/script_compiler.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path SourceRoot() {
+    std::string root = TEST_DATA_DIR;
+    root.erase(root.rfind("/tests/data"));
+    return root;
+}
+
+fs::path GameFolder() { return fs::path(TEST_BINARY_DIR) / "game"; }
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<fs::path> ScriptSources() {
+    std::vector<fs::path> sources;
+    for (const auto& entry : fs::directory_iterator(SourceRoot() / "game" / "scripts"))
+        if (entry.path().extension() == ".vss") sources.push_back(entry.path());
+    std::sort(sources.begin(), sources.end());
+    return sources;
+}
+
+TEST(SampleGame, ScriptsCompileAndUseEveryPageCommand) {
+    std::vector<fs::path> sources = ScriptSources();
+    ASSERT_GE(sources.size(), 3u);
+    std::string all;
+    for (const fs::path& source : sources) {
+        std::vector<uint8_t> compiled;
+        std::vector<std::string> errors;
+        EXPECT_TRUE(CompileScript(ReadFile(source), source.string(), &compiled, &errors))
+            << (errors.empty() ? "" : errors[0]);
+        all.append(compiled.begin(), compiled.end());
+    }
+    for (const char* tag : {"BTNO", "BGMT", "VTNO", "VOIT", "SETN", "SET ", "IMGN", "IMAG", "MIMG", "CAM ", "LGHT",
+                            "SELE", "JUNP", "ACTL", "KLOK", "MOVI", "SSCR", "TEXT", "NAME", "TFMT", "NBLF", "NEF ",
+                            "WHF ", "NIWF", "FLGU", "FLGD", "CGFU", "SFUP", "EFEC", "DMOD", "AutoSaving",
+                            "SaveThumbnail", "Movie \""})
+        EXPECT_NE(all.find(tag), std::string::npos) << tag;
+}
+
+// The generated game, opened through the program's own archive reader.
+class CGeneratedGame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(GameFolder() / ".generated")) GTEST_SKIP() << "the sample game was not generated";
+        for (const char* name : {"System.pac", "Script.pac", "Image.pac", "BGM.pac", "Voice.pac", "SE.pac", "Movie.pac"})
+            ASSERT_EQ(m_archives[name].Open((GameFolder() / name).string().c_str()), 0) << name;
+    }
+
+    // The bytes of an archive entry; empty when it is missing.
+    std::string Entry(const std::string& archive, const std::string& name) {
+        CPackEntryHandle handle;
+        if (m_archives[archive].OpenEntry(&handle, name.c_str()) != 0) return {};
+        std::string bytes;
+        char buffer[65536];
+        for (int32_t n; (n = m_archives[archive].Read(&handle, buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
+        handle.Close();
+        return bytes;
+    }
+
+    static std::string ArchiveOf(const std::string& path) { return path.substr(0, path.find('/')) + ".pac"; }
+
+    std::map<std::string, CPackArchive> m_archives;
+};
+
+// The quoted file names ("Folder/Name.ext") in a text, with their extensions.
+std::vector<std::pair<std::string, std::string>> QuotedFiles(const std::string& text) {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (size_t open = text.find('"'); open != std::string::npos; open = text.find('"', open)) {
+        size_t close = text.find('"', open + 1);
+        if (close == std::string::npos) break;
+        std::string name = text.substr(open + 1, close - open - 1);
+        size_t dot = name.rfind('.');
+        if (name.find('/') != std::string::npos && dot != std::string::npos) files.push_back({name, name.substr(dot + 1)});
+        open = close + 1;
+    }
+    return files;
+}
+
+uint32_t U32At(const std::string& bytes, size_t offset) {
+    uint32_t v = 0;
+    std::memcpy(&v, bytes.data() + offset, 4);
+    return v;
+}
+
+TEST_F(CGeneratedGame, ScreenPicturesCoverTheirSpriteRectangles) {
+    struct SNeed {
+        const char* path;
+        uint32_t width, height;
+    };
+    const SNeed needs[] = {
+        {"System/Maker/Maker.bmp", 800, 600},          {"System/Title/TitleBG01.bmp", 800, 600},
+        {"System/Title/TitleBG02.bmp", 800, 600},      {"System/Title/TitleButton.bmp", 737, 300},
+        {"System/Title/ExtraMenuBG.bmp", 800, 600},    {"System/Title/ExtraMenuButton.bmp", 360, 200},
+        {"System/Menu/MenuBG.bmp", 800, 600},          {"System/Menu/MenuButton.bmp", 360, 180},
+        {"System/Menu/YesNoBG.bmp", 800, 600},         {"System/Menu/YesNoButton.bmp", 325, 120},
+        {"System/Menu/SaveBG.bmp", 800, 600},          {"System/Menu/LoadBG.bmp", 800, 600},
+        {"System/Menu/SaveLoadButton.bmp", 429, 359},  {"System/Menu/ConfigBG.bmp", 800, 600},
+        {"System/Menu/ConfigButton.bmp", 776, 333},    {"System/Adventure/TextWindowButton.bmp", 283, 170},
+        {"System/Adventure/Backlog.bmp", 800, 744},    {"System/Extra/CGModeBG.bmp", 800, 600},
+        {"System/Extra/CGModeButton.bmp", 600, 810},   {"System/Extra/BGMModeBG.bmp", 800, 600},
+        {"System/Extra/BGMModeButton.bmp", 1020, 350}, {"System/Extra/MovieModeBG1.bmp", 800, 600},
+        {"System/Extra/MovieModeBG2.bmp", 800, 600},   {"System/Extra/MovieModeButton.bmp", 883, 1280},
+        {"Image/TextWindow.bmp", 800, 184},            {"Image/SelectWindow.bmp", 543, 96},
+    };
+    for (const SNeed& need : needs) {
+        std::string teyl = Entry(ArchiveOf(need.path), need.path);
+        ASSERT_GE(teyl.size(), 12u) << need.path;
+        EXPECT_EQ(teyl.substr(0, 4), "TEYL") << need.path;
+        const uint32_t width = U32At(teyl, 4), height = U32At(teyl, 8);
+        EXPECT_GE(width, need.width) << need.path;
+        EXPECT_GE(height, need.height) << need.path;
+        EXPECT_EQ(teyl.size(), 12u + 4ull * width * height) << need.path;
+    }
+}
+
+TEST_F(CGeneratedGame, SoundsAndTablesOfTheScreens) {
+    for (std::string path : {"System/OnCursor.ogg", "System/Select.ogg", "System/Title/BGM.ogg", "System/Extra/BGM.ogg"})
+        EXPECT_EQ(Entry("System.pac", path).substr(0, 4), "OggS") << path;
+    for (int n = 1; n <= 7; ++n) {
+        const std::string path = "BGM/BGM0" + std::to_string(n) + ".ogg";
+        EXPECT_EQ(Entry("BGM.pac", path).substr(0, 4), "OggS") << path;
+    }
+    // Every picture and movie table that the gallery tables name exists.
+    for (const char* table : {"System/Extra/CGTable.txt", "System/Extra/MovieTable.txt"}) {
+        std::string text = Entry("System.pac", table);
+        ASSERT_FALSE(text.empty()) << table;
+        auto named = QuotedFiles(text);
+        for (const auto& [path, kind] : named) EXPECT_FALSE(Entry(ArchiveOf(path), path).empty()) << path << " named by " << table;
+        EXPECT_GE(named.size(), 3u) << table;
+    }
+}
+
+// Every file that a script or a movie table names is in its archive, or a loose movie file.
+TEST_F(CGeneratedGame, EveryFileTheStoryNamesExists) {
+    std::vector<std::string> texts;
+    for (const fs::path& source : ScriptSources()) texts.push_back(ReadFile(source));
+    texts.push_back(Entry("Movie.pac", "Movie/Story01.txt"));
+    for (int n = 0; n < 3; ++n) texts.push_back(Entry("System.pac", "System/Extra/Movie0" + std::to_string(n) + ".txt"));
+    int checked = 0;
+    for (const std::string& text : texts)
+        for (const auto& [path, kind] : QuotedFiles(text)) {
+            ++checked;
+            if (kind == "mpg") {
+                std::string movie = ReadFile(GameFolder() / path);
+                EXPECT_EQ(movie.substr(0, 4), std::string("\0\0\1\xBA", 4)) << path;
+            } else {
+                std::string bytes = Entry(ArchiveOf(path), path);
+                ASSERT_FALSE(bytes.empty()) << path;
+                const std::map<std::string, std::pair<size_t, std::string>> kMagic = {
+                    {"vsf", {0, "VSF3"}}, {"ogg", {0, "OggS"}}, {"wav", {8, "WAVE"}}, {"bmp", {0, "TEYL"}}};
+                auto magic = kMagic.find(kind);
+                if (magic != kMagic.end()) {
+                    EXPECT_EQ(bytes.substr(magic->second.first, 4), magic->second.second) << path;
+                }
+            }
+        }
+    EXPECT_GT(checked, 40);
+}
+
+TEST_F(CGeneratedGame, LooseFilesOverrideArchiveEntries) {
+    // A loose bitmap in place of the archive's raw picture.
+    std::string loose = ReadFile(GameFolder() / "System/Title/TitleBG02.bmp");
+    ASSERT_GE(loose.size(), 54u);
+    EXPECT_EQ(loose.substr(0, 2), "BM");
+    EXPECT_EQ(U32At(loose, 18), 800u);
+    EXPECT_EQ(U32At(loose, 22), 600u);
+    EXPECT_EQ(Entry("System.pac", "System/Title/TitleBG02.bmp").substr(0, 4), "TEYL");
+    // A loose script and a loose sound with the same names as archive entries.
+    for (const char* path : {"Script/NormalEnd.vsf", "SE/Bell.wav"}) {
+        std::string file = ReadFile(GameFolder() / path);
+        EXPECT_FALSE(file.empty()) << path;
+        EXPECT_FALSE(Entry(ArchiveOf(path), path).empty()) << path;
+    }
+    EXPECT_TRUE(m_archives["SE.pac"].scrambled);
+    EXPECT_FALSE(m_archives["Movie.pac"].scrambled);
+}
+
+}  // namespace
