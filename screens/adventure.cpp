@@ -170,7 +170,7 @@ int32_t CAdventure::Init(int32_t loadFlag, const char* name) {
 int32_t CAdventure::Frame() {
     UpdateEngineClock();
 
-    if (!engine.IsMovieActive()) {
+    {
         CGraphicsDevice* device = g_pD3DDevice;
         device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, kSceneClearColour, 1.0f, 0);
         device->BeginScene();

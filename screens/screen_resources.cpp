@@ -1,7 +1,5 @@
 #include "screens/screen_resources.h"
 
-#include <strings.h>
-
 #include <cstring>
 #include <new>
 
@@ -14,40 +12,15 @@
 #include "platform/quad_draw.h"
 #include "platform/render_context.h"
 #include "platform/text_helpers.h"
-#include "sound/ogg_player.h"
-#include "sound/wave_player.h"
+#include "sound/sound_loaders.h"
 
 const char kCursorSoundPath[] = "System/OnCursor.ogg";
 const char kSelectSoundPath[] = "System/Select.ogg";
 const char kErrorCaption[] = "Error!!";
 
-namespace {
-
-IDirectSoundPlayer* NewPlayerFor(const char* path) {
-    const char* dot = std::strrchr(path, '.');
-    const char* slash = std::strrchr(path, '/');
-    const char* backslash = std::strrchr(path, '\\');
-    if (dot == nullptr || (slash != nullptr && slash > dot) || (backslash != nullptr && backslash > dot)) return nullptr;
-    if (strcasecmp(dot, ".wav") == 0) return new (std::nothrow) CDirectSoundWave;
-    if (strcasecmp(dot, ".ogg") == 0) return new (std::nothrow) CDirectSoundOgg;
-    return nullptr;
-}
-
-}  // namespace
-
 int32_t LoadScreenSound(IDirectSoundPlayer** slot, const char* path) {
+    if (LoadSystemSound(g_pDirectSound, slot, path) == 0) return 0;
     ReleaseScreenSound(slot);
-    *slot = NewPlayerFor(path);
-    if (*slot != nullptr) {
-        if ((*slot)->Open(g_pDirectSound, path) == 0) return 0;
-        CFileStream* entry = NewEntryStream(g_pSystemArchive, path);
-        if (entry != nullptr) {
-            const CStreamCallbacks callbacks = FileStreamReleasingCallbacks();
-            if ((*slot)->OpenFromCallbacks(g_pDirectSound, path, &callbacks, entry) == 0) return 0;
-            CFileStream::Release(entry);
-        }
-    }
-    ShowSystemFileOpenError(path);
     return -1;
 }
 

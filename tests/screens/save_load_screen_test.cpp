@@ -99,12 +99,14 @@ TEST_F(SaveLoadScreenTest, SlotNumberThirtySevenIsShownAsZeroThreeSeven) {
     WriteSave(37, At(1, 10));
     CSaveLoadScreen screen;
     ASSERT_EQ(screen.InitLoad(0, 0), 0);
+    Open(screen);
     NextTick();
     Click(30 + 40 * 3, 560);  // page tab 3
     screen.UpdateLoad();
     ASSERT_EQ(screen.page, 3);
     EXPECT_EQ(screen.slots[7].used, 1u);
-    Open(screen);
+    NextTick();
+    Draw(screen);
     const int32_t x = 16 + 388, y = 48 + 95 * 2;  // column 1, row 2
     EXPECT_SHOWS(x + 286, y + 15, kTagSaveLoadButton, 100, 287);  // the number label
     EXPECT_SHOWS(x + 320, y + 15, kTagSaveLoadButton, 100, 302);  // 0

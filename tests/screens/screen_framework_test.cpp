@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/system_data.h"
+#include "platform/input_devices.h"
 #include "platform/message_box.h"
 #include "screens/screen_resources.h"
 #include "screens/yes_no_dialog.h"
