@@ -236,8 +236,7 @@ int32_t CVantEngine::RestoreComponents(CReadStream* stream, uint32_t size) {
             default:
                 break;
         }
-        EndChunk(stream);
-        if (result != 0) return -1;
+        if (!EndChunk(stream) || result != 0) return -1;
     }
     return 0;
 }

@@ -175,10 +175,8 @@ bool CVantEngine::RunCommand(const CChunkHeader& command) {
     script.Fill(command.size);
     uint32_t consumed = 0;
     if (DispatchCommand(command, &consumed) != 0) pageFailed_ = 1;
-    // The page always moves on by the chunk's own size, whatever the handler consumed; what is
-    // left is read out, which also tells whether the file held the whole command.
-    const uint32_t left = WindowRemaining(&script);
-    return SkipBytes(&script, left) == left;
+    // The page always moves on by the chunk's own size, whatever the handler consumed.
+    return EndChunk(&script);
 }
 
 int32_t CVantEngine::RunPage() {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/render_context.h"
 #include "platform/text_helpers.h"
 #include "sound/sound_channel.h"
 
@@ -67,6 +68,8 @@ int32_t CMessageLog::ShowEntry(CMessageWindow* window, CSoundChannel logChannels
         channel.tempo = voice.tempo;
         channel.playCount = voice.playCount;
         channel.loopBack = voice.loopBack;
+        // The log's channels are not stamped by the pages: their commands count from the showing.
+        channel.startTime = g_GameClock;
     }
     return result;
 }
