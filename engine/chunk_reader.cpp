@@ -63,11 +63,9 @@ uint32_t WindowRemaining(const CReadStream* stream) {
     return buffered + static_cast<uint32_t>(stream->windowLeft > 0 ? stream->windowLeft : 0);
 }
 
-void SkipRestOfWindow(CReadStream* stream) {
-    const int32_t pending = stream->windowLeft;
-    stream->position = stream->filled;
-    stream->windowLeft = 0;
-    if (pending > 0) stream->Seek(pending, 1);
+bool EndChunk(CReadStream* stream) {
+    const uint32_t left = WindowRemaining(stream);
+    return SkipBytes(stream, left) == left;
 }
 
 bool BeginChunk(CReadStream* stream, ChunkReadFn read, uint32_t size, uint32_t* done, CChunkHeader* header) {

@@ -29,10 +29,6 @@ bool ReadSubChunkHeader(CReadStream* stream, ChunkReadFn read, uint32_t size, ui
 // payload is skipped. Returns the bytes consumed.
 uint32_t ReadStringPayload(CReadStream* stream, ChunkReadFn read, uint32_t size, char* field, uint32_t capacity);
 
-// Drops whatever a chunk reader left unread of the current read window, so that the stream
-// stands right after the chunk whatever the reader consumed.
-void SkipRestOfWindow(CReadStream* stream);
-
 // Bytes of the current read window not yet handed out.
 uint32_t WindowRemaining(const CReadStream* stream);
 
@@ -41,5 +37,6 @@ uint32_t WindowRemaining(const CReadStream* stream);
 // stream's size; *done counts the bytes used so far, the header included on return), opens a
 // window of exactly its payload. False at the end of the data or for a chunk that does not fit.
 bool BeginChunk(CReadStream* stream, ChunkReadFn read, uint32_t size, uint32_t* done, CChunkHeader* header);
-// Leaves the chunk: the stream then stands on the next chunk whatever the reader consumed.
-inline void EndChunk(CReadStream* stream) { SkipRestOfWindow(stream); }
+// Leaves the chunk: what its reader left unread is read out, so the stream then stands on the
+// next chunk. False when the data ended before the chunk's end.
+bool EndChunk(CReadStream* stream);

@@ -133,7 +133,10 @@ int32_t CReadHistory::Restore(CReadStream* stream, uint32_t size, uint32_t* cons
                 break;
             }
         }
-        EndChunk(stream);
+        if (!EndChunk(stream)) {
+            result = -1;
+            break;
+        }
         done += header.size;
     }
     *consumed = done;

@@ -23,7 +23,7 @@ uint32_t RunOverPayload(const CChunkWriter& payload, Fn fn) {
     in.Window(size);
     uint32_t consumed = 0xFFFFFFFFu;
     fn(&in.stream, &consumed, size);
-    SkipRestOfWindow(&in.stream);
+    EXPECT_TRUE(EndChunk(&in.stream));
     in.stream.Fill(8);
     char tag[5] = {};
     EXPECT_EQ(in.stream.Read(tag, 4), 4);

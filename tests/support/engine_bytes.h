@@ -1,5 +1,5 @@
-// In-memory streams for the engine tests: a read stream over bytes built in the test, a write
-// stream whose bytes can be taken back, and a file writer.
+// Byte builders and in-memory streams for the engine tests: chunks are assembled by hand from
+// the format tables, so the readers are checked against bytes that no project writer made.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,25 @@
 #include <vector>
 
 #include "files/stream.h"
+
+struct CTestBytes {
+    std::vector<uint8_t> bytes;
+
+    CTestBytes& Tag(const char* tag);  // four characters in file order
+    CTestBytes& U32(uint32_t value);
+    CTestBytes& F32(float value);
+    CTestBytes& Raw(const void* data, size_t n);
+    CTestBytes& Str(const std::string& text);  // with its terminating zero
+    // A chunk header whose size is patched by End.
+    size_t Begin(const char* tag);
+    CTestBytes& End(size_t begin);
+    // A whole chunk with a payload.
+    CTestBytes& Chunk(const char* tag, const CTestBytes& payload);
+    CTestBytes& Empty(const char* tag);  // size 0
+    CTestBytes& ChunkU32(const char* tag, uint32_t value);
+    CTestBytes& ChunkStr(const char* tag, const std::string& text);
+    size_t size() const { return bytes.size(); }
+};
 
 // A read stream over a copy of the bytes (fmemopen), with a buffer of `capacity` bytes.
 struct CMemoryReadStream {

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine_fixture.h"
+#include "platform/message_box.h"
+#include "platform/render_context.h"
+
+namespace {
+
+using MessageLogTest = EngineTest;
+
+TEST_F(MessageLogTest, KeepsTheNewest32PagesAndSkipsNblfPages) {
+    std::vector<CTestPage> pages;
+    for (int i = 1; i <= 33; ++i) pages.push_back(CTestPage().Text("N", "page " + std::to_string(i)));
+    pages.push_back(CTestPage().Text("N", "not logged", TextFlag::Nblf));
+    WriteScript("a.vsf", pages);
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->OpenMessageLog(0), 0);
+    engine->messageLog.SetOpen(0, &engine->messageWindow, engine->logVoiceChannels);
+    for (int i = 2; i <= 34; ++i) ASSERT_EQ(engine->RunPage(), 0);
+    ASSERT_EQ(engine->messageLog.Count(), 32);
+    CMessageLogEntry entry;
+    ASSERT_EQ(engine->messageLog.GetEntry(0, &entry), 0);
+    EXPECT_STREQ(entry.text, "page 33");
+    EXPECT_STREQ(entry.name, "N");
+    ASSERT_EQ(engine->messageLog.GetEntry(31, &entry), 0);
+    EXPECT_STREQ(entry.text, "page 2");
+    EXPECT_EQ(engine->messageLog.GetEntry(32, &entry), -1);
+    EXPECT_EQ(engine->messageLog.GetEntry(-1, &entry), -1);
+}
+
+TEST_F(MessageLogTest, OpeningAnEmptyLogFailsAndTheViewShowsTheEntryInTheWindow) {
+    WriteScript("a.vsf", {CTestPage().Text("", "hidden", TextFlag::Nblf), CTestPage().Text("Who", "seen")});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->OpenMessageLog(1), -1);
+    CInputState wheel = NoInput();
+    wheel.mouse.lZ = 120;
+    Frame(&wheel);
+    EXPECT_EQ(TakeShownMessages().size(), 1u);  // "バックログの表示に失敗しました"
+    ASSERT_EQ(engine->RunPage(), 0);
+    engine->readHistory.skipOn = 1;
+    ASSERT_EQ(engine->OpenMessageLog(1), 0);
+    EXPECT_EQ(engine->readHistory.skipOn, 0);
+    EXPECT_STREQ(engine->messageWindow.logText, "seen");
+    EXPECT_STREQ(engine->messageWindow.logName, "Who");
+    // ShowNewer at the newest and ShowOlder at the oldest leave the view as it is.
+    EXPECT_EQ(engine->messageLog.ShowNewer(&engine->messageWindow, engine->logVoiceChannels), 0);
+    EXPECT_EQ(engine->messageLog.ShowOlder(&engine->messageWindow, engine->logVoiceChannels), 0);
+    EXPECT_EQ(engine->messageLog.shownIndex, 0);
+    EXPECT_EQ(engine->messageLog.viewOpen, 1);
+    // While the view is open the window draws the entry and leaves the text flag alone.
+    g_bPageTextDone = 0;
+    Frame();
+    EXPECT_EQ(g_bPageTextDone, 0u);
+}
+
+TEST_F(MessageLogTest, RecordsTheVoicesThatPlayAndNotOnesStoppedOnThePage) {
+    WriteVoice("Voice/a.wav", 200);
+    CTestPage second;
+    second.Text("", "second");
+    second.w.I32Chunk("VTNO", 0);
+    second.w.Begin("VOIT");
+    second.w.CStringChunk("LOAD", "Voice/a.wav");
+    second.w.Begin("STAT");
+    second.w.U32(0);  // play ...
+    second.w.U32(0);
+    second.w.U32(1);
+    second.w.U32(0);
+    second.w.End();
+    second.w.Begin("STAT");
+    second.w.U32(3);  // ... and stop again before the page ends
+    second.w.U32(0);
+    second.w.F32(0.0f);
+    second.w.End();
+    second.w.End();
+    WriteScript("a.vsf", {CTestPage().Text("", "first").Voice(2, "Voice/a.wav"), second});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    CMessageLogEntry entry;
+    ASSERT_EQ(engine->messageLog.GetEntry(0, &entry), 0);
+    EXPECT_EQ(entry.voices[0].used, 0);
+    ASSERT_EQ(entry.voices[2].used, 1);
+    EXPECT_STREQ(entry.voices[2].name, "Voice/a.wav");
+    EXPECT_EQ(entry.voices[2].playCount, 1);
+    EXPECT_EQ(entry.voices[2].tempo, 1000);
+    Idle(100);
+    ASSERT_EQ(engine->RunPage(), 0);
+    ASSERT_EQ(engine->messageLog.GetEntry(0, &entry), 0);
+    EXPECT_EQ(entry.voices[0].used, 0);  // stopped on its page
+    EXPECT_EQ(entry.voices[2].used, 1);  // the channel still plays (or has played) the first page's voice
+
+    // Showing the first entry loads its voice into the log channel, not playing yet; closing
+    // the view fades it out on the next update.
+    ASSERT_EQ(engine->OpenMessageLog(1), 0);
+    ASSERT_EQ(engine->messageLog.ShowOlder(&engine->messageWindow, engine->logVoiceChannels), 0);
+    EXPECT_EQ(engine->logVoiceChannels[2].active, 1);
+    EXPECT_STREQ(engine->logVoiceChannels[2].name, "Voice/a.wav");
+    EXPECT_EQ(engine->logVoiceChannels[0].active, 0);
+    engine->logVoiceChannels[2].status = {1, kSoundRestart, 1, 0, 0.0f, 0};
+    Frame();
+    EXPECT_EQ(engine->logVoiceChannels[2].state, kSoundRestart);
+    CInputState click = Click();
+    Frame(&click);
+    EXPECT_EQ(engine->messageLog.viewOpen, 0);
+    Frame();
+    EXPECT_EQ(engine->logVoiceChannels[2].state, kSoundStop);
+}
+
+}  // namespace

@@ -1,0 +1,305 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine_fixture.h"
+#include "platform/message_box.h"
+#include "platform/render_context.h"
+#include "tests/support/engine_bytes.h"
+
+namespace {
+
+using PagesTest = EngineTest;
+
+TEST_F(PagesTest, NewGameRunsTheFirstPageAndClicksAdvanceToTheEnd) {
+    WriteScript("Script/Main.vsf", {CTestPage().Text("A", "one"), CTestPage().Text("B", "two")});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->NewGame("Script/Main.vsf"), 0);
+    EXPECT_EQ(engine->pageNumber, 1u);
+    EXPECT_STREQ(engine->messageWindow.text, "one");
+    EXPECT_EQ(Frame(), 0);
+    EXPECT_EQ(g_bPageEffectsDone, 1u);
+    EXPECT_EQ(g_bPageTextDone, 1u);
+    CInputState click = Click();
+    EXPECT_EQ(Frame(&click), 0);
+    EXPECT_EQ(engine->pageNumber, 2u);
+    EXPECT_STREQ(engine->messageWindow.text, "two");
+    Frame();
+    click = Click();
+    EXPECT_EQ(Frame(&click), 1);  // "EOF "
+}
+
+TEST_F(PagesTest, ScriptsNeedTheMagicAndAnMstpChunkWhateverComesBeforeIt) {
+    CScriptOptions unknownFirst;
+    unknownFirst.before = {{"ABCD", {1, 2, 3}}, {"PAGE", {}}};  // a PAGE before MSTP is skipped too
+    WriteScript("a.vsf", {CTestPage().Text("", "first")}, unknownFirst);
+    CScriptOptions noMstp;
+    noMstp.mstp = false;
+    WriteScript("b.vsf", {CTestPage().Text("", "first")}, noMstp);
+    std::vector<uint8_t> wrongMagic = BuildScript({CTestPage().Text("", "x")});
+    wrongMagic[3] = '2';
+    ASSERT_TRUE(WriteFileBytes("c.vsf", wrongMagic));
+    ASSERT_EQ(Start(), 0);
+    EXPECT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_STREQ(engine->messageWindow.text, "first");
+    EXPECT_EQ(engine->pageNumber, 1u);
+    EXPECT_EQ(engine->Load("b.vsf"), -1);
+    EXPECT_EQ(engine->Load("c.vsf"), -1);
+    EXPECT_EQ(engine->scriptName[0], '\0');
+    EXPECT_EQ(engine->Load("missing.vsf"), -1);
+    EXPECT_EQ(TakeShownMessages().size(), 1u);  // the loader's file-open box for the missing file
+}
+
+TEST_F(PagesTest, AFileWithoutEofEndsAtItsEnd) {
+    CScriptOptions noEof;
+    noEof.eof = false;
+    WriteScript("a.vsf", {CTestPage().Text("", "one"), CTestPage().Text("", "two")}, noEof);
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->RunPage(), 0);
+    EXPECT_STREQ(engine->messageWindow.text, "two");
+    EXPECT_EQ(engine->RunPage(), 1);
+    EXPECT_EQ(engine->RunPage(), 1);
+}
+
+TEST_F(PagesTest, ATruncatedPageEndsTheScenario) {
+    std::vector<uint8_t> bytes = BuildScript({CTestPage().Text("", "one"), CTestPage().Text("", "cut short here")});
+    bytes.resize(bytes.size() - 8 - 10);  // drop "EOF " and the end of the second page
+    ASSERT_TRUE(WriteFileBytes("a.vsf", bytes));
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->RunPage(), 1);
+}
+
+TEST_F(PagesTest, LayerAndChannelNumbersAreLocalToThePageAndCheckedAgainstTheirRange) {
+    WritePicture("Image/bg.teyl", 8, 8, 0xFF102030u);
+    CTestPage first;
+    first.Number("IMGN", 3).Layer(3, "Image/bg.teyl").Text("", "one");
+    CTestPage second;
+    // IMAG with no IMGN on this page: skipped, IMGN 3 of the previous page does not carry over.
+    second.w.Begin("IMAG");
+    second.w.CStringChunk("LOAD", "Image/bg.teyl");
+    second.w.End();
+    second.Number("SETN", 4).Raw("SET ", {1, 2, 3, 4}).Number("BTNO", -1).Raw("BGMT", {}).Number("IMGN", 16);
+    second.w.Begin("IMAG");
+    second.w.CStringChunk("LOAD", "missing.teyl");
+    second.w.End();
+    second.Text("", "two");
+    WriteScript("a.vsf", {first, second});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->layers[3].used, 1u);
+    engine->layers[3].Release();
+    EXPECT_EQ(engine->RunPage(), 0);  // nothing of the skipped commands counts as a failure
+    for (const CImageLayer& layer : engine->layers) EXPECT_EQ(layer.used, 0u);
+    EXPECT_STREQ(engine->messageWindow.text, "two");
+    EXPECT_TRUE(TakeShownMessages().empty());
+}
+
+TEST_F(PagesTest, AFailingCommandFailsThePageButTheRestRuns) {
+    CTestPage page;
+    page.Layer(0, "Image/missing.teyl").Flags("FLGU", {9}).Text("", "after");
+    WriteScript("a.vsf", {page});
+    ASSERT_EQ(Start(), 0);
+    EXPECT_EQ(engine->Load("a.vsf"), -1);
+    EXPECT_EQ(engine->flags.game[9], 1);
+    EXPECT_STREQ(engine->messageWindow.text, "after");
+    EXPECT_EQ(TakeShownMessages().size(), 1u);
+}
+
+TEST_F(PagesTest, UnknownTagsAreSkippedInsideAndOutsidePages) {
+    CTestPage page;
+    page.Raw("ZZZZ", std::vector<uint8_t>(100000, 0x41)).Raw("MOVI", {1, 2, 3}).Flags("FLGU", {4}).Text("", "x");
+    CScriptOptions options;
+    WriteScript("a.vsf", {page, CTestPage().Text("", "y")}, options);
+    // An unknown top-level chunk between the pages.
+    std::vector<uint8_t> bytes = BuildScript({page});
+    CChunkWriter tail;
+    tail.Chunk("JUNK", std::string(70000, 'j'));
+    tail.Begin("PAGE");
+    tail.Append(CTestPage().Text("", "y").w);
+    tail.End();
+    tail.EmptyChunk("EOF ");
+    bytes.resize(bytes.size() - 8);
+    bytes.insert(bytes.end(), tail.Data().begin(), tail.Data().end());
+    ASSERT_TRUE(WriteFileBytes("b.vsf", bytes));
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("b.vsf"), 0);
+    EXPECT_EQ(engine->flags.game[4], 1);
+    EXPECT_STREQ(engine->messageWindow.text, "x");
+    ASSERT_EQ(engine->RunPage(), 0);
+    EXPECT_STREQ(engine->messageWindow.text, "y");
+    EXPECT_EQ(engine->pageNumber, 2u);
+}
+
+TEST_F(PagesTest, AnEmptyPageStillRunsEveryAfterPageStep) {
+    WriteScript("a.vsf", {CTestPage().Text("", "one"), CTestPage()});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->messageLog.Count(), 1);
+    Idle(500);
+    const uint32_t before = g_GameClock;
+    EXPECT_EQ(engine->RunPage(), 0);
+    EXPECT_EQ(engine->pageNumber, 2u);
+    EXPECT_EQ(engine->messageLog.Count(), 2);  // logged again: the text stays
+    EXPECT_EQ(g_PageStartClock, before);       // stamped
+    EXPECT_EQ(engine->messageWindow.revealStart, kTimeNotSet);
+    EXPECT_EQ(g_bHoldTextStart, 1u);
+}
+
+TEST_F(PagesTest, ACommandLargerThanItsPageEndsThePage) {
+    CTestPage page;
+    page.Flags("FLGU", {1});
+    page.w.Header("FLGU", 1000);  // claims more than the page holds
+    page.w.U32(2);
+    CTestPage next;
+    next.Flags("FLGU", {3}).Text("", "next");
+    WriteScript("a.vsf", {page, next});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->flags.game[1], 1);
+    EXPECT_EQ(engine->flags.game[2], 0);
+    EXPECT_EQ(engine->RunPage(), 0);
+    EXPECT_EQ(engine->flags.game[3], 1);
+    EXPECT_STREQ(engine->messageWindow.text, "next");
+}
+
+TEST_F(PagesTest, JumpsSeeTheFlagsOfTheirOwnPageAndNeitherLogNorStamp) {
+    CTestPage jumping;
+    jumping.Text("", "jumping page").Flags("FLGU", {5, 6}).Flags("FLGD", {6});
+    jumping.Jump({{0, {6}, {}, "b.vsf"}, {1, {5}, {6}, "c.vsf"}, {2, {}, {}, "b.vsf"}});
+    WriteScript("a.vsf", {CTestPage().Text("", "start"), jumping});
+    WriteScript("c.vsf", {CTestPage().Flags("FLGU", {7})});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->messageLog.Count(), 1);
+    Idle(300);
+    EXPECT_EQ(engine->RunPage(), 0);
+    EXPECT_STREQ(engine->scriptName, "c.vsf");
+    EXPECT_EQ(engine->pageNumber, 1u);
+    EXPECT_EQ(engine->flags.game[7], 1);
+    // The jumping page was not logged; c.vsf's first page (which has no TEXT) logged the text again.
+    ASSERT_EQ(engine->messageLog.Count(), 2);
+    CMessageLogEntry entry;
+    ASSERT_EQ(engine->messageLog.GetEntry(0, &entry), 0);
+    EXPECT_STREQ(entry.text, "jumping page");
+    // a.vsf was closed at page 2 and recorded in the read history.
+    engine->readHistory.Lookup("A.VSF");
+    EXPECT_EQ(engine->readHistory.maxPage, 2);
+}
+
+TEST_F(PagesTest, AMatchingEntryWithAnEmptyTargetEndsThePageAsUsual) {
+    CTestPage page;
+    page.Text("", "stay").Jump({{0, {}, {}, ""}});
+    WriteScript("a.vsf", {page, CTestPage().Text("", "next")});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_STREQ(engine->scriptName, "a.vsf");
+    EXPECT_EQ(engine->messageLog.Count(), 1);
+}
+
+TEST_F(PagesTest, HostTextReachesTheCallbackWholeOrCut) {
+    static std::string received;
+    params.hostCallback = [](const char* text, void* context) -> int32_t {
+        received = text;
+        *static_cast<int*>(context) += 1;
+        return 0;
+    };
+    int calls = 0;
+    params.hostContext = &calls;
+    std::vector<uint8_t> exact(4095, 'a');
+    exact.push_back(0);
+    std::vector<uint8_t> longer(5000, 'b');
+    longer.push_back(0);
+    CTestPage page;
+    page.Raw("SSCR", exact).Raw("SSCR", longer).Flags("FLGU", {1});
+    WriteScript("a.vsf", {page});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(received, std::string(4095, 'b'));
+    EXPECT_EQ(engine->flags.game[1], 1);
+}
+
+TEST_F(PagesTest, EffectsOffShowsTransitionsAtTheirEndInTheSameCall) {
+    WritePicture("Image/bg.teyl", 8, 8, 0xFF102030u);
+    settings.effectsOn = 0;
+    WriteScript("a.vsf", {CTestPage().Layer(0, "Image/bg.teyl", 2, 0, 1000).Text("", "x")});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->layers[0].visible, 1u);
+    EXPECT_EQ(engine->layers[0].effect, nullptr);
+}
+
+TEST_F(PagesTest, TheTextHoldWaitsForTheLayerEffects) {
+    WritePicture("Image/bg.teyl", 8, 8, 0xFF102030u);
+    CTestPage fade;
+    fade.Layer(0, "Image/bg.teyl", 2, 0, 500).Text("", "x");
+    CTestPage plain;
+    plain.Text("", "y");
+    CTestPage early;
+    early.Layer(0, "Image/bg.teyl", 2, 1, 500).Text("", "z", TextFlag::Niwf);
+    WriteScript("a.vsf", {fade, plain, early});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    Frame();
+    EXPECT_EQ(g_bHoldTextStart, 1u);
+    EXPECT_EQ(engine->messageWindow.revealStart, kTimeNotSet);
+    Idle(480);
+    EXPECT_EQ(g_bPageEffectsDone, 0u);
+    Idle(48);
+    EXPECT_EQ(g_bPageEffectsDone, 1u);
+    EXPECT_EQ(g_bHoldTextStart, 0u);
+    EXPECT_NE(engine->messageWindow.revealStart, kTimeNotSet);
+    EXPECT_EQ(engine->layers[0].visible, 1u);
+
+    EXPECT_EQ(engine->RunPage(), 0);  // a page without transitions releases the hold at once
+    Frame();
+    EXPECT_EQ(g_bHoldTextStart, 0u);
+    EXPECT_EQ(g_bPageTextDone, 1u);
+
+    EXPECT_EQ(engine->RunPage(), 0);  // NIWF: the reveal starts with the page
+    EXPECT_EQ(engine->messageWindow.revealStart, g_GameClock);
+}
+
+TEST_F(PagesTest, WindowHiddenByThePageCountsTheTextAsShown) {
+    WriteScript("a.vsf", {CTestPage().Text("", "hidden", TextFlag::Whf)});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->messageWindow.whf, 1);
+    Frame();
+    EXPECT_EQ(g_bPageTextDone, 1u);
+}
+
+TEST_F(PagesTest, SaveCaptionKeepsTheFirst31Bytes) {
+    WriteScript("a.vsf", {CTestPage().Text("", std::string(40, 'c')), CTestPage().Text("", "short")});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    char caption[32];
+    std::memset(caption, 'x', sizeof(caption));
+    engine->GetSaveCaption(caption);
+    EXPECT_EQ(std::string(caption), std::string(31, 'c'));
+    engine->RunPage();
+    engine->GetSaveCaption(caption);
+    EXPECT_STREQ(caption, "short");
+}
+
+TEST_F(PagesTest, OutlineChangesRebuildTheGlyphsAndSpeedChangesDoNot) {
+    WriteScript("a.vsf", {CTestPage().Text("", "A")});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    CTexture* before = engine->messageWindow.textGlyphs[0].texture;
+    ASSERT_NE(before, nullptr);
+    CEngineSettings changed = settings;
+    changed.textSpeed = 40;
+    engine->ApplySettings(&changed);
+    EXPECT_EQ(engine->messageWindow.textGlyphs[0].texture, before);
+    EXPECT_EQ(engine->messageWindow.speed, 40u);
+    changed.textFlags ^= 2;
+    engine->ApplySettings(&changed);
+    EXPECT_NE(engine->messageWindow.textGlyphs[0].texture, nullptr);
+    EXPECT_EQ(engine->messageWindow.textFlags, changed.textFlags);
+    EXPECT_EQ(engine->autoUnit, 250);
+}
+
+}  // namespace

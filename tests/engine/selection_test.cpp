@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include "engine_fixture.h"
+#include "platform/render_context.h"
+
+namespace {
+
+using SelectionTest = EngineTest;
+
+TEST_F(SelectionTest, AClickBeforeTheVoiceEndsClearsTheWaitButTheChoicesStayHidden) {
+    WriteVoice("Voice/long.wav", 3000);
+    CTestPage page;
+    page.Text("", "choose").Voice(0, "Voice/long.wav").Choices({{"left", "left.vsf"}, {"right", "right.vsf"}});
+    WriteScript("a.vsf", {page});
+    WriteScript("right.vsf", {CTestPage().Text("", "went right")});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->choiceWindow.active, 1);
+    Idle(200);
+    ASSERT_EQ(g_bPageVoiceDone, 0u);
+    EXPECT_EQ(engine->choiceWindow.waitForVoice, 1);
+    CInputState down = Key(DIK_DOWN);
+    Frame(&down);
+    EXPECT_EQ(engine->choiceWindow.highlighted, -1);  // the window does not take input yet
+    CInputState click = Click();
+    click.mouseX = 5;
+    click.mouseY = 5;
+    Frame(&click);
+    EXPECT_EQ(engine->choiceWindow.waitForVoice, 0);
+    EXPECT_EQ(g_bPageVoiceDone, 0u);  // still playing: the choices are not drawn
+    CInputState up = Key(DIK_UP);
+    Frame(&up);
+    EXPECT_EQ(engine->choiceWindow.highlighted, 1);
+    CInputState enter = Key(DIK_RETURN);
+    EXPECT_EQ(Frame(&enter), 0);
+    EXPECT_STREQ(engine->scriptName, "right.vsf");
+    EXPECT_STREQ(engine->messageWindow.text, "went right");
+    EXPECT_EQ(engine->choiceWindow.active, 0);
+}
+
+TEST_F(SelectionTest, APickWithAnEmptyTargetRunsTheNextPage) {
+    CTestPage page;
+    page.Text("", "choose").Choices({{"stay", ""}});
+    WriteScript("a.vsf", {page, CTestPage().Text("", "next")});
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    Frame();
+    CInputState click = Click();
+    click.mouseX = engine->choiceWindow.BarLeft() + 10;
+    click.mouseY = engine->choiceWindow.BarTop(0) + 10;
+    EXPECT_EQ(Frame(&click), 0);
+    EXPECT_EQ(engine->pageNumber, 2u);
+    EXPECT_STREQ(engine->messageWindow.text, "next");
+}
+
+}  // namespace

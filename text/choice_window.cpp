@@ -1,0 +1,307 @@
+#include "text/choice_window.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "files/loaders.h"
+#include "files/scrambled_io.h"
+#include "platform/font.h"
+#include "platform/graphics.h"
+#include "platform/input_state.h"
+#include "platform/quad_draw.h"
+#include "platform/render_context.h"
+#include "platform/sjis.h"
+#include "text/text_reveal.h"
+
+namespace {
+
+constexpr uint32_t kTagSeln = MakeTag("SELN");
+constexpr uint32_t kTagText = MakeTag("TEXT");
+constexpr uint32_t kTagJmpf = MakeTag("JMPF");
+
+struct CChoiceScratch {
+    int32_t used;
+    char text[kChoiceTextSize];
+    char target[kChoiceTargetSize];
+};
+
+int32_t ReadPlainBytes(CReadStream* stream, void* destination, uint32_t n) { return stream->Read(destination, n); }
+
+// Reads up to n payload bytes; returns how many arrived.
+uint32_t ReadUpTo(CReadStream* stream, int32_t (*read)(CReadStream*, void*, uint32_t), void* destination,
+                  uint32_t n) {
+    if (n == 0) return 0;
+    const int32_t got = read(stream, destination, n);
+    return got > 0 ? static_cast<uint32_t>(got) : 0;
+}
+
+uint32_t Discard(CReadStream* stream, uint32_t n) {
+    uint8_t scratch[256];
+    uint32_t done = 0;
+    while (done < n) {
+        const uint32_t got = ReadUpTo(stream, ReadPlainBytes, scratch, std::min<uint32_t>(n - done, sizeof(scratch)));
+        if (got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
+// A string payload into a field: at most capacity - 1 bytes kept, always terminated.
+uint32_t ReadString(CReadStream* stream, int32_t (*read)(CReadStream*, void*, uint32_t), uint32_t size,
+                    char* field, uint32_t capacity) {
+    std::memset(field, 0, capacity);
+    const uint32_t got = ReadUpTo(stream, read, field, std::min(size, capacity - 1));
+    return got + Discard(stream, size - got);
+}
+
+void WriteChunk(CWriteStream* stream, uint32_t tag, const void* payload, uint32_t size) {
+    uint8_t header[8];
+    WriteU32LE(header, tag);
+    WriteU32LE(header + 4, size);
+    WriteSaveScrambled(stream, header, 8);
+    WriteSaveScrambled(stream, payload, size);
+}
+
+int32_t Trunc(float value) { return static_cast<int32_t>(value); }
+
+}  // namespace
+
+CChoiceItem::~CChoiceItem() { ReleaseGlyphs(); }
+
+void CChoiceItem::ReleaseGlyphs() {
+    for (CGlyph& glyph : glyphs) glyph.Release();
+    glyphCount = 0;
+}
+
+CChoiceWindow::~CChoiceWindow() { ReleaseGlyphs(); }
+
+void CChoiceWindow::Clear() {
+    active = 0;
+    highlighted = -1;
+    waitForVoice = 0;
+    for (CChoiceItem& item : items) {
+        item.used = 0;
+        item.text[0] = '\0';
+        item.target[0] = '\0';
+    }
+}
+
+void CChoiceWindow::ReleaseGlyphs() {
+    if (picture != nullptr) {
+        picture->Release();
+        picture = nullptr;
+    }
+    for (CChoiceItem& item : items) item.ReleaseGlyphs();
+}
+
+int32_t CChoiceWindow::SetStyle(const CChoiceWindowStyle* style) {
+    normalBar = style->normalBar;
+    highlightedBar = style->highlightedBar;
+    originX = style->originX;
+    originY = style->originY;
+    spacing = style->spacing;
+    textRect = style->textRect;
+    std::memcpy(face, style->face, sizeof(face));
+    face[sizeof(face) - 1] = '\0';
+    height = style->height;
+    bold = style->bold;
+    italic = style->italic;
+    textColour = style->textColour;
+    highlightColour = style->highlightColour;
+    if (style->picture[0] == '\0') return 0;
+    if (picture != nullptr) {
+        picture->Release();
+        picture = nullptr;
+    }
+    return LoadTexture(g_pEngineDevice, &picture, style->picture, nullptr) == 0 ? 0 : -1;
+}
+
+int32_t CChoiceWindow::BuildItemGlyphs(const char* text, CGlyph* glyphs, int32_t* count) const {
+    CFont* font = CreateFontSjis(height, bold ? kFontWeightBold : kFontWeightNormal, italic, face);
+    if (font == nullptr) return -1;
+    int32_t built = 0;
+    int32_t result = 0;
+    size_t i = 0;
+    while (built < kChoiceTextSize) {
+        const uint8_t lead = static_cast<uint8_t>(text[i]);
+        uint32_t code = lead;
+        if (lead != 0) {
+            ++i;
+            if (IsSjisLeadByte(lead) && text[i] != '\0') code = code * 256 + static_cast<uint8_t>(text[i++]);
+        }
+        if (code == 13 || code == 12) continue;
+        CFontDC* dc = GetFontDC(g_hEngineWnd);
+        const int32_t rasterized = glyphs[built].Rasterize(code, g_pEngineDevice, dc, font, textColour, 0);
+        ReleaseFontDC(g_hEngineWnd, dc);
+        if (rasterized != 0) {
+            result = -1;
+            break;
+        }
+        ++built;
+        if (code == 0) break;
+    }
+    DeleteFont(font);
+    for (int32_t k = built; k < kChoiceTextSize; ++k) glyphs[k].Release();
+    *count = built;
+    return result;
+}
+
+int32_t CChoiceWindow::ReadItems(CReadStream* stream, ReadFn read, uint32_t size, uint32_t* consumed) {
+    CChoiceScratch scratch[kChoiceItemCount] = {};
+    CChoiceScratch* selected = nullptr;
+    uint32_t done = 0;
+    while (size - done >= 8) {
+        uint8_t header[8];
+        const uint32_t got = ReadUpTo(stream, read, header, 8);
+        done += got;
+        if (got < 8) break;
+        const uint32_t tag = ReadU32LE(header);
+        const uint32_t chunkSize = ReadU32LE(header + 4);
+        if (chunkSize > size - done) break;  // larger than what remains: the command ends
+        uint32_t used = 0;
+        if (tag == kTagSeln && chunkSize >= 4) {
+            uint8_t bytes[4];
+            used = ReadUpTo(stream, read, bytes, 4);
+            const uint32_t index = ReadU32LE(bytes);
+            selected = used == 4 && index < static_cast<uint32_t>(kChoiceItemCount) ? &scratch[index] : nullptr;
+            if (selected != nullptr) selected->used = 1;
+        } else if (tag == kTagSeln) {
+            selected = nullptr;
+        } else if (tag == kTagText && selected != nullptr) {
+            used = ReadString(stream, read, chunkSize, selected->text, kChoiceTextSize);
+        } else if (tag == kTagJmpf && selected != nullptr) {
+            used = ReadString(stream, read, chunkSize, selected->target, kChoiceTargetSize);
+        }
+        used += Discard(stream, chunkSize - used);
+        done += used;
+        if (used < chunkSize) break;  // the data ended
+    }
+    *consumed = done + Discard(stream, size - done);
+
+    for (int32_t i = 0; i < kChoiceItemCount; ++i) {
+        CChoiceItem& item = items[i];
+        item.used = scratch[i].used;
+        if (!item.used) continue;
+        if (BuildItemGlyphs(scratch[i].text, item.glyphs, &item.glyphCount) != 0) return -1;
+        std::memcpy(item.text, scratch[i].text, kChoiceTextSize);
+        std::memcpy(item.target, scratch[i].target, kChoiceTargetSize);
+    }
+    active = 1;
+    waitForVoice = 1;
+    return 0;
+}
+
+int32_t CChoiceWindow::ParseCommand(CReadStream* stream, uint32_t size, uint32_t* consumed) {
+    return ReadItems(stream, ReadPlainBytes, size, consumed);
+}
+
+int32_t CChoiceWindow::Restore(CReadStream* stream, uint32_t size, uint32_t* consumed) {
+    return ReadItems(stream, ReadSaveScrambled, size, consumed);
+}
+
+int32_t CChoiceWindow::Save(CWriteStream* stream, uint32_t* size) const {
+    uint32_t total = 0;
+    for (int32_t i = 0; i < kChoiceItemCount; ++i) {
+        const CChoiceItem& item = items[i];
+        if (!item.used) continue;
+        const uint32_t textSize = static_cast<uint32_t>(std::strlen(item.text)) + 1;
+        const uint32_t targetSize = static_cast<uint32_t>(std::strlen(item.target)) + 1;
+        total += 28 + textSize + targetSize;
+        if (stream == nullptr) continue;
+        uint8_t index[4];
+        WriteU32LE(index, static_cast<uint32_t>(i));
+        WriteChunk(stream, kTagSeln, index, 4);
+        WriteChunk(stream, kTagText, item.text, textSize);
+        WriteChunk(stream, kTagJmpf, item.target, targetSize);
+    }
+    *size = total;
+    return 0;
+}
+
+int32_t CChoiceWindow::UsedCount() const {
+    int32_t n = 0;
+    for (const CChoiceItem& item : items) n += item.used ? 1 : 0;
+    return n;
+}
+
+int32_t CChoiceWindow::BarLeft() const { return originX - Trunc((normalBar.right - normalBar.left) * 0.5f); }
+
+int32_t CChoiceWindow::BarTop(int32_t item) const {
+    const int32_t h = normalBar.bottom - normalBar.top;
+    const int32_t n = UsedCount();
+    const int32_t top = n > 1 ? originY - Trunc(((spacing + h) * n - spacing) * 0.5f) : originY - Trunc(h * n * 0.5f);
+    int32_t row = 0;
+    for (int32_t i = 0; i < item; ++i) row += items[i].used ? 1 : 0;
+    return top + (spacing + h) * row;
+}
+
+int32_t CChoiceWindow::ItemAt(int32_t x, int32_t y) const {
+    const int32_t left = BarLeft();
+    const int32_t w = normalBar.right - normalBar.left;
+    const int32_t h = normalBar.bottom - normalBar.top;
+    for (int32_t i = 0; i < kChoiceItemCount; ++i) {
+        if (!items[i].used) continue;
+        const int32_t top = BarTop(i);
+        if (x >= left && x <= left + w && y >= top && y <= top + h) return i;
+    }
+    return -1;
+}
+
+int32_t CChoiceWindow::Draw() {
+    if (g_bPageEffectsDone != 1 || g_bPageTextDone != 1 || g_bPageVoiceDone != 1) return 0;
+    CGraphicsDevice* device = g_pEngineDevice;
+    if (device == nullptr) return 0;
+    device->SetTexture(0, picture);
+    const int32_t left = BarLeft();
+    for (int32_t i = 0; i < kChoiceItemCount; ++i) {
+        if (!items[i].used) continue;
+        const SRect& bar = i == highlighted ? highlightedBar : normalBar;
+        DrawSprite(device, picture, &bar, 0, static_cast<float>(left), static_cast<float>(BarTop(i)), 0xFFFFFFFFu);
+    }
+    for (int32_t i = 0; i < kChoiceItemCount; ++i) {
+        if (!items[i].used) continue;
+        const int32_t top = BarTop(i);
+        const SRect rect = {textRect.left + left, textRect.top + top, textRect.right + left, textRect.bottom + top};
+        const int32_t isHighlighted = i == highlighted ? 1 : 0;
+        DrawGlyphRun(device, items[i].glyphs, items[i].glyphCount, rect, 0, 0, isHighlighted, highlightColour);
+    }
+    return 0;
+}
+
+// The next used item upwards (-1) or downwards (+1), wrapping; from none, the last or first used.
+int32_t CChoiceWindow::StepHighlight(int32_t direction) const {
+    int32_t index = highlighted;
+    if (index < 0) index = direction < 0 ? 0 : kChoiceItemCount - 1;
+    for (int32_t step = 0; step < kChoiceItemCount; ++step) {
+        index = (index + direction + kChoiceItemCount) % kChoiceItemCount;
+        if (items[index].used) return index;
+    }
+    return highlighted;
+}
+
+int32_t CChoiceWindow::Update(CInputState* input, char target[kChoiceTargetSize]) {
+    if (input->mouseMoved) highlighted = ItemAt(input->mouseX, input->mouseY);
+    if (input->leftUp) {
+        const int32_t item = ItemAt(input->mouseX, input->mouseY);
+        if (item >= 0) {
+            std::memcpy(target, items[item].target, kChoiceTargetSize);
+            return 1;
+        }
+    }
+    if (input->IsKeyDown(DIK_UP)) {
+        highlighted = StepHighlight(-1);
+        input->keyGuardTime = g_ClockNow;
+    }
+    if (input->IsKeyDown(DIK_DOWN)) {
+        highlighted = StepHighlight(1);
+        input->keyGuardTime = g_ClockNow;
+    }
+    if (input->IsKeyDown(DIK_RETURN) || input->IsKeyDown(DIK_NUMPADENTER)) {
+        if (highlighted >= 0 && items[highlighted].used) {
+            std::memcpy(target, items[highlighted].target, kChoiceTargetSize);
+            return 1;
+        }
+        input->keyGuardTime = g_ClockNow;
+    }
+    return 0;
+}
