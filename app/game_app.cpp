@@ -16,17 +16,10 @@
 
 namespace {
 
-constexpr char kNewGameScript[] = "Script/Main.vsf";
 constexpr uint32_t kClientWidth = kScreenWidth;
 constexpr uint32_t kClientHeight = kScreenHeight;
 
-void ShowError(const char* text, bool topmost) {
-    uint32_t style = MessageBoxStyle::IconError;
-    if (topmost) style |= MessageBoxStyle::Topmost;
-    ShowMessageBox(text, kErrorBoxCaption, style);
-}
-
-void ShowStartupError(const char* text) { ShowError(text, true); }
+void ShowStartupError(const char* text) { ShowScreenError(text, true); }
 
 SModeStep Continue() { return SModeStep{}; }
 SModeStep Enter(uint32_t next) { return SModeStep{EModeAction::Enter, next}; }
@@ -39,6 +32,8 @@ int32_t StartMakerLogo(CGameApp& app) { return app.logo.Init(); }
 void EndMakerLogo(CGameApp& app) { app.logo.End(); }
 int32_t StartTitle(CGameApp& app) { return app.title.Init(); }
 void EndTitle(CGameApp& app) { app.title.End(); }
+int32_t StartAdventure(CGameApp& app) { return app.adventure.Init(app.adventureLoadFlag, app.adventureName); }
+void EndAdventure(CGameApp& app) { app.adventure.End(); }
 
 void SetAdventureStart(CGameApp& app, int32_t loadFlag, const char* name) {
     app.adventureLoadFlag = loadFlag;
@@ -51,7 +46,7 @@ const SModeEntry kModeTable[kModeCount] = {
     {},
     {StartMakerLogo, CGameApp::UpdateMakerLogoMode, EndMakerLogo, kMakerLogoFailedText, kModeNone},
     {StartTitle, CGameApp::UpdateTitleMode, EndTitle, kTitleFailedText, kModeNone},
-    {nullptr, nullptr, nullptr, kAdventureFailedText, kModeNone},
+    {StartAdventure, CGameApp::UpdateAdventureMode, EndAdventure, kAdventureFailedText, kModeNone},
     {nullptr, nullptr, nullptr, kAdvMovieFailedText, kModeAdventure},
     {nullptr, nullptr, nullptr, kCgFailedText, kModeNone},
     {nullptr, nullptr, nullptr, kMovieGalleryFailedText, kModeNone},
@@ -120,7 +115,7 @@ int32_t CGameApp::Init() {
 
     mode = kModeMakerLogo;
     if (logo.Init() != 0) {
-        ShowError(kMakerLogoFailedText, false);
+        ShowScreenError(kMakerLogoFailedText, false);
         return 0;
     }
     return 1;
@@ -174,7 +169,7 @@ int32_t CGameApp::EnterMode(uint32_t next) {
     if (!over) EndMode(previous);
     mode = next;
     if (entry.init != nullptr && entry.init(*this) == 0) return 1;
-    ShowError(entry.initFailureText, false);
+    ShowScreenError(entry.initFailureText, false);
     if (!over) {
         modeFailed = true;
         return 0;
@@ -231,13 +226,24 @@ SModeStep CGameApp::UpdateMakerLogoMode(CGameApp& app) {
 
 SModeStep CGameApp::UpdateTitleMode(CGameApp& app) {
     switch (app.title.Update()) {
-        case kTitleResultNewGame: SetAdventureStart(app, 0, kNewGameScript); return Enter(kModeAdventure);
+        case kTitleResultNewGame: SetAdventureStart(app, 0, kFirstScript); return Enter(kModeAdventure);
         // The save file's name is taken before the title ends and releases its screens.
         case kTitleResultLoad: SetAdventureStart(app, 1, app.title.chosenSave); return Enter(kModeAdventure);
         case kTitleResultPictureGallery: return Enter(kModeCg);
         case kTitleResultMovieGallery: return Enter(kModeMovieGallery);
         case kTitleResultMusicGallery: return Enter(kModeBgm);
         case kTitleResultQuit: return Quit();
+        default: return Continue();
+    }
+}
+
+SModeStep CGameApp::UpdateAdventureMode(CGameApp& app) {
+    switch (app.adventure.Frame()) {
+        case -1:
+        case kFrameToTitle: return Enter(kModeTitle);
+        // The adventure stays running under the story movie.
+        case kFrameMovie: return Enter(kModeAdvMovie);
+        case kFrameQuit: return Quit();
         default: return Continue();
     }
 }

@@ -7,6 +7,7 @@
 
 #include "app/main_window.h"
 #include "platform/input_state.h"
+#include "screens/adventure.h"
 #include "screens/maker_logo.h"
 #include "screens/title.h"
 
@@ -60,6 +61,7 @@ struct CGameApp {
     uint32_t mode = kModeNone;
     CMakerLogoMode logo;
     CTitleMode title;
+    CAdventure adventure;
     // Written by the window procedure between ticks, taken by CInputState::Update.
     CMouseFields mouse;
     // How the adventure starts when the title enters it: 0 a new game from the script named in
@@ -99,6 +101,7 @@ struct CGameApp {
     // Mode frames.
     static SModeStep UpdateMakerLogoMode(CGameApp& app);
     static SModeStep UpdateTitleMode(CGameApp& app);
+    static SModeStep UpdateAdventureMode(CGameApp& app);
 
 private:
     int32_t RecoverDevice();

@@ -113,6 +113,8 @@ class ClientMessage(ctypes.Structure):
 class Event(ctypes.Union):
     _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
 x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.POINTER(Event)]
+x11.XFlush.argtypes = [ctypes.c_void_p]
+x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
 display = x11.XOpenDisplay(None)
 window = int(sys.argv[1])
 event = Event()
@@ -174,21 +176,24 @@ inside() {
     kill -0 "$pid" 2>/dev/null || fail "the first copy ended when the second started"
 
     # New game: the title fades to black, then the first page; Return completes it.
+    # The click-wait cursor animates and the voice-replay button follows the voice: both are
+    # left out of the comparison.
+    animated="21x28+673+538 61x20+625+575"
     click_at 680 269
     sleep 2.5
     key Return 1
-    check page1 21x28+673+538
+    check page1 $animated
     key Return 0.5
     key Return 1
-    check page2 21x28+673+538
+    check page2 $animated
     key Return 0.5
     key Return 1.5
-    check page3 21x28+673+538
+    check page3 $animated
 
     # The right-click menu opens over the page and closes again.
     click_at 400 300 3
     sleep 1
-    check menu
+    check menu $animated
     click_at 400 300 3
     sleep 1
 
