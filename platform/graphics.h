@@ -232,10 +232,13 @@ public:
     // Creates the device with its back buffer (X8R8G8B8, lockable) and depth surface.
     // Returns null when the buffers cannot be allocated.
     static CGraphicsDevice* Create(const SDeviceParams& params);
-    void Release();  // destroys the device; every resource must have been released before
+    // Destroys the device. Resources still held stay valid to read and release, but no longer
+    // belong to a device.
+    void Release();
 
     // Resources. Return 0 and a new object, or -1 (out set to null) when the request is
-    // invalid or cannot be allocated.
+    // invalid or cannot be allocated: a side of 0 or above 8192, a format the use does not
+    // allow, more than one level, a render-target texture outside the default pool.
     int32_t CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, Format format,
                           Pool pool, CTexture** texture);
     int32_t CreateRenderTarget(uint32_t width, uint32_t height, Format format, CSurface** surface);
@@ -250,7 +253,11 @@ public:
     int32_t SetViewport(const SViewport& viewport);
     int32_t GetViewport(SViewport* viewport) const;
 
-    // Frame.
+    // Frame. Clear fills the viewport (or its intersection with each rect); X8R8G8B8 targets
+    // store alpha 255. -1 for the stencil flag (there is none), rects missing, or the depth flag
+    // without a depth surface or with z outside 0..1. Drawing needs BeginScene, as in the
+    // original interface; Present hands the back buffer to the present callback and answers
+    // kDeviceLost while the device is lost.
     int32_t Clear(uint32_t rectCount, const SRect* rects, uint32_t flags, uint32_t colour, float z,
                   uint32_t stencil);
     int32_t BeginScene();
@@ -269,17 +276,26 @@ public:
     int32_t SetFVF(uint32_t fvf);
     uint32_t GetFVF() const;
 
-    // Draws pre-transformed vertices of the current FVF. stride is the byte size of one vertex.
+    // Draws pre-transformed vertices of the current FVF (x, y, z, rhw required; point size,
+    // diffuse, specular and up to eight coordinate sets allowed; the first set is sampled).
+    // stride is the byte size of one vertex. -1 outside a scene, for another primitive type, a
+    // layout without pre-transformed positions or a stride below it; while the device is lost it
+    // draws nothing and returns 0. The pixel arithmetic is described in platform/raster.h.
     int32_t DrawPrimitiveUP(Primitive type, uint32_t primitiveCount, const void* vertices, uint32_t stride);
 
-    // Copies (and scales) a rectangle between surfaces; rects null = whole surface.
+    // Copies (and scales) a rectangle between 32-bit surfaces; rects null = whole surface.
+    // filter None or Point picks the nearest pixel, Linear weighs the four nearest (clamped at
+    // the rectangle's edges). -1 for rects outside their surface or overlapping on one surface.
     int32_t StretchRect(CSurface* source, const SRect* sourceRect, CSurface* dest, const SRect* destRect,
                         uint32_t filter);
 
     // Device loss: kDeviceOk, kDeviceLost or kDeviceNotReset.
     int32_t TestCooperativeLevel() const;
-    // Recreates the back buffer and depth surface and resets every state to the creation
-    // defaults. Fails (-1) while any default-pool resource other than the device's own is alive.
+    // Recreates the back buffer and depth surface (width or height 0: keep the current one),
+    // unbinds every texture, targets the new back buffer and resets every state to the
+    // creation defaults. Fails (-1), leaving the device to be reset, while it is still lost,
+    // while the application holds a default-pool resource or a reference to the old back buffer
+    // or depth surface, or when a test asked for failures.
     int32_t Reset(uint32_t width, uint32_t height);
 
     // Test hook: the device becomes lost; after `resettableAfter` further calls of

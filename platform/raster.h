@@ -12,6 +12,9 @@
 //   point sampling  : texel floor(u * W); linear: texel centres at u * W - 0.5, 8-bit weights
 //   blend           : sat(round((src * fs op dst * fd) / 255)), the exact sum or difference
 //                     rounded once; MIN and MAX ignore the factors
+//   unknown values  : blend factors act as ONE, blend operations as ADD, comparison functions
+//                     as ALWAYS, stage operations as MODULATE, stage arguments other than
+//                     TEXTURE as the diffuse colour; every address mode wraps
 #pragma once
 
 #include <cstdint>
