@@ -52,6 +52,7 @@ const std::string& AssetFolder() {
             {"Image/TextWindow.bmp", kTagTextWindow, 800, 184},
             {"Image/SelectWindow.bmp", kTagSelectWindow, 543, 96},
             {"Image/Thumb.bmp", kTagThumbnailPicture, 100, 75},
+            {"Image/BG.bmp", kTagSceneBg, 800, 600},
         };
         for (const SPicture& picture : pictures) {
             WriteCodedPicture(root, picture.name, picture.tag, picture.width, picture.height);
@@ -61,6 +62,8 @@ const std::string& AssetFolder() {
         const std::vector<uint8_t> ogg = EncodeOgg(samples, 2, 44100);
         folder.Write("System/OnCursor.ogg", ogg);
         folder.Write("System/Select.ogg", ogg);
+        folder.Write("Voice/V1.ogg", ogg);
+        folder.Write("Voice/V2.ogg", ogg);
     }
     return folder.Path();
 }

@@ -31,6 +31,7 @@ enum EPictureTag : uint32_t {
     kTagTextWindow,
     kTagSelectWindow,
     kTagThumbnailPicture,
+    kTagSceneBg,
 };
 
 constexpr uint32_t CodedTexel(uint32_t tag, uint32_t x, uint32_t y) { return 0xFF000000u | tag << 20 | x << 10 | y; }
