@@ -69,7 +69,7 @@ int32_t CVantEngine::SkipToBody() {
 }
 
 int32_t CVantEngine::Load(const char* name) {
-    // The name may live in a buffer that closing the script rewrites (a jump target, a choice).
+    // The name may be the open script's own, which closing the script empties.
     char target[kScriptNameSize];
     std::strncpy(target, name, kScriptNameSize - 1);
     target[kScriptNameSize - 1] = '\0';
