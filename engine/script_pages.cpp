@@ -69,7 +69,7 @@ int32_t CVantEngine::SkipToBody() {
 }
 
 int32_t CVantEngine::Load(const char* name) {
-    // The name may live in a buffer that closing the script rewrites (a jump target, a choice).
+    // The name may be the open script's own, which closing the script empties.
     char target[kScriptNameSize];
     std::strncpy(target, name, kScriptNameSize - 1);
     target[kScriptNameSize - 1] = '\0';
@@ -215,7 +215,15 @@ int32_t CVantEngine::AfterPage() {
         uint8_t flagCopy[kGameFlagCount];
         std::memcpy(flagCopy, flags.game, sizeof(flagCopy));
         char target[kScriptNameSize];
-        if (jumpTable.Evaluate(flagCopy, target) == 1 && target[0] != '\0') return Load(target);
+        if (jumpTable.Evaluate(flagCopy, target) == 1 && target[0] != '\0') {
+            // Every jump runs the first page of its target inside this call; a chain of first
+            // pages that keep jumping (a script that jumps to itself) is cut off.
+            if (jumpDepth_ >= kMaxJumpChain) return -1;
+            ++jumpDepth_;
+            const int32_t result = Load(target);
+            --jumpDepth_;
+            return result;
+        }
     }
     if (!messageWindow.nblf && messageLog.AddPage(&messageWindow, voiceChannels) != 0) ShowLogFailure();
     if (settings.effectsOn == 0) FinishEffects();
