@@ -432,3 +432,29 @@ TEST_F(AdventureTest, MenuSaveWritesTheChosenSlotAndShowsItOnThePage) {
     RunFrames(12);
     EXPECT_EQ(adventure.subMode, kAdventureScript);  // closing the save screen ends the menu
 }
+
+TEST_F(AdventureTest, UpAndDownPickAChoiceWhileLeftAndRightStayWithTheBar) {
+    WriteScript("ChoiceA", PlainPages("went left"));
+    WriteScript("ChoiceB", PlainPages("went right"));
+    Start("page\n  choice\n    option \"left\" goto \"Script/ChoiceA.vsf\"\n"
+          "    option \"right\" goto \"Script/ChoiceB.vsf\"\n  end\n  text: noeffect; say \"which?\"\n");
+    RunFrames(3);
+    ASSERT_EQ(adventure.engine.choiceWindow.active, 1);
+    NextTick(200);
+    PressKey(DIK_RIGHT);
+    Frame();
+    EXPECT_EQ(adventure.hoveredButton, 0);
+    EXPECT_EQ(adventure.engine.choiceWindow.highlighted, -1);
+    NextTick(200);
+    PressKey(DIK_DOWN);
+    Frame();
+    EXPECT_EQ(adventure.hoveredButton, -1);
+    NextTick(200);
+    PressKey(DIK_DOWN);
+    Frame();
+    EXPECT_EQ(adventure.engine.choiceWindow.highlighted, 1);
+    NextTick(200);
+    PressKey(DIK_RETURN);
+    Frame();
+    EXPECT_EQ(PageText(), "went right");
+}
