@@ -175,6 +175,11 @@ inside() {
     sleep 3
     SECOND_REFERENCE=1 check title
 
+    # The flag-report request from outside: only an information box outside the adventure.
+    kill -USR1 "$pid"
+    sleep 0.5
+    [ "$(grep -c '^\[Information\]' "$WORK/err.txt")" -eq 1 ] || fail "no information box for SIGUSR1 on the title"
+
     # A second copy asks the first to come to the front and leaves at once.
     "$PROGRAM" >"$WORK/second.txt" 2>&1 &
     second=$!
@@ -196,6 +201,10 @@ inside() {
     key Return 0.5
     key Return 1.5
     check page3 $animated
+
+    kill -USR1 "$pid"
+    sleep 0.5
+    [ "$(grep -c '^\[Information\]' "$WORK/err.txt")" -eq 1 ] || fail "SIGUSR1 in the adventure showed a box"
 
     # The right-click menu opens over the page and closes again.
     click_at 400 300 3
