@@ -524,3 +524,18 @@ TEST_F(AdventureTest, MenuLoadRestoresTheChosenSaveAndAFailedLoadLeaves) {
     EXPECT_EQ(result, kFrameToTitle);
     ASSERT_EQ(TakeShownMessages().size(), 1u);
 }
+
+TEST_F(AdventureTest, AutoModeDrawsTheOtherButtonsDisabledYetTheyStillReact) {
+    Start(PlainPages("one|two|three"));
+    RunFrames(3);
+    ClickFrame(500, 580);  // auto mode
+    EXPECT_EQ(adventure.engine.autoMode, 1);
+    NextTick();
+    Frame();
+    EXPECT_SHOWS(491, 575, kTagTextWindowButton, 47, 60);  // auto: mode on
+    EXPECT_SHOWS(693, 575, kTagTextWindowButton, 224, 0);  // menu: disabled look
+    EXPECT_SHOWS(433, 575, kTagTextWindowButton, 0, 0);    // skip: disabled look
+    ClickFrame(kMenuButton.x, kMenuButton.y);
+    EXPECT_EQ(adventure.subMode, kAdventureMenu);
+    EXPECT_EQ(adventure.engine.autoMode, 0);
+}
