@@ -23,10 +23,9 @@ void ShowStartupError(const char* text) { ShowScreenError(text, true); }
 
 SModeStep Continue() { return SModeStep{}; }
 SModeStep Enter(uint32_t next) { return SModeStep{EModeAction::Enter, next}; }
+SModeStep Quit() { return SModeStep{EModeAction::Quit, kModeNone}; }
 
 void OnExternalRequest(void* app) { static_cast<CGameApp*>(app)->DumpDebugInfo(); }
-
-SModeStep Quit() { return SModeStep{EModeAction::Quit, kModeNone}; }
 
 int32_t StartMakerLogo(CGameApp& app) { return app.logo.Init(); }
 void EndMakerLogo(CGameApp& app) { app.logo.End(); }
@@ -57,15 +56,11 @@ CGameApp::~CGameApp() { Shutdown(); }
 
 int32_t CGameApp::Run() {
     if (AcquireSingleInstance() == 0) return 1;
-    if (Init() == 0) {
-        Shutdown();
-        ReleaseSingleInstance();
-        return 0;
-    }
-    Loop();
+    const bool started = Init() != 0;
+    if (started) Loop();
     Shutdown();
     ReleaseSingleInstance();
-    return modeFailed ? 0 : 1;
+    return started && !modeFailed ? 1 : 0;
 }
 
 int32_t CGameApp::Loop(uint32_t limitMs) {

@@ -167,29 +167,31 @@ int32_t CAdventure::Init(int32_t loadFlag, const char* name) {
     return 0;
 }
 
+// The scene, the message and choice windows, then the bar, the backlog or the menu.
+void CAdventure::DrawFrame() {
+    CGraphicsDevice* device = g_pD3DDevice;
+    device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, kSceneClearColour, 1.0f, 0);
+    device->BeginScene();
+    engine.Draw();
+    if (engine.windowHiddenByUser == 0) {
+        engine.DrawMessageWindow();
+        if (engine.choiceWindow.active) engine.choiceWindow.Draw();
+    }
+    if (subMode == kAdventureScript) {
+        if (IsBarActive()) Draw();
+    } else if (subMode == kAdventureBacklog) {
+        backlog.Draw();
+    } else if (subMode == kAdventureMenu) {
+        if (IsBarActive()) Draw();
+        menu.Draw();
+    }
+    device->EndScene();
+    device->Present();
+}
+
 int32_t CAdventure::Frame() {
     UpdateEngineClock();
-
-    {
-        CGraphicsDevice* device = g_pD3DDevice;
-        device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, kSceneClearColour, 1.0f, 0);
-        device->BeginScene();
-        engine.Draw();
-        if (engine.windowHiddenByUser == 0) {
-            engine.DrawMessageWindow();
-            if (engine.choiceWindow.active) engine.choiceWindow.Draw();
-        }
-        if (subMode == kAdventureScript) {
-            if (IsBarActive()) Draw();
-        } else if (subMode == kAdventureBacklog) {
-            backlog.Draw();
-        } else if (subMode == kAdventureMenu) {
-            if (IsBarActive()) Draw();
-            menu.Draw();
-        }
-        device->EndScene();
-        device->Present();
-    }
+    DrawFrame();
 
     if (autoSaveRequested && g_bPageTextDone == 1 && g_bPageEffectsDone == 1) {
         AutoSave();

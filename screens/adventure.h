@@ -84,6 +84,7 @@ struct CAdventure {
     int32_t ReadGameData(const char* path);
 
 private:
+    void DrawFrame();
     void ApplyVolumes(const CConfigBlock& config);
     void SetNameFontFromConfig();
     void TakePersistentFlags();

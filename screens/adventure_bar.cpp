@@ -4,6 +4,7 @@
 
 #include "app/system_data.h"
 #include "platform/devices_graphics.h"
+#include "platform/input_devices.h"
 #include "platform/input_state.h"
 #include "platform/render_context.h"
 #include "platform/text_helpers.h"
@@ -52,6 +53,11 @@ SRect ClickCursorFrame(uint32_t frame) {
     const int32_t f = static_cast<int32_t>(frame);
     if (f < 5) return SRect{158 + 21 * f, 80, 179 + 21 * f, 108};
     return SRect{158 + 21 * (f - 5), 108, 179 + 21 * (f - 5), 136};
+}
+
+// Up or Down without Left or Right.
+bool IsChoiceKey() {
+    return (g_Input.IsKeyDown(DIK_UP) || g_Input.IsKeyDown(DIK_DOWN)) && !IsLeftKey() && !IsRightKey();
 }
 
 }  // namespace
@@ -141,6 +147,11 @@ int32_t CAdventure::UpdateScript() {
     if (wheel) {
         if (engine.messageLog.Count() > 0) OpenBacklog();
         return 1;
+    }
+    if (engine.choiceWindow.active && IsChoiceKey()) {
+        // Up and Down pick among the choices; the bar leaves them, and the next Return, to the engine.
+        hoveredButton = -1;
+        return 0;
     }
     if (IsPreviousKey() || IsNextKey()) {
         const auto enabled = [this](int32_t button) { return IsButtonEnabled(button); };

@@ -58,21 +58,26 @@ int32_t CExtraMenu::Update() {
     return state == kExtraDone ? result : 0;
 }
 
-void CExtraMenu::UpdateButtons() {
-    const int32_t before = hover;
+int32_t UpdateButtonHover(int32_t hover, int32_t count, SRect (*rect)(int32_t),
+                          const std::function<bool(int32_t)>& enabled) {
     if (IsHoverTick()) {
         hover = -1;
-        for (int32_t button = 0; button < kExtraMenuButtonCount; ++button)
-            if (IsPointInRect(ButtonRect(button), MousePosition())) hover = button;
+        for (int32_t button = 0; button < count; ++button)
+            if (enabled(button) && IsPointInRect(rect(button), MousePosition())) hover = button;
     }
-    const auto any = [](int32_t) { return true; };
     if (IsPreviousKey()) {
-        hover = StepHover(hover, -1, kExtraMenuButtonCount, any);
+        hover = StepHover(hover, -1, count, enabled);
         StampKeyGuard();
     } else if (IsNextKey()) {
-        hover = StepHover(hover, 1, kExtraMenuButtonCount, any);
+        hover = StepHover(hover, 1, count, enabled);
         StampKeyGuard();
     }
+    return hover;
+}
+
+void CExtraMenu::UpdateButtons() {
+    const int32_t before = hover;
+    hover = UpdateButtonHover(hover, kExtraMenuButtonCount, ButtonRect, [](int32_t) { return true; });
     if (IsActivation()) {
         if (hover != -1) head.PlaySelect();
         StampKeyGuard();

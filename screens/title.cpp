@@ -9,7 +9,6 @@
 #include "platform/devices_graphics.h"
 #include "platform/quad_draw.h"
 #include "platform/render_context.h"
-#include "platform/text_helpers.h"
 #include "screens/screen_messages.h"
 #include "sound/sound_player.h"
 
@@ -159,19 +158,8 @@ int32_t CTitleMode::Update() {
 
 void CTitleMode::UpdateMenu() {
     const int32_t before = hover;
-    if (IsHoverTick()) {
-        hover = -1;
-        for (int32_t button = 0; button < kTitleButtonCount; ++button)
-            if (IsButtonEnabled(button) && IsPointInRect(ButtonRect(button), MousePosition())) hover = button;
-    }
-    const auto enabled = [this](int32_t button) { return IsButtonEnabled(button); };
-    if (IsPreviousKey()) {
-        hover = StepHover(hover, -1, kTitleButtonCount, enabled);
-        StampKeyGuard();
-    } else if (IsNextKey()) {
-        hover = StepHover(hover, 1, kTitleButtonCount, enabled);
-        StampKeyGuard();
-    }
+    hover = UpdateButtonHover(hover, kTitleButtonCount, ButtonRect,
+                              [this](int32_t button) { return IsButtonEnabled(button); });
     if (IsActivation()) {
         const int32_t chosen = hover;
         if (chosen != -1) head.PlaySelect();

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <thread>
 #include <filesystem>
 #include <string>
@@ -13,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/devices_graphics.h"
 #include "platform/input_devices.h"
+#include "platform/paths.h"
 #include "platform/render_context.h"
 #include "platform/single_instance.h"
 #include "platform/window.h"
@@ -138,6 +140,27 @@ TEST(GameApp, ShutdownWritesTheConfigurationAndTheSystemWideFlags) {
     EXPECT_EQ(stored.persistentFlags, (std::vector<uint8_t>{0, 0, 0, 0, 1}));
     EXPECT_EQ(stored.cgFlags[1023], 1);
     EXPECT_EQ(stored.movieFlags[7], 1);
+}
+
+TEST(GameApp, FullScreenFromSystemDataComesBeforeTheDeviceAndLeavesAtShutdown) {
+    LogoOnlyGame game;
+    CAppHarness harness(game.folder.Path());
+    std::snprintf(g_SaveFolder, sizeof g_SaveFolder, "%s", harness.SaveFolder().c_str());
+    InitGlobals();
+    ASSERT_EQ(SetDefaultSystemData(), 1);
+    g_bWindowed = 0;  // as the configuration screen leaves it after a switch
+    ASSERT_EQ(SaveSystemData(), 1);
+
+    ASSERT_EQ(harness.Start(), 1);
+    EXPECT_EQ(g_bWindowed, 0u);
+    EXPECT_TRUE(IsPlatformFullscreen(harness.app.window));
+    harness.Tick();
+    harness.app.Shutdown();
+    EXPECT_EQ(g_bWindowed, 1u) << "the desktop is restored";
+    SStoredSystemData stored;
+    std::string error;
+    ASSERT_TRUE(ReadStoredSystemData(CTempFolder::Read(harness.SavePath("System.sys")), &stored, &error)) << error;
+    EXPECT_EQ(stored.windowed, 0u) << "the display mode is saved before the desktop is restored";
 }
 
 TEST(GameApp, DamagedSystemDataStartsWithTheDefaults) {

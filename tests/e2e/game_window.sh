@@ -5,7 +5,8 @@
 # reference images in tests/data/e2e/game_window (a small per-pixel tolerance; on a mismatch the
 # new image and a difference image are kept in <build>/e2e/game_window). A second copy started
 # meanwhile must leave at once and leave the first one running. Closing the window must end the
-# program, which writes System.sys and GameData.sys.
+# program, which writes System.sys and GameData.sys. Started where the maker logo is missing, the
+# program must say so and end with a failure status.
 #
 # Usage: game_window.sh <build folder>. UPDATE_REFERENCES=1 writes the reference images instead
 # of comparing. Exit 77 when Xvfb is missing.
@@ -146,6 +147,12 @@ inside() {
     SAVE="$XDG_DATA_HOME/Save/Velkora"
     # SDL unloads the X11 libraries it opened before the leak check runs; the unit tests check ours.
     export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+    # Without its maker logo the program shows why and ends with a failure status.
+    mkdir -p "$WORK/empty"
+    (cd "$WORK/empty" && "$PROGRAM" >"$WORK/empty.txt" 2>&1)
+    [ $? -ne 0 ] || fail "a folder without the maker logo ended with status 0"
+    grep -q 'System/Maker/Maker.bmp' "$WORK/empty.txt" || fail "no file-open message for the missing logo"
+
     cd "$GAME" || fail "no sample game in $GAME"
     "$PROGRAM" >"$WORK/out.txt" 2>"$WORK/err.txt" &
     pid=$!
@@ -168,6 +175,11 @@ inside() {
     sleep 3
     SECOND_REFERENCE=1 check title
 
+    # The flag-report request from outside: only an information box outside the adventure.
+    kill -USR1 "$pid"
+    sleep 0.5
+    [ "$(grep -c '^\[Information\]' "$WORK/err.txt")" -eq 1 ] || fail "no information box for SIGUSR1 on the title"
+
     # A second copy asks the first to come to the front and leaves at once.
     "$PROGRAM" >"$WORK/second.txt" 2>&1 &
     second=$!
@@ -189,6 +201,10 @@ inside() {
     key Return 0.5
     key Return 1.5
     check page3 $animated
+
+    kill -USR1 "$pid"
+    sleep 0.5
+    [ "$(grep -c '^\[Information\]' "$WORK/err.txt")" -eq 1 ] || fail "SIGUSR1 in the adventure showed a box"
 
     # The right-click menu opens over the page and closes again.
     click_at 400 300 3

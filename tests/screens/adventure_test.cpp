@@ -432,3 +432,110 @@ TEST_F(AdventureTest, MenuSaveWritesTheChosenSlotAndShowsItOnThePage) {
     RunFrames(12);
     EXPECT_EQ(adventure.subMode, kAdventureScript);  // closing the save screen ends the menu
 }
+
+TEST_F(AdventureTest, UpAndDownPickAChoiceWhileLeftAndRightStayWithTheBar) {
+    WriteScript("ChoiceA", PlainPages("went left"));
+    WriteScript("ChoiceB", PlainPages("went right"));
+    Start("page\n  choice\n    option \"left\" goto \"Script/ChoiceA.vsf\"\n"
+          "    option \"right\" goto \"Script/ChoiceB.vsf\"\n  end\n  text: noeffect; say \"which?\"\n");
+    RunFrames(3);
+    ASSERT_EQ(adventure.engine.choiceWindow.active, 1);
+    NextTick(200);
+    PressKey(DIK_RIGHT);
+    Frame();
+    EXPECT_EQ(adventure.hoveredButton, 0);
+    EXPECT_EQ(adventure.engine.choiceWindow.highlighted, -1);
+    NextTick(200);
+    PressKey(DIK_DOWN);
+    Frame();
+    EXPECT_EQ(adventure.hoveredButton, -1);
+    NextTick(200);
+    PressKey(DIK_DOWN);
+    Frame();
+    EXPECT_EQ(adventure.engine.choiceWindow.highlighted, 1);
+    NextTick(200);
+    PressKey(DIK_RETURN);
+    Frame();
+    EXPECT_EQ(PageText(), "went right");
+}
+
+TEST_F(AdventureTest, MenuQuitAndReturnAskFirstAndEndTheAdventure) {
+    Start(PlainPages("one|two"));
+    RunFrames(3);
+    const auto openMenu = [&]() {
+        ClickFrame(kMenuButton.x, kMenuButton.y);
+        RunFrames(12);
+        ASSERT_EQ(adventure.menu.state, 1);
+    };
+    const auto answer = [&](SPoint button) {
+        RunFrames(12);
+        ClickFrame(button.x, button.y);
+        int32_t result = kFrameContinue;
+        for (int i = 0; i < 30 && result == kFrameContinue; ++i) result = RunFrames(1);
+        return result;
+    };
+    openMenu();
+    ClickFrame(400, 240);  // quit
+    ASSERT_EQ(adventure.menu.state, 6);
+    EXPECT_EQ(answer({450, 240}), kFrameContinue);  // no: the menu stays
+    EXPECT_EQ(adventure.menu.state, 1);
+    ClickFrame(400, 180);  // return to the title
+    ASSERT_EQ(adventure.menu.state, 5);
+    EXPECT_EQ(answer({300, 240}), kFrameToTitle);
+    EXPECT_EQ(adventure.subMode, kAdventureLeave);
+    adventure.End();
+
+    Start(PlainPages("one|two"));
+    RunFrames(3);
+    openMenu();
+    ClickFrame(400, 240);
+    EXPECT_EQ(answer({300, 240}), kFrameQuit);
+}
+
+TEST_F(AdventureTest, MenuLoadRestoresTheChosenSaveAndAFailedLoadLeaves) {
+    Start(PlainPages("one|two|three"));
+    RunFrames(3);
+    NextPage();
+    ASSERT_EQ(adventure.WriteSave(SavePath("Save02.sav").c_str()), 0);
+    NextPage();
+    RunFrames(3);
+    ClickFrame(kMenuButton.x, kMenuButton.y);
+    RunFrames(12);
+    ClickFrame(330, 110);  // load
+    ASSERT_EQ(adventure.menu.state, 3);
+    RunFrames(12);
+    ClickFrame(100, 48 + 95 * 2 + 40);  // slot 2
+    int32_t result = kFrameContinue;
+    for (int i = 0; i < 30 && adventure.subMode == kAdventureMenu; ++i) result = RunFrames(1);
+    EXPECT_EQ(result, kFrameContinue);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+    EXPECT_EQ(PageText(), "two");
+
+    m_saves.Write("save/Save02.sav", std::vector<uint8_t>(40, 7));
+    ClickFrame(kMenuButton.x, kMenuButton.y);
+    RunFrames(12);
+    ClickFrame(330, 110);
+    RunFrames(12);
+    EXPECT_EQ(adventure.menu.loadScreen.slots[2].used, 0u);  // a damaged file is no choice
+    adventure.menu.loadScreen.slots[2].used = 1;            // as if it broke after the page was read
+    TakeShownMessages();
+    ClickFrame(100, 48 + 95 * 2 + 40);
+    for (int i = 0; i < 30 && result == kFrameContinue; ++i) result = RunFrames(1);
+    EXPECT_EQ(result, kFrameToTitle);
+    ASSERT_EQ(TakeShownMessages().size(), 1u);
+}
+
+TEST_F(AdventureTest, AutoModeDrawsTheOtherButtonsDisabledYetTheyStillReact) {
+    Start(PlainPages("one|two|three"));
+    RunFrames(3);
+    ClickFrame(500, 580);  // auto mode
+    EXPECT_EQ(adventure.engine.autoMode, 1);
+    NextTick();
+    Frame();
+    EXPECT_SHOWS(491, 575, kTagTextWindowButton, 47, 60);  // auto: mode on
+    EXPECT_SHOWS(693, 575, kTagTextWindowButton, 224, 0);  // menu: disabled look
+    EXPECT_SHOWS(433, 575, kTagTextWindowButton, 0, 0);    // skip: disabled look
+    ClickFrame(kMenuButton.x, kMenuButton.y);
+    EXPECT_EQ(adventure.subMode, kAdventureMenu);
+    EXPECT_EQ(adventure.engine.autoMode, 0);
+}
