@@ -1,6 +1,5 @@
 #include "app/app_messages.h"
 
-const char kErrorBoxCaption[] = "Error!!";
 const char kInformationCaption[] = "Information";
 // ウィンドウの作成に失敗しました
 const char kWindowFailedText[] =

@@ -1,7 +1,6 @@
 // The texts of the boxes that start-up and the mode machine show (Shift-JIS).
 #pragma once
 
-extern const char kErrorBoxCaption[];        // "Error!!"
 extern const char kInformationCaption[];     // "Information"
 extern const char kWindowFailedText[];       // "ウィンドウの作成に失敗しました"
 extern const char kSystemDataFailedText[];   // "システム･データの設定に失敗しました"

@@ -1,5 +1,7 @@
 #include "app/game_app.h"
 
+#include <cstdio>
+
 #include "app/app_messages.h"
 #include "app/system_data.h"
 #include "files/loaders.h"
@@ -14,32 +16,36 @@
 
 namespace {
 
-constexpr uint32_t kScreenWidth = 800;
-constexpr uint32_t kScreenHeight = 600;
+constexpr uint32_t kClientWidth = kScreenWidth;
+constexpr uint32_t kClientHeight = kScreenHeight;
 
-void ShowError(const char* text, bool topmost) {
-    uint32_t style = MessageBoxStyle::IconError;
-    if (topmost) style |= MessageBoxStyle::Topmost;
-    ShowMessageBox(text, kErrorBoxCaption, style);
-}
-
-void ShowStartupError(const char* text) { ShowError(text, true); }
+void ShowStartupError(const char* text) { ShowScreenError(text, true); }
 
 SModeStep Continue() { return SModeStep{}; }
 SModeStep Enter(uint32_t next) { return SModeStep{EModeAction::Enter, next}; }
+SModeStep Quit() { return SModeStep{EModeAction::Quit, kModeNone}; }
 
 void OnExternalRequest(void* app) { static_cast<CGameApp*>(app)->DumpDebugInfo(); }
 
 int32_t StartMakerLogo(CGameApp& app) { return app.logo.Init(); }
 void EndMakerLogo(CGameApp& app) { app.logo.End(); }
+int32_t StartTitle(CGameApp& app) { return app.title.Init(); }
+void EndTitle(CGameApp& app) { app.title.End(); }
+int32_t StartAdventure(CGameApp& app) { return app.adventure.Init(app.adventureLoadFlag, app.adventureName); }
+void EndAdventure(CGameApp& app) { app.adventure.End(); }
+
+void SetAdventureStart(CGameApp& app, int32_t loadFlag, const char* name) {
+    app.adventureLoadFlag = loadFlag;
+    std::snprintf(app.adventureName, sizeof app.adventureName, "%s", name);
+}
 
 }  // namespace
 
 const SModeEntry kModeTable[kModeCount] = {
     {},
     {StartMakerLogo, CGameApp::UpdateMakerLogoMode, EndMakerLogo, kMakerLogoFailedText, kModeNone},
-    {nullptr, nullptr, nullptr, kTitleFailedText, kModeNone},
-    {nullptr, nullptr, nullptr, kAdventureFailedText, kModeNone},
+    {StartTitle, CGameApp::UpdateTitleMode, EndTitle, kTitleFailedText, kModeNone},
+    {StartAdventure, CGameApp::UpdateAdventureMode, EndAdventure, kAdventureFailedText, kModeNone},
     {nullptr, nullptr, nullptr, kAdvMovieFailedText, kModeAdventure},
     {nullptr, nullptr, nullptr, kCgFailedText, kModeNone},
     {nullptr, nullptr, nullptr, kMovieGalleryFailedText, kModeNone},
@@ -50,25 +56,28 @@ CGameApp::~CGameApp() { Shutdown(); }
 
 int32_t CGameApp::Run() {
     if (AcquireSingleInstance() == 0) return 1;
-    if (Init() == 0) {
-        Shutdown();
-        ReleaseSingleInstance();
-        return 0;
-    }
-    uint32_t last = GetTimeMs();
+    const bool started = Init() != 0;
+    if (started) Loop();
+    Shutdown();
+    ReleaseSingleInstance();
+    return started && !modeFailed ? 1 : 0;
+}
+
+int32_t CGameApp::Loop(uint32_t limitMs) {
+    const uint32_t start = GetTimeMs();
+    uint32_t last = start;
     for (;;) {
-        if (PumpWindowEvents(window) != 0) break;
+        if (PumpWindowEvents(window) != 0) return 0;
         const uint32_t now = GetTimeMs();
+        if (limitMs != 0 && now - start >= limitMs) return 1;
+        // The pace counts from the start of the previous tick, so lateness does not pile up.
         if (static_cast<int32_t>(now - last) < static_cast<int32_t>(kTickMs)) {
             SleepMs(1);
             continue;
         }
-        if (Tick() == 0) break;
+        if (Tick() == 0) return 0;
         last = now;
     }
-    Shutdown();
-    ReleaseSingleInstance();
-    return modeFailed ? 0 : 1;
 }
 
 int32_t CGameApp::Init() {
@@ -79,8 +88,8 @@ int32_t CGameApp::Init() {
     // Without a save folder the game still runs; what it would write fails silently.
     InitSaveFolder();
     InitGlobals();
-    g_ScreenWidth = kScreenWidth;
-    g_ScreenHeight = kScreenHeight;
+    g_ScreenWidth = kClientWidth;
+    g_ScreenHeight = kClientHeight;
     if (LoadSystemData() == 0) {
         ShowStartupError(kSystemDataFailedText);
         return 0;
@@ -88,8 +97,8 @@ int32_t CGameApp::Init() {
     g_FrameTime = GetTimeMs();
 
     SDeviceRequest request;
-    request.width = kScreenWidth;
-    request.height = kScreenHeight;
+    request.width = kClientWidth;
+    request.height = kClientHeight;
     request.present = PresentToWindow;
     request.presentUser = window;
     if (InitDirect3D(request) != 0 || InitDirectSound() != 0 || InitDirectInput() != 0) {
@@ -101,7 +110,7 @@ int32_t CGameApp::Init() {
 
     mode = kModeMakerLogo;
     if (logo.Init() != 0) {
-        ShowError(kMakerLogoFailedText, false);
+        ShowScreenError(kMakerLogoFailedText, false);
         return 0;
     }
     return 1;
@@ -111,6 +120,7 @@ int32_t CGameApp::Tick() {
     if (g_pD3DDevice != nullptr && g_pD3DDevice->TestCooperativeLevel() == kDeviceNotReset &&
         RecoverDevice() != 0)
         return -1;
+    ++tickCount;
     g_FrameTime = GetTimeMs();
     CInputState::Update(&g_Input, &mouse, g_FrameTime);
     return RunModeFrame();
@@ -121,7 +131,7 @@ int32_t CGameApp::Tick() {
 int32_t CGameApp::RecoverDevice() {
     const bool engineRuns = mode == kModeAdventure || kModeTable[mode].runsOver == kModeAdventure;
     if (engineRuns) ReleaseRenderTargets();
-    if (ResetDirect3DDevice(kScreenWidth, kScreenHeight) != 0) return -1;
+    if (ResetDirect3DDevice(kClientWidth, kClientHeight) != 0) return -1;
     if (engineRuns && RestoreRenderTargets(g_pBackBuffer, g_pOffscreenTarget) != 0) return -1;
     return 0;
 }
@@ -154,7 +164,7 @@ int32_t CGameApp::EnterMode(uint32_t next) {
     if (!over) EndMode(previous);
     mode = next;
     if (entry.init != nullptr && entry.init(*this) == 0) return 1;
-    ShowError(entry.initFailureText, false);
+    ShowScreenError(entry.initFailureText, false);
     if (!over) {
         modeFailed = true;
         return 0;
@@ -207,4 +217,28 @@ SModeStep CGameApp::UpdateMakerLogoMode(CGameApp& app) {
     }
     if (!app.logo.IsFinished()) return Continue();
     return Enter(kModeTitle);
+}
+
+SModeStep CGameApp::UpdateTitleMode(CGameApp& app) {
+    switch (app.title.Update()) {
+        case kTitleResultNewGame: SetAdventureStart(app, 0, kFirstScript); return Enter(kModeAdventure);
+        // The save file's name is taken before the title ends and releases its screens.
+        case kTitleResultLoad: SetAdventureStart(app, 1, app.title.chosenSave); return Enter(kModeAdventure);
+        case kTitleResultPictureGallery: return Enter(kModeCg);
+        case kTitleResultMovieGallery: return Enter(kModeMovieGallery);
+        case kTitleResultMusicGallery: return Enter(kModeBgm);
+        case kTitleResultQuit: return Quit();
+        default: return Continue();
+    }
+}
+
+SModeStep CGameApp::UpdateAdventureMode(CGameApp& app) {
+    switch (app.adventure.Frame()) {
+        case -1:
+        case kFrameToTitle: return Enter(kModeTitle);
+        // The adventure stays running under the story movie.
+        case kFrameMovie: return Enter(kModeAdvMovie);
+        case kFrameQuit: return Quit();
+        default: return Continue();
+    }
 }

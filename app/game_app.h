@@ -7,7 +7,9 @@
 
 #include "app/main_window.h"
 #include "platform/input_state.h"
+#include "screens/adventure.h"
 #include "screens/maker_logo.h"
+#include "screens/title.h"
 
 constexpr uint32_t kTickMs = 15;
 constexpr uint32_t kModeNameSize = 260;
@@ -58,6 +60,8 @@ struct CGameApp {
     CPlatformWindow* window = nullptr;
     uint32_t mode = kModeNone;
     CMakerLogoMode logo;
+    CTitleMode title;
+    CAdventure adventure;
     // Written by the window procedure between ticks, taken by CInputState::Update.
     CMouseFields mouse;
     // How the adventure starts when the title enters it: 0 a new game from the script named in
@@ -66,6 +70,8 @@ struct CGameApp {
     char adventureName[kModeNameSize] = {};
     // Set when a mode could not start and so ended the program.
     bool modeFailed = false;
+    // Ticks run since start-up.
+    uint32_t tickCount = 0;
 
     CGameApp() = default;
     CGameApp(const CGameApp&) = delete;
@@ -79,6 +85,10 @@ struct CGameApp {
     // Start-up: the window, the save folder, System.sys, the devices, System.pac, the maker logo.
     // 1, or 0 after a failure box.
     int32_t Init();
+    // The tick loop: drains the window's events, then runs a tick once kTickMs have passed since
+    // the previous one began, else sleeps 1 ms. Ends when a tick returns 0 or the window is
+    // closed (0), or, with a non-zero limit, after limitMs (1).
+    int32_t Loop(uint32_t limitMs = 0);
     // One tick: device recovery, the frame time, the input snapshot, the current mode's frame.
     // 0 ends the program; -1 is a tick cut short by a failed device reset.
     int32_t Tick();
@@ -90,6 +100,8 @@ struct CGameApp {
 
     // Mode frames.
     static SModeStep UpdateMakerLogoMode(CGameApp& app);
+    static SModeStep UpdateTitleMode(CGameApp& app);
+    static SModeStep UpdateAdventureMode(CGameApp& app);
 
 private:
     int32_t RecoverDevice();

@@ -2,10 +2,11 @@
 // component, masked from the second chunk on.
 #include <cstring>
 
-#include "engine/chunk_reader.h"
 #include "engine/engine_tags.h"
-#include "engine/save_chunks.h"
 #include "engine/vant_engine.h"
+#include "files/chunk_reader.h"
+#include "files/chunk_save.h"
+#include "files/scrambled_io.h"
 #include "platform/clock.h"
 #include "platform/render_context.h"
 
@@ -18,7 +19,7 @@ void EmitChunk(CWriteStream* stream, uint32_t* total, uint32_t tag, SaveFn save)
     uint32_t size = 0;
     save(nullptr, &size);
     if (stream != nullptr) {
-        WriteSaveChunkHeader(stream, tag, size);
+        CSaveChunkWriter(stream).Header(tag, size);
         uint32_t written = 0;
         save(stream, &written);
     }
@@ -26,27 +27,34 @@ void EmitChunk(CWriteStream* stream, uint32_t* total, uint32_t tag, SaveFn save)
 }
 
 void EmitIndex(CWriteStream* stream, uint32_t* total, uint32_t tag, uint32_t index) {
-    if (stream != nullptr) WriteSaveChunkU32(stream, tag, index);
-    *total += 12;
+    CSaveChunkWriter writer(stream);
+    writer.ChunkU32(tag, index);
+    *total += writer.Total();
 }
 
 bool InRange(int32_t value, int32_t count) { return value >= 0 && value < count; }
 
+// Reads n bytes of the current chunk's window through the save scrambling; false when the
+// data ends first.
+bool ReadExactly(CReadStream* stream, void* destination, uint32_t n) {
+    return n == 0 || ReadSaveScrambled(stream, destination, n) == static_cast<int32_t>(n);
+}
+
 }  // namespace
 
 int32_t CVantEngine::SaveClock(CWriteStream* stream, uint32_t* size) const {
-    *size = 24;
-    if (stream == nullptr) return 0;
-    WriteSaveChunkU32(stream, EngineTag::kPlayClock, g_GameClock);
-    WriteSaveChunkU32(stream, EngineTag::kPageClock, g_PageStartClock);
+    CSaveChunkWriter writer(stream);
+    writer.ChunkU32(EngineTag::kPlayClock, g_GameClock);
+    writer.ChunkU32(EngineTag::kPageClock, g_PageStartClock);
+    *size = writer.Total();
     return 0;
 }
 
 int32_t CVantEngine::SaveScriptPos(CWriteStream* stream, uint32_t* size) const {
-    *size = SaveChunkStringSize(scriptName) + 12;
-    if (stream == nullptr) return 0;
-    WriteSaveChunkString(stream, EngineTag::kFileName, scriptName);
-    WriteSaveChunkU32(stream, EngineTag::kPageNumber, pageNumber);
+    CSaveChunkWriter writer(stream);
+    writer.ChunkString(EngineTag::kFileName, scriptName);
+    writer.ChunkU32(EngineTag::kPageNumber, pageNumber);
+    *size = writer.Total();
     return 0;
 }
 
@@ -75,8 +83,9 @@ int32_t CVantEngine::SaveChunks(CWriteStream* stream, uint32_t* total) {
         EmitChunk(stream, total, EngineTag::kChoices, [&](CWriteStream* s, uint32_t* n) { return choiceWindow.Save(s, n); });
     }
     EmitChunk(stream, total, EngineTag::kGameFlags, [&](CWriteStream* s, uint32_t* n) {
-        *n = kGameFlagCount;
-        if (s != nullptr) WriteMasked(s, flags.game, kGameFlagCount);
+        CSaveChunkWriter writer(s);
+        writer.Bytes(flags.game, kGameFlagCount);
+        *n = writer.Total();
         return 0;
     });
     if (autoAdvance.active) {
@@ -90,7 +99,7 @@ int32_t CVantEngine::SaveChunks(CWriteStream* stream, uint32_t* total) {
 
 int32_t CVantEngine::Save(CWriteStream* stream, uint32_t* size) {
     CompleteCurrentPage();
-    uint32_t total = 40;  // the CKEY chunk
+    uint32_t total = kSaveKeyChunkBytes;
     if (stream != nullptr) WriteSaveKeyChunk(stream, g_ClockNow);
     SaveChunks(stream, &total);
     *size = total;
@@ -98,33 +107,25 @@ int32_t CVantEngine::Save(CWriteStream* stream, uint32_t* size) {
 }
 
 int32_t CVantEngine::RestoreClock(CReadStream* stream, uint32_t size) {
-    uint32_t done = 0;
+    CChunkReader reader(stream, size, ReadSaveScrambled);
     CChunkHeader header;
-    while (ReadSubChunkHeader(stream, ReadMasked, size, &done, &header)) {
-        uint32_t used = 0;
+    while (reader.NextChunk(&header)) {
+        CChunkReader body = reader.Body();
         uint32_t value = 0;
-        if ((header.tag == EngineTag::kPlayClock || header.tag == EngineTag::kPageClock) && header.size >= 4 &&
-            ReadU32(stream, ReadMasked, &value)) {
-            used = 4;
+        if ((header.tag == EngineTag::kPlayClock || header.tag == EngineTag::kPageClock) && body.ReadU32(&value)) {
             (header.tag == EngineTag::kPlayClock ? g_GameClock : g_PageStartClock) = value;
         }
-        used += SkipBytes(stream, header.size - used);
-        done += used;
-        if (used < header.size) return -1;
     }
-    return done == size ? 0 : -1;
+    return reader.Intact() ? 0 : -1;
 }
 
 int32_t CVantEngine::WalkToSavedPage(uint32_t savedPage) {
     script.Seek(8, 0);
+    CChunkHeader header;
     while (pageNumber < savedPage) {
-        script.Fill(8);
-        uint8_t bytes[8];
-        if (script.Read(bytes, 8) != 8) return 0;
-        const uint32_t tag = ReadU32LE(bytes);
-        if (tag == EngineTag::kEnd) return 0;
-        if (tag == EngineTag::kPage) ++pageNumber;
-        script.Seek(ReadU32LE(bytes + 4), 1);
+        if (!ReadChunkHeader(&script, &header) || header.tag == EngineTag::kEnd) return 0;
+        if (header.tag == EngineTag::kPage) ++pageNumber;
+        script.Seek(header.size, 1);
     }
     return 0;
 }
@@ -132,20 +133,17 @@ int32_t CVantEngine::WalkToSavedPage(uint32_t savedPage) {
 int32_t CVantEngine::RestoreScriptPos(CReadStream* stream, uint32_t size) {
     char name[kScriptNameSize] = {};
     uint32_t savedPage = 0;
-    uint32_t done = 0;
+    CChunkReader reader(stream, size, ReadSaveScrambled);
     CChunkHeader header;
-    while (ReadSubChunkHeader(stream, ReadMasked, size, &done, &header)) {
-        uint32_t used = 0;
+    while (reader.NextChunk(&header)) {
+        CChunkReader body = reader.Body();
         if (header.tag == EngineTag::kFileName) {
-            used = ReadStringPayload(stream, ReadMasked, header.size, name, kScriptNameSize);
-        } else if (header.tag == EngineTag::kPageNumber && header.size >= 4 && ReadU32(stream, ReadMasked, &savedPage)) {
-            used = 4;
+            body.ReadString(name, kScriptNameSize);
+        } else if (header.tag == EngineTag::kPageNumber) {
+            body.ReadU32(&savedPage);
         }
-        used += SkipBytes(stream, header.size - used);
-        done += used;
-        if (used < header.size) return -1;
     }
-    if (done != size) return -1;
+    if (!reader.Intact()) return -1;
     if (OpenScript(name) == 0) WalkToSavedPage(savedPage);
     return 0;
 }
@@ -158,15 +156,15 @@ int32_t CVantEngine::RestoreComponents(CReadStream* stream, uint32_t size) {
     uint32_t done = 0;
     CChunkHeader header;
     while (done < size) {
-        if (!BeginChunk(stream, ReadMasked, size, &done, &header)) return -1;
+        if (!BeginChunk(stream, ReadSaveScrambled, size, &done, &header)) return -1;
         done += header.size;
         const uint32_t n = header.size;
         uint32_t consumed = 0;
         int32_t result = 0;
         switch (header.tag) {
             case EngineTag::kKey: {
-                uint8_t key[32];
-                if (n < 32 || !ReadExact(stream, ReadMasked, key, 32)) return -1;
+                uint8_t key[kScrambleKeySize];
+                if (n < sizeof key || !ReadExactly(stream, key, sizeof key)) return -1;
                 InstallSaveMask(key);
                 break;
             }
@@ -183,9 +181,11 @@ int32_t CVantEngine::RestoreComponents(CReadStream* stream, uint32_t size) {
             case EngineTag::kMusicNumber:
             case EngineTag::kVoiceNumber:
             case EngineTag::kEffectNumber: {
-                uint32_t index = 0xFFFFFFFFu;
-                if (n >= 4 && !ReadU32(stream, ReadMasked, &index)) return -1;
-                const int32_t value = static_cast<int32_t>(index);
+                // A number chunk too short for its value selects no channel or layer.
+                uint8_t bytes[4];
+                const bool present = n >= sizeof bytes;
+                if (present && !ReadExactly(stream, bytes, sizeof bytes)) return -1;
+                const int32_t value = present ? static_cast<int32_t>(ReadU32LE(bytes)) : -1;
                 (header.tag == EngineTag::kLayerNumber   ? layerIndex
                  : header.tag == EngineTag::kMusicNumber ? musicIndex
                  : header.tag == EngineTag::kVoiceNumber ? voiceIndex
@@ -224,7 +224,7 @@ int32_t CVantEngine::RestoreComponents(CReadStream* stream, uint32_t size) {
                 break;
             case EngineTag::kGameFlags: {
                 const uint32_t count = n < static_cast<uint32_t>(kGameFlagCount) ? n : kGameFlagCount;
-                if (!ReadExact(stream, ReadMasked, flags.game, count)) return -1;
+                if (!ReadExactly(stream, flags.game, count)) return -1;
                 break;
             }
             case EngineTag::kAutoAdvance:

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/chunk_reader.h"
+#include "files/chunk_reader.h"
 
 void CFlagBlock::Clear() {
     std::memset(game, 0, sizeof(game));
@@ -15,14 +15,13 @@ namespace {
 // Reads u32 flag numbers until the payload is used up; a tail shorter than four bytes is
 // consumed and ignored.
 uint32_t ApplyFlagList(CReadStream* stream, uint32_t size, uint8_t* flags, uint32_t count, uint8_t value) {
-    uint32_t consumed = 0;
-    while (size - consumed >= 4) {
-        uint32_t number = 0;
-        if (!ReadU32(stream, ReadPlain, &number)) return consumed;
-        consumed += 4;
+    CChunkReader list(stream, size);
+    uint32_t number = 0;
+    while (list.Remaining() >= 4 && list.ReadU32(&number)) {
         if (number < count) flags[number] = value;
     }
-    return consumed + SkipBytes(stream, size - consumed);
+    list.SkipRest();
+    return list.Consumed();
 }
 
 constexpr uint32_t kTagJmpn = MakeTag("JMPN");
@@ -31,16 +30,12 @@ constexpr uint32_t kTagDwnf = MakeTag("DWNF");
 constexpr uint32_t kTagJmpf = MakeTag("JMPF");
 
 // Reads a flag list of a jump entry: the first 256 numbers, those outside 0..255 dropped.
-uint32_t ReadJumpList(CReadStream* stream, uint32_t size, int32_t* list, int32_t* count) {
+void ReadJumpList(CChunkReader& body, int32_t* list, int32_t* count) {
     *count = 0;
-    uint32_t consumed = 0;
-    for (int32_t taken = 0; taken < kJumpListCapacity && size - consumed >= 4; ++taken) {
-        uint32_t number = 0;
-        if (!ReadU32(stream, ReadPlain, &number)) return consumed;
-        consumed += 4;
+    uint32_t number = 0;
+    for (int32_t taken = 0; taken < kJumpListCapacity && body.ReadU32(&number); ++taken) {
         if (number < static_cast<uint32_t>(kGameFlagCount)) list[(*count)++] = static_cast<int32_t>(number);
     }
-    return consumed + SkipBytes(stream, size - consumed);
 }
 
 }  // namespace
@@ -73,27 +68,25 @@ void CJumpTable::Clear() {
 int32_t CJumpTable::ParseCommand(CReadStream* stream, uint32_t* consumed, uint32_t size) {
     std::memset(entries, 0, sizeof(entries));
     CJumpEntry* selected = nullptr;
-    uint32_t done = 0;
+    CChunkReader reader(stream, size);
     CChunkHeader header;
-    while (ReadSubChunkHeader(stream, ReadPlain, size, &done, &header)) {
-        uint32_t used = 0;
+    while (reader.NextChunk(&header)) {
+        CChunkReader body = reader.Body();
         if (header.tag == kTagJmpn) {
             uint32_t number = 0;
-            if (header.size >= 4 && ReadU32(stream, ReadPlain, &number)) used = 4;
-            selected = number < static_cast<uint32_t>(kJumpEntryCount) && used == 4 ? &entries[number] : nullptr;
+            const bool present = body.ReadU32(&number);
+            selected = present && number < static_cast<uint32_t>(kJumpEntryCount) ? &entries[number] : nullptr;
             if (selected != nullptr) selected->used = 1;
         } else if (selected != nullptr && header.tag == kTagUpf) {
-            used = ReadJumpList(stream, header.size, selected->setList, &selected->setCount);
+            ReadJumpList(body, selected->setList, &selected->setCount);
         } else if (selected != nullptr && header.tag == kTagDwnf) {
-            used = ReadJumpList(stream, header.size, selected->clearList, &selected->clearCount);
+            ReadJumpList(body, selected->clearList, &selected->clearCount);
         } else if (selected != nullptr && header.tag == kTagJmpf) {
-            used = ReadStringPayload(stream, ReadPlain, header.size, selected->target, kScriptNameSize);
+            body.ReadString(selected->target, kScriptNameSize);
         }
-        used += SkipBytes(stream, header.size - used);
-        done += used;
-        if (used < header.size) break;  // the data ended
     }
-    *consumed = done + SkipBytes(stream, size - done);
+    reader.SkipRest();
+    *consumed = reader.Consumed();
     active = 1;
     return 0;
 }

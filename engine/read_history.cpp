@@ -5,9 +5,10 @@
 #include <cstring>
 #include <new>
 
-#include "engine/chunk_reader.h"
 #include "engine/input_keys.h"
-#include "engine/save_chunks.h"
+#include "files/chunk_reader.h"
+#include "files/chunk_save.h"
+#include "files/scrambled_io.h"
 #include "platform/clock.h"
 #include "platform/input_state.h"
 #include "platform/render_context.h"
@@ -67,9 +68,10 @@ int32_t CReadHistory::CanSkip(CInputState* input, uint32_t pageNumber) {
 
 int32_t CReadHistory::SaveRecord(CWriteStream* stream, const CReadRecord& record) const {
     const uint32_t nameSize = static_cast<uint32_t>(std::strlen(record.name)) + 1;
-    WriteSaveChunkHeader(stream, kTagRdat, nameSize + 20);
-    WriteSaveChunkString(stream, kTagFnam, record.name);
-    WriteSaveChunkU32(stream, kTagRpn, static_cast<uint32_t>(record.maxPage));
+    CSaveChunkWriter writer(stream);
+    writer.Header(kTagRdat, nameSize + 20);
+    writer.ChunkString(kTagFnam, record.name);
+    writer.ChunkU32(kTagRpn, static_cast<uint32_t>(record.maxPage));
     return 0;
 }
 
@@ -85,22 +87,18 @@ int32_t CReadHistory::Save(CWriteStream* stream, uint32_t* size) const {
 
 int32_t CReadHistory::RestoreRecord(CReadStream* stream, uint32_t size) {
     CReadRecord record = {};
-    uint32_t done = 0;
+    CChunkReader reader(stream, size, ReadSaveScrambled);
     CChunkHeader header;
-    while (ReadSubChunkHeader(stream, ReadMasked, size, &done, &header)) {
-        uint32_t used = 0;
+    while (reader.NextChunk(&header)) {
+        CChunkReader body = reader.Body();
+        uint32_t page = 0;
         if (header.tag == kTagFnam) {
-            used = ReadStringPayload(stream, ReadMasked, header.size, record.name, sizeof(record.name));
-        } else if (header.tag == kTagRpn && header.size >= 4) {
-            uint32_t page = 0;
-            if (ReadU32(stream, ReadMasked, &page)) used = 4;
+            body.ReadString(record.name, sizeof(record.name));
+        } else if (header.tag == kTagRpn && body.ReadU32(&page)) {
             record.maxPage = static_cast<int32_t>(page);
         }
-        used += SkipBytes(stream, header.size - used);
-        done += used;
-        if (used < header.size) return -1;
     }
-    if (done < size) return -1;
+    if (!reader.Intact()) return -1;
     try {
         records.push_back(record);
     } catch (const std::bad_alloc&) {
@@ -116,13 +114,13 @@ int32_t CReadHistory::Restore(CReadStream* stream, uint32_t size, uint32_t* cons
     int32_t result = 0;
     CChunkHeader header;
     while (done < size) {
-        if (!BeginChunk(stream, ReadMasked, size, &done, &header)) {
+        if (!BeginChunk(stream, ReadSaveScrambled, size, &done, &header)) {
             result = -1;
             break;
         }
-        if (header.tag == kTagCkey && header.size >= 32) {
-            uint8_t key[32];
-            if (!ReadExact(stream, ReadMasked, key, 32)) {
+        if (header.tag == kTagCkey && header.size >= kScrambleKeySize) {
+            uint8_t key[kScrambleKeySize];
+            if (ReadSaveScrambled(stream, key, sizeof key) != static_cast<int32_t>(sizeof key)) {
                 result = -1;
                 break;
             }

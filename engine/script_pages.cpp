@@ -2,9 +2,9 @@
 // each page command to its owner and the steps before and after a page.
 #include <cstring>
 
-#include "engine/chunk_reader.h"
 #include "engine/engine_tags.h"
 #include "engine/vant_engine.h"
+#include "files/chunk_reader.h"
 #include "files/loaders.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
@@ -12,21 +12,11 @@
 
 namespace {
 
-// Reads the 8-byte header of the next chunk in its own window. False when the data ends.
-bool ReadChunkHeader(CReadStream* stream, CChunkHeader* header) {
-    stream->Fill(8);
-    uint8_t bytes[8];
-    if (stream->Read(bytes, 8) != 8) return false;
-    header->tag = ReadU32LE(bytes);
-    header->size = ReadU32LE(bytes + 4);
-    return true;
-}
-
 // A channel or layer number command: one i32 in the first four bytes.
 int32_t ReadNumberCommand(CReadStream* stream, uint32_t size) {
-    uint32_t value = 0;
-    if (size < 4 || !ReadU32(stream, ReadPlain, &value)) return -1;
-    return static_cast<int32_t>(value);
+    CChunkReader body(stream, size);
+    int32_t value = 0;
+    return body.ReadI32(&value) ? value : -1;
 }
 
 bool InRange(int32_t value, int32_t count) { return value >= 0 && value < count; }
@@ -69,7 +59,7 @@ int32_t CVantEngine::SkipToBody() {
 }
 
 int32_t CVantEngine::Load(const char* name) {
-    // The name may live in a buffer that closing the script rewrites (a jump target, a choice).
+    // The name may be the open script's own, which closing the script empties.
     char target[kScriptNameSize];
     std::strncpy(target, name, kScriptNameSize - 1);
     target[kScriptNameSize - 1] = '\0';
@@ -215,7 +205,15 @@ int32_t CVantEngine::AfterPage() {
         uint8_t flagCopy[kGameFlagCount];
         std::memcpy(flagCopy, flags.game, sizeof(flagCopy));
         char target[kScriptNameSize];
-        if (jumpTable.Evaluate(flagCopy, target) == 1 && target[0] != '\0') return Load(target);
+        if (jumpTable.Evaluate(flagCopy, target) == 1 && target[0] != '\0') {
+            // Every jump runs the first page of its target inside this call; a chain of first
+            // pages that keep jumping (a script that jumps to itself) is cut off.
+            if (jumpDepth_ >= kMaxJumpChain) return -1;
+            ++jumpDepth_;
+            const int32_t result = Load(target);
+            --jumpDepth_;
+            return result;
+        }
     }
     if (!messageWindow.nblf && messageLog.AddPage(&messageWindow, voiceChannels) != 0) ShowLogFailure();
     if (settings.effectsOn == 0) FinishEffects();
@@ -246,7 +244,9 @@ void CVantEngine::StampClock() {
 }
 
 int32_t ReadStringChunk(CReadStream* stream, uint32_t* consumed, uint32_t size, CVantEngine* hook) {
-    *consumed = ReadStringPayload(stream, ReadPlain, size, hook->hostText, kHostTextSize);
+    CChunkReader body(stream, size);
+    body.ReadString(hook->hostText, kHostTextSize);
+    *consumed = body.Consumed();
     if (hook->hostCallback != nullptr) hook->hostCallback(hook->hostText, hook->hostContext);
     return 0;
 }

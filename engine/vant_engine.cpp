@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "files/loaders.h"
+#include "platform/clock.h"
 #include "platform/graphics.h"
 #include "platform/render_context.h"
 

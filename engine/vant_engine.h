@@ -127,6 +127,9 @@ private:
     int32_t pageVoice_ = -1;
     int32_t pageSe_ = -1;
     int32_t pageFailed_ = 0;
+    // Jumps taken inside the current page run (each runs its target's first page at once).
+    int32_t jumpDepth_ = 0;
+    static constexpr int32_t kMaxJumpChain = 16;
 
     void CompleteCurrentPage();
     void ResetPageState();

@@ -1,6 +1,7 @@
 #include "engine/waits.h"
 
-#include "engine/save_chunks.h"
+#include "files/chunk_save.h"
+#include "files/scrambled_io.h"
 #include "platform/render_context.h"
 
 namespace {
@@ -38,25 +39,21 @@ uint32_t CTimedWait::SaveSize() const { return 12 + (iwf ? 8 : 0) + (twf ? 8 : 0
 int32_t CTimedWait::ReadChunks(CReadStream* stream, ChunkReadFn read, uint32_t* consumed, uint32_t size,
                                uint32_t timeTag) {
     iwf = twf = 0;
-    uint32_t done = 0;
+    CChunkReader reader(stream, size, read);
     CChunkHeader header;
-    while (ReadSubChunkHeader(stream, read, size, &done, &header)) {
-        uint32_t used = 0;
+    while (reader.NextChunk(&header)) {
+        CChunkReader body = reader.Body();
+        uint32_t value = 0;
         if (header.tag == kTagIwf) {
             iwf = 1;
         } else if (header.tag == kTagTwf) {
             twf = 1;
-        } else if (header.tag == timeTag && header.size >= 4) {
-            uint32_t value = 0;
-            if (!ReadU32(stream, read, &value)) break;
+        } else if (header.tag == timeTag && body.ReadU32(&value)) {
             time = static_cast<int32_t>(value);
-            used = 4;
         }
-        used += SkipBytes(stream, header.size - used);
-        done += used;
-        if (used < header.size) break;
     }
-    *consumed = done + SkipBytes(stream, size - done);
+    reader.SkipRest();
+    *consumed = reader.Consumed();
     active = 1;
     return 0;
 }
@@ -64,9 +61,10 @@ int32_t CTimedWait::ReadChunks(CReadStream* stream, ChunkReadFn read, uint32_t* 
 int32_t CTimedWait::WriteChunks(CWriteStream* stream, uint32_t* size, uint32_t timeTag) const {
     *size = SaveSize();
     if (stream == nullptr) return 0;
-    if (iwf) WriteSaveChunkHeader(stream, kTagIwf, 0);
-    if (twf) WriteSaveChunkHeader(stream, kTagTwf, 0);
-    WriteSaveChunkU32(stream, timeTag, static_cast<uint32_t>(time));
+    CSaveChunkWriter writer(stream);
+    if (iwf) writer.Header(kTagIwf, 0);
+    if (twf) writer.Header(kTagTwf, 0);
+    writer.ChunkU32(timeTag, static_cast<uint32_t>(time));
     return 0;
 }
 
@@ -83,7 +81,7 @@ bool CClockWait::IsLocking() const { return active && !HasRunOut(); }
 int32_t CClockWait::Save(CWriteStream* stream, uint32_t* size) const { return WriteChunks(stream, size, kTagLtim); }
 
 int32_t CClockWait::Restore(CReadStream* stream, uint32_t size, uint32_t* consumed) {
-    return ReadChunks(stream, ReadMasked, consumed, size, kTagLtim);
+    return ReadChunks(stream, ReadSaveScrambled, consumed, size, kTagLtim);
 }
 
 int32_t CActionControl::Parse(CReadStream* stream, uint32_t* consumed, uint32_t size) {
@@ -98,5 +96,5 @@ int32_t CActionControl::IsElapsed() {
 int32_t CActionControl::Save(CWriteStream* stream, uint32_t* size) const { return WriteChunks(stream, size, kTagWtim); }
 
 int32_t CActionControl::Restore(CReadStream* stream, uint32_t size, uint32_t* consumed) {
-    return ReadChunks(stream, ReadMasked, consumed, size, kTagWtim);
+    return ReadChunks(stream, ReadSaveScrambled, consumed, size, kTagWtim);
 }

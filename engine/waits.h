@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "engine/chunk_reader.h"
+#include "files/chunk_reader.h"
 #include "files/stream.h"
 
 struct CTimedWait {

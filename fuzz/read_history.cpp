@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "engine/read_history.h"
-#include "engine/save_chunks.h"
+#include "files/chunk_save.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;

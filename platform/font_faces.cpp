@@ -69,6 +69,9 @@ const std::vector<SInstalledFace>& InstalledJapaneseFaces() {
         // Fontconfig frees its configuration only in FcFini; without it the leak checker
         // reports the configuration parser's buffers at exit.
         std::atexit(FcFini);
+        // The installed fonts do not change while the game runs; without this, fontconfig
+        // rebuilds its whole configuration every 30 seconds in the middle of play.
+        FcConfigSetRescanInterval(nullptr, 0);
         FcPattern* pattern = FcPatternCreate();
         FcLangSet* langs = FcLangSetCreate();
         FcLangSetAdd(langs, reinterpret_cast<const FcChar8*>("ja"));

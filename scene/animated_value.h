@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "files/chunk_reader.h"
+#include "files/chunk_save.h"
 #include "platform/render_context.h"
-#include "scene/chunk_reader.h"
 #include "scene/key_track.h"
-#include "scene/save_chunk.h"
 
 // Game-clock milliseconds since a start time (wrapping); 0 while the start time is not set.
 inline int32_t ElapsedSince(uint32_t startTime) {
@@ -77,8 +77,8 @@ struct CAnimatedValue {
     }
 
     // Saved form: the first `stored` components of the value.
-    void Save(CWriteStream* stream, uint32_t tag, int stored, uint32_t* total) const {
-        WriteSaveChunk(stream, tag, &value, static_cast<uint32_t>(stored * sizeof(float)), total);
+    void Save(CSaveChunkWriter& writer, uint32_t tag, int stored) const {
+        writer.Chunk(tag, &value, static_cast<uint32_t>(stored * sizeof(float)));
     }
 
     // Reads the saved components (whole ones only) and stops any animation; the track keeps

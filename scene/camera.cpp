@@ -1,5 +1,6 @@
 #include "scene/camera.h"
 
+#include "files/scrambled_io.h"
 #include "model/shader_context.h"
 
 namespace {
@@ -64,16 +65,16 @@ void CCamera::Finish() {
 }
 
 int32_t CCamera::Save(CWriteStream* stream, uint32_t* byteCount) const {
-    uint32_t total = 0;
-    eye.Save(stream, kTagPos, 3, &total);
-    angles.Save(stream, kTagAngl, 3, &total);
-    fieldOfView.Save(stream, kTagFov, 1, &total);
-    *byteCount = total;
+    CSaveChunkWriter writer(stream);
+    eye.Save(writer, kTagPos, 3);
+    angles.Save(writer, kTagAngl, 3);
+    fieldOfView.Save(writer, kTagFov, 1);
+    *byteCount = writer.Total();
     return 0;
 }
 
 int32_t CCamera::Restore(CReadStream* stream, uint32_t size, uint32_t* bytesRead) {
-    CChunkReader reader = SaveReader(stream, size);
+    CChunkReader reader(stream, size, ReadSaveScrambled);
     CChunkHeader header;
     while (reader.NextChunk(&header)) {
         CChunkReader body = reader.Body();

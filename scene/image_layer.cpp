@@ -2,10 +2,11 @@
 
 #include <cstring>
 
+#include "files/chunk_save.h"
 #include "files/loaders.h"
+#include "files/scrambled_io.h"
 #include "platform/graphics.h"
 #include "platform/render_context.h"
-#include "scene/save_chunk.h"
 
 namespace {
 
@@ -244,30 +245,30 @@ void CImageLayer::FinishEffect() {
 }
 
 int32_t CImageLayer::Save(CWriteStream* stream, uint32_t* byteCount) const {
-    uint32_t total = 0;
-    WriteSaveChunk(stream, kTagUsed, &used, 4, &total);
+    CSaveChunkWriter writer(stream);
+    writer.Chunk(kTagUsed, &used, 4);
     if (used != 0) {
-        WriteSaveChunk(stream, kTagName, name, static_cast<uint32_t>(strnlen(name, kLayerNameSize - 1)) + 1, &total);
-        WriteSaveChunk(stream, kTagVisible, &visible, 4, &total);
-        WriteSaveChunk(stream, kTagOffset, &offset, 8, &total);
-        WriteSaveChunk(stream, kTagPivot, &pivot, 8, &total);
-        WriteSaveChunk(stream, kTagSource, &source, 16, &total);
-        WriteSaveChunk(stream, kTagScale, &scale, 8, &total);
-        WriteSaveChunk(stream, kTagAngle, &angle, 4, &total);
-        WriteSaveChunk(stream, kTagColour, &colour, 4, &total);
-        WriteSaveChunk(stream, kTagBlendMode, &blendMode, 4, &total);
-        WriteSaveChunk(stream, kTagFilter, &filter, 4, &total);
-        WriteSaveChunk(stream, effect != nullptr ? kTagEffect : kTagNoEffect, nullptr, 0, &total);
+        writer.Chunk(kTagName, name, static_cast<uint32_t>(strnlen(name, kLayerNameSize - 1)) + 1);
+        writer.Chunk(kTagVisible, &visible, 4);
+        writer.Chunk(kTagOffset, &offset, 8);
+        writer.Chunk(kTagPivot, &pivot, 8);
+        writer.Chunk(kTagSource, &source, 16);
+        writer.Chunk(kTagScale, &scale, 8);
+        writer.Chunk(kTagAngle, &angle, 4);
+        writer.Chunk(kTagColour, &colour, 4);
+        writer.Chunk(kTagBlendMode, &blendMode, 4);
+        writer.Chunk(kTagFilter, &filter, 4);
+        writer.Chunk(effect != nullptr ? kTagEffect : kTagNoEffect, nullptr, 0);
         // A model layer's state follows in SOLD; without a model holder it is empty.
-        if (kind == LayerKind::Model) WriteSaveChunk(stream, kTagModelState, nullptr, 0, &total);
+        if (kind == LayerKind::Model) writer.Chunk(kTagModelState, nullptr, 0);
     }
-    *byteCount = total;
+    *byteCount = writer.Total();
     return 0;
 }
 
 int32_t CImageLayer::Restore(CReadStream* stream, uint32_t size, uint32_t* bytesRead) {
     int32_t result = 0;
-    CChunkReader reader = SaveReader(stream, size);
+    CChunkReader reader(stream, size, ReadSaveScrambled);
     CChunkHeader header;
     while (reader.NextChunk(&header)) {
         CChunkReader body = reader.Body();

@@ -7,10 +7,10 @@
 
 #include <cstdint>
 
+#include "files/chunk_reader.h"
 #include "files/stream.h"
 #include "platform/math3d.h"
 #include "platform/types.h"
-#include "scene/chunk_reader.h"
 #include "scene/effecter.h"
 
 class CTexture;

@@ -1,5 +1,6 @@
 #include "scene/scene_light.h"
 
+#include "files/scrambled_io.h"
 #include "model/shader_context.h"
 
 namespace {
@@ -84,18 +85,18 @@ void CSceneLight::Finish() {
 }
 
 int32_t CSceneLight::Save(CWriteStream* stream, uint32_t* byteCount) const {
-    uint32_t total = 0;
-    ambient.Save(stream, kTagAmbient, kStoredColour, &total);
-    light1Colour.Save(stream, kTagColour1, kStoredColour, &total);
-    light1Angles.Save(stream, kTagAngles1, kStoredAngles, &total);
-    light2Colour.Save(stream, kTagColour2, kStoredColour, &total);
-    light2Angles.Save(stream, kTagAngles2, kStoredAngles, &total);
-    *byteCount = total;
+    CSaveChunkWriter writer(stream);
+    ambient.Save(writer, kTagAmbient, kStoredColour);
+    light1Colour.Save(writer, kTagColour1, kStoredColour);
+    light1Angles.Save(writer, kTagAngles1, kStoredAngles);
+    light2Colour.Save(writer, kTagColour2, kStoredColour);
+    light2Angles.Save(writer, kTagAngles2, kStoredAngles);
+    *byteCount = writer.Total();
     return 0;
 }
 
 int32_t CSceneLight::Restore(CReadStream* stream, uint32_t size, uint32_t* bytesRead) {
-    CChunkReader reader = SaveReader(stream, size);
+    CChunkReader reader(stream, size, ReadSaveScrambled);
     CChunkHeader header;
     while (reader.NextChunk(&header)) {
         CChunkReader body = reader.Body();

@@ -3,18 +3,10 @@
 #include "files/loaders.h"
 #include "platform/clock.h"
 #include "platform/devices_graphics.h"
-#include "platform/quad_draw.h"
 #include "platform/render_context.h"
+#include "screens/screen_resources.h"
 
 const char kMakerLogoPath[] = "System/Maker/Maker.bmp";
-
-namespace {
-
-constexpr SRect kLogoSource = {0, 0, 800, 600};
-
-constexpr uint32_t WhiteWithAlpha(uint32_t alpha) { return alpha << 24 | 0xFFFFFFu; }
-
-}  // namespace
 
 int32_t CMakerLogoMode::Init() {
     if (LoadSystemTexture(g_pD3DDevice, &logo, kMakerLogoPath) != 0) return -1;
@@ -28,14 +20,13 @@ int32_t CMakerLogoMode::Frame() {
     const uint32_t now = g_FrameTime;
     // A frame time before the state's start wraps to a large value: the state counts as over.
     const uint32_t elapsed = now - stateStart;
-    device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, 0, 1.0f, 0);
-    device->BeginScene();
+    BeginScreenFrame(device);
     uint32_t colour = 0;
     bool drawLogo = true;
     switch (state) {
         case kLogoFadeIn:
             if (elapsed >= kLogoFadeInMs) {
-                colour = WhiteWithAlpha(255);
+                colour = kOpaqueWhite;
                 EnterState(kLogoHold, now);
             } else {
                 colour = WhiteWithAlpha(elapsed * 255 / kLogoFadeInMs);
@@ -43,7 +34,7 @@ int32_t CMakerLogoMode::Frame() {
             break;
         case kLogoHold:
             if (elapsed > kLogoHoldMs) EnterState(kLogoFadeOut, now);
-            colour = WhiteWithAlpha(255);
+            colour = kOpaqueWhite;
             break;
         case kLogoFadeOut:
             if (elapsed >= kLogoFadeOutMs) {
@@ -59,16 +50,12 @@ int32_t CMakerLogoMode::Frame() {
             break;
         default: drawLogo = false; break;
     }
-    if (drawLogo) DrawSprite(device, logo, &kLogoSource, 1, 0.0f, 0.0f, colour);
-    device->EndScene();
-    device->Present();
+    if (drawLogo) DrawBackground(device, logo, colour);
+    EndScreenFrame(device);
     return 0;
 }
 
-void CMakerLogoMode::End() {
-    if (logo != nullptr) logo->Release();
-    logo = nullptr;
-}
+void CMakerLogoMode::End() { ReleaseTexture(&logo); }
 
 void CMakerLogoMode::Finish(uint32_t now) { EnterState(kLogoFinished, now); }
 

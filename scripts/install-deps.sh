@@ -12,7 +12,7 @@ libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
 libfreetype-dev libfontconfig-dev
 libpng-dev libjpeg62-turbo-dev zlib1g-dev
 fonts-ipafont-gothic fonts-ipafont-mincho
-xvfb xauth xdotool imagemagick
+xvfb xauth xdotool imagemagick python3
 vorbis-tools ffmpeg
 "
 missing=""

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "files/chunk_reader.h"
+#include "files/chunk_save.h"
 #include "files/loaders.h"
 #include "files/scrambled_io.h"
 #include "platform/font.h"
@@ -24,43 +26,6 @@ struct CChoiceScratch {
     char text[kChoiceTextSize];
     char target[kChoiceTargetSize];
 };
-
-int32_t ReadPlainBytes(CReadStream* stream, void* destination, uint32_t n) { return stream->Read(destination, n); }
-
-// Reads up to n payload bytes; returns how many arrived.
-uint32_t ReadUpTo(CReadStream* stream, int32_t (*read)(CReadStream*, void*, uint32_t), void* destination,
-                  uint32_t n) {
-    if (n == 0) return 0;
-    const int32_t got = read(stream, destination, n);
-    return got > 0 ? static_cast<uint32_t>(got) : 0;
-}
-
-uint32_t Discard(CReadStream* stream, uint32_t n) {
-    uint8_t scratch[256];
-    uint32_t done = 0;
-    while (done < n) {
-        const uint32_t got = ReadUpTo(stream, ReadPlainBytes, scratch, std::min<uint32_t>(n - done, sizeof(scratch)));
-        if (got == 0) break;
-        done += got;
-    }
-    return done;
-}
-
-// A string payload into a field: at most capacity - 1 bytes kept, always terminated.
-uint32_t ReadString(CReadStream* stream, int32_t (*read)(CReadStream*, void*, uint32_t), uint32_t size,
-                    char* field, uint32_t capacity) {
-    std::memset(field, 0, capacity);
-    const uint32_t got = ReadUpTo(stream, read, field, std::min(size, capacity - 1));
-    return got + Discard(stream, size - got);
-}
-
-void WriteChunk(CWriteStream* stream, uint32_t tag, const void* payload, uint32_t size) {
-    uint8_t header[8];
-    WriteU32LE(header, tag);
-    WriteU32LE(header + 4, size);
-    WriteSaveScrambled(stream, header, 8);
-    WriteSaveScrambled(stream, payload, size);
-}
 
 int32_t Trunc(float value) { return static_cast<int32_t>(value); }
 
@@ -149,34 +114,23 @@ int32_t CChoiceWindow::BuildItemGlyphs(const char* text, CGlyph* glyphs, int32_t
 int32_t CChoiceWindow::ReadItems(CReadStream* stream, ReadFn read, uint32_t size, uint32_t* consumed) {
     CChoiceScratch scratch[kChoiceItemCount] = {};
     CChoiceScratch* selected = nullptr;
-    uint32_t done = 0;
-    while (size - done >= 8) {
-        uint8_t header[8];
-        const uint32_t got = ReadUpTo(stream, read, header, 8);
-        done += got;
-        if (got < 8) break;
-        const uint32_t tag = ReadU32LE(header);
-        const uint32_t chunkSize = ReadU32LE(header + 4);
-        if (chunkSize > size - done) break;  // larger than what remains: the command ends
-        uint32_t used = 0;
-        if (tag == kTagSeln && chunkSize >= 4) {
-            uint8_t bytes[4];
-            used = ReadUpTo(stream, read, bytes, 4);
-            const uint32_t index = ReadU32LE(bytes);
-            selected = used == 4 && index < static_cast<uint32_t>(kChoiceItemCount) ? &scratch[index] : nullptr;
+    CChunkReader reader(stream, size, read);
+    CChunkHeader header;
+    while (reader.NextChunk(&header)) {
+        CChunkReader body = reader.Body();
+        if (header.tag == kTagSeln) {
+            uint32_t index = 0;
+            const bool present = body.ReadU32(&index);
+            selected = present && index < static_cast<uint32_t>(kChoiceItemCount) ? &scratch[index] : nullptr;
             if (selected != nullptr) selected->used = 1;
-        } else if (tag == kTagSeln) {
-            selected = nullptr;
-        } else if (tag == kTagText && selected != nullptr) {
-            used = ReadString(stream, read, chunkSize, selected->text, kChoiceTextSize);
-        } else if (tag == kTagJmpf && selected != nullptr) {
-            used = ReadString(stream, read, chunkSize, selected->target, kChoiceTargetSize);
+        } else if (header.tag == kTagText && selected != nullptr) {
+            body.ReadString(selected->text, kChoiceTextSize);
+        } else if (header.tag == kTagJmpf && selected != nullptr) {
+            body.ReadString(selected->target, kChoiceTargetSize);
         }
-        used += Discard(stream, chunkSize - used);
-        done += used;
-        if (used < chunkSize) break;  // the data ended
     }
-    *consumed = done + Discard(stream, size - done);
+    reader.SkipRest();
+    *consumed = reader.Consumed();
 
     for (int32_t i = 0; i < kChoiceItemCount; ++i) {
         CChoiceItem& item = items[i];
@@ -192,7 +146,7 @@ int32_t CChoiceWindow::ReadItems(CReadStream* stream, ReadFn read, uint32_t size
 }
 
 int32_t CChoiceWindow::ParseCommand(CReadStream* stream, uint32_t size, uint32_t* consumed) {
-    return ReadItems(stream, ReadPlainBytes, size, consumed);
+    return ReadItems(stream, ReadPlain, size, consumed);
 }
 
 int32_t CChoiceWindow::Restore(CReadStream* stream, uint32_t size, uint32_t* consumed) {
@@ -200,21 +154,15 @@ int32_t CChoiceWindow::Restore(CReadStream* stream, uint32_t size, uint32_t* con
 }
 
 int32_t CChoiceWindow::Save(CWriteStream* stream, uint32_t* size) const {
-    uint32_t total = 0;
+    CSaveChunkWriter writer(stream);
     for (int32_t i = 0; i < kChoiceItemCount; ++i) {
         const CChoiceItem& item = items[i];
         if (!item.used) continue;
-        const uint32_t textSize = static_cast<uint32_t>(std::strlen(item.text)) + 1;
-        const uint32_t targetSize = static_cast<uint32_t>(std::strlen(item.target)) + 1;
-        total += 28 + textSize + targetSize;
-        if (stream == nullptr) continue;
-        uint8_t index[4];
-        WriteU32LE(index, static_cast<uint32_t>(i));
-        WriteChunk(stream, kTagSeln, index, 4);
-        WriteChunk(stream, kTagText, item.text, textSize);
-        WriteChunk(stream, kTagJmpf, item.target, targetSize);
+        writer.ChunkU32(kTagSeln, static_cast<uint32_t>(i));
+        writer.ChunkString(kTagText, item.text);
+        writer.ChunkString(kTagJmpf, item.target);
     }
-    *size = total;
+    *size = writer.Total();
     return 0;
 }
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "files/chunk_reader.h"
+#include "files/chunk_save.h"
 #include "files/loaders.h"
 #include "files/scrambled_io.h"
 #include "platform/font.h"
@@ -34,83 +36,22 @@ constexpr float kSwellAmount = 0.5f;
 constexpr uint32_t kRunFixedBytes = 22;
 constexpr uint32_t kRunFieldBytes = 14;  // height .. run length
 
-using ReadFn = int32_t (*)(CReadStream*, void*, uint32_t);
-
-int32_t ReadPlain(CReadStream* stream, void* destination, uint32_t n) { return stream->Read(destination, n); }
-
-// Reads a payload of known size through a read function, never past its end; a nested reader
-// reads through its parent, so no sub-chunk can reach beyond the chunk that holds it.
-class CPayloadReader {
-public:
-    CPayloadReader(CReadStream* stream, ReadFn read, uint32_t size) : stream_(stream), read_(read), size_(size) {}
-    CPayloadReader(CPayloadReader* parent, uint32_t size) : parent_(parent), size_(size) {}
-
-    uint32_t Left() const { return ended_ ? 0 : size_ - done_; }
-    uint32_t Done() const { return done_; }
-
-    uint32_t ReadSome(void* destination, uint32_t n) {
-        const uint32_t want = std::min(n, Left());
-        if (want == 0) return 0;
-        int32_t got = parent_ ? static_cast<int32_t>(parent_->ReadSome(destination, want))
-                              : read_(stream_, destination, want);
-        if (got < 0) got = 0;
-        done_ += static_cast<uint32_t>(got);
-        if (static_cast<uint32_t>(got) < want) ended_ = true;
-        return static_cast<uint32_t>(got);
-    }
-    bool Read(void* destination, uint32_t n) { return ReadSome(destination, n) == n; }
-    bool ReadU32(uint32_t* value) {
-        uint8_t bytes[4];
-        if (!Read(bytes, 4)) return false;
-        *value = ReadU32LE(bytes);
-        return true;
-    }
-    void Skip(uint32_t n) {
-        uint8_t scratch[512];
-        while (n > 0 && Left() > 0) {
-            const uint32_t got = ReadSome(scratch, std::min<uint32_t>(n, sizeof scratch));
-            if (got == 0) break;
-            n -= got;
-        }
-    }
-    void SkipRest() { Skip(Left()); }
-
-private:
-    CReadStream* stream_ = nullptr;
-    ReadFn read_ = nullptr;
-    CPayloadReader* parent_ = nullptr;
-    uint32_t size_ = 0;
-    uint32_t done_ = 0;
-    bool ended_ = false;
-};
-
-// A zero-terminated string payload: at most capacity - 1 bytes are kept.
-void ReadStringPayload(CPayloadReader* reader, uint32_t size, char* field, uint32_t capacity) {
-    CPayloadReader payload(reader, size);
-    std::memset(field, 0, capacity);
-    payload.ReadSome(field, std::min(size, capacity - 1));
-    payload.SkipRest();
-}
-
 // Format runs; returns false when the rest of the payload is to be skipped.
-bool ReadFormatRun(CPayloadReader* runs, CTextFormat* formats, int32_t* filled) {
+bool ReadFormatRun(CChunkReader& runs, CTextFormat* formats, int32_t* filled) {
     uint32_t entrySize = 0, faceLength = 0;
-    if (!runs->ReadU32(&entrySize)) return false;
-    CPayloadReader entry(runs, entrySize);
-    if (!entry.ReadU32(&faceLength) || faceLength > entry.Left() || entry.Left() - faceLength < kRunFieldBytes)
+    if (!runs.ReadU32(&entrySize)) return false;
+    CChunkReader entry = runs.Slice(entrySize);
+    if (!entry.ReadU32(&faceLength) || faceLength > entry.Remaining() || entry.Remaining() - faceLength < kRunFieldBytes)
         return false;
     CTextFormat format{};
-    const uint32_t kept = std::min<uint32_t>(faceLength, kFaceNameBytes - 1);
-    entry.ReadSome(format.face, kept);
-    entry.Skip(faceLength - kept);
+    entry.Slice(faceLength).ReadString(format.face, kFaceNameBytes);
     uint8_t fields[kRunFieldBytes];
-    if (!entry.Read(fields, sizeof fields)) return false;
+    if (entry.Read(fields, sizeof fields) != sizeof fields) return false;
     format.height = static_cast<int32_t>(ReadU32LE(fields));
     format.bold = fields[4];
     format.italic = fields[5];
     format.colour = ReadU32LE(fields + 6);
     const uint32_t runLength = ReadU32LE(fields + 10);
-    entry.SkipRest();
     const uint32_t room = static_cast<uint32_t>(kTextGlyphs - *filled);
     const uint32_t taken = std::min(runLength, room);
     std::fill_n(formats + *filled, taken, format);
@@ -126,60 +67,38 @@ struct STextPayload {
     CTextFormat formats[kTextGlyphs];
 };
 
-void ReadTextPayload(CPayloadReader* reader, STextPayload* payload) {
-    while (reader->Left() >= 8) {
-        uint32_t tag = 0, size = 0;
-        if (!reader->ReadU32(&tag) || !reader->ReadU32(&size)) break;
-        // The flag tags carry no payload; their size field is not used.
-        if (tag == kTagNblf) {
-            payload->nblf = 1;
-        } else if (tag == kTagNef) {
-            payload->nef = 1;
-        } else if (tag == kTagWhf) {
-            payload->whf = 1;
-        } else if (tag == kTagNiwf) {
-            payload->niwf = 1;
-        } else if (tag == kTagName) {
-            ReadStringPayload(reader, size, payload->name, kNameBytes);
-        } else if (tag == kTagText) {
-            ReadStringPayload(reader, size, payload->text, kTextBytes);
-        } else if (tag == kTagTfmt) {
-            CPayloadReader runs(reader, size);
-            int32_t filled = 0;
-            while (runs.Left() >= 4 && ReadFormatRun(&runs, payload->formats, &filled)) {
-            }
-            runs.SkipRest();
-        } else {
-            reader->Skip(size);
-        }
+// The page flag a tag sets, or null for the tags that are not flags.
+int32_t* FlagOfTag(uint32_t tag, STextPayload* payload) {
+    switch (tag) {
+        case kTagNblf: return &payload->nblf;
+        case kTagNef: return &payload->nef;
+        case kTagWhf: return &payload->whf;
+        case kTagNiwf: return &payload->niwf;
+        default: return nullptr;
     }
-    reader->SkipRest();
 }
 
-// Counts every chunk byte it is given and writes them masked with the save key when it has a
-// stream.
-class CSaveWriter {
-public:
-    explicit CSaveWriter(CWriteStream* stream) : stream_(stream) {}
-    void Bytes(const void* source, uint32_t n) {
-        if (stream_) WriteSaveScrambled(stream_, source, n);
-        total_ += n;
+// Sub-chunks larger than what is left of the payload are cut to it.
+void ReadTextPayload(CChunkReader& reader, STextPayload* payload) {
+    CChunkHeader header;
+    while (reader.NextChunk(&header, OversizedChunk::Clip)) {
+        if (int32_t* flag = FlagOfTag(header.tag, payload)) {
+            reader.NoBody();  // the flag tags carry no payload; their size field is not used
+            *flag = 1;
+            continue;
+        }
+        CChunkReader body = reader.Body();
+        if (header.tag == kTagName) {
+            body.ReadString(payload->name, kNameBytes);
+        } else if (header.tag == kTagText) {
+            body.ReadString(payload->text, kTextBytes);
+        } else if (header.tag == kTagTfmt) {
+            int32_t filled = 0;
+            while (body.Remaining() >= 4 && ReadFormatRun(body, payload->formats, &filled)) {
+            }
+        }
     }
-    void U32(uint32_t value) {
-        uint8_t bytes[4];
-        WriteU32LE(bytes, value);
-        Bytes(bytes, 4);
-    }
-    void Header(uint32_t tag, uint32_t size) {
-        U32(tag);
-        U32(size);
-    }
-    uint32_t Total() const { return total_; }
-
-private:
-    CWriteStream* stream_;
-    uint32_t total_ = 0;
-};
+}
 
 // The next Shift-JIS code: a lead byte and the byte after it form one code, a lead byte before
 // the terminator stands alone (the same walk as CountChars).
@@ -331,12 +250,13 @@ void CMessageWindow::ReleaseGlyphs() {
     frameTexture = nullptr;
 }
 
-int32_t CMessageWindow::ReadPayload(CReadStream* stream, uint32_t size, uint32_t* consumed, ReadFn read) {
+int32_t CMessageWindow::ReadPayload(CReadStream* stream, uint32_t size, uint32_t* consumed, ChunkReadFn read) {
     auto payload = std::make_unique<STextPayload>();
     std::fill(std::begin(payload->formats), std::end(payload->formats), windowFont);
-    CPayloadReader reader(stream, read, size);
-    ReadTextPayload(&reader, payload.get());
-    if (consumed) *consumed = reader.Done();
+    CChunkReader reader(stream, size, read);
+    ReadTextPayload(reader, payload.get());
+    reader.SkipRest();
+    if (consumed) *consumed = reader.Consumed();
     nef = payload->nef;
     niwf = payload->niwf;
     nblf = payload->nblf;
@@ -357,7 +277,7 @@ int32_t CMessageWindow::Restore(CReadStream* stream, uint32_t size, uint32_t* co
 }
 
 int32_t CMessageWindow::Save(CWriteStream* stream, uint32_t* size) const {
-    CSaveWriter writer(stream);
+    CSaveChunkWriter writer(stream);
     if (nef) writer.Header(kTagNef, 0);
     if (niwf) writer.Header(kTagNiwf, 0);
     if (nblf) writer.Header(kTagNblf, 0);

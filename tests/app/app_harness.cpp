@@ -18,12 +18,13 @@ constexpr uint32_t kFakeClockStart = 10000000;
 
 }  // namespace
 
-CAppHarness::CAppHarness(const std::string& dataFolder) {
+CAppHarness::CAppHarness(const std::string& dataFolder, const std::string& home) {
+    const std::string& homePath = home.empty() ? ownHome_.Path() : home;
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    setenv("XDG_DATA_HOME", home_.Path().c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", home_.Path().c_str(), 1);
-    saveFolder_ = home_.Path() + "/Save/Velkora/";
+    setenv("XDG_DATA_HOME", homePath.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", homePath.c_str(), 1);
+    saveFolder_ = homePath + "/Save/Velkora/";
     SuppressMessageBoxWindows(true);
     TakeShownMessages();
     UseFakeClock(kFakeClockStart);

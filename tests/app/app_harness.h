@@ -13,8 +13,10 @@
 
 class CAppHarness {
 public:
-    // The game runs with `dataFolder` as its working folder.
-    explicit CAppHarness(const std::string& dataFolder);
+    // The game runs with `dataFolder` as its working folder. The save folder and the instance
+    // lock live under `home` (a folder of the harness's own when empty), so that a second run can
+    // find the files of the first.
+    explicit CAppHarness(const std::string& dataFolder, const std::string& home = "");
     ~CAppHarness();
     CAppHarness(const CAppHarness&) = delete;
     CAppHarness& operator=(const CAppHarness&) = delete;
@@ -50,7 +52,7 @@ public:
     CGameApp app;
 
 private:
-    CTempFolder home_;
+    CTempFolder ownHome_;
     std::string saveFolder_;
     std::unique_ptr<CWorkingFolder> workingFolder_;
 };

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstdio>
+#include <thread>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,10 +14,12 @@
 #include "platform/clock.h"
 #include "platform/devices_graphics.h"
 #include "platform/input_devices.h"
+#include "platform/paths.h"
 #include "platform/render_context.h"
 #include "platform/single_instance.h"
 #include "platform/window.h"
 #include "tests/app/app_harness.h"
+#include "tests/app/saved_files.h"
 #include "tools/lib/teyl_writer.h"
 
 namespace {
@@ -110,6 +115,54 @@ TEST(GameApp, MissingLogoEndsStartUpAndStillWritesSystemData) {
     harness.app.Shutdown();  // a second shutdown does nothing
 }
 
+TEST(GameApp, ShutdownWritesTheConfigurationAndTheSystemWideFlags) {
+    LogoOnlyGame game;
+    CAppHarness harness(game.folder.Path());
+    ASSERT_EQ(harness.Start(), 1);
+    harness.Tick();
+    g_Config.settings.textSpeed = 66;
+    g_Config.seOff = 1;
+    g_PersistentGameFlags[4] = 1;
+    g_SystemCgFlags[1023] = 1;
+    g_SystemMovieFlags[7] = 1;
+    harness.app.Shutdown();
+
+    SStoredSystemData stored;
+    std::string error;
+    ASSERT_TRUE(ReadStoredSystemData(CTempFolder::Read(harness.SavePath("System.sys")), &stored, &error)) << error;
+    EXPECT_EQ(stored.windowed, 1u);
+    EXPECT_EQ(stored.fontFace, "\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4E");  // ＭＳ ゴシック
+    EXPECT_EQ(stored.fontHeight, 22);
+    EXPECT_EQ(stored.textSpeed, 66u);
+    EXPECT_EQ(stored.seOff, 1u);
+    EXPECT_EQ(stored.bgmVolume, -2000);
+    EXPECT_EQ(stored.effectsOn, 1u);
+    EXPECT_EQ(stored.persistentFlags, (std::vector<uint8_t>{0, 0, 0, 0, 1}));
+    EXPECT_EQ(stored.cgFlags[1023], 1);
+    EXPECT_EQ(stored.movieFlags[7], 1);
+}
+
+TEST(GameApp, FullScreenFromSystemDataComesBeforeTheDeviceAndLeavesAtShutdown) {
+    LogoOnlyGame game;
+    CAppHarness harness(game.folder.Path());
+    std::snprintf(g_SaveFolder, sizeof g_SaveFolder, "%s", harness.SaveFolder().c_str());
+    InitGlobals();
+    ASSERT_EQ(SetDefaultSystemData(), 1);
+    g_bWindowed = 0;  // as the configuration screen leaves it after a switch
+    ASSERT_EQ(SaveSystemData(), 1);
+
+    ASSERT_EQ(harness.Start(), 1);
+    EXPECT_EQ(g_bWindowed, 0u);
+    EXPECT_TRUE(IsPlatformFullscreen(harness.app.window));
+    harness.Tick();
+    harness.app.Shutdown();
+    EXPECT_EQ(g_bWindowed, 1u) << "the desktop is restored";
+    SStoredSystemData stored;
+    std::string error;
+    ASSERT_TRUE(ReadStoredSystemData(CTempFolder::Read(harness.SavePath("System.sys")), &stored, &error)) << error;
+    EXPECT_EQ(stored.windowed, 0u) << "the display mode is saved before the desktop is restored";
+}
+
 TEST(GameApp, DamagedSystemDataStartsWithTheDefaults) {
     LogoOnlyGame game;
     CAppHarness harness(game.folder.Path());
@@ -153,6 +206,24 @@ TEST(GameApp, ExternalRequestOutsideTheAdventureShowsTheInformationBox) {
     harness.Tick();
     EXPECT_EQ(harness.TakeMessages(), std::vector<std::string>{"Information|" + kNotInAdventure});
     EXPECT_EQ(harness.app.mode, kModeMakerLogo);
+}
+
+TEST(GameApp, LoopRunsOneTickEvery15MsAndSleepsBetween) {
+    LogoOnlyGame game;
+    CAppHarness harness(game.folder.Path());
+    ASSERT_EQ(harness.Start(), 1);
+    std::atomic<int32_t> result{-2};
+    // The loop runs as a clocked thread, so that each millisecond of fake time is taken by it
+    // before the clock moves on.
+    std::thread loop = StartClockedThread([&] { result = harness.app.Loop(1501); });
+    for (int32_t ms = 0; ms < 1600 && result == -2; ++ms) {
+        AdvanceFakeClock(1);
+        ASSERT_TRUE(SettleFakeClock());
+    }
+    loop.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(harness.app.tickCount, 100u) << "ticks at 15, 30, ... 1500 ms";
+    EXPECT_EQ(harness.app.logo.state, kLogoHold);
 }
 
 TEST(GameApp, SecondInstanceLeavesAtOnceWithoutWindowOrFiles) {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "engine/chunk_reader.h"
+#include "files/chunk_reader.h"
 #include "tests/support/engine_bytes.h"
 #include "tools/lib/chunk_writer.h"
 

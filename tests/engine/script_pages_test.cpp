@@ -303,3 +303,16 @@ TEST_F(PagesTest, OutlineChangesRebuildTheGlyphsAndSpeedChangesDoNot) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PagesTest, AScriptThatKeepsJumpingToItselfIsCutOff) {
+    WriteScript("loop.vsf", {CTestPage().Text("", "again").Jump({{0, {}, {}, "loop.vsf"}})});
+    ASSERT_EQ(Start(), 0);
+    EXPECT_EQ(engine->Load("loop.vsf"), -1);
+    EXPECT_STREQ(engine->scriptName, "loop.vsf");
+    // The next run starts a fresh chain.
+    EXPECT_EQ(engine->Load("loop.vsf"), -1);
+}
+
+}  // namespace

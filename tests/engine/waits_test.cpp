@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "engine/save_chunks.h"
+#include "files/chunk_save.h"
 #include "files/scrambled_io.h"
 #include "platform/render_context.h"
 #include "tests/support/engine_bytes.h"

@@ -1,0 +1,144 @@
+#include "screens/save_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "platform/paths.h"
+
+const char kQuickSaveName[] = "Q-Save.sav";
+const char kGameDataName[] = "GameData.sys";
+
+namespace {
+
+void CopyPath(const std::string& text, char path[kSavePathSize]) {
+    const size_t length = std::min<size_t>(text.size(), kSavePathSize - 1);
+    std::memcpy(path, text.data(), length);
+    path[length] = 0;
+}
+
+std::string TwoDigits(int32_t number) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%02d", number);
+    return digits;
+}
+
+}  // namespace
+
+void GetSaveFileName(int32_t slot, char path[kSavePathSize]) {
+    const std::string folder = g_SaveFolder;
+    if (slot >= 0 && slot < kOrdinarySaveCount) {
+        CopyPath(folder + "Save" + TwoDigits(slot) + ".sav", path);
+    } else if (slot >= kFirstAutoSaveSlot && slot < kFirstAutoSaveSlot + kAutoSaveCount) {
+        CopyPath(folder + "A-Save" + TwoDigits(slot - kFirstAutoSaveSlot) + ".sav", path);
+    } else if (slot == kQuickSaveSlot) {
+        GetSaveFolderPath(kQuickSaveName, path);
+    } else {
+        path[0] = 0;
+    }
+}
+
+void GetSaveFolderPath(const char* name, char path[kSavePathSize]) { CopyPath(std::string(g_SaveFolder) + name, path); }
+
+SSystemTime GetLocalSaveTime() {
+    timespec now = {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local = {};
+    localtime_r(&now.tv_sec, &local);
+    SSystemTime time = {};
+    time.year = static_cast<uint16_t>(local.tm_year + 1900);
+    time.month = static_cast<uint16_t>(local.tm_mon + 1);
+    time.day = static_cast<uint16_t>(local.tm_mday);
+    time.hour = static_cast<uint16_t>(local.tm_hour);
+    time.minute = static_cast<uint16_t>(local.tm_min);
+    time.second = static_cast<uint16_t>(local.tm_sec);
+    time.milliseconds = static_cast<uint16_t>(now.tv_nsec / 1000000);
+    return time;
+}
+
+bool ReadWindow(CReadStream* stream, void* destination, uint32_t n) {
+    if (n == 0) return true;
+    if (stream->Fill(n) != 0) return false;
+    return stream->Read(destination, n) == static_cast<int32_t>(n);
+}
+
+namespace {
+
+bool ReadU32Window(CReadStream* stream, uint32_t* value) {
+    uint8_t bytes[4];
+    if (!ReadWindow(stream, bytes, 4)) return false;
+    *value = ReadU32LE(bytes);
+    return true;
+}
+
+bool ReadDate(CReadStream* stream, SSystemTime* time) {
+    uint8_t bytes[kSaveDateBytes];
+    if (!ReadWindow(stream, bytes, kSaveDateBytes)) return false;
+    uint16_t fields[7];
+    for (int i = 0; i < 7; ++i) fields[i] = static_cast<uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    *time = SSystemTime{fields[0], fields[1], 0, fields[2], fields[3], fields[4], fields[5], fields[6]};
+    return true;
+}
+
+// A counted text field of `length` bytes that must end with its zero byte and fit `capacity`.
+bool ReadCountedText(CReadStream* stream, uint32_t length, char* field, uint32_t capacity) {
+    field[0] = 0;
+    if (length == 0) return true;
+    if (length > capacity) return false;
+    if (!ReadWindow(stream, field, length)) return false;
+    return field[length - 1] == 0;
+}
+
+}  // namespace
+
+int32_t ReadSaveDate(const char* path, SSystemTime* time) {
+    CReadStream stream;
+    if (stream.OpenFile(path) != 0 || stream.AllocBuffer(64) != 0) return -1;
+    return ReadDate(&stream, time) ? 0 : -1;
+}
+
+int32_t ReadSaveHeader(CReadStream* stream, CSaveFileHeader* header, uint8_t* pixels) {
+    *header = CSaveFileHeader{};
+    uint32_t nameLength = 0;
+    if (!ReadDate(stream, &header->time) || !ReadU32Window(stream, &nameLength)) return -1;
+    if (nameLength == 0) {
+        if (pixels != nullptr) {
+            if (!ReadWindow(stream, pixels, kThumbnailBytes)) return -1;
+        } else if (stream->Seek(kThumbnailBytes, SEEK_CUR) != 0) {
+            return -1;
+        }
+    } else if (!ReadCountedText(stream, nameLength, header->thumbnailName, kThumbnailNameSize)) {
+        return -1;
+    }
+    uint32_t captionLength = 0;
+    if (!ReadU32Window(stream, &captionLength) ||
+        !ReadCountedText(stream, captionLength, header->caption, kCaptionSize) ||
+        !ReadU32Window(stream, &header->stateSize)) {
+        return -1;
+    }
+    return 0;
+}
+
+void WriteSaveDate(CWriteStream* stream, const SSystemTime& time) {
+    const uint16_t fields[7] = {time.year, time.month, time.day, time.hour, time.minute, time.second, time.milliseconds};
+    uint8_t bytes[kSaveDateBytes];
+    for (int i = 0; i < 7; ++i) {
+        bytes[2 * i] = static_cast<uint8_t>(fields[i]);
+        bytes[2 * i + 1] = static_cast<uint8_t>(fields[i] >> 8);
+    }
+    stream->Write(bytes, sizeof bytes);
+}
+
+void WriteU32(CWriteStream* stream, uint32_t value) {
+    uint8_t bytes[4];
+    WriteU32LE(bytes, value);
+    stream->Write(bytes, 4);
+}
+
+void WriteCountedText(CWriteStream* stream, const char* text) {
+    const uint32_t length = static_cast<uint32_t>(std::strlen(text)) + 1;
+    WriteU32(stream, length);
+    stream->Write(text, length);
+}

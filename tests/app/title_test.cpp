@@ -1,0 +1,291 @@
+// The title, its extra menu and the way the mode machine reaches and leaves them, on the sample
+// game generated into the build folder.
+#include "screens/title.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/game_app.h"
+#include "app/system_data.h"
+#include "platform/devices_graphics.h"
+#include "platform/input_devices.h"
+#include "platform/paths.h"
+#include "sound/sound_player.h"
+#include "tests/app/app_harness.h"
+
+namespace {
+
+const std::string kSampleGame = std::string(TEST_BINARY_DIR) + "/game";
+
+// The centre of a main-menu button.
+SPoint TitleButton(int32_t button) { return SPoint{680, 244 + 50 * button + 25}; }
+SPoint ExtraButton(int32_t button) { return SPoint{347, 211 + 50 * button + 25}; }
+
+class Title : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(kSampleGame + "/System.pac")) GTEST_SKIP() << "build the sample_game target";
+        harness_ = std::make_unique<CAppHarness>(kSampleGame);
+    }
+
+    // Starts the program and clicks the logo away; the title then runs its opening fade.
+    void OpenTitle() {
+        ASSERT_EQ(harness_->Start(), 1);
+        harness_->Click(400, 300);
+        ASSERT_EQ(harness_->Tick(), 1);
+        ASSERT_EQ(App().mode, kModeTitle);
+    }
+    // The title's menu after its opening fade.
+    void OpenMenu() {
+        OpenTitle();
+        harness_->Tick(kTitleFadeMs);
+        ASSERT_EQ(App().title.state, kTitleMenu);
+    }
+    void MakeSaveFile(const std::string& name) {
+        std::filesystem::create_directories(harness_->SaveFolder());
+        FILE* file = std::fopen(harness_->SavePath(name).c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fclose(file);
+    }
+    void ClickAt(SPoint point) { harness_->Click(point.x, point.y); }
+    void Press(uint8_t dik) {
+        harness_->TapKey(dik);
+        harness_->Tick(kKeyGuardMs);
+    }
+    CGameApp& App() { return harness_->app; }
+    CTitleMode& TitleMode() { return harness_->app.title; }
+
+    std::unique_ptr<CAppHarness> harness_;
+};
+
+TEST_F(Title, OpensFromBlackWithItsMusicAndItsMenu) {
+    OpenTitle();
+    EXPECT_EQ(TitleMode().state, kTitleOpening);
+    ASSERT_NE(TitleMode().music, nullptr);
+    EXPECT_EQ(TitleMode().music->GetState(), kSoundPlaying);
+    const uint32_t early = BackBufferPixel(100, 100);
+    harness_->Tick(750);
+    const uint32_t half = BackBufferPixel(100, 100);
+    harness_->Tick(750);
+    EXPECT_EQ(TitleMode().state, kTitleMenu);
+    const uint32_t full = BackBufferPixel(100, 100);
+    EXPECT_LT(early & 0xFF00, half & 0xFF00);
+    EXPECT_LT(half & 0xFF00, full & 0xFF00);
+    EXPECT_EQ(g_Input.keyGuardTime, TitleMode().stateStart - 1500) << "the logo's click stamped the key guard";
+}
+
+TEST_F(Title, ClickDuringTheOpeningFadeShowsTheMenuAtOnce) {
+    OpenTitle();
+    harness_->Tick(kKeyGuardMs);
+    harness_->Click(10, 10);
+    harness_->Tick();
+    EXPECT_EQ(TitleMode().state, kTitleMenu);
+}
+
+TEST_F(Title, WithoutSavesLoadAndContinueAreSkippedByTheKeys) {
+    OpenMenu();
+    EXPECT_EQ(TitleMode().loadEnabled, 0);
+    EXPECT_EQ(TitleMode().continueEnabled, 0);
+    EXPECT_EQ(TitleMode().extraEnabled, 0);
+    Press(DIK_UP);
+    EXPECT_EQ(TitleMode().hover, kTitleQuit);
+    Press(DIK_LEFT);
+    EXPECT_EQ(TitleMode().hover, kTitleConfig);
+    Press(DIK_UP);
+    EXPECT_EQ(TitleMode().hover, kTitleNewGame);
+    Press(DIK_UP);
+    EXPECT_EQ(TitleMode().hover, kTitleQuit);
+    Press(DIK_DOWN);
+    EXPECT_EQ(TitleMode().hover, kTitleNewGame);
+    const SPoint load = TitleButton(kTitleLoad);
+    harness_->MoveMouse(load.x, load.y);
+    harness_->Tick();
+    EXPECT_EQ(TitleMode().hover, -1) << "a disabled button is never hovered";
+}
+
+TEST_F(Title, HeldKeyMovesOneStepPerGuardPeriod) {
+    OpenMenu();
+    FeedKey(DIK_DOWN, true);
+    harness_->Tick();
+    EXPECT_EQ(TitleMode().hover, kTitleNewGame);
+    for (int i = 0; i < 5; ++i) harness_->Tick(30);
+    EXPECT_EQ(TitleMode().hover, kTitleNewGame) << "keys read as up during the guard";
+    harness_->Tick(100);
+    EXPECT_EQ(TitleMode().hover, kTitleConfig);
+    FeedKey(DIK_DOWN, false);
+}
+
+TEST_F(Title, SaveFilesEnableLoadAndContinue) {
+    MakeSaveFile("A-Save03.sav");
+    OpenTitle();
+    EXPECT_EQ(TitleMode().loadEnabled, 1) << "an auto save enables load";
+    EXPECT_EQ(TitleMode().continueEnabled, 0);
+    TitleMode().End();
+    std::filesystem::remove(harness_->SavePath("A-Save03.sav"));
+    MakeSaveFile("Q-Save.sav");
+    ASSERT_EQ(TitleMode().Init(), 0);
+    EXPECT_EQ(TitleMode().loadEnabled, 1);
+    EXPECT_EQ(TitleMode().continueEnabled, 1);
+    TitleMode().End();
+    std::filesystem::remove(harness_->SavePath("Q-Save.sav"));
+    MakeSaveFile("Save99.sav");
+    ASSERT_EQ(TitleMode().Init(), 0);
+    EXPECT_EQ(TitleMode().loadEnabled, 1);
+    EXPECT_EQ(TitleMode().continueEnabled, 0);
+}
+
+TEST_F(Title, NewGameFadesToBlackThenStartsTheFirstScript) {
+    OpenMenu();
+    ClickAt(TitleButton(kTitleNewGame));
+    harness_->Tick();
+    EXPECT_EQ(TitleMode().state, kTitleClosing);
+    EXPECT_EQ(TitleMode().hover, -1);
+    harness_->Tick(kTitleFadeMs - 15);
+    EXPECT_EQ(App().mode, kModeTitle);
+    harness_->Tick();
+    EXPECT_EQ(App().mode, kModeAdventure);
+    EXPECT_EQ(App().adventureLoadFlag, 0);
+    EXPECT_STREQ(App().adventureName, "Script/Main.vsf");
+    EXPECT_EQ(TitleMode().music, nullptr) << "the title was ended";
+}
+
+TEST_F(Title, ContinueLoadsTheQuickSaveAndAClickSkipsTheClosingFade) {
+    MakeSaveFile("Q-Save.sav");
+    OpenMenu();
+    Press(DIK_DOWN);
+    Press(DIK_DOWN);
+    Press(DIK_DOWN);
+    EXPECT_EQ(TitleMode().hover, kTitleContinue);
+    Press(DIK_RETURN);
+    EXPECT_EQ(TitleMode().state, kTitleClosing);
+    harness_->Click(0, 0);
+    harness_->Tick();
+    EXPECT_EQ(App().mode, kModeAdventure);
+    EXPECT_EQ(App().adventureLoadFlag, 1);
+    EXPECT_EQ(std::string(App().adventureName), harness_->SavePath("Q-Save.sav"));
+}
+
+TEST_F(Title, QuitEndsTheProgramAfterTheFade) {
+    OpenMenu();
+    ClickAt(TitleButton(kTitleQuit));
+    EXPECT_EQ(harness_->Tick(), 1);
+    EXPECT_EQ(harness_->Tick(kTitleFadeMs), 0);
+}
+
+TEST_F(Title, LoadAndConfigurationOpenOverTheMenuAndCloseBackToIt) {
+    MakeSaveFile("Save00.sav");
+    OpenMenu();
+    ClickAt(TitleButton(kTitleLoad));
+    harness_->Tick();
+    ASSERT_EQ(TitleMode().state, kTitleLoadOpen);
+    EXPECT_EQ(TitleMode().loadScreen.kind, kLoadFromTitle);
+    harness_->Tick(500);
+    harness_->RightClick(400, 300);
+    harness_->Tick();
+    harness_->Tick(500);
+    EXPECT_EQ(TitleMode().state, kTitleMenu);
+    EXPECT_EQ(TitleMode().loadScreen.head.background, nullptr) << "the closed load screen is released";
+
+    ClickAt(TitleButton(kTitleConfig));
+    harness_->Tick();
+    ASSERT_EQ(TitleMode().state, kTitleConfigOpen);
+    harness_->Tick(500);
+    harness_->RightClick(400, 300);
+    harness_->Tick();
+    harness_->Tick(500);
+    EXPECT_EQ(TitleMode().state, kTitleMenu);
+    EXPECT_EQ(TitleMode().configScreen.head.background, nullptr);
+}
+
+TEST_F(Title, ConfigurationChangesReachTheTitleMusic) {
+    OpenMenu();
+    ClickAt(TitleButton(kTitleConfig));
+    harness_->Tick();
+    harness_->Tick(500);
+    harness_->Click(223, 428);  // music off
+    harness_->Tick();
+    EXPECT_EQ(g_Config.bgmOff, 1u);
+    EXPECT_EQ(TitleMode().music->GetMasterVolume(), -10000);
+}
+
+class ExtraMenu : public Title {
+protected:
+    // A System.sys of an earlier run in which game flag 0 was earned.
+    void SetUp() override {
+        Title::SetUp();
+        if (IsSkipped()) return;
+        std::snprintf(g_SaveFolder, sizeof g_SaveFolder, "%s", harness_->SaveFolder().c_str());
+        InitGlobals();
+        ASSERT_EQ(SetDefaultSystemData(), 1);
+        g_PersistentGameFlags[0] = 1;
+        ASSERT_EQ(SaveSystemData(), 1);
+        InitGlobals();
+    }
+    // Opens the extra menu and waits for its fade-in.
+    void OpenExtra() {
+        OpenMenu();
+        ClickAt(TitleButton(kTitleExtra));
+        harness_->Tick();
+        ASSERT_EQ(TitleMode().state, kTitleExtraOpen);
+        harness_->Tick(kExtraMenuFadeMs);
+        ASSERT_EQ(TitleMode().extraMenu.state, kExtraIdle);
+    }
+    CExtraMenu& Menu() { return TitleMode().extraMenu; }
+};
+
+TEST_F(ExtraMenu, FollowsTheSystemWideFirstGameFlag) {
+    ASSERT_EQ(harness_->Start(), 1);
+    harness_->Click(0, 0);
+    harness_->Tick();
+    EXPECT_EQ(TitleMode().extraEnabled, 1);
+}
+
+TEST_F(ExtraMenu, KeysWrapAndBackReturnsToTheTitleMenu) {
+    OpenExtra();
+    Press(DIK_UP);
+    EXPECT_EQ(Menu().hover, 3) << "up from no hover selects back";
+    Press(DIK_DOWN);
+    EXPECT_EQ(Menu().hover, 0);
+    Press(DIK_UP);
+    EXPECT_EQ(Menu().hover, 3);
+    Press(DIK_RETURN);
+    EXPECT_EQ(Menu().state, kExtraFadeOut);
+    harness_->Tick(kExtraMenuFadeMs);
+    harness_->Tick();
+    EXPECT_EQ(TitleMode().state, kTitleMenu);
+    EXPECT_EQ(Menu().head.background, nullptr);
+}
+
+TEST_F(ExtraMenu, RightClickFadesOutAndAClickEndsTheFade) {
+    OpenExtra();
+    harness_->RightClick(10, 10);
+    harness_->Tick();
+    EXPECT_EQ(Menu().state, kExtraFadeOut);
+    EXPECT_EQ(Menu().result, kExtraBack);
+    harness_->Click(10, 10);
+    harness_->Tick();
+    EXPECT_EQ(TitleMode().state, kTitleMenu);
+}
+
+TEST_F(ExtraMenu, GalleryChoiceFadesToBlackWithoutSkipAndLeavesTheTitle) {
+    OpenExtra();
+    ClickAt(ExtraButton(2));
+    harness_->Tick();
+    EXPECT_EQ(Menu().state, kExtraFadeToBlack);
+    EXPECT_EQ(Menu().result, kExtraMusicGallery);
+    harness_->RightClick(10, 10);
+    harness_->Tick();
+    harness_->Click(10, 10);
+    harness_->Tick();
+    EXPECT_EQ(Menu().state, kExtraFadeToBlack) << "neither click ends the fade to black";
+    EXPECT_EQ(Menu().result, kExtraMusicGallery);
+    harness_->Tick(kExtraMenuFadeMs);
+    harness_->Tick();
+    EXPECT_EQ(App().mode, kModeBgm);
+}
+
+}  // namespace

@@ -1,0 +1,541 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "app/system_data.h"
+#include "platform/input_devices.h"
+#include "platform/input_state.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "platform/render_context.h"
+#include "screens/save_file.h"
+#include "tests/screens/adventure_fixture.h"
+#include "tests/screens/save_bytes.h"
+
+namespace {
+
+constexpr SPoint kQuickSaveButton = {720, 530};
+constexpr SPoint kQuickLoadButton = {720, 555};
+constexpr SPoint kMenuButton = {700, 580};
+
+const char kScenePage[] =
+    "page\n"
+    "  layer 0: load \"Image/BG.bmp\"; pivot 0 0; offset 0 0; cut in\n"
+    "  text: noeffect; say \"The harbour at dusk, with a lighthouse far away on the hill.\"\n";
+
+uint32_t U32At(const std::vector<uint8_t>& bytes, size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+}
+
+std::string TagAt(const std::vector<uint8_t>& bytes, size_t at) {
+    return std::string(reinterpret_cast<const char*>(bytes.data() + at), 4);
+}
+
+}  // namespace
+
+TEST_F(AdventureTest, MusicOffStartsTheEngineAtMinus5000) {
+    g_Config.bgmOff = 1;
+    g_Config.settings.bgmVolume = -1000;
+    g_Config.voiceOff = 1;
+    Start(PlainPages("one|two"));
+    EXPECT_EQ(adventure.engine.settings.bgmVolume, -5000);
+    EXPECT_EQ(adventure.engine.settings.voiceVolume, -5000);
+    EXPECT_EQ(adventure.engine.settings.seVolume, g_Config.settings.seVolume);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+    EXPECT_EQ(adventure.quickSaveExists, 0u);
+}
+
+TEST_F(AdventureTest, ButtonBarEnablesByItsRulesAndArrowsPassOverDisabledButtons) {
+    Start("page\n  text: noeffect; nolog; say \"Not in the log.\"\n");
+    RunFrames(3);
+    const auto press = [&](uint8_t dik) {
+        NextTick(200);
+        PressKey(dik);
+        Frame();
+        return adventure.hoveredButton;
+    };
+    EXPECT_EQ(press(DIK_RIGHT), 0);
+    EXPECT_EQ(press(DIK_RIGHT), 1);
+    EXPECT_EQ(press(DIK_RIGHT), 4);  // backlog (empty log) and voice replay (no voice) are passed over
+    EXPECT_EQ(press(DIK_DOWN), 5);
+    EXPECT_EQ(press(DIK_RIGHT), 7);  // quick load (no quick save) too
+    EXPECT_EQ(press(DIK_RIGHT), 0);
+    EXPECT_EQ(press(DIK_LEFT), 7);
+    EXPECT_EQ(press(DIK_UP), 5);
+    EXPECT_EQ(adventure.cursorSound->GetState(), 0);  // the cursor sound played
+
+    NextTick();
+    MoveMouse(kQuickLoadButton.x, kQuickLoadButton.y);  // a disabled button is never hovered
+    Frame();
+    EXPECT_EQ(adventure.hoveredButton, -1);
+    EXPECT_SHOWS(559, 575, kTagTextWindowButton, 106, 0);  // backlog: disabled
+    EXPECT_SHOWS(625, 575, kTagTextWindowButton, 163, 0);  // voice replay: disabled
+    EXPECT_SHOWS(714, 549, kTagTextWindowButton, 0, 80);   // quick load: disabled
+    EXPECT_SHOWS(433, 575, kTagTextWindowButton, 0, 20);   // skip: normal
+    NextTick();
+    MoveMouse(kMenuButton.x, kMenuButton.y);
+    Frame();
+    NextTick();
+    Frame();
+    EXPECT_SHOWS(693, 575, kTagTextWindowButton, 224, 40);  // menu: hovered
+}
+
+TEST_F(AdventureTest, ClickOnNoButtonReachesTheEngineAndStampsTheKeyGuard) {
+    Start(PlainPages("one|two|three"));
+    RunFrames(3);
+    EXPECT_EQ(adventure.engine.pageNumber, 1u);
+    EXPECT_EQ(ClickFrame(100, 100), kFrameContinue);
+    EXPECT_EQ(adventure.engine.pageNumber, 2u);
+    EXPECT_EQ(PageText(), "two");
+    EXPECT_EQ(g_Input.keyGuardTime, g_FrameTime);
+}
+
+TEST_F(AdventureTest, WheelIsSwallowedWithAnEmptyLogAndOpensTheBacklogOtherwise) {
+    Start("page\n  text: noeffect; nolog; say \"Not logged.\"\n" + PlainPages("logged|next"));
+    RunFrames(3);
+    NextTick();
+    TurnWheel(120);
+    Frame();
+    EXPECT_TRUE(TakeShownMessages().empty());  // the engine never tried to open its log view
+    EXPECT_EQ(adventure.engine.messageLog.viewOpen, 0);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+
+    NextPage();
+    RunFrames(3);
+    ASSERT_EQ(adventure.engine.messageLog.Count(), 1);
+    NextTick();
+    TurnWheel(-120);
+    Frame();
+    EXPECT_EQ(adventure.subMode, kAdventureBacklog);
+    EXPECT_EQ(adventure.engine.windowHiddenByUser, 1);
+    EXPECT_EQ(adventure.engine.messageLog.viewOpen, 0);
+}
+
+TEST_F(AdventureTest, RightClickOpensTheMenuOrHidesTheWindowByTheSwitch) {
+    Start(PlainPages("one|two"));
+    RunFrames(3);
+    NextTick();
+    RightClick();
+    Frame();
+    EXPECT_EQ(adventure.subMode, kAdventureMenu);
+    RunFrames(12);  // the menu fades in
+    ASSERT_EQ(adventure.menu.state, 1);
+    NextTick();
+    RightClick();  // back to the story
+    Frame();
+    RunFrames(12);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+    EXPECT_EQ(adventure.menu.head.background, nullptr);
+
+    g_Config.rightClick = 1;
+    NextTick(200);
+    RightClick();
+    Frame();
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+    EXPECT_EQ(adventure.engine.windowHiddenByUser, 1);
+    NextTick();
+    Frame();
+    EXPECT_EQ(Pixel(433, 575), 0x100010u) << "the bar is not drawn";
+    NextTick(200);
+    RightClick();  // the engine shows the window again
+    Frame();
+    EXPECT_EQ(adventure.engine.windowHiddenByUser, 0);
+    EXPECT_EQ(adventure.engine.pageNumber, 1u);
+}
+
+TEST_F(AdventureTest, QuickSaveThenQuickLoadReturnsToTheSamePage) {
+    Start(PlainPages("one|two|three"));
+    RunFrames(3);
+    ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
+    EXPECT_EQ(adventure.quickSaveExists, 1u);
+    EXPECT_EQ(adventure.engine.pageNumber, 1u);  // the click did not reach the engine
+    NextPage();
+    NextPage();
+    ASSERT_EQ(PageText(), "three");
+    RunFrames(3);
+    ClickFrame(kQuickLoadButton.x, kQuickLoadButton.y);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+    EXPECT_EQ(adventure.engine.pageNumber, 1u);
+    EXPECT_EQ(PageText(), "one");
+    NextPage();
+    EXPECT_EQ(PageText(), "two");
+}
+
+TEST_F(AdventureTest, FailedQuickLoadLeavesForTheTitle) {
+    Start(PlainPages("one|two"));
+    RunFrames(3);
+    ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
+    m_saves.Write("save/Q-Save.sav", std::vector<uint8_t>{1, 2, 3});
+    TakeShownMessages();
+    EXPECT_EQ(ClickFrame(kQuickLoadButton.x, kQuickLoadButton.y), kFrameToTitle);
+    const std::vector<std::string> shown = TakeShownMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], std::string("Error!!|") + "\x83\x4E\x83\x43\x83\x62\x83\x4E\x83\x8D\x81\x5B\x83\x68\x82\xC9"
+                                                   "\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD");
+}
+
+TEST_F(AdventureTest, SaveFileHoldsDateThumbnailCaptionAndTheMaskedEngineState) {
+    Start(kScenePage);
+    RunFrames(3);
+    const time_t before = std::time(nullptr);
+    ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
+    const std::vector<uint8_t> bytes = CTempFolder::Read(SavePath("Q-Save.sav"));
+    const SParsedSave save = ParseSaveBytes(bytes);
+    ASSERT_TRUE(save.ok);
+    tm local = {};
+    localtime_r(&before, &local);
+    EXPECT_EQ(save.date[0], local.tm_year + 1900);
+    EXPECT_EQ(save.date[1], local.tm_mon + 1);
+    EXPECT_LE(save.date[6], 999);
+    EXPECT_EQ(save.nameLength, 0u);
+    ASSERT_EQ(save.pixels.size(), 30000u);
+    for (uint32_t r : {0u, 1u, 40u, 74u}) {
+        for (uint32_t c : {0u, 1u, 57u, 99u}) {
+            EXPECT_EQ(U32At(save.pixels, 4 * (100 * r + c)), CodedTexel(kTagSceneBg, 8 * c, 8 * r)) << r << " " << c;
+        }
+    }
+    EXPECT_EQ(save.captionLength, 32u);
+    EXPECT_EQ(save.caption, std::string("The harbour at dusk, with a lig"));
+    ASSERT_GE(save.stateSize, 48u);
+    const size_t state = save.stateOffset;
+    EXPECT_EQ(TagAt(bytes, state), "CKEY");
+    EXPECT_EQ(U32At(bytes, state + 4), 32u);
+    const std::vector<uint8_t> unmasked = Unmask(bytes, state + 40, bytes.size(), bytes.data() + state + 8);
+    EXPECT_EQ(TagAt(unmasked, 0), "TIME");
+    EXPECT_EQ(U32At(unmasked, 4), 24u);
+}
+
+TEST_F(AdventureTest, NamedThumbnailReplacesThePixelsAndSurvivesTheLoad) {
+    Start("page\n  host SaveThumbnail \"Image/Thumb.bmp\"\n  text: noeffect; say \"one\"\n" + PlainPages("two"));
+    RunFrames(3);
+    EXPECT_STREQ(adventure.thumbnailName, "Image/Thumb.bmp");
+    ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
+    const SParsedSave save = ParseSaveBytes(CTempFolder::Read(SavePath("Q-Save.sav")));
+    ASSERT_TRUE(save.ok);
+    EXPECT_EQ(save.nameLength, 16u);
+    EXPECT_EQ(save.thumbnailName, "Image/Thumb.bmp");
+    EXPECT_TRUE(save.pixels.empty());
+    adventure.thumbnailName[0] = 0;
+    ASSERT_EQ(adventure.LoadSave(SavePath("Q-Save.sav").c_str()), 0);
+    EXPECT_STREQ(adventure.thumbnailName, "Image/Thumb.bmp");
+}
+
+TEST_F(AdventureTest, LoadNeverClearsThePersistentGameFlags) {
+    Start(PlainPages("one|two|three"));
+    RunFrames(3);
+    ASSERT_EQ(adventure.WriteSave(SavePath("Save00.sav").c_str()), 0);  // flags 7, 8 and 20 clear
+    adventure.engine.flags.game[8] = 1;   // earned after the save in this play
+    adventure.engine.flags.game[20] = 1;  // an ordinary flag
+    g_PersistentGameFlags[2] = 1;         // flag 7, earned in an earlier play
+    ASSERT_EQ(adventure.LoadSave(SavePath("Save00.sav").c_str()), 0);
+    EXPECT_EQ(adventure.engine.flags.game[7], 1);
+    EXPECT_EQ(adventure.engine.flags.game[8], 1);
+    EXPECT_EQ(adventure.engine.flags.game[20], 0);
+    EXPECT_EQ(g_PersistentGameFlags[3], 1);  // flag 8 was kept system-wide before the load
+
+    // A file that cannot be opened fails before the engine changes, flags already kept.
+    adventure.engine.flags.game[9] = 1;
+    adventure.engine.flags.game[20] = 1;
+    EXPECT_EQ(adventure.LoadSave(SavePath("Missing.sav").c_str()), -1);
+    EXPECT_EQ(g_PersistentGameFlags[4], 1);
+    EXPECT_EQ(adventure.engine.flags.game[20], 1);
+}
+
+TEST_F(AdventureTest, AutoSaveTakesAMissingSlotFirstAndThenTheOldest) {
+    Start(PlainPages("one|two"));
+    RunFrames(3);
+    const auto writeAuto = [&](int32_t slot, uint16_t day) {
+        STestSave save;
+        save.time = SSystemTime{2024, 1, 0, day, 12, 0, 0, 0};
+        char name[32];
+        std::snprintf(name, sizeof name, "save/A-Save%02d.sav", slot);
+        m_saves.Write(name, BuildSaveBytes(save));
+    };
+    writeAuto(0, 20);  // the newest, yet slot 1 is missing
+    writeAuto(2, 5);
+    writeAuto(3, 9);
+    ASSERT_EQ(adventure.AutoSave(), 0);
+    const SParsedSave first = ParseSaveBytes(CTempFolder::Read(SavePath("A-Save01.sav")));
+    ASSERT_TRUE(first.ok);
+    EXPECT_NE(first.date[0], 2024);
+    ASSERT_EQ(adventure.AutoSave(), 0);  // all four exist: the oldest (slot 2) goes
+    EXPECT_NE(ParseSaveBytes(CTempFolder::Read(SavePath("A-Save02.sav"))).date[0], 2024);
+    EXPECT_EQ(ParseSaveBytes(CTempFolder::Read(SavePath("A-Save03.sav"))).date[0], 2024);
+    EXPECT_EQ(ParseSaveBytes(CTempFolder::Read(SavePath("A-Save00.sav"))).date[2], 20);
+}
+
+TEST_F(AdventureTest, ScriptedAutoSaveWaitsForTheTextAndRunsOnce) {
+    Start(PlainPages("one") + "page\n  host AutoSaving\n  text: say \"A longer text that takes a while to show.\"\n");
+    RunFrames(3);
+    NextPage();
+    EXPECT_EQ(adventure.autoSaveRequested, 1u);
+    EXPECT_FALSE(std::filesystem::exists(SavePath("A-Save00.sav")));  // the text is still being revealed
+    RunFrames(1000);
+    EXPECT_EQ(adventure.autoSaveRequested, 0u);
+    EXPECT_TRUE(std::filesystem::exists(SavePath("A-Save00.sav")));
+    EXPECT_FALSE(std::filesystem::exists(SavePath("A-Save01.sav")));
+}
+
+TEST_F(AdventureTest, FailedSaveKeepsThePreviousFile) {
+    Start(PlainPages("one|two"));
+    RunFrames(3);
+    ASSERT_EQ(adventure.WriteSave(SavePath("Save05.sav").c_str()), 0);
+    const std::vector<uint8_t> before = CTempFolder::Read(SavePath("Save05.sav"));
+    // A save that cannot finish: the back buffer cannot be locked for the thumbnail.
+    SLockedRect locked;
+    ASSERT_EQ(m_backBuffer->LockRect(&locked, nullptr, 0), 0);
+    EXPECT_EQ(adventure.WriteSave(SavePath("Save05.sav").c_str()), -1);
+    m_backBuffer->UnlockRect();
+    EXPECT_EQ(CTempFolder::Read(SavePath("Save05.sav")), before);
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(g_SaveFolder)) files += entry.is_regular_file();
+    EXPECT_EQ(files, 1u);  // no temporary file left behind
+}
+
+TEST_F(AdventureTest, HostCommandsMatchInAnyCaseLineByLine) {
+    CAdventure::OnScriptCommand("savethumbnail Image/Thumb.bmp\r\n\r\nAUTOSAVING\nmovie \"\"", &adventure);
+    EXPECT_STREQ(adventure.thumbnailName, "Image/Thumb.bmp");
+    EXPECT_EQ(adventure.autoSaveRequested, 1u);
+    EXPECT_EQ(adventure.movieRequested, 0u);  // an empty name requests nothing
+    CAdventure::OnScriptCommand("Movie", &adventure);
+    EXPECT_EQ(adventure.movieRequested, 0u);
+    adventure.engine.autoMode = 1;
+    adventure.engine.SetSkipMode(1);
+    CAdventure::OnScriptCommand("  MoViE \"Movie/Story 01.txt\" \"extra\"", &adventure);
+    EXPECT_EQ(adventure.movieRequested, 1u);
+    EXPECT_STREQ(adventure.movieTable, "Movie/Story 01.txt");
+    EXPECT_EQ(adventure.engine.autoMode, 0);
+    EXPECT_EQ(adventure.engine.IsSkipMode(), 0);
+    CAdventure::OnScriptCommand("SaveThumbnail \"a b\"\nSaveThumbnail", &adventure);
+    EXPECT_STREQ(adventure.thumbnailName, "");
+    CAdventure::OnScriptCommand("SaveThumbnail \"a b\"\nUnknown 1 2", &adventure);
+    EXPECT_STREQ(adventure.thumbnailName, "a b");
+}
+
+TEST_F(AdventureTest, InputLockKeepsTheBarAndTheMenuAway) {
+    Start("page\n  lock 3000\n  text: noeffect; say \"locked\"\n" + PlainPages("free"));
+    RunFrames(3);
+    NextTick();
+    RightClick();
+    Frame();
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+    ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
+    EXPECT_FALSE(std::filesystem::exists(SavePath("Q-Save.sav")));
+    EXPECT_EQ(adventure.engine.pageNumber, 1u);
+    RunFrames(200);  // the lock runs out
+    NextTick();
+    RightClick();
+    Frame();
+    EXPECT_EQ(adventure.subMode, kAdventureMenu);
+}
+
+TEST_F(AdventureTest, MovieRequestIsReportedAfterTheInputStepUnlessTheScenarioEnded) {
+    Start(PlainPages("one") + "page\n  host Movie \"Movie/Story01.txt\"\n  text: noeffect; say \"two\"\n");
+    RunFrames(3);
+    EXPECT_EQ(ClickFrame(100, 100), kFrameMovie);
+    EXPECT_EQ(adventure.movieRequested, 0u);
+    EXPECT_STREQ(adventure.movieTable, "Movie/Story01.txt");
+    RunFrames(3);
+
+    // A movie still requested when the input step ends the scenario: the end wins.
+    adventure.movieRequested = 1;
+    EXPECT_EQ(ClickFrame(100, 100), kFrameToTitle);
+}
+
+TEST_F(AdventureTest, EndWritesGameDataOnceAndMergesTheGalleryFlags) {
+    Start(PlainPages("one|two") + "page\n  cgflag 3\n  movieflag 2\n  setflag 6\n  text: noeffect; say \"three\"\n");
+    RunFrames(3);
+    NextPage();
+    NextPage();
+    adventure.End();
+    EXPECT_EQ(g_SystemCgFlags[3], 1);
+    EXPECT_EQ(g_SystemMovieFlags[2], 1);
+    EXPECT_EQ(g_PersistentGameFlags[1], 1);
+    const std::vector<uint8_t> bytes = CTempFolder::Read(SavePath("GameData.sys"));
+    ASSERT_GE(bytes.size(), 44u);
+    EXPECT_EQ(U32At(bytes, 0), bytes.size() - 4);
+    EXPECT_EQ(TagAt(bytes, 4), "CKEY");
+    const std::vector<uint8_t> records = Unmask(bytes, 44, bytes.size(), bytes.data() + 12);
+    ASSERT_GE(records.size(), 8u);
+    EXPECT_EQ(TagAt(records, 0), "RDAT");
+    EXPECT_EQ(TagAt(records, 8), "FNAM");
+    const std::string name = reinterpret_cast<const char*>(records.data() + 16);
+    EXPECT_EQ(name, "Script/EndWritesGameDataOnceAndMergesTheGalleryFlags.vsf");
+    const size_t rpn = 16 + name.size() + 1;
+    EXPECT_EQ(TagAt(records, rpn), "RPN ");
+    EXPECT_EQ(U32At(records, rpn + 8), 3u);
+
+    std::filesystem::remove(SavePath("GameData.sys"));
+    adventure.End();  // the second time does nothing
+    EXPECT_FALSE(std::filesystem::exists(SavePath("GameData.sys")));
+}
+
+TEST_F(AdventureTest, ReadHistoryFromGameDataLetsSkipModeRunThroughReadPages) {
+    Start(PlainPages("one|two|three|four"));
+    RunFrames(3);
+    NextPage();
+    NextPage();
+    adventure.End();
+    ASSERT_TRUE(std::filesystem::exists(SavePath("GameData.sys")));
+    Start(PlainPages("one|two|three|four"));
+    ASSERT_EQ(adventure.engine.readHistory.records.size(), 1u);
+    EXPECT_EQ(adventure.engine.readHistory.records[0].maxPage, 3);
+    RunFrames(3);
+    ClickFrame(440, 580);  // skip mode
+    EXPECT_EQ(adventure.engine.IsSkipMode(), 1);
+    RunFrames(10);
+    EXPECT_EQ(PageText(), "three");  // skip stops at the highest page read
+    EXPECT_EQ(adventure.engine.IsSkipMode(), 0);
+}
+
+TEST_F(AdventureTest, MenuSettingsMuteWithMinus10000) {
+    g_Config.bgmOff = 1;
+    Start(PlainPages("one|two"));
+    EXPECT_EQ(adventure.engine.settings.bgmVolume, -5000);
+    RunFrames(3);
+    ClickFrame(kMenuButton.x, kMenuButton.y);
+    ASSERT_EQ(adventure.subMode, kAdventureMenu);
+    RunFrames(12);
+    ClickFrame(330, 140);  // configuration
+    ASSERT_EQ(adventure.menu.state, 4);
+    RunFrames(12);
+    ClickFrame(200, 240);  // skipping of read pages only: any button applies the settings
+    EXPECT_EQ(adventure.engine.settings.bgmVolume, -10000);
+    EXPECT_EQ(adventure.subMode, kAdventureMenu);
+    ClickFrame(190, 420);  // music on again
+    EXPECT_EQ(adventure.engine.settings.bgmVolume, g_Config.settings.bgmVolume);
+    ClickFrame(400, 550);  // close: back to the story
+    RunFrames(12);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+}
+
+TEST_F(AdventureTest, MenuSaveWritesTheChosenSlotAndShowsItOnThePage) {
+    Start(PlainPages("one|two"));
+    RunFrames(3);
+    ClickFrame(kMenuButton.x, kMenuButton.y);
+    RunFrames(12);
+    ClickFrame(330, 80);  // save
+    ASSERT_EQ(adventure.menu.state, 2);
+    RunFrames(12);
+    ClickFrame(16 + 388 + 50, 48 + 95 * 2 + 40);  // slot 7 of page 0
+    EXPECT_TRUE(std::filesystem::exists(SavePath("Save07.sav")));
+    EXPECT_EQ(adventure.menu.saveScreen.slots[7].used, 1u);
+    EXPECT_EQ(adventure.menu.saveScreen.newest, 7);
+    EXPECT_EQ(adventure.menu.state, 2);  // the save screen stays open
+    NextTick();
+    RightClick();
+    Frame();
+    RunFrames(12);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);  // closing the save screen ends the menu
+}
+
+TEST_F(AdventureTest, UpAndDownPickAChoiceWhileLeftAndRightStayWithTheBar) {
+    WriteScript("ChoiceA", PlainPages("went left"));
+    WriteScript("ChoiceB", PlainPages("went right"));
+    Start("page\n  choice\n    option \"left\" goto \"Script/ChoiceA.vsf\"\n"
+          "    option \"right\" goto \"Script/ChoiceB.vsf\"\n  end\n  text: noeffect; say \"which?\"\n");
+    RunFrames(3);
+    ASSERT_EQ(adventure.engine.choiceWindow.active, 1);
+    NextTick(200);
+    PressKey(DIK_RIGHT);
+    Frame();
+    EXPECT_EQ(adventure.hoveredButton, 0);
+    EXPECT_EQ(adventure.engine.choiceWindow.highlighted, -1);
+    NextTick(200);
+    PressKey(DIK_DOWN);
+    Frame();
+    EXPECT_EQ(adventure.hoveredButton, -1);
+    NextTick(200);
+    PressKey(DIK_DOWN);
+    Frame();
+    EXPECT_EQ(adventure.engine.choiceWindow.highlighted, 1);
+    NextTick(200);
+    PressKey(DIK_RETURN);
+    Frame();
+    EXPECT_EQ(PageText(), "went right");
+}
+
+TEST_F(AdventureTest, MenuQuitAndReturnAskFirstAndEndTheAdventure) {
+    Start(PlainPages("one|two"));
+    RunFrames(3);
+    const auto openMenu = [&]() {
+        ClickFrame(kMenuButton.x, kMenuButton.y);
+        RunFrames(12);
+        ASSERT_EQ(adventure.menu.state, 1);
+    };
+    const auto answer = [&](SPoint button) {
+        RunFrames(12);
+        ClickFrame(button.x, button.y);
+        int32_t result = kFrameContinue;
+        for (int i = 0; i < 30 && result == kFrameContinue; ++i) result = RunFrames(1);
+        return result;
+    };
+    openMenu();
+    ClickFrame(400, 240);  // quit
+    ASSERT_EQ(adventure.menu.state, 6);
+    EXPECT_EQ(answer({450, 240}), kFrameContinue);  // no: the menu stays
+    EXPECT_EQ(adventure.menu.state, 1);
+    ClickFrame(400, 180);  // return to the title
+    ASSERT_EQ(adventure.menu.state, 5);
+    EXPECT_EQ(answer({300, 240}), kFrameToTitle);
+    EXPECT_EQ(adventure.subMode, kAdventureLeave);
+    adventure.End();
+
+    Start(PlainPages("one|two"));
+    RunFrames(3);
+    openMenu();
+    ClickFrame(400, 240);
+    EXPECT_EQ(answer({300, 240}), kFrameQuit);
+}
+
+TEST_F(AdventureTest, MenuLoadRestoresTheChosenSaveAndAFailedLoadLeaves) {
+    Start(PlainPages("one|two|three"));
+    RunFrames(3);
+    NextPage();
+    ASSERT_EQ(adventure.WriteSave(SavePath("Save02.sav").c_str()), 0);
+    NextPage();
+    RunFrames(3);
+    ClickFrame(kMenuButton.x, kMenuButton.y);
+    RunFrames(12);
+    ClickFrame(330, 110);  // load
+    ASSERT_EQ(adventure.menu.state, 3);
+    RunFrames(12);
+    ClickFrame(100, 48 + 95 * 2 + 40);  // slot 2
+    int32_t result = kFrameContinue;
+    for (int i = 0; i < 30 && adventure.subMode == kAdventureMenu; ++i) result = RunFrames(1);
+    EXPECT_EQ(result, kFrameContinue);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+    EXPECT_EQ(PageText(), "two");
+
+    m_saves.Write("save/Save02.sav", std::vector<uint8_t>(40, 7));
+    ClickFrame(kMenuButton.x, kMenuButton.y);
+    RunFrames(12);
+    ClickFrame(330, 110);
+    RunFrames(12);
+    EXPECT_EQ(adventure.menu.loadScreen.slots[2].used, 0u);  // a damaged file is no choice
+    adventure.menu.loadScreen.slots[2].used = 1;            // as if it broke after the page was read
+    TakeShownMessages();
+    ClickFrame(100, 48 + 95 * 2 + 40);
+    for (int i = 0; i < 30 && result == kFrameContinue; ++i) result = RunFrames(1);
+    EXPECT_EQ(result, kFrameToTitle);
+    ASSERT_EQ(TakeShownMessages().size(), 1u);
+}
+
+TEST_F(AdventureTest, AutoModeDrawsTheOtherButtonsDisabledYetTheyStillReact) {
+    Start(PlainPages("one|two|three"));
+    RunFrames(3);
+    ClickFrame(500, 580);  // auto mode
+    EXPECT_EQ(adventure.engine.autoMode, 1);
+    NextTick();
+    Frame();
+    EXPECT_SHOWS(491, 575, kTagTextWindowButton, 47, 60);  // auto: mode on
+    EXPECT_SHOWS(693, 575, kTagTextWindowButton, 224, 0);  // menu: disabled look
+    EXPECT_SHOWS(433, 575, kTagTextWindowButton, 0, 0);    // skip: disabled look
+    ClickFrame(kMenuButton.x, kMenuButton.y);
+    EXPECT_EQ(adventure.subMode, kAdventureMenu);
+    EXPECT_EQ(adventure.engine.autoMode, 0);
+}

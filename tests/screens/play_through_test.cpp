@@ -1,0 +1,163 @@
+// The adventure over the sample game: a new game played from the first page to an ending with
+// clicks and keys, visiting every in-game screen on the way (backlog, menu with its save, load and
+// configuration screens, quick save and quick load), the script's auto save and story movie.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "app/system_data.h"
+#include "files/loaders.h"
+#include "platform/input_devices.h"
+#include "platform/input_state.h"
+#include "platform/message_box.h"
+#include "platform/render_context.h"
+#include "screens/adventure.h"
+#include "tests/screens/save_bytes.h"
+#include "tests/screens/screen_fixture.h"
+
+namespace {
+
+const std::string kGameFolder = std::string(TEST_BINARY_DIR) + "/game";
+
+}  // namespace
+
+class PlayThroughTest : public ScreenTest {
+protected:
+    void SetUp() override {
+        ScreenTest::SetUp();
+        if (!std::filesystem::exists(kGameFolder + "/Script.pac")) GTEST_SKIP() << "the sample game is not built";
+        m_workingFolder.reset();
+        m_workingFolder = std::make_unique<CWorkingFolder>(kGameFolder);
+        OpenSystemArchive(nullptr);
+    }
+    void TearDown() override {
+        adventure.End();
+        CloseSystemArchive();
+        ScreenTest::TearDown();
+    }
+
+    // One tick of play: the choice window is answered with the keys (the first choice when
+    // `firstChoice`, else the second), anything else gets a click on empty space.
+    int32_t PlayTick(bool firstChoice) {
+        NextTick(100);
+        CVantEngine& engine = adventure.engine;
+        if (engine.choiceWindow.active && !engine.choiceWindow.waitForVoice) {
+            const int32_t wanted = firstChoice ? 0 : 1;
+            PressKey(engine.choiceWindow.highlighted == wanted ? DIK_RETURN : DIK_DOWN);
+        } else {
+            Click(100, 100);
+        }
+        const int32_t result = adventure.Frame();
+        if (result == kFrameMovie) {
+            ++movies;
+            // The story-movie mode: its five results land in game flags 1 to 5.
+            const uint8_t results[5] = {1, 0, 0, 0, 0};
+            std::memcpy(&engine.flags.game[1], results, sizeof results);
+        }
+        return result;
+    }
+    // Plays until the page of that script is shown (or the scenario ends).
+    bool PlayTo(const char* script, uint32_t page, bool firstChoice = true) {
+        for (int i = 0; i < 3000; ++i) {
+            if (std::strcmp(adventure.engine.scriptName, script) == 0 && adventure.engine.pageNumber == page) return true;
+            if (PlayTick(firstChoice) == kFrameToTitle) return false;
+        }
+        return false;
+    }
+    void Ticks(int32_t count) {
+        for (int32_t i = 0; i < count; ++i) {
+            NextTick();
+            adventure.Frame();
+        }
+    }
+    void ClickAt(int32_t x, int32_t y) {
+        NextTick(200);
+        Click(x, y);
+        adventure.Frame();
+        Ticks(12);
+    }
+
+    CAdventure adventure;
+    int32_t movies = 0;
+};
+
+TEST_F(PlayThroughTest, NewGameToAnEndingThroughEveryScreen) {
+    ASSERT_EQ(adventure.Init(0, kFirstScript), 0);
+    ASSERT_TRUE(PlayTo("Script/Main.vsf", 2));
+    Ticks(200);
+    ClickAt(720, 530);  // quick save on page 2
+    ASSERT_EQ(adventure.quickSaveExists, 1u);
+    const std::string pageTwo = adventure.engine.messageWindow.text;
+
+    ASSERT_TRUE(PlayTo("Script/Main.vsf", 4));
+    NextTick();
+    TurnWheel(120);  // the backlog
+    adventure.Frame();
+    ASSERT_EQ(adventure.subMode, kAdventureBacklog);
+    Ticks(40);
+    EXPECT_GE(adventure.backlog.lines[0].used + adventure.backlog.lines[1].used, 2);
+    NextTick();
+    RightClick();
+    adventure.Frame();
+    Ticks(40);
+    ASSERT_EQ(adventure.subMode, kAdventureScript);
+
+    ClickAt(700, 580);  // the menu
+    ASSERT_EQ(adventure.subMode, kAdventureMenu);
+    ClickAt(330, 80);  // save
+    ClickAt(100, 48 + 95 * 3 + 40);  // slot 3
+    EXPECT_TRUE(std::filesystem::exists(SavePath("Save03.sav")));
+    ClickAt(560, 560);  // to the load screen
+    ASSERT_EQ(adventure.menu.state, 3);
+    EXPECT_EQ(adventure.menu.loadScreen.slots[3].used, 1u);
+    ClickAt(720, 560);  // close: back to the story
+    ASSERT_EQ(adventure.subMode, kAdventureScript);
+    ClickAt(700, 580);
+    ClickAt(330, 140);  // configuration
+    ASSERT_EQ(adventure.menu.state, 4);
+    ClickAt(179 + 40 * 2 + 5, 150);  // text speed 66
+    EXPECT_EQ(adventure.engine.settings.textSpeed, 66u);
+    ClickAt(400, 550);  // close
+    ASSERT_EQ(adventure.subMode, kAdventureScript);
+
+    ClickAt(720, 555);  // quick load: back to page 2
+    EXPECT_EQ(adventure.engine.pageNumber, 2u);
+    EXPECT_EQ(adventure.engine.messageWindow.text, pageTwo);
+
+    ASSERT_TRUE(PlayTo("Script/Main.vsf", 8));
+    Ticks(20);
+    EXPECT_TRUE(std::filesystem::exists(SavePath("A-Save00.sav")));  // page 7 asked for it
+
+    ASSERT_TRUE(PlayTo("Script/Lighthouse.vsf", 2))
+        << adventure.engine.scriptName << " " << adventure.engine.pageNumber << " choice "
+        << adventure.engine.choiceWindow.active << " wait " << adventure.engine.choiceWindow.waitForVoice << " hl "
+        << adventure.engine.choiceWindow.highlighted << " fx " << g_bPageEffectsDone << " text " << g_bPageTextDone
+        << " sub " << adventure.subMode << " hidden " << adventure.engine.windowHiddenByUser;
+    EXPECT_STREQ(adventure.thumbnailName, "System/Thumbnail/Lighthouse.bmp");
+    ASSERT_EQ(adventure.WriteSave(SavePath("Save04.sav").c_str()), 0);
+    const SParsedSave named = ParseSaveBytes(CTempFolder::Read(SavePath("Save04.sav")));
+    EXPECT_TRUE(named.ok);
+    EXPECT_EQ(named.thumbnailName, "System/Thumbnail/Lighthouse.bmp");
+
+    int32_t result = kFrameContinue;
+    for (int i = 0; i < 3000 && result != kFrameToTitle; ++i) result = PlayTick(true);
+    EXPECT_EQ(result, kFrameToTitle);
+    EXPECT_EQ(movies, 1);
+    EXPECT_STREQ(adventure.engine.scriptName, "Script/NormalEnd.vsf");  // flag 11 comes from the market
+    adventure.End();
+    EXPECT_EQ(g_PersistentGameFlags[0], 1);  // every ending sets game flag 0
+    EXPECT_EQ(g_SystemCgFlags[0], 1);
+    EXPECT_TRUE(std::filesystem::exists(SavePath("GameData.sys")));
+    for (const std::string& shown : TakeShownMessages()) ADD_FAILURE() << shown;
+
+    // The second play continues from the ordinary save and sees the read pages.
+    ASSERT_EQ(adventure.Init(1, SavePath("Save03.sav").c_str()), 0);
+    EXPECT_STREQ(adventure.engine.scriptName, "Script/Main.vsf");
+    EXPECT_EQ(adventure.engine.pageNumber, 4u);
+    EXPECT_EQ(adventure.engine.flags.game[0], 1);  // kept across plays
+    EXPECT_FALSE(adventure.engine.readHistory.records.empty());
+}
