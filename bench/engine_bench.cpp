@@ -20,6 +20,7 @@
 #include "platform/graphics.h"
 #include "platform/render_context.h"
 #include "tools/lib/chunk_writer.h"
+#include "tools/lib/memory_stream.h"
 #include "tools/lib/pack_writer.h"
 #include "tools/lib/sound_writer.h"
 #include "tools/lib/teyl_writer.h"
@@ -270,12 +271,8 @@ void BM_RestoreState(benchmark::State& state) {
             for (CImageLayer& layer : engine->layers) layer.Release();
             state.ResumeTiming();
         }
-        FILE* file = fmemopen(out.buffer.data(), size, "rb");
         CReadStream in;
-        in.SetSource({CReadStream::StdioRead, CReadStream::StdioSeek, CReadStream::StdioClose, CReadStream::StdioTell,
-                      CReadStream::StdioEof},
-                     file);
-        in.AllocBuffer(64 * 1024);
+        OpenMemoryStream(&in, out.buffer.data(), size, 64 * 1024);
         if (engine->Restore(&in, size) != 0) state.SkipWithError("restore failed");
     }
 }

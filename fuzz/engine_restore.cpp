@@ -6,6 +6,7 @@
 
 #include "fuzz/engine_fuzz_host.h"
 #include "files/scrambled_io.h"
+#include "tools/lib/memory_stream.h"
 
 namespace {
 
@@ -35,14 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static CFuzzEngineHost host;
     static bool storyWritten = (WriteStory(), true);
     (void)storyWritten;
-    FILE* file = fmemopen(const_cast<uint8_t*>(data), size == 0 ? 1 : size, "rb");
-    if (file == nullptr) return 0;
     CVantEngine* engine = host.Restart();
     CReadStream stream;
-    stream.SetSource({CReadStream::StdioRead, CReadStream::StdioSeek, CReadStream::StdioClose,
-                      CReadStream::StdioTell, CReadStream::StdioEof},
-                     file);
-    stream.AllocBuffer(65536);
+    if (!OpenMemoryStream(&stream, data, size, 65536)) return 0;
     engine->Restore(&stream, static_cast<uint32_t>(size));
     stream.Close();
     for (int frame = 0; frame < 3; ++frame) host.Frame();

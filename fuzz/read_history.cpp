@@ -6,17 +6,13 @@
 
 #include "engine/read_history.h"
 #include "files/chunk_save.h"
+#include "tools/lib/memory_stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
     uint32_t claimed = ReadU32LE(data);  // the length field in front of the body
-    FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
-    if (file == nullptr) return 0;
     CReadStream stream;
-    stream.SetSource({CReadStream::StdioRead, CReadStream::StdioSeek, CReadStream::StdioClose,
-                      CReadStream::StdioTell, CReadStream::StdioEof},
-                     file);
-    stream.AllocBuffer(65536);
+    if (!OpenMemoryStream(&stream, data, size, 65536)) return 0;
     stream.Fill(4);
     uint8_t head[4];
     stream.Read(head, 4);

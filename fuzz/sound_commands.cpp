@@ -9,20 +9,13 @@
 #include "platform/audio.h"
 #include "platform/render_context.h"
 #include "sound/sound_channel.h"
+#include "tools/lib/memory_stream.h"
 
 namespace {
 
-bool OpenMemoryStream(CReadStream* stream, const uint8_t* data, size_t size) {
-    FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
-    if (file == nullptr) return false;
-    CStreamCallbacks callbacks;
-    callbacks.read = CReadStream::StdioRead;
-    callbacks.seek = CReadStream::StdioSeek;
-    callbacks.close = CReadStream::StdioClose;
-    callbacks.tell = CReadStream::StdioTell;
-    callbacks.eof = CReadStream::StdioEof;
-    stream->SetSource(callbacks, file);
-    stream->AllocBuffer(4096);
+// A stream over the bytes with a read window of exactly their size.
+bool OpenPayload(CReadStream* stream, const uint8_t* data, size_t size) {
+    if (!OpenMemoryStream(stream, data, size, 4096)) return false;
     stream->Fill(static_cast<uint32_t>(size));
     return true;
 }
@@ -38,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t consumed = 0;
     {
         CReadStream stream;
-        if (!OpenMemoryStream(&stream, data, size)) return 0;
+        if (!OpenPayload(&stream, data, size)) return 0;
         channel.ParseCommand(&stream, kind, static_cast<uint32_t>(size), &consumed);
         if (consumed > size) __builtin_trap();
     }
@@ -50,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         std::memset(g_SaveKey, data[size - 1], sizeof g_SaveKey);
         CReadStream stream;
-        if (!OpenMemoryStream(&stream, data, size)) return 0;
+        if (!OpenPayload(&stream, data, size)) return 0;
         channel.Restore(&stream, &consumed, kind, static_cast<uint32_t>(size));
         if (consumed > size) __builtin_trap();
     }

@@ -13,26 +13,18 @@
 #include "platform/graphics.h"
 #include "platform/render_context.h"
 #include "text/message_window.h"
+#include "tools/lib/memory_stream.h"
 
 namespace {
 
 const char kMsGothic[] = "\x82\x6C\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4E";  // ＭＳ ゴシック
 
-// A read stream over the bytes, with a read window of exactly their size.
+// A read stream over a copy of the bytes.
 struct SMemoryStream {
     std::vector<uint8_t> data;
     CReadStream stream;
     explicit SMemoryStream(std::vector<uint8_t> bytes) : data(std::move(bytes)) {
-        if (data.empty()) data.push_back(0);
-        FILE* file = fmemopen(data.data(), data.size(), "rb");
-        CStreamCallbacks set;
-        set.read = CReadStream::StdioRead;
-        set.seek = CReadStream::StdioSeek;
-        set.close = CReadStream::StdioClose;
-        set.tell = CReadStream::StdioTell;
-        set.eof = CReadStream::StdioEof;
-        stream.SetSource(set, file);
-        stream.AllocBuffer(4096);
+        OpenMemoryStream(&stream, data.data(), data.size(), 4096);
     }
 };
 

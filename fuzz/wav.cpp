@@ -1,31 +1,7 @@
 // The WAV player's RIFF walk and its reads of the data: any bytes open cleanly or fail.
-#include <cstdint>
-#include <cstdio>
-#include <vector>
-
-#include "files/file_stream.h"
-#include "platform/audio.h"
+#include "fuzz/sound_player_fuzz.h"
 #include "sound/wave_player.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static CAudioDevice* device = CAudioDevice::Create(EAudioOutput::Manual).release();
-    if (size == 0) return 0;
-    FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
-    if (file == nullptr) return 0;
-    CStreamCallbacks callbacks;
-    callbacks.read = ReadFileRef;
-    callbacks.seek = SeekFileRef;
-    callbacks.close = CloseFileRef;
-    callbacks.tell = TellFileRef;
-    CDirectSoundWave player;
-    if (player.OpenFromCallbacks(device, "f.wav", &callbacks, &file) != 0) {
-        std::fclose(file);  // a failed open leaves the source with the caller
-        return 0;
-    }
-    std::vector<uint8_t> block(16384);
-    for (int i = 0; i < 3; ++i) player.Fill(block.data(), static_cast<uint32_t>(block.size()));
-    player.SeekTime(0.25);
-    player.Fill(block.data(), static_cast<uint32_t>(block.size()));
-    player.Close();  // closes the file through the callbacks
-    return 0;
+    return FuzzSoundPlayer<CDirectSoundWave>(data, size, "f.wav");
 }

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "tools/lib/memory_stream.h"
+
 CTestBytes& CTestBytes::Tag(const char* tag) { return Raw(tag, 4); }
 
 CTestBytes& CTestBytes::U32(uint32_t value) {
@@ -49,16 +51,7 @@ CTestBytes& CTestBytes::ChunkStr(const char* tag, const std::string& text) {
 }
 
 CMemoryReadStream::CMemoryReadStream(const std::vector<uint8_t>& bytes, uint32_t capacity) : data(bytes) {
-    if (data.empty()) data.push_back(0);  // fmemopen refuses an empty buffer; the stream size says 0
-    FILE* file = fmemopen(data.data(), bytes.empty() ? 1 : data.size(), "rb");
-    CStreamCallbacks set;
-    set.read = CReadStream::StdioRead;
-    set.seek = CReadStream::StdioSeek;
-    set.close = CReadStream::StdioClose;
-    set.tell = CReadStream::StdioTell;
-    set.eof = CReadStream::StdioEof;
-    stream.SetSource(set, file);
-    stream.AllocBuffer(capacity);
+    OpenMemoryStream(&stream, data.data(), data.size(), capacity);
 }
 
 CMemoryWriteStream::CMemoryWriteStream(uint32_t capacity) {

@@ -60,8 +60,8 @@ std::vector<uint8_t> MakeWav(const SWaveFormat& format, const std::vector<uint8_
     return CWavBuilder().Format(format).Data(pcm).Build();
 }
 
-std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& interleaved, uint16_t channels, uint32_t rate,
-                               float quality) {
+std::vector<uint8_t> EncodeOgg(const std::vector<float>& interleaved, uint16_t channels, uint32_t rate,
+                               float quality, uint32_t serial) {
     vorbis_info info;
     vorbis_info_init(&info);
     if (vorbis_encode_init_vbr(&info, channels, static_cast<long>(rate), quality) != 0) {
@@ -75,7 +75,7 @@ std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& interleaved, uint16_t
     vorbis_block block;
     vorbis_block_init(&dsp, &block);
     ogg_stream_state stream;
-    ogg_stream_init(&stream, 1234);
+    ogg_stream_init(&stream, static_cast<int>(serial));
 
     std::vector<uint8_t> out;
     auto appendPage = [&](const ogg_page& page) {
@@ -102,7 +102,7 @@ std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& interleaved, uint16_t
             float** buffers = vorbis_analysis_buffer(&dsp, static_cast<int>(chunk));
             for (size_t i = 0; i < chunk; ++i)
                 for (uint16_t c = 0; c < channels; ++c)
-                    buffers[c][i] = interleaved[(done + i) * channels + c] / 32768.0f;
+                    buffers[c][i] = interleaved[(done + i) * channels + c];
             vorbis_analysis_wrote(&dsp, static_cast<int>(chunk));
             done += chunk;
         }
@@ -125,4 +125,12 @@ std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& interleaved, uint16_t
     vorbis_comment_clear(&comment);
     vorbis_info_clear(&info);
     return out;
+}
+
+std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& interleaved, uint16_t channels, uint32_t rate,
+                               float quality) {
+    std::vector<float> samples(interleaved.size());
+    std::transform(interleaved.begin(), interleaved.end(), samples.begin(),
+                   [](int16_t sample) { return sample / 32768.0f; });
+    return EncodeOgg(samples, channels, rate, quality);
 }

@@ -22,8 +22,11 @@ private:
 };
 
 std::vector<uint8_t> MakeWav(const SWaveFormat& format, const std::vector<uint8_t>& pcm);
-// An Ogg Vorbis stream of interleaved 16-bit samples at the VBR quality (-0.1 to 1.0); the
-// identification header on a page of its own, as decoders expect. Empty when the encoder
-// refuses the channel count or rate.
+// An Ogg Vorbis stream of interleaved samples from -1 to 1 at the VBR quality (-0.1 to 1.0),
+// with the given stream serial number; the identification header on a page of its own, as
+// decoders expect. Empty when the encoder refuses the channel count or rate.
+std::vector<uint8_t> EncodeOgg(const std::vector<float>& interleaved, uint16_t channels, uint32_t rate,
+                               float quality = 0.3f, uint32_t serial = 1234);
+// The same from 16-bit samples.
 std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& interleaved, uint16_t channels, uint32_t rate,
                                float quality = 0.3f);

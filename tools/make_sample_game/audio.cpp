@@ -1,12 +1,10 @@
 #include "tools/make_sample_game/audio.h"
 
-#include <vorbis/vorbisenc.h>
-
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
-#include "tools/lib/chunk_writer.h"
+#include "tools/lib/sound_writer.h"
 #include "tools/make_sample_game/canvas.h"  // CRandom
 
 namespace {
@@ -15,88 +13,25 @@ constexpr float kPi = 3.14159265358979f;
 
 float NoteFrequency(float midi) { return 440.0f * std::pow(2.0f, (midi - 69.0f) / 12.0f); }
 
-void AppendPage(std::vector<uint8_t>* out, const ogg_page& page) {
-    out->insert(out->end(), page.header, page.header + page.header_len);
-    out->insert(out->end(), page.body, page.body + page.body_len);
-}
-
 }  // namespace
 
 std::vector<uint8_t> EncodeOgg(const SAudio& audio, float quality, uint32_t serial) {
-    vorbis_info info;
-    vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, audio.channels, audio.rate, quality) != 0) {
-        vorbis_info_clear(&info);
-        throw std::runtime_error("vorbis encoder set-up failed");
-    }
-    vorbis_comment comment;
-    vorbis_comment_init(&comment);
-    vorbis_comment_add_tag(&comment, "ENCODER", "make_sample_game");
-    vorbis_dsp_state dsp;
-    vorbis_block block;
-    vorbis_analysis_init(&dsp, &info);
-    vorbis_block_init(&dsp, &block);
-    ogg_stream_state stream;
-    ogg_stream_init(&stream, static_cast<int>(serial));
-
-    std::vector<uint8_t> out;
-    ogg_packet header, headerComment, headerCode;
-    vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
-    ogg_stream_packetin(&stream, &header);
-    ogg_stream_packetin(&stream, &headerComment);
-    ogg_stream_packetin(&stream, &headerCode);
-    ogg_page page;
-    while (ogg_stream_flush(&stream, &page)) AppendPage(&out, page);
-
-    auto drain = [&] {
-        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-            vorbis_analysis(&block, nullptr);
-            vorbis_bitrate_addblock(&block);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
-                ogg_stream_packetin(&stream, &packet);
-                while (ogg_stream_pageout(&stream, &page)) AppendPage(&out, page);
-            }
-        }
-    };
-    const size_t frames = audio.Frames();
-    const size_t chunk = 4096;
-    for (size_t start = 0; start < frames; start += chunk) {
-        const size_t n = std::min(chunk, frames - start);
-        float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(n));
-        for (size_t i = 0; i < n; ++i)
-            for (int c = 0; c < audio.channels; ++c) buffer[c][i] = audio.samples[(start + i) * audio.channels + c];
-        vorbis_analysis_wrote(&dsp, static_cast<int>(n));
-        drain();
-    }
-    vorbis_analysis_wrote(&dsp, 0);
-    drain();
-    while (ogg_stream_flush(&stream, &page)) AppendPage(&out, page);
-
-    ogg_stream_clear(&stream);
-    vorbis_block_clear(&block);
-    vorbis_dsp_clear(&dsp);
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
+    std::vector<uint8_t> out = ::EncodeOgg(audio.samples, static_cast<uint16_t>(audio.channels),
+                                           static_cast<uint32_t>(audio.rate), quality, serial);
+    if (out.empty()) throw std::runtime_error("vorbis encoder set-up failed");
     return out;
 }
 
 std::vector<uint8_t> EncodeWav16(const SAudio& audio) {
-    const uint32_t dataBytes = static_cast<uint32_t>(audio.samples.size() * 2);
-    CChunkWriter w;
-    w.Header("RIFF", 36 + dataBytes);
-    w.Tag("WAVE");
-    w.Header("fmt ", 16);
-    w.U16(1);  // PCM
-    w.U16(static_cast<uint16_t>(audio.channels));
-    w.U32(static_cast<uint32_t>(audio.rate));
-    w.U32(static_cast<uint32_t>(audio.rate * audio.channels * 2));
-    w.U16(static_cast<uint16_t>(audio.channels * 2));
-    w.U16(16);
-    w.Header("data", dataBytes);
-    for (float s : audio.samples)
-        w.U16(static_cast<uint16_t>(static_cast<int16_t>(std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f))));
-    return w.Data();
+    std::vector<uint8_t> pcm;
+    pcm.reserve(audio.samples.size() * 2);
+    for (float s : audio.samples) {
+        const auto sample = static_cast<uint16_t>(static_cast<int16_t>(std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f)));
+        pcm.push_back(static_cast<uint8_t>(sample));
+        pcm.push_back(static_cast<uint8_t>(sample >> 8));
+    }
+    const auto channels = static_cast<uint16_t>(audio.channels);
+    return MakeWav(PcmFormat(channels, static_cast<uint32_t>(audio.rate), 16), pcm);
 }
 
 // ---------------------------------------------------------------------------------------------

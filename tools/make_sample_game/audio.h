@@ -1,5 +1,5 @@
-// Synthesised sounds of the sample game (music, voices, effects) and their encoders: Ogg Vorbis
-// through libvorbisenc and RIFF WAVE.
+// Synthesised sounds of the sample game (music, voices, effects) and their files: Ogg Vorbis
+// and RIFF WAVE, written by the toolkit's sound writers.
 #pragma once
 
 #include <cstdint>

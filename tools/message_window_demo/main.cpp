@@ -26,6 +26,7 @@
 #include "platform/render_context.h"
 #include "platform/window.h"
 #include "text/message_window.h"
+#include "tools/lib/memory_stream.h"
 #include "tools/lib/teyl_writer.h"
 
 namespace {
@@ -114,21 +115,11 @@ std::vector<uint8_t> TextCommand() {
     return command;
 }
 
-// Hands the command to the window through a read stream over a temporary file.
+// Hands the command to the window through a read stream over its bytes.
 int32_t RunTextCommand(CMessageWindow* window) {
     const std::vector<uint8_t> command = TextCommand();
-    FILE* file = std::tmpfile();
-    if (!file || std::fwrite(command.data(), 1, command.size(), file) != command.size()) return -1;
-    std::rewind(file);
     CReadStream stream;
-    CStreamCallbacks set;
-    set.read = CReadStream::StdioRead;
-    set.seek = CReadStream::StdioSeek;
-    set.close = CReadStream::StdioClose;
-    set.tell = CReadStream::StdioTell;
-    set.eof = CReadStream::StdioEof;
-    stream.SetSource(set, file);
-    if (stream.AllocBuffer(4096) != 0) return -1;
+    if (!OpenMemoryStream(&stream, command.data(), command.size(), 4096)) return -1;
     const uint32_t size = static_cast<uint32_t>(command.size());
     stream.Fill(size);
     uint32_t consumed = 0;
