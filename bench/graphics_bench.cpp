@@ -85,6 +85,75 @@ void BM_BlendedFullScreenQuad(benchmark::State& state) {
 }
 BENCHMARK(BM_BlendedFullScreenQuad)->Apply(PathArgs);
 
+// The engine's device states (Part of its start-up): no depth test, separate alpha blending with
+// the MAX operation.
+void ApplyEngineStates(CGraphicsDevice* device) {
+    device->SetRenderState(RenderState::ZEnable, 0);
+    device->SetRenderState(RenderState::SeparateAlphaBlendEnable, 1);
+    device->SetRenderState(RenderState::BlendOpAlpha, BlendOp::Max);
+}
+
+void BM_BlendedFullScreenQuadEngineStates(benchmark::State& state) {
+    SetPath(state);
+    SScene scene;
+    ApplyEngineStates(scene.device);
+    for (auto _ : state) DrawSprite(scene.device, scene.picture, nullptr, 1, 0.0f, 0.0f, 0x80FFC0A0u);
+    state.SetItemsProcessed(state.iterations());
+    raster::SelectPath(raster::Path::Auto);
+}
+BENCHMARK(BM_BlendedFullScreenQuadEngineStates)->Apply(PathArgs);
+
+// A 400 × 300 part of the picture, faded: rows shorter than those of the target and the texture,
+// as a character sprite's are.
+void BM_BlendedSprite(benchmark::State& state) {
+    SetPath(state);
+    SScene scene;
+    ApplyEngineStates(scene.device);
+    const SRect source = {0, 0, 400, 300};
+    for (auto _ : state) DrawSprite(scene.device, scene.picture, &source, 1, 200.0f, 150.0f, 0x80FFFFFFu);
+    state.SetItemsProcessed(state.iterations());
+    raster::SelectPath(raster::Path::Auto);
+}
+BENCHMARK(BM_BlendedSprite)->Apply(PathArgs);
+
+// A full-screen faded layer in each of the seven layer blend modes (argument 1), engine states.
+void BM_LayerBlendModes(benchmark::State& state) {
+    struct SMode {
+        uint32_t src, dest;
+    };
+    const SMode kModes[] = {{Blend::SrcAlpha, Blend::InvSrcAlpha}, {Blend::SrcAlpha, Blend::One},
+                            {Blend::DestColor, Blend::Zero},       {Blend::InvDestColor, Blend::InvSrcColor},
+                            {Blend::One, Blend::InvSrcColor},      {Blend::Zero, Blend::InvSrcColor},
+                            {Blend::DestColor, Blend::One}};
+    SetPath(state);
+    SScene scene;
+    ApplyEngineStates(scene.device);
+    const SMode mode = kModes[state.range(1)];
+    scene.device->SetRenderState(RenderState::SrcBlend, mode.src);
+    scene.device->SetRenderState(RenderState::DestBlend, mode.dest);
+    for (auto _ : state) DrawSprite(scene.device, scene.picture, nullptr, 1, 0.0f, 0.0f, 0xC0FFFFFFu);
+    state.SetItemsProcessed(state.iterations());
+    raster::SelectPath(raster::Path::Auto);
+}
+BENCHMARK(BM_LayerBlendModes)->Apply([](benchmark::internal::Benchmark* b) {
+    for (int mode = 0; mode < 7; ++mode) {
+        b->Args({static_cast<int>(raster::Path::Sse2), mode});
+        if (raster::CpuHasAvx2()) b->Args({static_cast<int>(raster::Path::Avx2), mode});
+    }
+});
+
+// A full-screen untextured rectangle at half opacity, as the screens' fades draw.
+void BM_FilledRect(benchmark::State& state) {
+    SetPath(state);
+    SScene scene;
+    ApplyEngineStates(scene.device);
+    const SRect all = {0, 0, static_cast<int32_t>(kWidth), static_cast<int32_t>(kHeight)};
+    for (auto _ : state) DrawFilledRect(scene.device, all, 0x80000000u);
+    state.SetItemsProcessed(state.iterations());
+    raster::SelectPath(raster::Path::Auto);
+}
+BENCHMARK(BM_FilledRect)->Apply(PathArgs);
+
 void BM_LinearScaledFullScreenQuad(benchmark::State& state) {
     SetPath(state);
     SScene scene;

@@ -46,6 +46,17 @@ struct Avx2 {
     static V MinU16(V a, V b) { return _mm256_min_epu16(a, b); }
     static bool AllAlphaZero(V a) { return _mm256_testz_si256(a, Set32(0xFF000000u)); }
     static V Sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
+    // Each pixel's alpha lane (the high half of an ag pair) copied into both of its lanes.
+    static V AlphaToBothLanes(V ag) {
+        return _mm256_shuffle_epi8(ag, _mm256_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15, 2, 3,
+                                                        2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15));
+    }
+    // (a * (256 - w) + b * w + 128) >> 8 in every lane (0 <= w <= 255) as
+    // a + floor(((b - a) * w + 128) / 256): the rounding multiply gives
+    // floor(((b - a) * 128 * w + 2^14) / 2^15) without overflow.
+    static V Lerp16(V a, V b, V w) { return _mm256_add_epi16(a, _mm256_mulhrs_epi16(Sll16(Sub16(b, a), 7), w)); }
+    // The colour lanes of c with the alpha lanes of a.
+    static V BlendAlphaLanes(V c, V a) { return _mm256_blend_epi16(c, a, 0xAA); }
     static V Min16(V a, V b) { return _mm256_min_epi16(a, b); }
     static V Max16(V a, V b) { return _mm256_max_epi16(a, b); }
     static V CmpGt32(V a, V b) { return _mm256_cmpgt_epi32(a, b); }

@@ -41,6 +41,18 @@ struct Sse2 {
     }
     static bool AllAlphaZero(V a) { return MoveMask(_mm_cmpeq_epi32(_mm_srli_epi32(a, 24), Zero())) == kAllLanes; }
     static V Sub16(V a, V b) { return _mm_sub_epi16(a, b); }
+    // Each pixel's alpha lane (the high half of an ag pair) copied into both of its lanes.
+    static V AlphaToBothLanes(V ag) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(ag, 0xF5), 0xF5); }
+    // (a * (256 - w) + b * w + 128) >> 8 in every lane (0 <= w <= 255).
+    static V Lerp16(V a, V b, V w) {
+        const V sum = _mm_add_epi16(_mm_mullo_epi16(a, _mm_sub_epi16(Set16(256), w)), _mm_mullo_epi16(b, w));
+        return _mm_srli_epi16(_mm_add_epi16(sum, Set16(128)), 8);
+    }
+    // The colour lanes of c with the alpha lanes of a.
+    static V BlendAlphaLanes(V c, V a) {
+        const V alphaLanes = Set32(0xFFFF0000u);
+        return Or(And(alphaLanes, a), AndNot(alphaLanes, c));
+    }
     static V Min16(V a, V b) { return _mm_min_epi16(a, b); }
     static V Max16(V a, V b) { return _mm_max_epi16(a, b); }
     static V CmpGt32(V a, V b) { return _mm_cmpgt_epi32(a, b); }

@@ -81,6 +81,70 @@ raster::SPipeline RandomPipeline(CRandom& r) {
     return p;
 }
 
+// The states the game draws with: the seven layer blends, with separate alpha blending by MAX
+// (the engine's set-up) or without, the "greater than" alpha test or none, texture stage 0
+// modulating or selecting its first argument, untextured quads, point and linear filters, no
+// depth test or one that always passes.
+raster::SPipeline RandomGamePipeline(CRandom& r) {
+    struct SPair {
+        uint32_t src, dest;
+    };
+    const SPair kLayerBlends[] = {{Blend::SrcAlpha, Blend::InvSrcAlpha}, {Blend::SrcAlpha, Blend::One},
+                                  {Blend::DestColor, Blend::Zero},       {Blend::InvDestColor, Blend::InvSrcColor},
+                                  {Blend::One, Blend::InvSrcColor},      {Blend::Zero, Blend::InvSrcColor},
+                                  {Blend::DestColor, Blend::One}};
+    raster::SPipeline p = {};
+    using raster::kSrcDiffuse, raster::kSrcTexture, raster::kSrcWhite;
+    switch (r.Below(6)) {
+        case 0:  // SELECTARG1 TEXTURE for colour and alpha
+            p.colourA = p.alphaA = kSrcTexture;
+            p.colourB = p.alphaB = kSrcWhite;
+            break;
+        case 1:  // SELECTARG1 TEXTURE for colour, alpha modulated
+            p.colourA = p.alphaA = kSrcTexture;
+            p.colourB = kSrcWhite;
+            p.alphaB = kSrcDiffuse;
+            break;
+        case 2:  // SELECTARG1 DIFFUSE for colour, alpha modulated (the text shadow)
+            p.colourA = kSrcDiffuse;
+            p.colourB = kSrcWhite;
+            p.alphaA = kSrcTexture;
+            p.alphaB = kSrcDiffuse;
+            break;
+        case 3:  // the diffuse colour alone (a disabled stage)
+            p.colourA = p.alphaA = kSrcDiffuse;
+            p.colourB = p.alphaB = kSrcWhite;
+            break;
+        default:  // MODULATE
+            p.colourA = p.alphaA = kSrcTexture;
+            p.colourB = p.alphaB = kSrcDiffuse;
+            break;
+    }
+    p.useTexture = p.colourA == kSrcTexture || p.alphaA == kSrcTexture;
+    p.minLinear = r.Chance(30);
+    p.magLinear = r.Chance(30);
+    p.alphaTest = r.Chance(80);
+    p.alphaFunc = r.Chance(85) ? Cmp::Greater : r.Chance(50) ? Cmp::Always : 1 + r.Below(9);
+    p.alphaRef = static_cast<uint8_t>(r.Chance(70) ? 0 : r.Below(256));
+    p.blend = r.Chance(90);
+    const SPair pair = kLayerBlends[r.Chance(40) ? 0 : r.Below(7)];
+    p.srcBlend = pair.src;
+    p.destBlend = pair.dest;
+    p.blendOp = r.Chance(95) ? BlendOp::Add : kOps[r.Below(6)];
+    p.srcBlendAlpha = p.srcBlend;
+    p.destBlendAlpha = p.destBlend;
+    p.blendOpAlpha = p.blendOp;
+    if (r.Chance(50)) {  // separate alpha blending: the engine's MAX, or the default factors
+        p.srcBlendAlpha = r.Chance(70) ? Blend::One : kFactors[r.Below(11)];
+        p.destBlendAlpha = r.Chance(70) ? Blend::Zero : kFactors[r.Below(11)];
+        p.blendOpAlpha = r.Chance(70) ? BlendOp::Max : kOps[r.Below(6)];
+    }
+    p.depthTest = r.Chance(50);
+    p.depthWrite = p.depthTest && r.Chance(80);
+    p.depthFunc = r.Chance(80) ? Cmp::LessEqual : 1 + r.Below(9);
+    return p;
+}
+
 double Coordinate(CRandom& r, uint32_t size) {
     switch (r.Below(10)) {
         case 0: return r.Real(-1e9, 1e9);
@@ -91,11 +155,13 @@ double Coordinate(CRandom& r, uint32_t size) {
     }
 }
 
-void AddRandomShape(CRandom& r, SCase& c) {
-    const bool flatColour = r.Chance(50);
-    const bool flatZ = r.Chance(60);
-    const uint32_t colour = r.Colour();
-    const double z = r.Chance(30) ? 0.0 : r.Real(-0.1, 1.1);
+void AddRandomShape(CRandom& r, SCase& c, bool gameStates) {
+    const bool flatColour = r.Chance(gameStates ? 85 : 50);
+    const bool flatZ = r.Chance(gameStates ? 90 : 60);
+    // A layer's colour: white, faded white, or any.
+    const uint32_t fade = r.Below(256) << 24;
+    const uint32_t colour = gameStates && r.Chance(60) ? (r.Chance(50) ? 0xFFFFFFFFu : fade | 0xFFFFFF) : r.Colour();
+    const double z = r.Chance(gameStates ? 80 : 30) ? 0.0 : r.Real(-0.1, 1.1);
     const auto vertex = [&](double x, double y, double u, double v) {
         return raster::SVertex{x, y, flatZ ? z : r.Real(-0.2, 1.2), flatColour ? colour : r.Colour(), u, v};
     };
@@ -139,7 +205,16 @@ void AddRandomShape(CRandom& r, SCase& c) {
     for (int i = 0; i < count; ++i) c.shapes.push_back({random(), random(), random()});
 }
 
-SCase RandomCase(uint32_t seed) {
+// Texels of one of three kinds: any, sparse (many fully transparent), or opaque pictures.
+uint32_t RandomTexel(CRandom& r, int kind) {
+    switch (kind) {
+        case 0: return r.Colour();
+        case 1: return r.Chance(60) ? r.Colour() & 0x00FFFFFFu : r.Colour();
+        default: return r.Colour() | 0xFF000000u;
+    }
+}
+
+SCase RandomCase(uint32_t seed, bool gameStates) {
     CRandom r(seed);
     SCase c;
     c.width = 1 + r.Below(90);
@@ -152,12 +227,13 @@ SCase RandomCase(uint32_t seed) {
         c.depth.resize(c.width * c.height);
         for (uint16_t& d : c.depth) d = static_cast<uint16_t>(r.Chance(30) ? 65535 : r.Below(65536));
     }
-    c.texWidth = 1 + r.Below(48);
-    c.texHeight = 1 + r.Below(48);
+    const bool single = gameStates && r.Chance(10);  // an untextured quad draws with a white 1×1 texture
+    c.texWidth = single ? 1 : 1 + r.Below(48);
+    c.texHeight = single ? 1 : 1 + r.Below(48);
     c.texels.resize(c.texWidth * c.texHeight);
-    const bool sparse = r.Chance(40);  // many fully transparent texels
-    for (uint32_t& t : c.texels) t = sparse && r.Chance(60) ? r.Colour() & 0x00FFFFFFu : r.Colour();
-    c.pipeline = RandomPipeline(r);
+    const int texelKind = static_cast<int>(r.Below(3));
+    for (uint32_t& t : c.texels) t = single && r.Chance(70) ? 0xFFFFFFFFu : RandomTexel(r, texelKind);
+    c.pipeline = gameStates ? RandomGamePipeline(r) : RandomPipeline(r);
     c.pipeline.texture = {c.texels.data(), static_cast<int32_t>(c.texWidth), c.texWidth, c.texHeight,
                           r.Chance(20) ? 0xFF000000u : 0u};
     c.clip[0] = static_cast<int32_t>(r.Below(c.width));
@@ -170,7 +246,7 @@ SCase RandomCase(uint32_t seed) {
         c.clip[3] = static_cast<int32_t>(c.height);
     }
     const int draws = 1 + static_cast<int>(r.Below(3));
-    for (int i = 0; i < draws; ++i) AddRandomShape(r, c);
+    for (int i = 0; i < draws; ++i) AddRandomShape(r, c, gameStates);
     return c;
 }
 
@@ -199,25 +275,40 @@ void Render(SCase c, Path path, std::vector<uint32_t>* pixels, std::vector<uint1
     *depth = c.depth;
 }
 
-TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnRandomDraws) {
+// Draws each case with the reference and every span path; returns how many cases changed any
+// pixel or depth value.
+int CompareWithReference(uint32_t seeds, bool gameStates) {
     std::vector<Path> paths = {Path::Sse2};
     if (raster::CpuHasAvx2()) paths.push_back(Path::Avx2);
     int drawnCases = 0;
-    for (uint32_t seed = 1; seed <= 6000; ++seed) {
-        const SCase c = RandomCase(seed);
+    for (uint32_t seed = 1; seed <= seeds; ++seed) {
+        const SCase c = RandomCase(seed, gameStates);
         std::vector<uint32_t> refPixels, pixels;
         std::vector<uint16_t> refDepth, depth;
         Render(c, Path::Reference, &refPixels, &refDepth);
         if (refPixels != c.pixels || refDepth != c.depth) ++drawnCases;
         for (Path path : paths) {
             Render(c, path, &pixels, &depth);
-            for (size_t i = 0; i < pixels.size(); ++i)
-                ASSERT_EQ(pixels[i], refPixels[i]) << "seed " << seed << " path " << static_cast<int>(path)
+            for (size_t i = 0; i < pixels.size(); ++i) {
+                EXPECT_EQ(pixels[i], refPixels[i]) << "seed " << seed << " path " << static_cast<int>(path)
                                                    << " pixel " << i % c.width << "," << i / c.width;
-            ASSERT_EQ(depth, refDepth) << "seed " << seed << " path " << static_cast<int>(path);
+                if (pixels[i] != refPixels[i]) return -1;
+            }
+            EXPECT_EQ(depth, refDepth) << "seed " << seed << " path " << static_cast<int>(path);
+            if (depth != refDepth) return -1;
         }
     }
-    EXPECT_GT(drawnCases, 2800) << "most random cases must change pixels, or the comparison proves little";
+    return drawnCases;
+}
+
+TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnRandomDraws) {
+    EXPECT_GT(CompareWithReference(6000, false), 2800)
+        << "most random cases must change pixels, or the comparison proves little";
+}
+
+TEST(RasterPathsTest, SpanPathsMatchTheReferenceWithTheGamesStates) {
+    EXPECT_GT(CompareWithReference(8000, true), 4800)
+        << "most random cases must change pixels, or the comparison proves little";
 }
 
 TEST(RasterPathsTest, AutoChoosesTheWidestSupportedPath) {
