@@ -29,8 +29,11 @@ void CSaveChunkWriter::Chunk(uint32_t tag, const void* payload, uint32_t size) {
 }
 
 void CSaveChunkWriter::ChunkU32(uint32_t tag, uint32_t value) {
-    Header(tag, 4);
-    U32(value);
+    uint8_t bytes[12];
+    WriteU32LE(bytes, tag);
+    WriteU32LE(bytes + 4, 4);
+    WriteU32LE(bytes + 8, value);
+    Bytes(bytes, sizeof bytes);
 }
 
 void CSaveChunkWriter::ChunkString(uint32_t tag, const char* text) {

@@ -99,6 +99,15 @@ CStreamCallbacks FileStreamCallbacks() {
     return set;
 }
 
+CStreamCallbacks FileRefCallbacks() {
+    CStreamCallbacks set;
+    set.read = ReadFileRef;
+    set.seek = SeekFileRef;
+    set.close = CloseFileRef;
+    set.tell = TellFileRef;
+    return set;
+}
+
 CStreamCallbacks FileStreamReleasingCallbacks() {
     CStreamCallbacks set = FileStreamCallbacks();
     set.close = CFileStream::Release;

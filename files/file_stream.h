@@ -50,3 +50,5 @@ size_t ReadFileRef(void* destination, size_t size, size_t count, void* source);
 int SeekFileRef(void* source, int64_t offset, int origin);
 int CloseFileRef(void* source);
 long TellFileRef(void* source);
+// {ReadFileRef, SeekFileRef, CloseFileRef, TellFileRef}.
+CStreamCallbacks FileRefCallbacks();

@@ -15,11 +15,7 @@ int FuzzSoundPlayer(const uint8_t* data, size_t size, const char* name) {
     if (size == 0) return 0;
     FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
     if (file == nullptr) return 0;
-    CStreamCallbacks callbacks;
-    callbacks.read = ReadFileRef;
-    callbacks.seek = SeekFileRef;
-    callbacks.close = CloseFileRef;
-    callbacks.tell = TellFileRef;
+    CStreamCallbacks callbacks = FileRefCallbacks();
     Player player;
     if (player.OpenFromCallbacks(device, name, &callbacks, &file) != 0) {
         std::fclose(file);  // a failed open leaves the source with the caller

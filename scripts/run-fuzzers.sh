@@ -1,27 +1,32 @@
 #!/bin/sh
-# Runs every fuzz target in build folder $1 for $2 seconds on a corpus of valid files.
-# Seed corpora come from fuzz/corpus/<name> (made by the writers in tools/ when the build
-# generated them into <build>/fuzz/corpus/<name>).
+# Runs every fuzz target in build folder $1 for $2 seconds each, $3 targets at a time, on the
+# seed corpus in fuzz/corpus/<name>. A crash, leak or timeout fails the run and prints its log.
+# (Called with --one <target> <seconds> it runs a single target.)
 set -e
-BUILD=$1
-SECONDS_EACH=${2:-20}
-found=0
-for target in "$BUILD"/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
-    found=1
+
+if [ "$1" = "--one" ]; then
+    target=$2
     name=$(basename "$target" | sed 's/^fuzz_//')
-    work="$BUILD/fuzz/work/$name"
+    work="$(dirname "$target")/work/$name"
     mkdir -p "$work"
     seeds=""
-    for dir in "fuzz/corpus/$name" "$BUILD/fuzz/corpus/$name"; do
-        [ -d "$dir" ] && seeds="$seeds $dir"
-    done
-    echo "fuzzing $name for ${SECONDS_EACH}s"
-    "$target" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 -timeout=10 \
-        -artifact_prefix="$work/" "$work" $seeds 2>"$work/log.txt" || {
-        tail -50 "$work/log.txt"
-        echo "fuzz target $name failed"
-        exit 1
-    }
-done
-[ "$found" = 1 ] || echo "no fuzz targets built"
+    [ -d "fuzz/corpus/$name" ] && seeds="fuzz/corpus/$name"
+    if "$target" -max_total_time="$3" -rss_limit_mb=2048 -timeout=10 \
+        -artifact_prefix="$work/" "$work" $seeds >"$work/log.txt" 2>&1; then
+        echo "fuzzed $name for $3 s: no finding"
+        exit 0
+    fi
+    tail -50 "$work/log.txt"
+    echo "fuzz target $name failed"
+    exit 1
+fi
+
+BUILD=$1
+SECONDS_EACH=${2:-20}
+PARALLEL=${3:-4}
+targets=$(find "$BUILD/fuzz" -maxdepth 1 -name 'fuzz_*' -type f -perm -u+x | sort)
+if [ -z "$targets" ]; then
+    echo "no fuzz targets built"
+    exit 0
+fi
+printf '%s\n' $targets | xargs -P "$PARALLEL" -I{} "$0" --one {} "$SECONDS_EACH"

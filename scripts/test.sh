@@ -12,13 +12,13 @@ cmake --build build/asan -j "$JOBS" --target tests velkora bench platform_smoke 
 (cd build/asan && ctest --output-on-failure -j "$JOBS" --timeout 600)
 
 cmake -S . -B build/tsan -DSANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/tsan -j "$JOBS" --target tests
-(cd build/tsan && ctest --output-on-failure -j "$JOBS" -L 'sound|tsan' --timeout 600)
+cmake --build build/tsan -j "$JOBS" --target tests_sound tests_platform
+(cd build/tsan && ctest --output-on-failure -j "$JOBS" -L 'sound|platform' --timeout 600)
 
 if command -v clang++ >/dev/null 2>&1; then
     CC=clang CXX=clang++ cmake -S . -B build/fuzz -DFUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build build/fuzz -j "$JOBS"
-    ./scripts/run-fuzzers.sh build/fuzz "${FUZZ_SECONDS:-20}"
+    ./scripts/run-fuzzers.sh build/fuzz "${FUZZ_SECONDS:-20}" "$(( (JOBS + 1) / 2 ))"
 else
     echo "clang++ not found: fuzz targets skipped"
 fi

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 
+#include "files/file_stream.h"
 #include "platform/paths.h"
 
 namespace {

@@ -54,15 +54,6 @@ void CDirectSoundBase::Reset() {
     if (m_buffer != nullptr) ApplyVolume(m_masterVolume);
 }
 
-CStreamCallbacks CDirectSoundBase::FileRefCallbacks() {
-    CStreamCallbacks callbacks;
-    callbacks.read = ReadFileRef;
-    callbacks.seek = SeekFileRef;
-    callbacks.close = CloseFileRef;
-    callbacks.tell = TellFileRef;
-    return callbacks;
-}
-
 void CDirectSoundBase::ReleaseBuffer() {
     if (m_buffer != nullptr) m_buffer->Release();
     m_buffer = nullptr;

@@ -86,8 +86,6 @@ protected:
     int32_t CreateBuffer(CAudioDevice* device, const SWaveFormat& format);
     void Reset();
     void ReleaseBuffer();
-    // The callbacks over a source that points at a FILE* variable (files/file_stream.h).
-    static CStreamCallbacks FileRefCallbacks();
 
     // Read by Fill on the streaming thread.
     std::atomic<int32_t> m_playsDone{0};

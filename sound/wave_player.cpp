@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "files/file_stream.h"
 #include "platform/paths.h"
 
 namespace {

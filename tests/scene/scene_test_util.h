@@ -13,35 +13,8 @@
 
 namespace scene_test {
 
-// A little-endian byte builder for command payloads and saved sub-chunks, written by hand
-// from the format tables.
-class Bytes {
-public:
-    Bytes& U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
-        return *this;
-    }
-    Bytes& I32(int32_t v) { return U32(static_cast<uint32_t>(v)); }
-    Bytes& F32(float f) {
-        uint32_t v;
-        std::memcpy(&v, &f, 4);
-        return U32(v);
-    }
-    Bytes& Tag(const char* tag) { return Raw(tag, 4); }
-    Bytes& Raw(const void* p, size_t n) {
-        const auto* b = static_cast<const uint8_t*>(p);
-        bytes.insert(bytes.end(), b, b + n);
-        return *this;
-    }
-    Bytes& Str(const std::string& s) { return Raw(s.c_str(), s.size() + 1); }  // with its NUL
-    Bytes& Chunk(const char* tag, const Bytes& payload) {
-        Tag(tag).U32(static_cast<uint32_t>(payload.size()));
-        return Raw(payload.bytes.data(), payload.size());
-    }
-    size_t size() const { return bytes.size(); }
-
-    std::vector<uint8_t> bytes;
-};
+// Command payloads and saved sub-chunks, written by hand from the format tables.
+using Bytes = CTestBytes;
 
 // Runs a writer on a write stream over a temporary file and returns the bytes it wrote,
 // after `prefix` bytes of plain filler (so that scrambling by absolute offset shows).

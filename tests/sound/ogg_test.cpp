@@ -11,13 +11,7 @@
 
 namespace {
 
-class CTestOgg : public CDirectSoundOgg {
-public:
-    void SetPlay(int32_t count, double loopBackSeconds) {
-        m_playCount = count;
-        m_loopBack = loopBackSeconds;
-    }
-};
+using CTestOgg = CFillOnlyPlayer<CDirectSoundOgg>;
 
 // Offsets of the Ogg pages ("OggS") in a stream.
 std::vector<size_t> PageOffsets(const std::vector<uint8_t>& bytes) {

@@ -32,6 +32,18 @@ struct CMemorySource {
 
 int CountOpenFileDescriptors();
 
+// A player whose play count and loop-back point are set as Play would set them, so that Fill
+// runs without a streaming thread.
+template <typename Player>
+class CFillOnlyPlayer : public Player {
+public:
+    void SetPlay(int32_t count, double loopBackSeconds) {
+        this->m_playCount = count;
+        this->m_loopBack = loopBackSeconds;
+    }
+    int32_t PlaysDone() const { return this->m_playsDone; }
+};
+
 // Players on the fake clock and a Clock output that records what it mixes.
 class SoundClockTest : public ::testing::Test {
 protected:

@@ -8,15 +8,7 @@
 
 namespace {
 
-// Exposes the play count and loop-back point that Play would set, so Fill runs without a thread.
-class CTestWave : public CDirectSoundWave {
-public:
-    void SetPlay(int32_t count, double loopBackSeconds) {
-        m_playCount = count;
-        m_loopBack = loopBackSeconds;
-    }
-    int32_t PlaysDone() const { return m_playsDone; }
-};
+using CTestWave = CFillOnlyPlayer<CDirectSoundWave>;
 
 class WaveTest : public ::testing::Test {
 protected:

@@ -13,6 +13,8 @@ CTestBytes& CTestBytes::U32(uint32_t value) {
     return Raw(b, 4);
 }
 
+CTestBytes& CTestBytes::I32(int32_t value) { return U32(static_cast<uint32_t>(value)); }
+
 CTestBytes& CTestBytes::F32(float value) {
     uint32_t bits;
     std::memcpy(&bits, &value, 4);

@@ -14,6 +14,7 @@ struct CTestBytes {
 
     CTestBytes& Tag(const char* tag);  // four characters in file order
     CTestBytes& U32(uint32_t value);
+    CTestBytes& I32(int32_t value);
     CTestBytes& F32(float value);
     CTestBytes& Raw(const void* data, size_t n);
     CTestBytes& Str(const std::string& text);  // with its terminating zero

@@ -9,37 +9,12 @@
 
 #include "files/scrambled_io.h"
 #include "tests/files/temp_folder.h"
-#include "tools/lib/chunk_writer.h"
 #include "tools/lib/teyl_writer.h"
 #include "platform/render_context.h"
 #include "tests/support/engine_bytes.h"
 #include "text_test_device.h"
 
 namespace {
-
-// Chainable chunk building over the project's chunk writer.
-class CTestBytes {
-public:
-    CTestBytes& Tag(const char* tag) { return Do([&] { writer_.Tag(tag); }); }
-    CTestBytes& U32(uint32_t value) { return Do([&] { writer_.U32(value); }); }
-    CTestBytes& Raw(const void* data, size_t n) { return Do([&] { writer_.Bytes(data, n); }); }
-    CTestBytes& Str(const std::string& text) { return Do([&] { writer_.CString(text); }); }
-    CTestBytes& Empty(const char* tag) { return Do([&] { writer_.EmptyChunk(tag); }); }
-    CTestBytes& ChunkStr(const char* tag, const std::string& text) { return Do([&] { writer_.CStringChunk(tag, text); }); }
-    CTestBytes& Chunk(const char* tag, const CTestBytes& payload) {
-        return Do([&] { writer_.Chunk(tag, payload.bytes().data(), payload.size()); });
-    }
-    const std::vector<uint8_t>& bytes() const { return writer_.Data(); }
-    uint32_t size() const { return static_cast<uint32_t>(writer_.Size()); }
-
-private:
-    template <typename Write>
-    CTestBytes& Do(Write write) {
-        write();
-        return *this;
-    }
-    CChunkWriter writer_;
-};
 
 CTextFormat Format(const char* face, int32_t height, uint32_t colour, uint8_t bold = 0, uint8_t italic = 0) {
     CTextFormat format{};
@@ -85,7 +60,7 @@ protected:
     }
 
     int32_t Parse(const CTestBytes& payload, uint32_t* consumed) {
-        CMemoryReadStream memory(payload.bytes());
+        CMemoryReadStream memory(payload.bytes);
         memory.Window(static_cast<uint32_t>(payload.size()));
         return window_->ParseCommand(&memory.stream, static_cast<uint32_t>(payload.size()), consumed);
     }
@@ -191,7 +166,7 @@ TEST_F(MessageWindowTest, DamagedPayloadsAreReadWithinTheirSize) {
     // A payload size beyond the bytes the stream has.
     CTestBytes truncated;
     truncated.ChunkStr("TEXT", "hello");
-    CMemoryReadStream memory(truncated.bytes());
+    CMemoryReadStream memory(truncated.bytes);
     memory.Window(1000);
     EXPECT_EQ(window_->ParseCommand(&memory.stream, 1000, &consumed), 0);
     EXPECT_EQ(consumed, truncated.size());
@@ -249,7 +224,7 @@ TEST_F(MessageWindowTest, SaveFormRunLengthCodesTheFormatsAndSizeOnlyMatchesTheB
     // three characters + 1 records.
     CTestBytes expected;
     expected.Empty("NEF ").Empty("WHF ").ChunkStr("NAME", "Ann").ChunkStr("TEXT", "abc").Chunk("TFMT", runs);
-    EXPECT_EQ(bytes, expected.bytes());
+    EXPECT_EQ(bytes, expected.bytes);
 
     // Masked with a key, restored into a fresh window.
     for (int i = 0; i < 32; ++i) g_SaveKey[i] = static_cast<uint8_t>(i * 37 + 11);
@@ -287,7 +262,7 @@ TEST_F(MessageWindowTest, SaveFormRunLengthCodesTheFormatsAndSizeOnlyMatchesTheB
     CTestBytes oneRun;
     FormatRun(oneRun, empty.textFormats[0], 1);
     emptyForm.ChunkStr("TEXT", "").Chunk("TFMT", oneRun);
-    EXPECT_EQ(none.Bytes(), emptyForm.bytes());
+    EXPECT_EQ(none.Bytes(), emptyForm.bytes);
 }
 
 TEST_F(MessageWindowTest, RevealWaitsForTheHoldUnlessNiwfAndShowAllIgnoresTheClock) {
