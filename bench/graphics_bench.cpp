@@ -85,8 +85,8 @@ void BM_BlendedFullScreenQuad(benchmark::State& state) {
 }
 BENCHMARK(BM_BlendedFullScreenQuad)->Apply(PathArgs);
 
-// The engine's device states (Part of its start-up): no depth test, separate alpha blending with
-// the MAX operation.
+// The states the scenario engine sets on the device at its start: no depth test, separate alpha
+// blending with the MAX operation.
 void ApplyEngineStates(CGraphicsDevice* device) {
     device->SetRenderState(RenderState::ZEnable, 0);
     device->SetRenderState(RenderState::SeparateAlphaBlendEnable, 1);

@@ -94,6 +94,28 @@ struct Avx2 {
         return _mm256_testz_si256(Or(outside, notNext), Ones());
     }
 
+    // The taps of eight pixels along a row that reads the texture rows row0 and row1 (weightV
+    // is left to the caller).
+    static void RowTaps(const STextureView& tv, const uint32_t* row0, const uint32_t* row1, uint32_t u, uint32_t du,
+                        SBilinearTaps<Avx2>* taps) {
+        const V us = _mm256_add_epi32(Set32(u), _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), Set32(du)));
+        V x0, x1;
+        Taps(us, tv.width, &x0, &x1, &taps->weightU);
+        if (NearbyColumns(tv, x0, x1)) {
+            const uint32_t base = static_cast<uint32_t>(_mm256_cvtsi256_si32(x0));
+            const V offsets = _mm256_sub_epi32(x0, Set32(base));
+            taps->t00 = _mm256_permutevar8x32_epi32(Load(row0 + base), offsets);
+            taps->t10 = _mm256_permutevar8x32_epi32(Load(row0 + base + 1), offsets);
+            taps->t01 = _mm256_permutevar8x32_epi32(Load(row1 + base), offsets);
+            taps->t11 = _mm256_permutevar8x32_epi32(Load(row1 + base + 1), offsets);
+            return;
+        }
+        taps->t00 = _mm256_i32gather_epi32(reinterpret_cast<const int*>(row0), x0, 4);
+        taps->t10 = _mm256_i32gather_epi32(reinterpret_cast<const int*>(row0), x1, 4);
+        taps->t01 = _mm256_i32gather_epi32(reinterpret_cast<const int*>(row1), x0, 4);
+        taps->t11 = _mm256_i32gather_epi32(reinterpret_cast<const int*>(row1), x1, 4);
+    }
+
     static void BilinearTaps(const STextureView& tv, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
                              SBilinearTaps<Avx2>* taps) {
         const V step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);

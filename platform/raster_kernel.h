@@ -35,8 +35,13 @@ constexpr int kChunk = 128;
 
 // The per-pixel steps must fold into their run's loop whatever the compiler's size limits say:
 // a call per group of pixels costs more than the group's arithmetic. The steps per run, shared
-// by every shape, are kept out of line, so that each shape adds only its loops.
+// by every shape, are kept out of line, so that each shape adds only its loops. Sanitizer builds
+// leave inlining to the compiler: forced, it doubles their compile time for no checking gained.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define RASTER_INLINE inline
+#else
 #define RASTER_INLINE inline __attribute__((always_inline))
+#endif
 
 // Does Compare(func, a, b) hold for a = value and every possible b of the given range?
 inline bool AlwaysPasses(uint32_t func, uint32_t value, uint32_t maxB) {
@@ -551,19 +556,30 @@ RASTER_INLINE SHalves<I> LerpHalves(const SHalves<I>& a, const SHalves<I>& b, ty
 // Bilinear texels of n pixels stepping (du, dv) from (u, v), I::N pixels at a time. Lanes past
 // n compute in-range taps too (taps always wrap into the texture), so no tail is special.
 template <class I>
-__attribute__((noinline)) void SampleLinearRun(const SKernel<I>& k, const STextureView& tv, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
-                     int n, uint32_t* out) {
+__attribute__((noinline)) void SampleLinearRun(const SKernel<I>& k, const STextureView& tv, uint32_t u, uint32_t v,
+                                               uint32_t du, uint32_t dv, int n, uint32_t* out) {
+    using V = typename I::V;
     constexpr int N = I::N;
+    // A row that does not step in v reads the same two texture rows with the same weight.
+    const SLinearTap tapV = LinearTap(v, tv.height);
+    const uint32_t* row0 = tv.texels + static_cast<int64_t>(tapV.first) * tv.pitch;
+    const uint32_t* row1 = tv.texels + static_cast<int64_t>(tapV.second) * tv.pitch;
+    const V rowWeight = I::Set16(static_cast<uint16_t>(tapV.weight));
+    const auto texels = [&](V t) { return Split(k, k.texAlphaOpaque ? I::Or(t, k.texAlphaOr) : t); };
     for (int i = 0; i < n; i += N) {
         SBilinearTaps<I> taps;
-        I::BilinearTaps(tv, u, v, du, dv, &taps);
-        const typename I::V weightU = BroadcastAlpha<I>(taps.weightU);
-        const typename I::V weightV = BroadcastAlpha<I>(taps.weightV);
-        const auto texels = [&](typename I::V t) { return Split(k, I::Or(t, k.texAlphaOr)); };
+        V weightV = rowWeight;
+        if (dv == 0) {
+            I::RowTaps(tv, row0, row1, u, du, &taps);
+        } else {
+            I::BilinearTaps(tv, u, v, du, dv, &taps);
+            weightV = BroadcastAlpha<I>(taps.weightV);
+        }
+        const V weightU = BroadcastAlpha<I>(taps.weightU);
         const SHalves<I> top = LerpHalves<I>(texels(taps.t00), texels(taps.t10), weightU);
         const SHalves<I> bottom = LerpHalves<I>(texels(taps.t01), texels(taps.t11), weightU);
         const SHalves<I> mixed = LerpHalves<I>(top, bottom, weightV);
-        const typename I::V result = Join<I>(mixed.rb, mixed.ag);
+        const V result = Join<I>(mixed.rb, mixed.ag);
         if (n - i >= N) {
             I::Store(out + i, result);
         } else {

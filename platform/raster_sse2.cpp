@@ -61,6 +61,24 @@ struct Sse2 {
     static V Select(V mask, V a, V b) { return Or(And(mask, a), AndNot(mask, b)); }
     static V FirstLanes(int n) { return _mm_cmpgt_epi32(_mm_set1_epi32(n), _mm_setr_epi32(0, 1, 2, 3)); }
 
+    // The taps of four pixels along a row that reads the texture rows row0 and row1 (weightV
+    // is left to the caller).
+    static void RowTaps(const STextureView& tv, const uint32_t* row0, const uint32_t* row1, uint32_t u, uint32_t du,
+                        SBilinearTaps<Sse2>* taps) {
+        SLinearTap tap[N];
+        for (int j = 0; j < N; ++j, u += du) tap[j] = LinearTap(u, tv.width);
+        const auto texels = [&](const uint32_t* row, uint32_t SLinearTap::*column) {
+            return _mm_setr_epi32(static_cast<int>(row[tap[0].*column]), static_cast<int>(row[tap[1].*column]),
+                                  static_cast<int>(row[tap[2].*column]), static_cast<int>(row[tap[3].*column]));
+        };
+        taps->t00 = texels(row0, &SLinearTap::first);
+        taps->t10 = texels(row0, &SLinearTap::second);
+        taps->t01 = texels(row1, &SLinearTap::first);
+        taps->t11 = texels(row1, &SLinearTap::second);
+        taps->weightU = _mm_setr_epi32(static_cast<int>(tap[0].weight), static_cast<int>(tap[1].weight),
+                                       static_cast<int>(tap[2].weight), static_cast<int>(tap[3].weight));
+    }
+
     static void BilinearTaps(const STextureView& tv, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
                              SBilinearTaps<Sse2>* taps) {
         uint32_t t00[N], t10[N], t01[N], t11[N], wu[N], wv[N];

@@ -275,28 +275,38 @@ void Render(SCase c, Path path, std::vector<uint32_t>* pixels, std::vector<uint1
     *depth = c.depth;
 }
 
-// Draws each case with the reference and every span path; returns how many cases changed any
-// pixel or depth value.
-int CompareWithReference(uint32_t seeds, bool gameStates) {
+// Draws the case with the reference and every span path; false (after reporting it) at the first
+// pixel or depth value that differs. *drawn tells whether the reference changed anything.
+bool MatchesReference(const SCase& c, uint32_t seed, bool* drawn) {
     std::vector<Path> paths = {Path::Sse2};
     if (raster::CpuHasAvx2()) paths.push_back(Path::Avx2);
+    std::vector<uint32_t> refPixels, pixels;
+    std::vector<uint16_t> refDepth, depth;
+    Render(c, Path::Reference, &refPixels, &refDepth);
+    *drawn = refPixels != c.pixels || refDepth != c.depth;
+    for (Path path : paths) {
+        Render(c, path, &pixels, &depth);
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            if (pixels[i] == refPixels[i]) continue;
+            ADD_FAILURE() << "seed " << seed << " path " << static_cast<int>(path) << " pixel " << i % c.width << ","
+                          << i / c.width << ": " << std::hex << pixels[i] << " instead of " << refPixels[i];
+            return false;
+        }
+        if (depth != refDepth) {
+            ADD_FAILURE() << "seed " << seed << " path " << static_cast<int>(path) << ": depth differs";
+            return false;
+        }
+    }
+    return true;
+}
+
+// Returns how many random cases changed any pixel or depth value, or -1 at the first mismatch.
+int CompareWithReference(uint32_t seeds, bool gameStates) {
     int drawnCases = 0;
     for (uint32_t seed = 1; seed <= seeds; ++seed) {
-        const SCase c = RandomCase(seed, gameStates);
-        std::vector<uint32_t> refPixels, pixels;
-        std::vector<uint16_t> refDepth, depth;
-        Render(c, Path::Reference, &refPixels, &refDepth);
-        if (refPixels != c.pixels || refDepth != c.depth) ++drawnCases;
-        for (Path path : paths) {
-            Render(c, path, &pixels, &depth);
-            for (size_t i = 0; i < pixels.size(); ++i) {
-                EXPECT_EQ(pixels[i], refPixels[i]) << "seed " << seed << " path " << static_cast<int>(path)
-                                                   << " pixel " << i % c.width << "," << i / c.width;
-                if (pixels[i] != refPixels[i]) return -1;
-            }
-            EXPECT_EQ(depth, refDepth) << "seed " << seed << " path " << static_cast<int>(path);
-            if (depth != refDepth) return -1;
-        }
+        bool drawn = false;
+        if (!MatchesReference(RandomCase(seed, gameStates), seed, &drawn)) return -1;
+        if (drawn) ++drawnCases;
     }
     return drawnCases;
 }
@@ -309,6 +319,65 @@ TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnRandomDraws) {
 TEST(RasterPathsTest, SpanPathsMatchTheReferenceWithTheGamesStates) {
     EXPECT_GT(CompareWithReference(8000, true), 4800)
         << "most random cases must change pixels, or the comparison proves little";
+}
+
+// A game-sized frame: an 800 × 600 target and a 1024 × 1024 picture whose rows are read with
+// gaps between them, drawn whole, as a 400 × 600 character, scaled and slightly rotated, in the
+// layer blend mode `mode` with random other states.
+SCase FullFrameCase(uint32_t seed, uint32_t mode) {
+    CRandom r(seed);
+    SCase c;
+    c.width = 800;
+    c.height = 600;
+    c.opaque = seed % 2 == 0;
+    c.withDepth = r.Chance(50);
+    c.pixels.resize(c.width * c.height);
+    for (uint32_t& p : c.pixels) p = r.Colour();
+    if (c.withDepth) c.depth.assign(c.width * c.height, static_cast<uint16_t>(r.Below(65536)));
+    c.texWidth = c.texHeight = 1024;
+    c.texels.resize(c.texWidth * c.texHeight);
+    for (uint32_t y = 0; y < c.texHeight; ++y)
+        for (uint32_t x = 0; x < c.texWidth; ++x) {
+            // Transparent outside a band, soft at its edges, opaque inside.
+            const uint32_t edge = x < 512 ? x : 1023 - x;
+            const uint32_t alpha = edge < 100 ? 0 : edge < 160 ? (edge - 100) * 4 : 255;
+            c.texels[y * c.texWidth + x] = alpha << 24 | (((x * 2654435761u >> 8) ^ (y * 40503u)) & 0xFFFFFF);
+        }
+    c.pipeline = RandomGamePipeline(r);
+    const uint32_t sources[] = {Blend::SrcAlpha, Blend::SrcAlpha,   Blend::DestColor, Blend::InvDestColor,
+                                Blend::One,      Blend::Zero,       Blend::DestColor};
+    const uint32_t dests[] = {Blend::InvSrcAlpha, Blend::One,         Blend::Zero,       Blend::InvSrcColor,
+                              Blend::InvSrcColor, Blend::InvSrcColor, Blend::One};
+    c.pipeline.blend = true;
+    c.pipeline.srcBlend = sources[mode];
+    c.pipeline.destBlend = dests[mode];
+    c.pipeline.blendOp = BlendOp::Add;
+    c.pipeline.texture = {c.texels.data(), static_cast<int32_t>(c.texWidth), c.texWidth, c.texHeight, 0};
+    c.clip[0] = c.clip[1] = 0;
+    c.clip[2] = static_cast<int32_t>(c.width);
+    c.clip[3] = static_cast<int32_t>(c.height);
+    const auto quad = [&](double x, double y, double w, double h, double scale, double angle, uint32_t colour) {
+        const double u0 = 0.1 / c.texWidth, v0 = 0.1 / c.texHeight;
+        const double u1 = u0 + w / c.texWidth, v1 = v0 + h / c.texHeight;
+        const auto corner = [&](double dx, double dy, double u, double v) {
+            return raster::SVertex{x + (dx * std::cos(angle) - dy * std::sin(angle)) * scale,
+                                   y + (dx * std::sin(angle) + dy * std::cos(angle)) * scale, 0.0, colour, u, v};
+        };
+        c.shapes.push_back({corner(0, 0, u0, v0), corner(w, 0, u1, v0), corner(w, h, u1, v1), corner(0, h, u0, v1)});
+    };
+    quad(0, 0, 800, 600, 1.0, 0.0, 0xFFFFFFFFu);
+    quad(200, 0, 400, 600, 1.0, 0.0, r.Chance(50) ? 0xFFFFFFFFu : 0x80FFFFFFu);
+    quad(-40, -30, 640, 480, 1.25, 0.0, r.Colour());
+    quad(100, 50, 600, 500, 1.0, 0.05, 0xC0FFE0C0u);
+    return c;
+}
+
+TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnGameSizedFrames) {
+    for (uint32_t mode = 0; mode < 7; ++mode) {
+        bool drawn = false;
+        ASSERT_TRUE(MatchesReference(FullFrameCase(100 + mode, mode), 100 + mode, &drawn));
+        EXPECT_TRUE(drawn);
+    }
 }
 
 TEST(RasterPathsTest, AutoChoosesTheWidestSupportedPath) {
