@@ -127,7 +127,9 @@ int32_t CTitleMode::Update() {
             if (changed == kConfigWritten) {
                 config = g_Config;
                 ApplyVolumes();
-            } else if (changed == kConfigClosed) {
+            } else if (changed == kConfigClosed || changed == kConfigReturnToTitle) {
+                // A return to the title (the screen's ending when its question cannot be shown)
+                // leaves the title on its menu, like a close.
                 configScreen.Release();
                 state = kTitleMenu;
             } else if (changed == kConfigQuit) {

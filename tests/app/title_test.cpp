@@ -201,6 +201,20 @@ TEST_F(Title, LoadAndConfigurationOpenOverTheMenuAndCloseBackToIt) {
     EXPECT_EQ(TitleMode().configScreen.head.background, nullptr);
 }
 
+TEST_F(Title, ConfigurationEndingWithReturnToTitleGoesBackToTheMenu) {
+    OpenMenu();
+    ClickAt(TitleButton(kTitleConfig));
+    harness_->Tick();
+    ASSERT_EQ(TitleMode().state, kTitleConfigOpen);
+    // The ending of the screen when its quit question cannot be opened.
+    TitleMode().configScreen.state = 6;
+    TitleMode().configScreen.result = kConfigReturnToTitle;
+    EXPECT_EQ(harness_->Tick(), 1);
+    EXPECT_EQ(App().mode, kModeTitle);
+    EXPECT_EQ(TitleMode().state, kTitleMenu);
+    EXPECT_EQ(TitleMode().configScreen.head.background, nullptr);
+}
+
 TEST_F(Title, ConfigurationChangesReachTheTitleMusic) {
     OpenMenu();
     ClickAt(TitleButton(kTitleConfig));

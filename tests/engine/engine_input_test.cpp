@@ -85,12 +85,14 @@ TEST_F(InputTest, TheInputLockStopsClicksButNotAutoOrSkipMode) {
     ASSERT_EQ(Start(), 0);
     ASSERT_EQ(engine->Load("a.vsf"), 0);
     const uint32_t pageStart = g_PageStartClock;
-    for (int i = 0; i < 20; ++i) {
-        CInputState input = i % 2 ? Click() : Key(DIK_SPACE);
+    for (int i = 0; i < 21; ++i) {
+        CInputState input = i % 3 == 0 ? Click() : i % 3 == 1 ? Key(DIK_SPACE) : NoInput();
+        input.mouse.lZ = i % 3 == 2 ? 120 : 0;
         Frame(&input, 100);
     }
     EXPECT_EQ(engine->pageNumber, 1u);
     EXPECT_EQ(engine->windowHiddenByUser, 0);
+    EXPECT_EQ(engine->messageLog.viewOpen, 0);
     CInputState ctrl = Key(DIK_LCONTROL);
     Frame(&ctrl);
     EXPECT_EQ(engine->pageNumber, 1u);
@@ -114,6 +116,7 @@ TEST_F(InputTest, TheInputLockStopsClicksButNotAutoOrSkipMode) {
     engine->readHistory.skipUnread = 1;
     Frame();
     EXPECT_EQ(engine->pageNumber, 4u);
+    EXPECT_EQ(engine->inputLock.active, 0);  // the last page carries no lock
 }
 
 TEST_F(InputTest, LockWithTwfStartsWhenTextAndVoicesAreDone) {
@@ -158,6 +161,7 @@ TEST_F(InputTest, AutomaticAdvanceWithIwfRunsOnceTheTransitionsEnd) {
     while (engine->pageNumber == 1 && frames++ < 10) Frame();
     EXPECT_EQ(engine->pageNumber, 2u);
     EXPECT_LE(frames, 3u);
+    EXPECT_EQ(engine->autoAdvance.active, 0);  // the next page carries none
 }
 
 TEST_F(InputTest, CtrlRunsOnePagePerFrameAndCompletesIt) {

@@ -224,6 +224,28 @@ TEST_F(SaveTest, ARestoredEngineHasTheSameStateAndSavesTheSamePlainBytes) {
     EXPECT_STREQ(engine->messageWindow.text, "third");
 }
 
+TEST_F(SaveTest, ASaveWithoutChoicesOrWaitsRestoresThemInactive) {
+    WriteStory();
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(engine->NewGame("Script/a.vsf"), 0);
+    uint32_t size = 0;
+    const std::vector<uint8_t> file = SaveToFile(&size);
+    const std::vector<SChunk> chunks = TopLevelChunks(Unmask(file), kHeaderSize);
+    for (const SChunk& chunk : chunks) EXPECT_TRUE(chunk.tag != "SELE" && chunk.tag != "ACTL" && chunk.tag != "KLOK");
+
+    // Restored over a page that offers choices and carries both waits.
+    ASSERT_EQ(engine->RunPage(), 0);
+    ASSERT_EQ(engine->choiceWindow.active, 1);
+    ASSERT_EQ(engine->autoAdvance.active, 1);
+    ASSERT_EQ(engine->inputLock.active, 1);
+    ASSERT_EQ(RestoreFromFile(file), 0);
+    EXPECT_STREQ(engine->messageWindow.text, "first");
+    EXPECT_EQ(engine->pageNumber, 1u);
+    EXPECT_EQ(engine->choiceWindow.active, 0);
+    EXPECT_EQ(engine->autoAdvance.active, 0);
+    EXPECT_EQ(engine->inputLock.active, 0);
+}
+
 TEST_F(SaveTest, SavesWithinOneMillisecondDrawTheSameMask) {
     WriteStory();
     ASSERT_EQ(Start(), 0);

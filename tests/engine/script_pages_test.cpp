@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine_fixture.h"
+#include "platform/graphics.h"
 #include "platform/message_box.h"
 #include "platform/render_context.h"
 #include "tests/support/engine_bytes.h"
@@ -10,6 +11,19 @@
 namespace {
 
 using PagesTest = EngineTest;
+
+// True when the texture holds a covered pixel that is black: the glyph outline.
+bool HasDarkRim(CTexture* texture) {
+    SLockedRect locked{};
+    if (texture == nullptr || texture->LockRect(0, &locked, nullptr, 0) != 0) return false;
+    bool dark = false;
+    for (uint32_t y = 0; y < texture->Height(); ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch);
+        for (uint32_t x = 0; x < texture->Width(); ++x) dark |= (row[x] >> 24) != 0 && (row[x] & 0xFFFFFF) == 0;
+    }
+    texture->UnlockRect(0);
+    return dark;
+}
 
 TEST_F(PagesTest, NewGameRunsTheFirstPageAndClicksAdvanceToTheEnd) {
     WriteScript("Script/Main.vsf", {CTestPage().Text("A", "one"), CTestPage().Text("B", "two")});
@@ -295,9 +309,13 @@ TEST_F(PagesTest, OutlineChangesRebuildTheGlyphsAndSpeedChangesDoNot) {
     engine->ApplySettings(&changed);
     EXPECT_EQ(engine->messageWindow.textGlyphs[0].texture, before);
     EXPECT_EQ(engine->messageWindow.speed, 40u);
+    // The outline is baked into the glyph textures: switching it off builds them again.
+    ASSERT_EQ(settings.textFlags & 2, 2u);
+    EXPECT_TRUE(HasDarkRim(engine->messageWindow.textGlyphs[0].texture));
     changed.textFlags ^= 2;
     engine->ApplySettings(&changed);
-    EXPECT_NE(engine->messageWindow.textGlyphs[0].texture, nullptr);
+    ASSERT_NE(engine->messageWindow.textGlyphs[0].texture, nullptr);
+    EXPECT_FALSE(HasDarkRim(engine->messageWindow.textGlyphs[0].texture));
     EXPECT_EQ(engine->messageWindow.textFlags, changed.textFlags);
     EXPECT_EQ(engine->autoUnit, 250);
 }

@@ -539,3 +539,45 @@ TEST_F(AdventureTest, AutoModeDrawsTheOtherButtonsDisabledYetTheyStillReact) {
     EXPECT_EQ(adventure.subMode, kAdventureMenu);
     EXPECT_EQ(adventure.engine.autoMode, 0);
 }
+
+TEST_F(AdventureTest, PageThatHidesTheWindowHasNoBar) {
+    Start("page\n  text: noeffect; hide; say \"no window\"\n" + PlainPages("two"));
+    RunFrames(3);
+    ASSERT_EQ(adventure.engine.messageWindow.whf, 1);
+    EXPECT_FALSE(Shows(Pixel(433, 575), kTagTextWindowButton, 0, 20));  // skip button not drawn
+    EXPECT_FALSE(Shows(Pixel(714, 526), kTagTextWindowButton, 79, 102));  // quick save not drawn
+    ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
+    EXPECT_FALSE(std::filesystem::exists(SavePath("Q-Save.sav")));
+    EXPECT_EQ(PageText(), "two");  // the click went to the engine
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+}
+
+TEST_F(AdventureTest, MenuRightClickFadesBackToTheStoryAndAClickEndsTheFade) {
+    Start(PlainPages("one|two"));
+    RunFrames(3);
+    const auto openMenu = [&]() {
+        ClickFrame(kMenuButton.x, kMenuButton.y);
+        RunFrames(12);
+        ASSERT_EQ(adventure.menu.state, 1);
+    };
+    openMenu();
+    NextTick();
+    RightClick();
+    Frame();
+    EXPECT_EQ(adventure.menu.state, 7);
+    RunFrames(5);
+    EXPECT_EQ(adventure.subMode, kAdventureMenu);  // still fading out
+    RunFrames(7);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+    EXPECT_EQ(adventure.engine.pageNumber, 1u);
+
+    openMenu();
+    NextTick();
+    RightClick();
+    Frame();
+    ClickFrame(5, 5);  // ends the fade at once
+    EXPECT_EQ(adventure.menu.state, 9);
+    RunFrames(1);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+    EXPECT_EQ(adventure.engine.pageNumber, 1u);  // neither click reached the engine
+}
