@@ -97,32 +97,32 @@ float Envelope(float t, float attack, float length, float release) {
     return 1.0f;
 }
 
-int ScaleNote(const SMusicSpec& spec, int degree) {
+int ScaleNote(const SMusicTune& tune, int degree) {
     static const int kMajor[7] = {0, 2, 4, 5, 7, 9, 11};
     static const int kMinor[7] = {0, 2, 3, 5, 7, 8, 10};
-    const int* scale = spec.minor ? kMinor : kMajor;
+    const int* scale = tune.minor ? kMinor : kMajor;
     int octave = degree >= 0 ? degree / 7 : (degree - 6) / 7;
-    return spec.root + 12 * octave + scale[degree - 7 * octave];
+    return tune.root + 12 * octave + scale[degree - 7 * octave];
 }
 
 }  // namespace
 
-SAudio MakeMusic(const SMusicSpec& spec) {
+SAudio MakeMusic(const SMusicTune& tune) {
     const int rate = 22050;
-    const float beat = 60.0f / spec.bpm;
+    const float beat = 60.0f / tune.bpm;
     const float bar = 4 * beat;
-    const size_t frames = static_cast<size_t>(spec.bars * bar * rate);
+    const size_t frames = static_cast<size_t>(tune.bars * bar * rate);
     CLoopMix mix(rate, frames);
-    CRandom random(spec.seed);
-    const float bright = spec.brightness;
+    CRandom random(tune.seed);
+    const float bright = tune.brightness;
 
     int previousMelody = 7;
-    for (int b = 0; b < spec.bars; ++b) {
-        const int degree = spec.progression[b % spec.progression.size()];
+    for (int b = 0; b < tune.bars; ++b) {
+        const int degree = tune.progression[b % tune.progression.size()];
         const float t0 = b * bar;
         // Pad: the chord, held over the bar.
         for (int k = 0; k < 3; ++k) {
-            const float f = NoteFrequency(static_cast<float>(ScaleNote(spec, degree + 2 * k)));
+            const float f = NoteFrequency(static_cast<float>(ScaleNote(tune, degree + 2 * k)));
             mix.Add(t0, bar + 0.6f, k == 1 ? 0.0f : (k == 0 ? -0.4f : 0.4f), [=](float t) {
                 float env = Envelope(t, 0.4f, bar + 0.6f, 0.8f) * 0.10f;
                 return env * (std::sin(2 * kPi * f * t) + 0.5f * std::sin(2 * kPi * f * 1.003f * t) +
@@ -131,7 +131,7 @@ SAudio MakeMusic(const SMusicSpec& spec) {
         }
         // Bass on beats one and three.
         for (int beatIndex : {0, 2}) {
-            const float f = NoteFrequency(static_cast<float>(ScaleNote(spec, degree) - 12));
+            const float f = NoteFrequency(static_cast<float>(ScaleNote(tune, degree) - 12));
             mix.Add(t0 + beatIndex * beat, beat * 1.8f, 0.0f, [=](float t) {
                 float phase = std::fmod(f * t, 1.0f);
                 float tri = 4 * std::fabs(phase - 0.5f) - 1;
@@ -141,7 +141,7 @@ SAudio MakeMusic(const SMusicSpec& spec) {
         // Arpeggio of eighths.
         for (int e = 0; e < 8; ++e) {
             const int tone = degree + 2 * (e % 4 == 3 ? 1 : e % 4) + 7;
-            const float f = NoteFrequency(static_cast<float>(ScaleNote(spec, tone)));
+            const float f = NoteFrequency(static_cast<float>(ScaleNote(tune, tone)));
             const float pan = e % 2 ? 0.5f : -0.5f;
             mix.Add(t0 + e * beat / 2, 0.9f, pan, [=](float t) {
                 float v = std::sin(2 * kPi * f * t) + bright * 0.4f * std::sin(6 * kPi * f * t);
@@ -150,7 +150,7 @@ SAudio MakeMusic(const SMusicSpec& spec) {
         }
         // Melody: notes from the scale near the previous one, chord tones on strong beats.
         for (int e = 0; e < 8;) {
-            if (random.Unit() > spec.melodyDensity && e % 4 != 0) {
+            if (random.Unit() > tune.melodyDensity && e % 4 != 0) {
                 ++e;
                 continue;
             }
@@ -160,7 +160,7 @@ SAudio MakeMusic(const SMusicSpec& spec) {
             if (e % 4 == 0) note = degree + 7 + 2 * static_cast<int>(random.Next() % 3);
             note = std::clamp(note, 5, 13);
             previousMelody = note;
-            const float f = NoteFrequency(static_cast<float>(ScaleNote(spec, note) + 12));
+            const float f = NoteFrequency(static_cast<float>(ScaleNote(tune, note) + 12));
             const float duration = length * beat / 2;
             mix.Add(t0 + e * beat / 2, duration + 0.3f, 0.15f, [=](float t) {
                 // A gentle vibrato: the phase swings so that the pitch moves by 0.4 %.
@@ -208,31 +208,31 @@ float FormantGain(const SFormants& formants, float scale, float frequency) {
 
 }  // namespace
 
-SAudio MakeVoice(const SVoiceSpec& spec) {
+SAudio MakeVoice(const SVoiceSpec& tune) {
     SAudio out;
     out.rate = 22050;
     out.channels = 1;
-    const size_t syllables = spec.vowels.size();
-    const float total = syllables * spec.syllable + 0.25f;
+    const size_t syllables = tune.vowels.size();
+    const float total = syllables * tune.syllable + 0.25f;
     out.samples.assign(static_cast<size_t>(total * out.rate), 0.0f);
-    const float formantScale = spec.pitch > 200 ? 1.15f : 1.0f;
-    CRandom random(spec.seed);
+    const float formantScale = tune.pitch > 200 ? 1.15f : 1.0f;
+    CRandom random(tune.seed);
     const int harmonics = 40;
     std::vector<float> phase(harmonics, 0.0f);
     for (size_t i = 0; i < out.samples.size(); ++i) {
         const float t = static_cast<float>(i) / out.rate;
-        const float position = t / spec.syllable;
+        const float position = t / tune.syllable;
         const size_t s = std::min(static_cast<size_t>(position), syllables - 1);
         const float within = position - static_cast<float>(s);
         if (position >= syllables) break;
         // Glide between this vowel and the next over the syllable's last quarter.
-        SFormants a = VowelFormants(spec.vowels[s]);
-        SFormants b = VowelFormants(spec.vowels[std::min(s + 1, syllables - 1)]);
+        SFormants a = VowelFormants(tune.vowels[s]);
+        SFormants b = VowelFormants(tune.vowels[std::min(s + 1, syllables - 1)]);
         float blend = std::clamp((within - 0.75f) * 4, 0.0f, 1.0f);
         SFormants f{};
         for (int k = 0; k < 3; ++k) f.f[k] = a.f[k] + (b.f[k] - a.f[k]) * blend;
-        const float progress = t / (syllables * spec.syllable);
-        const float f0 = (spec.pitch + (spec.endPitch - spec.pitch) * progress) *
+        const float progress = t / (syllables * tune.syllable);
+        const float f0 = (tune.pitch + (tune.endPitch - tune.pitch) * progress) *
                          (1.0f + 0.03f * std::sin(2 * kPi * 0.5f * position));
         float v = 0;
         for (int h = 1; h <= harmonics; ++h) {
@@ -245,7 +245,7 @@ SAudio MakeVoice(const SVoiceSpec& spec) {
         // Each syllable swells and dips a little; a soft breath of noise starts it.
         const float syllableEnvelope = 0.55f + 0.45f * std::sin(kPi * std::min(within * 1.2f, 1.0f));
         const float breath = within < 0.12f ? (random.Unit() * 2 - 1) * 0.25f * (1 - within / 0.12f) : 0.0f;
-        const float lineEnvelope = std::min({1.0f, t * 30, (syllables * spec.syllable - t) * 12});
+        const float lineEnvelope = std::min({1.0f, t * 30, (syllables * tune.syllable - t) * 12});
         out.samples[i] = (v * 0.12f * syllableEnvelope + breath * 0.3f) * std::max(lineEnvelope, 0.0f);
     }
     float top = 1e-6f;

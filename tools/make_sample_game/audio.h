@@ -19,7 +19,7 @@ std::vector<uint8_t> EncodeWav16(const SAudio& audio);
 
 // A piece of music: a chord progression with pad, bass, arpeggio and a melody drawn from the
 // scale, looping seamlessly over `bars` bars.
-struct SMusicSpec {
+struct SMusicTune {
     float bpm = 90;
     int root = 57;                  // MIDI note of the key's tonic
     bool minor = false;
@@ -29,7 +29,7 @@ struct SMusicSpec {
     float melodyDensity = 0.5f;     // chance of a melody note on each eighth
     uint32_t seed = 1;
 };
-SAudio MakeMusic(const SMusicSpec& spec);
+SAudio MakeMusic(const SMusicTune& tune);
 
 // A voice line: syllables of formant vowels over a pitch contour (a sung murmur, not words).
 struct SVoiceSpec {
@@ -39,7 +39,7 @@ struct SVoiceSpec {
     float syllable = 0.13f; // seconds per syllable
     uint32_t seed = 1;
 };
-SAudio MakeVoice(const SVoiceSpec& spec);
+SAudio MakeVoice(const SVoiceSpec& tune);
 
 enum class ESoundEffect { Cursor, Select, Waves, Bell, Door, Steps, Lamp, Chime };
 SAudio MakeEffect(ESoundEffect kind);

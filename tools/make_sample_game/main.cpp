@@ -53,13 +53,13 @@ std::string ArchiveOf(const std::string& path) {
 struct STrack {
     const char* path;
     const char* title;  // shown in the music gallery; empty for the screens' own music
-    SMusicSpec spec;
+    SMusicTune tune;
 };
 
 std::vector<STrack> Tracks() {
-    auto spec = [](float bpm, int root, bool minor, std::vector<int> progression, float brightness, float density,
+    auto tune = [](float bpm, int root, bool minor, std::vector<int> progression, float brightness, float density,
                    uint32_t seed) {
-        SMusicSpec s;
+        SMusicTune s;
         s.bpm = bpm;
         s.root = root;
         s.minor = minor;
@@ -71,15 +71,15 @@ std::vector<STrack> Tracks() {
         return s;
     };
     return {
-        {"BGM/BGM01.ogg", "01  夕凪の港", spec(76, 60, false, {0, 5, 3, 4, 0, 5, 1, 4}, 0.3f, 0.45f, 11)},
-        {"BGM/BGM02.ogg", "02  市場の午後", spec(112, 62, false, {0, 3, 4, 0, 5, 1, 4, 4}, 0.7f, 0.7f, 12)},
-        {"BGM/BGM03.ogg", "03  夜の灯台", spec(70, 57, true, {0, 5, 3, 4}, 0.2f, 0.35f, 13)},
-        {"BGM/BGM04.ogg", "04  止まった時計", spec(96, 55, true, {0, 0, 5, 4, 0, 3, 4, 4}, 0.5f, 0.6f, 14)},
-        {"BGM/BGM05.ogg", "05  灯る光", spec(100, 65, false, {0, 4, 5, 3, 0, 4, 3, 4}, 0.6f, 0.6f, 15)},
-        {"BGM/BGM06.ogg", "06  夜明けの浜辺", spec(68, 64, false, {0, 3, 0, 4, 5, 3, 1, 4}, 0.25f, 0.4f, 16)},
-        {"BGM/BGM07.ogg", "07  記憶の欠片", spec(80, 59, true, {0, 5, 2, 6}, 0.35f, 0.5f, 17)},
-        {"System/Title/BGM.ogg", "", spec(84, 60, false, {0, 4, 5, 3}, 0.45f, 0.5f, 18)},
-        {"System/Extra/BGM.ogg", "", spec(90, 62, false, {0, 5, 3, 4}, 0.4f, 0.5f, 19)},
+        {"BGM/BGM01.ogg", "01  夕凪の港", tune(76, 60, false, {0, 5, 3, 4, 0, 5, 1, 4}, 0.3f, 0.45f, 11)},
+        {"BGM/BGM02.ogg", "02  市場の午後", tune(112, 62, false, {0, 3, 4, 0, 5, 1, 4, 4}, 0.7f, 0.7f, 12)},
+        {"BGM/BGM03.ogg", "03  夜の灯台", tune(70, 57, true, {0, 5, 3, 4}, 0.2f, 0.35f, 13)},
+        {"BGM/BGM04.ogg", "04  止まった時計", tune(96, 55, true, {0, 0, 5, 4, 0, 3, 4, 4}, 0.5f, 0.6f, 14)},
+        {"BGM/BGM05.ogg", "05  灯る光", tune(100, 65, false, {0, 4, 5, 3, 0, 4, 3, 4}, 0.6f, 0.6f, 15)},
+        {"BGM/BGM06.ogg", "06  夜明けの浜辺", tune(68, 64, false, {0, 3, 0, 4, 5, 3, 1, 4}, 0.25f, 0.4f, 16)},
+        {"BGM/BGM07.ogg", "07  記憶の欠片", tune(80, 59, true, {0, 5, 2, 6}, 0.35f, 0.5f, 17)},
+        {"System/Title/BGM.ogg", "", tune(84, 60, false, {0, 4, 5, 3}, 0.45f, 0.5f, 18)},
+        {"System/Extra/BGM.ogg", "", tune(90, 62, false, {0, 5, 3, 4}, 0.4f, 0.5f, 19)},
     };
 }
 
@@ -219,7 +219,7 @@ private:
 
     void Sounds() {
         uint32_t serial = 1000;
-        for (const STrack& track : Tracks()) Add(track.path, EncodeOgg(MakeMusic(track.spec), 0.1f, ++serial));
+        for (const STrack& track : Tracks()) Add(track.path, EncodeOgg(MakeMusic(track.tune), 0.1f, ++serial));
         Add("System/OnCursor.ogg", EncodeOgg(MakeEffect(ESoundEffect::Cursor), 0.3f, ++serial));
         Add("System/Select.ogg", EncodeOgg(MakeEffect(ESoundEffect::Select), 0.3f, ++serial));
         const std::pair<const char*, ESoundEffect> effects[] = {{"SE/Waves.ogg", ESoundEffect::Waves},
@@ -256,11 +256,11 @@ private:
         MakeMovie({{PaintCard({"十年前――"}), 3.0f},
                    {PaintNightTitle(true, false), 4.0f},
                    {PaintCard({"ヴェルコラ灯台の灯りは、", "その夜を最後に消えた。"}), 4.0f}},
-                  MakeMusic(tracks[7].spec), work.string(), (m_output / "Movie/Prologue.mpg").string());
-        MakeMovie({{PaintLeverChoice(false), 3.0f}, {PaintLeverChoice(true), 3.8f}}, MakeMusic(tracks[3].spec),
+                  MakeMusic(tracks[7].tune), work.string(), (m_output / "Movie/Prologue.mpg").string());
+        MakeMovie({{PaintLeverChoice(false), 3.0f}, {PaintLeverChoice(true), 3.8f}}, MakeMusic(tracks[3].tune),
                   work.string(), (m_output / "Movie/Story01.mpg").string());
         MakeMovie({{m_events[3], 4.0f}, {m_events[4], 4.0f}, {PaintCard({"Velkora ～Sarnith～", "Fin"}), 4.0f}},
-                  MakeMusic(tracks[4].spec), work.string(), (m_output / "Movie/Ending.mpg").string());
+                  MakeMusic(tracks[4].tune), work.string(), (m_output / "Movie/Ending.mpg").string());
         fs::remove_all(work);
     }
 
