@@ -320,6 +320,42 @@ TEST_F(PagesTest, OutlineChangesRebuildTheGlyphsAndSpeedChangesDoNot) {
     EXPECT_EQ(engine->autoUnit, 250);
 }
 
+TEST_F(PagesTest, RearmVoicesRestartsOnlyTheVoicesThatPlayWithTheirCurrentValues) {
+    WriteVoice("Voice/v.wav", 2000);
+    WriteScript("a.vsf", {CTestPage().Text("", "x").Voice(1, "Voice/v.wav").Voice(3, "Voice/v.wav")});
+    ASSERT_EQ(Start(), 0);
+    EXPECT_EQ(engine->IsVoicePlaying(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->IsVoicePlaying(), 1);  // the play command waits for the text
+    Idle(300);
+    CSoundChannel& playing = engine->voiceChannels[1];
+    ASSERT_EQ(playing.status.pending, 0);
+    ASSERT_EQ(playing.state, 0);  // playing
+    playing.volumeCommand = {1, -1200, 0.5f, 100};  // a change still on its way: its target counts
+    playing.pan = 300;
+    CSoundChannel& stopped = engine->voiceChannels[3];
+    stopped.status = {1, kSoundStop, 0, 0, 0.0f, 0};
+
+    engine->RearmVoices();
+    EXPECT_EQ(playing.status.pending, 1);
+    EXPECT_EQ(playing.status.command, kSoundRestart);
+    EXPECT_EQ(playing.status.playCount, 1);
+    EXPECT_EQ(playing.status.delay, 0u);
+    EXPECT_EQ(playing.volumeCommand.pending, 1);
+    EXPECT_EQ(playing.volumeCommand.target, -1200);
+    EXPECT_EQ(playing.volumeCommand.speed, -1.0f);
+    EXPECT_EQ(playing.volumeCommand.delay, 0u);
+    EXPECT_EQ(playing.panCommand.target, 300);
+    EXPECT_EQ(playing.panCommand.speed, -1.0f);
+    EXPECT_EQ(playing.tempoCommand.target, 1000);
+    EXPECT_EQ(stopped.status.command, kSoundStop);
+    EXPECT_EQ(stopped.volumeCommand.pending, 0);
+    EXPECT_EQ(engine->voiceChannels[0].status.pending, 0);
+
+    playing.status = {1, kSoundStop, 0, 0, 0.0f, 0};
+    EXPECT_EQ(engine->IsVoicePlaying(), 0);
+}
+
 }  // namespace
 
 namespace {
