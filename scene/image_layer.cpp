@@ -46,12 +46,6 @@ const char* Extension(const char* path) {
     return dot ? dot : "";
 }
 
-// Reads a NUL-terminated name of at most kLayerNameSize bytes; longer names are cut.
-void ReadName(CChunkReader& body, char (&out)[kLayerNameSize]) {
-    std::memset(out, 0, sizeof out);
-    body.Read(out, kLayerNameSize - 1);
-}
-
 }  // namespace
 
 CImageLayer::~CImageLayer() { Release(); }
@@ -137,7 +131,7 @@ int32_t CImageLayer::ParseCommand(CReadStream* stream, uint32_t size, uint32_t* 
         switch (header.tag) {
             case kTagLoad: {
                 char fileName[kLayerNameSize];
-                ReadName(body, fileName);
+                body.ReadString(fileName, kLayerNameSize);
                 if (Load(fileName) != 0) failed = true;
                 break;
             }
@@ -282,7 +276,7 @@ int32_t CImageLayer::Restore(CReadStream* stream, uint32_t size, uint32_t* bytes
             }
             case kTagName: {
                 char fileName[kLayerNameSize];
-                ReadName(body, fileName);
+                body.ReadString(fileName, kLayerNameSize);
                 if (Load(fileName) != 0) result = -1;
                 break;
             }
