@@ -268,7 +268,9 @@ int32_t CSaveLoadScreen::UpdateIdleInput() {
     return activated;
 }
 
-int32_t CSaveLoadScreen::UpdateLoad() {
+// The states both screens share: a click or Enter ends the opening fade (0, 1) and, during the
+// closing (4, 5), returns the result at once; done (6) returns it. -1 in the other states.
+int32_t CSaveLoadScreen::UpdateOpeningOrClosing() {
     if (state == 0 || state == 1) {
         if (IsActivation()) {
             state = 2;
@@ -278,12 +280,11 @@ int32_t CSaveLoadScreen::UpdateLoad() {
     }
     if (state == 4 || state == 5) return IsActivation() ? result : 0;
     if (state == 6) return result;
+    return -1;
+}
 
-    const int32_t item = UpdateIdleInput();
-    if (IsSlotItem(item)) {
-        selected = SlotNumber(item);
-        Close(5, kSaveLoadChosen);
-    } else if (IsTabItem(item)) {
+void CSaveLoadScreen::TurnPageOrClose(int32_t item) {
+    if (IsTabItem(item)) {
         page = item - kHoverFirstPageTab;
         RefreshPage();
         startTime = g_FrameTime;
@@ -293,19 +294,25 @@ int32_t CSaveLoadScreen::UpdateLoad() {
     } else if (item == kHoverClose) {
         Close(4, kSaveLoadClose);
     }
+}
+
+int32_t CSaveLoadScreen::UpdateLoad() {
+    const int32_t shared = UpdateOpeningOrClosing();
+    if (shared >= 0) return shared;
+
+    const int32_t item = UpdateIdleInput();
+    if (IsSlotItem(item)) {
+        selected = SlotNumber(item);
+        Close(5, kSaveLoadChosen);
+    } else {
+        TurnPageOrClose(item);
+    }
     return 0;
 }
 
 int32_t CSaveLoadScreen::UpdateSave() {
-    if (state == 0 || state == 1) {
-        if (IsActivation()) {
-            state = 2;
-            startTime = g_FrameTime;
-        }
-        return 0;
-    }
-    if (state == 4 || state == 5) return IsActivation() ? result : 0;
-    if (state == 6) return result;
+    const int32_t shared = UpdateOpeningOrClosing();
+    if (shared >= 0) return shared;
     if (state == 3) {
         const int32_t answer = question.Update();
         if (answer == kAnswerNone) return 0;
@@ -327,15 +334,8 @@ int32_t CSaveLoadScreen::UpdateSave() {
         }
         state = 3;
         startTime = g_FrameTime;
-    } else if (item >= kHoverFirstPageTab && item < kHoverAutoQuickTab) {
-        page = item - kHoverFirstPageTab;
-        RefreshPage();
-        startTime = g_FrameTime;
-        hovered = -1;
-    } else if (item == kHoverSwitchTab) {
-        Close(5, kSaveLoadSwitch);
-    } else if (item == kHoverClose) {
-        Close(4, kSaveLoadClose);
+    } else if (item != kHoverAutoQuickTab) {  // the auto/quick tab can be pointed at but does nothing here
+        TurnPageOrClose(item);
     }
     return 0;
 }
