@@ -292,8 +292,7 @@ int32_t CAdventure::HandleMenuResult() {
         config.settings.bgmVolume = VolumeWithSwitch(config.bgmOff, config.settings.bgmVolume);
         config.settings.seVolume = VolumeWithSwitch(config.seOff, config.settings.seVolume);
         config.settings.voiceVolume = VolumeWithSwitch(config.voiceOff, config.settings.voiceVolume);
-        if (cursorSound != nullptr) cursorSound->SetMasterVolume(config.settings.seVolume);
-        if (selectSound != nullptr) selectSound->SetMasterVolume(config.settings.seVolume);
+        ApplySoundEffectVolume(config, cursorSound, selectSound);
         engine.ApplySettings(&config.settings);
         SetNameFontFromConfig();
         break;

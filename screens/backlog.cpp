@@ -57,9 +57,7 @@ int32_t CBacklog::Init(CVantEngine* owner) {
         LoadScreenSound(&cursorSound, kCursorSoundPath) != 0 || LoadScreenSound(&selectSound, kSelectSoundPath) != 0) {
         return -1;
     }
-    const int32_t effectVolume = VolumeWithSwitch(config.seOff, config.settings.seVolume);
-    cursorSound->SetMasterVolume(effectVolume);
-    selectSound->SetMasterVolume(effectVolume);
+    ApplySoundEffectVolume(config, cursorSound, selectSound);
 
     scroll = 0;
     for (CBacklogLine& line : lines) {
