@@ -153,9 +153,7 @@ int32_t CAdventure::Init(int32_t loadFlag, const char* name) {
     TakePersistentFlags();
 
     GetSaveFolderPath(kQuickSaveName, path);
-    FILE* quick = std::fopen(path, "rb");
-    quickSaveExists = quick != nullptr ? 1 : 0;
-    if (quick != nullptr) std::fclose(quick);
+    quickSaveExists = CanOpenFile(path) ? 1 : 0;
 
     subMode = kAdventureScript;
     return 0;

@@ -134,8 +134,8 @@ int32_t CAdventure::WriteGameData(const char* path, CAdventure* adventure) {
 int32_t CAdventure::ReadGameData(const char* path) {
     CReadStream stream;
     if (stream.OpenFile(path) != 0 || stream.AllocBuffer(kGameDataBuffer) != 0) return -1;
-    uint8_t sizeBytes[4];
-    if (!ReadWindow(&stream, sizeBytes, 4)) return -1;
+    uint32_t size = 0;
+    if (!ReadU32Window(&stream, &size)) return -1;
     uint32_t consumed = 0;
-    return engine.readHistory.Restore(&stream, ReadU32LE(sizeBytes), &consumed) == 0 ? 0 : -1;
+    return engine.readHistory.Restore(&stream, size, &consumed) == 0 ? 0 : -1;
 }
