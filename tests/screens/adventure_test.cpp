@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/system_data.h"
+#include "platform/devices_graphics.h"
 #include "platform/input_devices.h"
 #include "platform/input_state.h"
 #include "platform/message_box.h"
@@ -15,6 +16,7 @@
 #include "screens/save_file.h"
 #include "tests/screens/adventure_fixture.h"
 #include "tests/screens/save_bytes.h"
+#include "tests/support/graphics_support.h"
 
 namespace {
 
@@ -290,6 +292,17 @@ TEST_F(AdventureTest, FailedSaveKeepsThePreviousFile) {
     ASSERT_EQ(m_backBuffer->LockRect(&locked, nullptr, 0), 0);
     EXPECT_EQ(adventure.WriteSave(SavePath("Save05.sav").c_str()), -1);
     m_backBuffer->UnlockRect();
+    EXPECT_EQ(CTempFolder::Read(SavePath("Save05.sav")), before);
+    // Nor can a back buffer smaller than the 800 × 600 frame give a thumbnail.
+    CGraphicsDevice* small = MakeTestDevice(400, 300);
+    ASSERT_NE(small, nullptr);
+    CSurface* smallBuffer = nullptr;
+    small->GetBackBuffer(&smallBuffer);
+    g_pBackBuffer = smallBuffer;
+    EXPECT_EQ(adventure.WriteSave(SavePath("Save05.sav").c_str()), -1);
+    g_pBackBuffer = m_backBuffer;
+    smallBuffer->Release();
+    small->Release();
     EXPECT_EQ(CTempFolder::Read(SavePath("Save05.sav")), before);
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(g_SaveFolder)) files += entry.is_regular_file();
