@@ -4,9 +4,9 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
+#include <strings.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -44,16 +44,6 @@ constexpr SFaceAlias kFaceAliases[] = {
     {"MS PMincho", "IPAPMincho"},
 };
 constexpr size_t kWindowsAliasCount = 4;  // the first four are the names the program itself uses
-
-bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const unsigned char x = static_cast<unsigned char>(a[i]);
-        const unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x != y && std::tolower(x) != std::tolower(y)) return false;
-    }
-    return true;
-}
 
 std::string GetString(FcPattern* pattern, const char* object, int n) {
     FcChar8* value = nullptr;
@@ -114,7 +104,7 @@ const std::vector<SInstalledFace>& InstalledJapaneseFaces() {
 
 bool HasFamily(const SInstalledFace& face, const std::string& family) {
     for (const std::string& name : face.families)
-        if (EqualsIgnoringAsciiCase(name, family)) return true;
+        if (::strcasecmp(name.c_str(), family.c_str()) == 0) return true;
     return false;
 }
 
@@ -161,7 +151,7 @@ std::string BestJapaneseSansFamily() {
 
 const char* SubstituteFor(const std::string& nameUtf8) {
     for (const SFaceAlias& alias : kFaceAliases)
-        if (EqualsIgnoringAsciiCase(nameUtf8, alias.windowsName)) return alias.substitute;
+        if (::strcasecmp(nameUtf8.c_str(), alias.windowsName) == 0) return alias.substitute;
     return nullptr;
 }
 

@@ -13,6 +13,8 @@ namespace {
 std::atomic<bool> g_suppress{false};
 std::mutex g_shownMutex;
 std::vector<std::string> g_shown;
+// Only tests take the kept boxes; a long run keeps the latest few.
+constexpr size_t kKeptMessages = 64;
 
 bool EnvSet(const char* name) {
     const char* value = std::getenv(name);
@@ -43,6 +45,7 @@ void ShowMessageBox(const char* textSjis, const char* captionSjis, uint32_t styl
     std::fprintf(stderr, "[%s] %s\n", OneLine(caption).c_str(), OneLine(text).c_str());
     {
         std::lock_guard<std::mutex> lock(g_shownMutex);
+        if (g_shown.size() >= kKeptMessages) g_shown.erase(g_shown.begin());
         g_shown.push_back(std::string(captionSjis ? captionSjis : "") + "|" + (textSjis ? textSjis : ""));
     }
     if (!CanShowWindow()) return;

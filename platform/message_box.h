@@ -21,5 +21,6 @@ void ShowMessageBox(const char* textSjis, const char* captionSjis, uint32_t styl
 // Tests and headless runs: no window is shown; every box is still written to stderr and kept.
 void SuppressMessageBoxWindows(bool suppress);
 
-// The boxes shown since the last call, as "caption|text" in Shift-JIS, oldest first.
+// The boxes shown since the last call (the latest 64 of them), as "caption|text" in Shift-JIS,
+// oldest first.
 std::vector<std::string> TakeShownMessages();

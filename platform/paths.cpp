@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <pwd.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,17 +24,6 @@ bool Exists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char ca = static_cast<unsigned char>(*a);
-        unsigned char cb = static_cast<unsigned char>(*b);
-        if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca + 32);
-        if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb + 32);
-        if (ca != cb) return false;
-        if (ca == 0) return true;
-    }
-}
-
 // The entry of `folder` whose name equals `name` without regard to ASCII case; when several
 // do, the smallest by byte order, so the choice does not depend on the directory order.
 bool FindIgnoringCase(const std::string& folder, const std::string& name, std::string* found) {
@@ -41,7 +31,7 @@ bool FindIgnoringCase(const std::string& folder, const std::string& name, std::s
     if (dir == nullptr) return false;
     bool any = false;
     while (const dirent* entry = ::readdir(dir)) {
-        if (!EqualsIgnoringAsciiCase(entry->d_name, name.c_str())) continue;
+        if (::strcasecmp(entry->d_name, name.c_str()) != 0) continue;
         if (!any || std::strcmp(entry->d_name, found->c_str()) < 0) *found = entry->d_name;
         any = true;
     }

@@ -116,6 +116,7 @@ struct Avx2 {
         taps->t11 = _mm256_i32gather_epi32(reinterpret_cast<const int*>(row1), x1, 4);
     }
 
+    // The taps of eight pixels that step in v as well (rows that do not take RowTaps).
     static void BilinearTaps(const STextureView& tv, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
                              SBilinearTaps<Avx2>* taps) {
         const V step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
@@ -124,17 +125,6 @@ struct Avx2 {
         V x0, x1, y0, y1;
         Taps(us, tv.width, &x0, &x1, &taps->weightU);
         Taps(vs, tv.height, &y0, &y1, &taps->weightV);
-        if (dv == 0 && NearbyColumns(tv, x0, x1)) {
-            const uint32_t* row0 = tv.texels + static_cast<int64_t>(_mm256_cvtsi256_si32(y0)) * tv.pitch;
-            const uint32_t* row1 = tv.texels + static_cast<int64_t>(_mm256_cvtsi256_si32(y1)) * tv.pitch;
-            const uint32_t base = static_cast<uint32_t>(_mm256_cvtsi256_si32(x0));
-            const V offsets = _mm256_sub_epi32(x0, Set32(base));
-            taps->t00 = _mm256_permutevar8x32_epi32(Load(row0 + base), offsets);
-            taps->t10 = _mm256_permutevar8x32_epi32(Load(row0 + base + 1), offsets);
-            taps->t01 = _mm256_permutevar8x32_epi32(Load(row1 + base), offsets);
-            taps->t11 = _mm256_permutevar8x32_epi32(Load(row1 + base + 1), offsets);
-            return;
-        }
         const V pitch = Set32(static_cast<uint32_t>(tv.pitch));
         const V row0 = _mm256_mullo_epi32(y0, pitch);
         const V row1 = _mm256_mullo_epi32(y1, pitch);

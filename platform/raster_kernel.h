@@ -637,13 +637,9 @@ int64_t RunLength(const SKernel<I>& k, const SPlanes& planes, int32_t py, int32_
     return kChunk;
 }
 
-// The inputs of the run of n pixels from x on row py.
-template <class I>
-__attribute__((noinline)) SRunInput PrepareRun(const SKernel<I>& k, const STarget& target, const SPlanes& planes, int32_t py, int32_t x, int n,
-                     SRunBuffers* buffers) {
-    const STextureView& tv = k.p->texture;
-    const int64_t dx = static_cast<int64_t>(x) - planes.originX;
-    const int64_t dy = static_cast<int64_t>(py) - planes.originY;
+// A run of n pixels from x on row py: the target and depth rows, the buffers for everything
+// not read in place.
+inline SRunInput RunAt(const STarget& target, int32_t py, int64_t x, int n, SRunBuffers* buffers) {
     SRunInput in;
     in.n = n;
     in.texel = buffers->texel;
@@ -654,6 +650,17 @@ __attribute__((noinline)) SRunInput PrepareRun(const SKernel<I>& k, const STarge
     in.texelAheadBytes = 0;
     in.dstAheadBytes = int64_t{target.pitch} * 4;
     in.depthAheadBytes = int64_t{target.depthPitch} * 2;
+    return in;
+}
+
+// The inputs of the run of n pixels from x on row py.
+template <class I>
+__attribute__((noinline)) SRunInput PrepareRun(const SKernel<I>& k, const STarget& target, const SPlanes& planes,
+                                               int32_t py, int32_t x, int n, SRunBuffers* buffers) {
+    const STextureView& tv = k.p->texture;
+    const int64_t dx = static_cast<int64_t>(x) - planes.originX;
+    const int64_t dy = static_cast<int64_t>(py) - planes.originY;
+    SRunInput in = RunAt(target, py, x, n, buffers);
     if (k.loadTexel) {
         uint32_t u = planes.u + planes.udx * static_cast<uint32_t>(dx) + planes.udy * static_cast<uint32_t>(dy);
         uint32_t v = planes.v + planes.vdx * static_cast<uint32_t>(dx) + planes.vdy * static_cast<uint32_t>(dy);
@@ -808,17 +815,7 @@ public:
     }
 
     SRunInput Run(const STarget& target, int32_t py, int64_t left, int64_t right) const {
-        SRunInput in;
-        in.n = static_cast<int>(right - left);
-        in.texel = buffers_->texel;
-        in.diffuse = buffers_->diffuse;
-        in.z = buffers_->z;
-        in.dst = target.pixels + static_cast<int64_t>(py) * target.pitch + left;
-        in.depth = target.depth ? target.depth + static_cast<int64_t>(py) * target.depthPitch + left : nullptr;
-        in.texelAheadBytes = 0;
-        in.dstAheadBytes = int64_t{target.pitch} * 4;
-        in.depthAheadBytes = int64_t{target.depthPitch} * 2;
-    in.depthAheadBytes = int64_t{target.depthPitch} * 2;
+        SRunInput in = RunAt(target, py, left, static_cast<int>(right - left), buffers_);
         if (loadTexel_) {
             const uint32_t v = planes_.v + planes_.vdy * static_cast<uint32_t>(py - planes_.originY);
             const int64_t row = TexelIndex(v, texture_.height);

@@ -79,13 +79,13 @@ struct Sse2 {
                                        static_cast<int>(tap[2].weight), static_cast<int>(tap[3].weight));
     }
 
+    // The taps of four pixels that step in v as well (rows that do not take RowTaps).
     static void BilinearTaps(const STextureView& tv, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
                              SBilinearTaps<Sse2>* taps) {
         uint32_t t00[N], t10[N], t01[N], t11[N], wu[N], wv[N];
-        SLinearTap tapV = LinearTap(v, tv.height);
         for (int j = 0; j < N; ++j, u += du, v += dv) {
             const SLinearTap tapU = LinearTap(u, tv.width);
-            if (dv != 0) tapV = LinearTap(v, tv.height);
+            const SLinearTap tapV = LinearTap(v, tv.height);
             const uint32_t* row0 = tv.texels + static_cast<int64_t>(tapV.first) * tv.pitch;
             const uint32_t* row1 = tv.texels + static_cast<int64_t>(tapV.second) * tv.pitch;
             t00[j] = row0[tapU.first];

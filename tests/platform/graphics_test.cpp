@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/graphics_support.h"
+
 namespace {
 
 struct STexVertex {
@@ -28,35 +30,6 @@ protected:
     void TearDown() override {
         if (back_) back_->Release();
         if (device_) device_->Release();
-    }
-
-    uint32_t Pixel(CSurface* s, int x, int y) {
-        return reinterpret_cast<const uint32_t*>(s->Bits() + y * s->Pitch())[x];
-    }
-
-    CTexture* MakeTexture(uint32_t w, uint32_t h, uint32_t (*texel)(uint32_t, uint32_t),
-                          Format format = Format::A8R8G8B8) {
-        CTexture* t = nullptr;
-        EXPECT_EQ(device_->CreateTexture(w, h, 1, Usage::None, format, Pool::Managed, &t), 0);
-        SLockedRect lr;
-        EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), 0);
-        for (uint32_t y = 0; y < h; ++y)
-            for (uint32_t x = 0; x < w; ++x)
-                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lr.bits) + y * lr.pitch)[x] = texel(x, y);
-        EXPECT_EQ(t->UnlockRect(0), 0);
-        return t;
-    }
-
-    // A screen-aligned quad as the sprite drawer makes it: 0.1-texel nudge, triangle fan.
-    void DrawQuad(float x, float y, float w, float h, uint32_t colour, uint32_t texW, uint32_t texH) {
-        const float u0 = 0.1f / texW, v0 = 0.1f / texH;
-        const float u1 = (w + 0.1f) / texW, v1 = (h + 0.1f) / texH;
-        const STexVertex quad[4] = {{x, y, 0, 1, colour, u0, v0},
-                                    {x + w, y, 0, 1, colour, u1, v0},
-                                    {x + w, y + h, 0, 1, colour, u1, v1},
-                                    {x, y + h, 0, 1, colour, u0, v1}};
-        device_->SetFVF(Fvf::XyzRhw | Fvf::Diffuse | Fvf::Tex1);
-        ASSERT_EQ(device_->DrawPrimitiveUP(Primitive::TriangleFan, 2, quad, sizeof(STexVertex)), 0);
     }
 
     CGraphicsDevice* device_ = nullptr;
@@ -82,28 +55,10 @@ TEST_F(GraphicsTest, BackBufferIsLockableAndClearFillsTheViewport) {
 
     const SRect part = {10, 10, 20, 20};
     ASSERT_EQ(device_->Clear(1, &part, ClearFlag::Target, 0xFF00FF00, 1.0f, 0), 0);
-    EXPECT_EQ(Pixel(back_, 10, 10), 0xFF00FF00u);
-    EXPECT_EQ(Pixel(back_, 19, 19), 0xFF00FF00u);
-    EXPECT_EQ(Pixel(back_, 20, 19), 0xFF123456u);
+    EXPECT_EQ(SurfacePixel(back_, 10, 10), 0xFF00FF00u);
+    EXPECT_EQ(SurfacePixel(back_, 19, 19), 0xFF00FF00u);
+    EXPECT_EQ(SurfacePixel(back_, 20, 19), 0xFF123456u);
     EXPECT_EQ(device_->Clear(0, nullptr, ClearFlag::Stencil, 0, 1.0f, 0), -1) << "no stencil buffer";
-}
-
-TEST_F(GraphicsTest, SpriteQuadCoversExactPixelsAndMapsTexelsOneToOne) {
-    CTexture* texture = MakeTexture(128, 64, Gradient);
-    device_->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, 0, 1.0f, 0);
-    device_->SetTexture(0, texture);
-    ASSERT_EQ(device_->BeginScene(), 0);
-    DrawQuad(10, 20, 100, 50, 0xFFFFFFFF, 128, 64);
-    ASSERT_EQ(device_->EndScene(), 0);
-    for (int y = 0; y < 150; ++y) {
-        for (int x = 0; x < 200; ++x) {
-            const bool inside = x >= 10 && x < 110 && y >= 20 && y < 70;
-            const uint32_t expected = inside ? Gradient(x - 10, y - 20) : 0xFF000000u;
-            ASSERT_EQ(Pixel(back_, x, y), expected) << x << "," << y;
-        }
-    }
-    device_->SetTexture(0, nullptr);
-    texture->Release();
 }
 
 TEST_F(GraphicsTest, DrawingNeedsASceneAndAPreTransformedLayout) {
@@ -231,7 +186,7 @@ TEST_F(GraphicsTest, PresentHandsTheBackBufferToTheCallback) {
 }
 
 TEST_F(GraphicsTest, ResourcesOutlivingTheDeviceStayUsable) {
-    CTexture* texture = MakeTexture(4, 4, Gradient);
+    CTexture* texture = MakeTestTexture(device_, 4, 4, Gradient);
     device_->SetTexture(0, texture);
     back_->Release();
     back_ = nullptr;
@@ -242,7 +197,8 @@ TEST_F(GraphicsTest, ResourcesOutlivingTheDeviceStayUsable) {
 }
 
 TEST_F(GraphicsTest, SavedPngReadsBackWithTheSamePixels) {
-    CTexture* texture = MakeTexture(5, 3, [](uint32_t x, uint32_t y) { return (x * 40u) << 24 | (y * 50u) << 16 | 0x1234; });
+    CTexture* texture =
+        MakeTestTexture(device_, 5, 3, [](uint32_t x, uint32_t y) { return (x * 40u) << 24 | (y * 50u) << 16 | 0x1234; });
     const std::string path = std::string(TEST_BINARY_DIR) + "/graphics_test_save.png";
     ASSERT_EQ(SaveSurfacePng(texture->Level0(), path.c_str()), 0);
     png_image image = {};
@@ -253,7 +209,7 @@ TEST_F(GraphicsTest, SavedPngReadsBackWithTheSamePixels) {
     ASSERT_NE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr), 0);
     ASSERT_EQ(image.width, 5u);
     for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 5; ++x) EXPECT_EQ(pixels[y * 5 + x], Pixel(texture->Level0(), x, y));
+        for (uint32_t x = 0; x < 5; ++x) EXPECT_EQ(pixels[y * 5 + x], SurfacePixel(texture->Level0(), x, y));
     EXPECT_EQ(SaveSurfacePng(texture->Level0(), "/nonexistent-dir/x.png"), -1);
     std::remove(path.c_str());
     texture->Release();

@@ -31,4 +31,17 @@ TEST(MessageBoxTest, HeadlessBoxIsOneLineOnStderrAndNeverBlocks) {
     DestroyPlatformWindow(window);
 }
 
+TEST(MessageBoxTest, ARunThatNobodyAsksKeepsOnlyTheLatestBoxes) {
+    SuppressMessageBoxWindows(true);
+    TakeShownMessages();
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 100; ++i) ShowMessageBox(std::to_string(i).c_str(), "Error!!", MessageBoxStyle::IconError);
+    testing::internal::GetCapturedStderr();
+    const auto shown = TakeShownMessages();
+    ASSERT_EQ(shown.size(), 64u);
+    EXPECT_EQ(shown.front(), "Error!!|36");
+    EXPECT_EQ(shown.back(), "Error!!|99");
+    SuppressMessageBoxWindows(false);
+}
+
 }  // namespace

@@ -1,7 +1,7 @@
 // platform_smoke [seconds] [--fullscreen]
 //
 // Opens the program's window through the platform layer, draws four coloured quads on a dark
-// blue background with the graphics device every 15 ms, and prints every input it receives,
+// blue background with the platform's quad drawing every 15 ms, and prints every input it receives,
 // one line each, to stdout:
 //   window <left> <top> <width> <height>   where the client area is on the desktop
 //   ready                                   the first frame has been shown
@@ -15,8 +15,10 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/devices_graphics.h"
 #include "platform/graphics.h"
 #include "platform/input_state.h"
+#include "platform/quad_draw.h"
 #include "platform/window.h"
 
 namespace {
@@ -27,49 +29,24 @@ constexpr uint32_t kTickMs = 15;
 constexpr uint32_t kBackground = 0xFF101040u;
 
 struct SQuad {
-    float left, top, right, bottom;
+    SRect rect;
     uint32_t colour;
 };
 
 // Where the smoke test's script looks for these colours.
 constexpr SQuad kQuads[] = {
-    {100, 100, 300, 250, 0xFFFF0000u},
-    {500, 100, 700, 250, 0xFF00FF00u},
-    {100, 350, 300, 500, 0xFF0000FFu},
-    {500, 350, 700, 500, 0xFFFFFFFFu},
+    {{100, 100, 300, 250}, 0xFFFF0000u},
+    {{500, 100, 700, 250}, 0xFF00FF00u},
+    {{100, 350, 300, 500}, 0xFF0000FFu},
+    {{500, 350, 700, 500}, 0xFFFFFFFFu},
 };
-
-struct SVertex {
-    float x, y, z, rhw;
-    uint32_t colour;
-};
-
-void DrawQuad(CGraphicsDevice* device, const SQuad& quad) {
-    const SVertex vertices[4] = {
-        {quad.left, quad.top, 0.0f, 1.0f, quad.colour},
-        {quad.right, quad.top, 0.0f, 1.0f, quad.colour},
-        {quad.right, quad.bottom, 0.0f, 1.0f, quad.colour},
-        {quad.left, quad.bottom, 0.0f, 1.0f, quad.colour},
-    };
-    device->DrawPrimitiveUP(Primitive::TriangleFan, 2, vertices, sizeof(SVertex));
-}
 
 void DrawFrame(CGraphicsDevice* device) {
     device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, kBackground, 1.0f, 0);
     device->BeginScene();
-    for (const SQuad& quad : kQuads) DrawQuad(device, quad);
+    for (const SQuad& quad : kQuads) DrawFilledRect(device, quad.rect, quad.colour);
     device->EndScene();
     device->Present();
-}
-
-void SetFlatColourStates(CGraphicsDevice* device) {
-    device->SetFVF(Fvf::XyzRhw | Fvf::Diffuse);
-    device->SetRenderState(RenderState::ZEnable, 0);
-    device->SetRenderState(RenderState::AlphaBlendEnable, 0);
-    device->SetTextureStageState(0, TexStage::ColorOp, TexOp::SelectArg1);
-    device->SetTextureStageState(0, TexStage::ColorArg1, TexArg::Diffuse);
-    device->SetTextureStageState(0, TexStage::AlphaOp, TexOp::SelectArg1);
-    device->SetTextureStageState(0, TexStage::AlphaArg1, TexArg::Diffuse);
 }
 
 void ReportInput(const CInputState& input, const CInputState& previous) {
@@ -83,8 +60,8 @@ void ReportInput(const CInputState& input, const CInputState& previous) {
     if (input.rightUp) std::printf("right up\n");
     if (input.mouse.lZ != 0) std::printf("wheel %d\n", input.mouse.lZ);
     for (int dik = 0; dik < 256; ++dik) {
-        const bool down = (input.keys[dik] & 0x80) != 0;
-        if (down != ((previous.keys[dik] & 0x80) != 0)) std::printf("key %s 0x%02X\n", down ? "down" : "up", dik);
+        const bool down = input.IsKeyDown(static_cast<uint8_t>(dik));
+        if (down != previous.IsKeyDown(static_cast<uint8_t>(dik))) std::printf("key %s 0x%02X\n", down ? "down" : "up", dik);
     }
 }
 
@@ -112,7 +89,7 @@ int Run(uint32_t seconds, bool fullscreen) {
         DestroyPlatformWindow(window);
         return 1;
     }
-    SetFlatColourStates(device);
+    ApplyDefaultRenderStates(device);
 
     PumpWindowEvents(window);
     const SRect rect = GetPlatformWindowRect(window);
@@ -140,7 +117,7 @@ int Run(uint32_t seconds, bool fullscreen) {
         CInputState::Update(&input, &mouse, now);
         ReportInput(input, previous);
         previous = input;
-        if (input.keys[DIK_ESCAPE] & 0x80) {
+        if (input.IsKeyDown(DIK_ESCAPE)) {
             reason = "escape";
             break;
         }
