@@ -8,7 +8,6 @@
 // payload, read through a window-mode stream like a script or a save.
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include "files/scrambled_io.h"
 #include "files/stream.h"
@@ -17,31 +16,9 @@
 #include "scene/camera.h"
 #include "scene/image_layer.h"
 #include "scene/scene_light.h"
+#include "tools/lib/memory_stream.h"
 
 namespace {
-
-struct MemorySource {
-    const uint8_t* data;
-    size_t size;
-    size_t position;
-};
-
-size_t ReadMemory(void* destination, size_t size, size_t count, void* source) {
-    auto* m = static_cast<MemorySource*>(source);
-    size_t n = size * count;
-    if (m->position >= m->size) return 0;
-    if (n > m->size - m->position) n = m->size - m->position;
-    std::memcpy(destination, m->data + m->position, n);
-    m->position += n;
-    return size == 0 ? 0 : n / size;
-}
-
-long TellMemory(void* source) { return static_cast<long>(static_cast<MemorySource*>(source)->position); }
-
-int EofMemory(void* source) {
-    auto* m = static_cast<MemorySource*>(source);
-    return m->position >= m->size ? 1 : 0;
-}
 
 CGraphicsDevice* Device() {
     static CGraphicsDevice* device = [] {
@@ -76,16 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t selector = data[0];
     uint32_t advance;
     std::memcpy(&advance, data + 1, 4);
-    MemorySource source{data + 5, size - 5, 0};
     const uint32_t payloadSize = static_cast<uint32_t>(size - 5);
 
     CReadStream stream;
-    CStreamCallbacks callbacks;
-    callbacks.read = ReadMemory;
-    callbacks.tell = TellMemory;
-    callbacks.eof = EofMemory;
-    stream.SetSource(callbacks, &source);
-    stream.AllocBuffer(selector & 0x80 ? 64 : 65536);
+    if (!OpenMemoryStream(&stream, data + 5, payloadSize, selector & 0x80 ? 64 : 65536)) return 0;
     if (selector & 0x40) stream.Fill(payloadSize);
 
     g_pEngineDevice = Device();

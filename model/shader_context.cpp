@@ -38,11 +38,6 @@ const SVector4* CEffectParams::GetVector(const char* name) const {
     return it == vectors_.end() ? nullptr : &it->second;
 }
 
-void CEffectParams::Clear() {
-    matrices_.clear();
-    vectors_.clear();
-}
-
 CShaderContext::CShaderContext() {
     MatrixIdentity(&world);
     MatrixIdentity(&view);

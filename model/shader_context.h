@@ -18,7 +18,6 @@ public:
     // Null when the parameter was never set.
     const SMatrix* GetMatrix(const char* name) const;
     const SVector4* GetVector(const char* name) const;
-    void Clear();
 
 private:
     std::map<std::string, SMatrix, std::less<>> matrices_;

@@ -131,3 +131,9 @@ FILE* OpenGameFile(const char* path, const char* mode) {
     if (path == nullptr || path[0] == 0) return nullptr;
     return std::fopen(ResolveGamePath(path).c_str(), mode);
 }
+
+const char* PathExtension(const char* path) {
+    const char* dot = std::strrchr(path, '.');
+    if (dot == nullptr || std::strpbrk(dot, "\\/") != nullptr) return "";
+    return dot;
+}

@@ -38,3 +38,6 @@ std::string ReplaceSeparators(const std::string& path, char from, char to);
 
 // fopen of ResolveGamePath(path). Null for a null path or when the file cannot be opened.
 FILE* OpenGameFile(const char* path, const char* mode);
+
+// The extension of a path's last component, from its last '.' (".ogg"), or "" when it has none.
+const char* PathExtension(const char* path);

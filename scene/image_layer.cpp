@@ -1,11 +1,14 @@
 #include "scene/image_layer.h"
 
+#include <strings.h>
+
 #include <cstring>
 
 #include "files/chunk_save.h"
 #include "files/loaders.h"
 #include "files/scrambled_io.h"
 #include "platform/graphics.h"
+#include "platform/paths.h"
 #include "platform/render_context.h"
 
 namespace {
@@ -26,31 +29,6 @@ constexpr uint32_t kTagModelState = MakeTag("SOLD");
 constexpr uint32_t kTagUsed = MakeTag("EFLG");
 constexpr uint32_t kTagName = MakeTag("FNAM");
 constexpr uint32_t kTagVisible = MakeTag("DFLG");
-
-char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Byte-wise comparison that ignores the letter case of ASCII letters.
-bool SameNameIgnoringCase(const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b)
-        if (FoldAscii(*a) != FoldAscii(*b)) return false;
-    return *a == *b;
-}
-
-// The extension of a path: from its last '.' after the last folder separator, or "".
-const char* Extension(const char* path) {
-    const char* dot = nullptr;
-    for (const char* p = path; *p != '\0'; ++p) {
-        if (*p == '\\' || *p == '/') dot = nullptr;
-        if (*p == '.') dot = p;
-    }
-    return dot ? dot : "";
-}
-
-// Reads a NUL-terminated name of at most kLayerNameSize bytes; longer names are cut.
-void ReadName(CChunkReader& body, char (&out)[kLayerNameSize]) {
-    std::memset(out, 0, sizeof out);
-    body.Read(out, kLayerNameSize - 1);
-}
 
 }  // namespace
 
@@ -88,9 +66,9 @@ void CImageLayer::ResetGeometry() {
 
 int32_t CImageLayer::Load(const char* fileName) {
     bool failed = false;
-    if (!SameNameIgnoringCase(fileName, name)) {
+    if (strcasecmp(fileName, name) != 0) {
         Release();
-        const bool isModel = g_bModelsUsable == 1 && SameNameIgnoringCase(Extension(fileName), ".lmf");
+        const bool isModel = g_bModelsUsable == 1 && strcasecmp(PathExtension(fileName), ".lmf") == 0;
         if (isModel) {
             // A model layer renders into the model target; without a model loader every model
             // fails to load, as a picture that cannot be read does.
@@ -137,7 +115,7 @@ int32_t CImageLayer::ParseCommand(CReadStream* stream, uint32_t size, uint32_t* 
         switch (header.tag) {
             case kTagLoad: {
                 char fileName[kLayerNameSize];
-                ReadName(body, fileName);
+                body.ReadString(fileName, kLayerNameSize);
                 if (Load(fileName) != 0) failed = true;
                 break;
             }
@@ -282,7 +260,7 @@ int32_t CImageLayer::Restore(CReadStream* stream, uint32_t size, uint32_t* bytes
             }
             case kTagName: {
                 char fileName[kLayerNameSize];
-                ReadName(body, fileName);
+                body.ReadString(fileName, kLayerNameSize);
                 if (Load(fileName) != 0) result = -1;
                 break;
             }

@@ -1,6 +1,6 @@
 #include "sound/sound_channel.h"
 
-#include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "files/chunk_reader.h"
@@ -19,27 +19,14 @@ constexpr uint32_t kTagTemp = MakeTag("TEMP");
 constexpr uint32_t kTagEflg = MakeTag("EFLG");
 constexpr uint32_t kTagFnam = MakeTag("FNAM");
 
-int32_t I32At(const uint8_t* p) { return static_cast<int32_t>(ReadU32LE(p)); }
-float F32At(const uint8_t* p) {
-    float value;
-    const uint32_t bits = ReadU32LE(p);
-    std::memcpy(&value, &bits, 4);
-    return value;
-}
-
-// Fixed fields of a payload: the bytes a short payload lacks read as zero, extra ones are skipped.
-template <size_t N>
-void ReadZeroFilled(CChunkReader& body, uint8_t (&fields)[N]) {
-    std::memset(fields, 0, N);
-    body.Read(fields, N);
-}
+int32_t Signed(uint32_t word) { return static_cast<int32_t>(word); }
 
 void ParseValueCommand(CChunkReader& body, CSoundValueCommand* command) {
-    uint8_t fields[12];
-    ReadZeroFilled(body, fields);
-    command->target = I32At(fields);
-    command->speed = F32At(fields + 4);
-    command->delay = ReadU32LE(fields + 8);
+    uint32_t words[3] = {};  // the words a short payload lacks read as zero
+    ReadFields(body, &words);
+    command->target = Signed(words[0]);
+    command->speed = std::bit_cast<float>(words[1]);
+    command->delay = words[2];
     command->pending = 1;
 }
 
@@ -106,15 +93,15 @@ int32_t CSoundChannel::ParseCommand(CReadStream* stream, int32_t kind, uint32_t 
             body.SkipRest();
             Release();
         } else if (header.tag == kTagStat) {
-            uint8_t fields[16];
-            ReadZeroFilled(body, fields);
-            status.command = I32At(fields);
-            status.delay = ReadU32LE(fields + 4);
+            uint32_t words[4] = {};
+            ReadFields(body, &words);
+            status.command = Signed(words[0]);
+            status.delay = words[1];
             if (status.command == kSoundRestart || status.command == kSoundPlay) {
-                status.playCount = I32At(fields + 8);
-                status.loopBack = I32At(fields + 12);
+                status.playCount = Signed(words[2]);
+                status.loopBack = Signed(words[3]);
             } else if (status.command == kSoundStop) {
-                status.fadeSpeed = F32At(fields + 8);
+                status.fadeSpeed = std::bit_cast<float>(words[2]);
             }
             status.pending = 1;
         } else if (header.tag == kTagVolm) {
@@ -205,33 +192,33 @@ int32_t CSoundChannel::Restore(CReadStream* stream, uint32_t* bytesRead, int32_t
     while (reader.NextChunk(&header, OversizedChunk::Clip)) {
         CChunkReader body = reader.Body();
         if (header.tag == kTagEflg) {
-            uint8_t fields[4];
-            ReadZeroFilled(body, fields);
-            active = I32At(fields);
+            uint32_t words[1] = {};
+            ReadFields(body, &words);
+            active = Signed(words[0]);
             if (active == 0) Release();
         } else if (header.tag == kTagFnam) {
             char fileName[kSoundNameSize];
             body.ReadString(fileName, kSoundNameSize);
             if (LoadSound(kind, fileName) != 0) result = -1;
         } else if (header.tag == kTagStat) {
-            uint8_t fields[12];
-            ReadZeroFilled(body, fields);
-            const int32_t code = I32At(fields);
+            uint32_t words[3] = {};
+            ReadFields(body, &words);
+            const int32_t code = Signed(words[0]);
             const bool playing = code == kSoundRestart || code == kSoundPlay;
             if (playing && (kind == kSoundKindMusic || kind == kSoundKindVoice)) {
                 status.pending = 1;
                 status.command = kSoundRestart;
-                status.playCount = I32At(fields + 4);
-                status.loopBack = I32At(fields + 8);
+                status.playCount = Signed(words[1]);
+                status.loopBack = Signed(words[2]);
                 status.delay = 0;
             }
         } else if (header.tag == kTagVolm || header.tag == kTagPan || header.tag == kTagTemp) {
-            uint8_t fields[4];
-            ReadZeroFilled(body, fields);
+            uint32_t words[1] = {};
+            ReadFields(body, &words);
             CSoundValueCommand* command = header.tag == kTagVolm  ? &volumeCommand
                                           : header.tag == kTagPan ? &panCommand
                                                                   : &tempoCommand;
-            SetImmediate(command, I32At(fields));
+            SetImmediate(command, Signed(words[0]));
         }
     }
     reader.SkipRest();

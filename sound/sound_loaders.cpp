@@ -2,23 +2,12 @@
 
 #include <strings.h>
 
-#include <cstring>
-
 #include "files/loaders.h"
+#include "platform/paths.h"
 #include "sound/ogg_player.h"
 #include "sound/wave_player.h"
 
 namespace {
-
-constexpr size_t kExtensionSize = 32;  // with its terminator
-
-// The extension of the last path component, from its last '.'; empty when there is none or
-// when it is too long for the extension buffer.
-const char* FindExtension(const char* path) {
-    const char* dot = std::strrchr(path, '.');
-    if (dot == nullptr || std::strpbrk(dot, "\\/") != nullptr || std::strlen(dot) >= kExtensionSize) return "";
-    return dot;
-}
 
 int32_t OpenArchiveEntry(IDirectSoundPlayer* player, CAudioDevice* device, const char* path,
                          const CPackArchive* archive) {
@@ -43,7 +32,7 @@ int32_t OpenDataSound(IDirectSoundPlayer* player, CAudioDevice* device, const ch
 
 IDirectSoundPlayer* CreatePlayerForPath(const char* path) {
     if (path == nullptr) return nullptr;
-    const char* extension = FindExtension(path);
+    const char* extension = PathExtension(path);
     if (strcasecmp(extension, ".wav") == 0) return new CDirectSoundWave();
     if (strcasecmp(extension, ".ogg") == 0) return new CDirectSoundOgg();
     return nullptr;

@@ -1,6 +1,5 @@
 #include "text/choice_window.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "files/chunk_reader.h"
@@ -12,7 +11,6 @@
 #include "platform/input_state.h"
 #include "platform/quad_draw.h"
 #include "platform/render_context.h"
-#include "platform/sjis.h"
 #include "text/text_reveal.h"
 
 namespace {
@@ -84,30 +82,9 @@ int32_t CChoiceWindow::SetStyle(const CChoiceWindowStyle* style) {
 int32_t CChoiceWindow::BuildItemGlyphs(const char* text, CGlyph* glyphs, int32_t* count) const {
     CFont* font = CreateFontSjis(height, bold ? kFontWeightBold : kFontWeightNormal, italic, face);
     if (font == nullptr) return -1;
-    int32_t built = 0;
-    int32_t result = 0;
-    size_t i = 0;
-    while (built < kChoiceTextSize) {
-        const uint8_t lead = static_cast<uint8_t>(text[i]);
-        uint32_t code = lead;
-        if (lead != 0) {
-            ++i;
-            if (IsSjisLeadByte(lead) && text[i] != '\0') code = code * 256 + static_cast<uint8_t>(text[i++]);
-        }
-        if (code == 13 || code == 12) continue;
-        CFontDC* dc = GetFontDC(g_hEngineWnd);
-        const int32_t rasterized = glyphs[built].Rasterize(code, g_pEngineDevice, dc, font, textColour, 0);
-        ReleaseFontDC(g_hEngineWnd, dc);
-        if (rasterized != 0) {
-            result = -1;
-            break;
-        }
-        ++built;
-        if (code == 0) break;
-    }
+    const int32_t result = RasterizeText(text, true, glyphs, kChoiceTextSize, count, 0,
+                                         [&](int32_t) { return SGlyphStyle{font, false, textColour}; });
     DeleteFont(font);
-    for (int32_t k = built; k < kChoiceTextSize; ++k) glyphs[k].Release();
-    *count = built;
     return result;
 }
 

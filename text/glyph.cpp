@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/graphics.h"
+#include "platform/render_context.h"
+#include "platform/sjis.h"
 
 namespace {
 
@@ -336,4 +338,46 @@ int32_t RenderGlyphEdgeToSurface(int32_t baseline, SBlockSize block, uint32_t* p
         BlendIntoBlock(block, pixels, pitch, x, y + 1, rim);
         BlendIntoBlock(block, pixels, pitch, x + 1, y, rim);
     });
+}
+
+namespace {
+
+// The next Shift-JIS code: a lead byte and the byte after it form one code, a lead byte before
+// the terminator stands alone (the same walk as CountChars).
+uint32_t NextCode(const char** at) {
+    const auto* p = reinterpret_cast<const unsigned char*>(*at);
+    uint32_t code = *p++;
+    if (IsSjisLeadByte(static_cast<unsigned char>(code)) && *p != 0) code = code << 8 | *p++;
+    *at = reinterpret_cast<const char*>(p);
+    return code;
+}
+
+}  // namespace
+
+int32_t RasterizeText(const char* text, bool withTerminator, CGlyph* glyphs, int32_t capacity, int32_t* count,
+                      uint32_t outline, const std::function<SGlyphStyle(int32_t)>& styleFor) {
+    CFontDC* dc = GetFontDC(g_hEngineWnd);
+    int32_t built = 0;
+    int32_t result = 0;
+    const char* at = text;
+    while (built < capacity) {
+        const bool atEnd = *at == '\0';
+        if (atEnd && !withTerminator) break;
+        const uint32_t code = atEnd ? 0 : NextCode(&at);
+        if (code == kCodeCarriageReturn || code == kCodeFormFeed) continue;
+        const SGlyphStyle style = styleFor(built);
+        const int32_t made =
+            style.font ? glyphs[built].Rasterize(code, g_pEngineDevice, dc, style.font, style.colour, outline) : -1;
+        if (style.owned) DeleteFont(style.font);
+        if (made != 0) {
+            result = -1;
+            break;
+        }
+        ++built;
+        if (atEnd) break;
+    }
+    for (int32_t i = built; i < std::max(*count, built + 1) && i < capacity; ++i) glyphs[i].Release();
+    *count = built;
+    ReleaseFontDC(g_hEngineWnd, dc);
+    return result;
 }

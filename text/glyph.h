@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/font.h"
 #include "platform/types.h"
@@ -54,6 +55,25 @@ struct CGlyph {
 constexpr uint32_t kCodeSpace = 0x20;
 constexpr uint32_t kCodeIdeographicSpace = 0x8140;
 inline bool IsBlankCode(uint32_t code) { return code == kCodeSpace || code == kCodeIdeographicSpace; }
+
+// Codes that take no glyph in the engine's windows.
+constexpr uint32_t kCodeCarriageReturn = 13;
+constexpr uint32_t kCodeFormFeed = 12;
+
+// How one glyph of a text is made: its font (deleted after use when owned) and its colour.
+struct SGlyphStyle {
+    CFont* font = nullptr;
+    bool owned = false;
+    uint32_t colour = 0;
+};
+
+// Rasterises the Shift-JIS characters of a text with the engine's device into at most capacity
+// glyphs: codes 13 and 12 are skipped, and the terminating zero makes a glyph of its own when
+// withTerminator is set. styleFor(index) gives each glyph's font and colour; a glyph without a
+// font fails. The glyphs made before a failure are kept and counted in *count (whose value on
+// entry is the previous count), the records after them released. 0, or -1 on a failure.
+int32_t RasterizeText(const char* text, bool withTerminator, CGlyph* glyphs, int32_t capacity, int32_t* count,
+                      uint32_t outline, const std::function<SGlyphStyle(int32_t)>& styleFor);
 
 // The source composited over the destination, both ARGB.
 uint32_t BlendPixelOver(uint32_t destination, uint32_t source);

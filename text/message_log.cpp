@@ -4,7 +4,6 @@
 #include <new>
 
 #include "platform/render_context.h"
-#include "platform/text_helpers.h"
 #include "sound/sound_channel.h"
 
 namespace {
@@ -29,15 +28,11 @@ CLogVoice VoiceOf(const CSoundChannel& channel) {
 int32_t CMessageLog::AddPage(const CMessageWindow* window, const CSoundChannel voiceChannels[kLogVoiceCount]) {
     std::unique_ptr<CMessageLogEntry> entry(new (std::nothrow) CMessageLogEntry());
     if (!entry) return -1;
-    char text[256];
-    CTextFormat formats[256];
-    window->CopyText(text, formats);
+    // The text and its character count + 1 format records.
+    window->CopyText(entry->text, entry->formats);
+    entry->text[sizeof(entry->text) - 1] = '\0';
     std::memcpy(entry->name, window->name, sizeof(entry->name));
     entry->name[sizeof(entry->name) - 1] = '\0';
-    std::memcpy(entry->text, text, sizeof(entry->text));
-    entry->text[sizeof(entry->text) - 1] = '\0';
-    const int32_t records = std::min<int32_t>(CountChars(entry->text, 13, 12) + 1, 256);
-    std::memcpy(entry->formats, formats, sizeof(CTextFormat) * static_cast<size_t>(records));
     for (int32_t i = 0; i < kLogVoiceCount; ++i) entry->voices[i] = VoiceOf(voiceChannels[i]);
     try {
         entries.push_front(std::move(entry));

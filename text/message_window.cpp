@@ -13,7 +13,6 @@
 #include "platform/graphics.h"
 #include "platform/quad_draw.h"
 #include "platform/render_context.h"
-#include "platform/sjis.h"
 #include "platform/text_helpers.h"
 #include "text/text_reveal.h"
 
@@ -27,8 +26,6 @@ constexpr uint32_t kTagName = MakeTag("NAME");
 constexpr uint32_t kTagTfmt = MakeTag("TFMT");
 constexpr uint32_t kTagText = MakeTag("TEXT");
 
-constexpr uint32_t kCodeCarriageReturn = 13;
-constexpr uint32_t kCodeFormFeed = 12;
 constexpr uint32_t kLogAlpha = 0x88000000u;
 constexpr float kSwellAmount = 0.5f;
 // Bytes of a format run entry besides its face: entry size, face length, height, bold, italic,
@@ -100,18 +97,6 @@ void ReadTextPayload(CChunkReader& reader, STextPayload* payload) {
     }
 }
 
-// The next Shift-JIS code: a lead byte and the byte after it form one code, a lead byte before
-// the terminator stands alone (the same walk as CountChars).
-uint32_t NextCode(const char** at) {
-    const auto* p = reinterpret_cast<const unsigned char*>(*at);
-    uint32_t code = *p++;
-    if (IsSjisLeadByte(static_cast<unsigned char>(code)) && *p != 0) code = code << 8 | *p++;
-    *at = reinterpret_cast<const char*>(p);
-    return code;
-}
-
-bool IsSkippedCode(uint32_t code) { return code == kCodeCarriageReturn || code == kCodeFormFeed; }
-
 // Copies a string into a field of `capacity` bytes, cut and terminated (source may alias it).
 void CopyField(char* field, const char* source, size_t capacity) {
     char copy[kTextBytes] = {};
@@ -125,46 +110,6 @@ int32_t RecordCount(const char* text) { return std::min(CountChars(text, kCodeCa
 
 CFont* CreateFormatFont(const CTextFormat& format) {
     return CreateFontSjis(format.height, format.bold ? kFontWeightBold : kFontWeightNormal, format.italic, format.face);
-}
-
-// How one glyph is made: its font (owned fonts are deleted after use) and colour.
-struct SGlyphStyle {
-    CFont* font = nullptr;
-    bool owned = false;
-    uint32_t colour = 0;
-};
-
-// Rasterises the codes of text (13 and 12 skipped; the terminator too when withTerminator)
-// into glyphs; styleFor(index) gives each glyph's font and colour. The glyphs made before a
-// failure are kept and counted; later records are released.
-template <typename StyleFor>
-int32_t RasterizeRun(const char* text, bool withTerminator, CGlyph* glyphs, int32_t capacity, int32_t* count,
-                     uint32_t outline, StyleFor styleFor) {
-    CFontDC* dc = GetFontDC(g_hEngineWnd);
-    int32_t built = 0;
-    int32_t result = 0;
-    const char* at = text;
-    while (built < capacity) {
-        const bool atEnd = *at == '\0';
-        if (atEnd && !withTerminator) break;
-        const uint32_t code = atEnd ? 0 : NextCode(&at);
-        if (IsSkippedCode(code)) continue;
-        const SGlyphStyle style = styleFor(built);
-        const int32_t made = style.font ? glyphs[built].Rasterize(code, g_pEngineDevice, dc, style.font, style.colour,
-                                                                  outline)
-                                        : -1;
-        if (style.owned) DeleteFont(style.font);
-        if (made != 0) {
-            result = -1;
-            break;
-        }
-        ++built;
-        if (atEnd) break;
-    }
-    for (int32_t i = built; i < std::max(*count, built + 1) && i < capacity; ++i) glyphs[i].Release();
-    *count = built;
-    ReleaseFontDC(g_hEngineWnd, dc);
-    return result;
 }
 
 }  // namespace
@@ -330,43 +275,35 @@ int32_t CMessageWindow::Save(CWriteStream* stream, uint32_t* size) const {
     return 0;
 }
 
-int32_t CMessageWindow::BuildTextGlyphs(const char* source, const CTextFormat* formats) {
-    CopyField(text, source, kTextBytes);
-    const int32_t records = RecordCount(text);
+int32_t CMessageWindow::BuildTextRun(const char* source, const CTextFormat* formats, char* field,
+                                     CTextFormat* fieldFormats, CGlyph* glyphs, int32_t* count, bool translucent) {
+    CopyField(field, source, kTextBytes);
+    const int32_t records = RecordCount(field);
     if (formats) {
-        std::memmove(textFormats, formats, sizeof(CTextFormat) * records);
+        std::memmove(fieldFormats, formats, sizeof(CTextFormat) * records);
     } else {
-        std::fill_n(textFormats, records, windowFont);
+        std::fill_n(fieldFormats, records, windowFont);
     }
-    return RasterizeRun(text, false, textGlyphs, kTextGlyphs, &textGlyphCount, (textFlags >> 1) & 1,
-                        [this](int32_t index) {
-                            const CTextFormat& format = formatMode ? textFormats[index] : windowFont;
-                            return SGlyphStyle{CreateFormatFont(format), true, format.colour};
-                        });
+    return RasterizeText(field, false, glyphs, kTextGlyphs, count, (textFlags >> 1) & 1, [&](int32_t index) {
+        const CTextFormat& format = formatMode ? fieldFormats[index] : windowFont;
+        const uint32_t colour = translucent ? (format.colour & 0x00FFFFFFu) | kLogAlpha : format.colour;
+        return SGlyphStyle{CreateFormatFont(format), true, colour};
+    });
+}
+
+int32_t CMessageWindow::BuildTextGlyphs(const char* source, const CTextFormat* formats) {
+    return BuildTextRun(source, formats, text, textFormats, textGlyphs, &textGlyphCount, false);
 }
 
 int32_t CMessageWindow::BuildLogTextGlyphs(const char* source, const CTextFormat* formats) {
-    CopyField(logText, source, kTextBytes);
-    const int32_t records = RecordCount(logText);
-    if (formats) {
-        std::memmove(logTextFormats, formats, sizeof(CTextFormat) * records);
-    } else {
-        std::fill_n(logTextFormats, records, windowFont);
-    }
-    return RasterizeRun(logText, false, logTextGlyphs, kTextGlyphs, &logTextGlyphCount, (textFlags >> 1) & 1,
-                        [this](int32_t index) {
-                            const CTextFormat& format = formatMode ? logTextFormats[index] : windowFont;
-                            return SGlyphStyle{CreateFormatFont(format), true,
-                                               (format.colour & 0x00FFFFFFu) | kLogAlpha};
-                        });
+    return BuildTextRun(source, formats, logText, logTextFormats, logTextGlyphs, &logTextGlyphCount, true);
 }
 
 int32_t CMessageWindow::BuildNameGlyphs(const char* source) {
     CopyField(name, source, kNameBytes);
     CFont* font = CreateFormatFont(nameFont);
-    const int32_t result =
-        RasterizeRun(name, true, nameGlyphs, kNameGlyphs, &nameGlyphCount, (textFlags >> 1) & 1,
-                     [&](int32_t) { return SGlyphStyle{font, false, nameFont.colour}; });
+    const int32_t result = RasterizeText(name, true, nameGlyphs, kNameGlyphs, &nameGlyphCount, (textFlags >> 1) & 1,
+                                         [&](int32_t) { return SGlyphStyle{font, false, nameFont.colour}; });
     DeleteFont(font);
     return result;
 }
@@ -376,8 +313,8 @@ int32_t CMessageWindow::BuildLogNameGlyphs(const char* source) {
     const CTextFormat& format = formatMode ? nameFont : windowFont;
     CFont* font = CreateFormatFont(format);
     const uint32_t colour = (format.colour & 0x00FFFFFFu) | kLogAlpha;
-    const int32_t result = RasterizeRun(logName, true, logNameGlyphs, kNameGlyphs, &logNameGlyphCount,
-                                        (textFlags >> 1) & 1, [&](int32_t) { return SGlyphStyle{font, false, colour}; });
+    const int32_t result = RasterizeText(logName, true, logNameGlyphs, kNameGlyphs, &logNameGlyphCount,
+                                         (textFlags >> 1) & 1, [&](int32_t) { return SGlyphStyle{font, false, colour}; });
     DeleteFont(font);
     return result;
 }

@@ -123,4 +123,8 @@ private:
     int32_t ReadPayload(CReadStream* stream, uint32_t size, uint32_t* consumed,
                         int32_t (*read)(CReadStream*, void*, uint32_t));
     int32_t DrawTextRun(const SRect& rect, uint32_t elapsed, int32_t overrideFlag, uint32_t overrideColour);
+    // Copies a text and its format records (the window font's when formats is null) into the
+    // given fields and builds its glyphs; the log's glyphs are translucent.
+    int32_t BuildTextRun(const char* source, const CTextFormat* formats, char* field, CTextFormat* fieldFormats,
+                         CGlyph* glyphs, int32_t* count, bool translucent);
 };

@@ -4,51 +4,12 @@
 #include <cmath>
 
 #include "platform/graphics.h"
+#include "platform/quad_draw.h"
 
 namespace {
 
 constexpr uint32_t kCodeNewline = 10;
 constexpr float kPi = 3.141592654f;
-
-struct SQuadVertex {
-    float x, y, z, rhw;
-    uint32_t colour;
-    float u, v;
-};
-static_assert(sizeof(SQuadVertex) == 28);
-constexpr uint32_t kQuadFvf = Fvf::XyzRhw | Fvf::Diffuse | Fvf::Tex1;
-
-// The four corners (top-left, top-right, bottom-right, bottom-left) of a textured quad with the
-// 0.1-texel nudge that puts point-sampled texels on pixel centres.
-void SetTexCoords(SQuadVertex* quad, CTexture* texture, const SRect* source, float* width, float* height) {
-    SSurfaceDesc desc{};
-    texture->GetLevelDesc(0, &desc);
-    const float textureWidth = static_cast<float>(desc.width ? desc.width : 1);
-    const float textureHeight = static_cast<float>(desc.height ? desc.height : 1);
-    const SRect whole{0, 0, static_cast<int32_t>(desc.width), static_cast<int32_t>(desc.height)};
-    const SRect& rect = source ? *source : whole;
-    const float u0 = (static_cast<float>(rect.left) + 0.1f) / textureWidth;
-    const float u1 = (static_cast<float>(rect.right) + 0.1f) / textureWidth;
-    const float v0 = (static_cast<float>(rect.top) + 0.1f) / textureHeight;
-    const float v1 = (static_cast<float>(rect.bottom) + 0.1f) / textureHeight;
-    quad[0].u = u0, quad[0].v = v0;
-    quad[1].u = u1, quad[1].v = v0;
-    quad[2].u = u1, quad[2].v = v1;
-    quad[3].u = u0, quad[3].v = v1;
-    *width = static_cast<float>(rect.right - rect.left);
-    *height = static_cast<float>(rect.bottom - rect.top);
-}
-
-void DrawQuad(CGraphicsDevice* device, CTexture* texture, SQuadVertex* quad, uint32_t colour) {
-    for (int i = 0; i < 4; ++i) {
-        quad[i].z = 0.0f;
-        quad[i].rhw = 1.0f;
-        quad[i].colour = colour;
-    }
-    device->SetTexture(0, texture);
-    device->SetFVF(kQuadFvf);
-    device->DrawPrimitiveUP(Primitive::TriangleFan, 2, quad, sizeof(SQuadVertex));
-}
 
 int32_t LineHeightOf(const CGlyph* glyphs, int32_t start, int32_t end) {
     int32_t height = 0;
@@ -150,37 +111,12 @@ int32_t DrawSlide(CGraphicsDevice* device, const CGlyph* glyphs, int32_t count, 
 
 int32_t DrawTexturedQuad(CGraphicsDevice* device, CTexture* texture, const SRect* source, float x, float y,
                          uint32_t colour) {
-    if (!device || !texture) return 0;
-    SQuadVertex quad[4];
-    float width = 0, height = 0;
-    SetTexCoords(quad, texture, source, &width, &height);
-    quad[0].x = x, quad[0].y = y;
-    quad[1].x = x + width, quad[1].y = y;
-    quad[2].x = x + width, quad[2].y = y + height;
-    quad[3].x = x, quad[3].y = y + height;
-    DrawQuad(device, texture, quad, colour);
-    return 1;
+    return DrawSprite(device, texture, source, 1, x, y, colour);
 }
 
-int32_t DrawTexturedQuadRotated(CGraphicsDevice* device, CTexture* texture, const SRect* source, float offsetX,
-                                float offsetY, float centreX, float centreY, float scaleX, float scaleY, float angle,
-                                uint32_t colour) {
-    if (!device || !texture) return 0;
-    SQuadVertex quad[4];
-    float width = 0, height = 0;
-    SetTexCoords(quad, texture, source, &width, &height);
-    const float cornersX[4] = {offsetX, offsetX + width, offsetX + width, offsetX};
-    const float cornersY[4] = {offsetY, offsetY, offsetY + height, offsetY + height};
-    const float cosine = std::cos(angle);
-    const float sine = std::sin(angle);
-    for (int i = 0; i < 4; ++i) {
-        const float x = cornersX[i] * scaleX;
-        const float y = cornersY[i] * scaleY;
-        quad[i].x = x * cosine - y * sine + centreX;
-        quad[i].y = x * sine + y * cosine + centreY;
-    }
-    DrawQuad(device, texture, quad, colour);
-    return 1;
+int32_t DrawTexturedQuadRotated(CGraphicsDevice* device, CTexture* texture, const SRect* source, SPoint offset,
+                                SPoint centre, float scaleX, float scaleY, float angle, uint32_t colour) {
+    return DrawSpriteRotated(device, texture, source, centre, offset, scaleX, scaleY, angle, colour);
 }
 
 int32_t CGlyph::Draw(int32_t penX, int32_t baseline, CGraphicsDevice* device, int32_t overrideFlag,
@@ -198,8 +134,7 @@ int32_t CGlyph::DrawRotated(int32_t penX, int32_t baseline, CGraphicsDevice* dev
     const SRect source{0, 0, width, height};
     const int32_t cx = static_cast<int32_t>(static_cast<float>(width) * 0.5f);
     const int32_t cy = static_cast<int32_t>(static_cast<float>(height) * 0.5f);
-    DrawTexturedQuadRotated(device, texture, &source, static_cast<float>(-cx), static_cast<float>(-cy),
-                            static_cast<float>(penX + originX + cx), static_cast<float>(baseline - originY + cy),
+    DrawTexturedQuadRotated(device, texture, &source, SPoint{-cx, -cy}, SPoint{penX + originX + cx, baseline - originY + cy},
                             scaleX, scaleY, angle, ColourOf(*this, overrideFlag, overrideColour));
     return 0;
 }

@@ -23,9 +23,8 @@ int32_t DrawTexturedQuad(CGraphicsDevice* device, CTexture* texture, const SRect
                          uint32_t colour);
 // The same quad with its corners at offset .. offset + size, scaled, rotated by the angle
 // (radians) and moved to the centre.
-int32_t DrawTexturedQuadRotated(CGraphicsDevice* device, CTexture* texture, const SRect* source, float offsetX,
-                                float offsetY, float centreX, float centreY, float scaleX, float scaleY, float angle,
-                                uint32_t colour);
+int32_t DrawTexturedQuadRotated(CGraphicsDevice* device, CTexture* texture, const SRect* source, SPoint offset,
+                                SPoint centre, float scaleX, float scaleY, float angle, uint32_t colour);
 
 // The index just past the last glyph of the line that begins at start: a code 10 ends the line
 // and belongs to it; a glyph whose advance brings the pen to the rectangle's right edge or beyond

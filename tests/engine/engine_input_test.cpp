@@ -54,7 +54,7 @@ TEST_F(InputTest, AClickDuringATransitionOnlyFinishesIt) {
 }
 
 TEST_F(InputTest, AutoModeWaitsTheAutoUnitPerCharacterFromTheRevealStart) {
-    WriteScript("a.vsf", TextPages(2, 20));
+    WriteScript("a.vsf", TextPages(3, 20));
     ASSERT_EQ(Start(), 0);
     ASSERT_EQ(engine->Load("a.vsf"), 0);
     engine->autoMode = 1;
@@ -70,11 +70,15 @@ TEST_F(InputTest, AutoModeWaitsTheAutoUnitPerCharacterFromTheRevealStart) {
     EXPECT_EQ(engine->pageNumber, 2u);
     EXPECT_EQ(g_GameClock - revealStart, 5000u);
 
-    // A click ends auto mode without advancing.
+    // A click ends auto mode and then acts as a click of the text wait.
+    Frame(nullptr, 1);
+    ASSERT_EQ(g_bPageTextDone, 1u);
     CInputState click = Click();
-    Frame(&click);
+    EXPECT_EQ(Frame(&click), 0);
     EXPECT_EQ(engine->autoMode, 0);
-    EXPECT_EQ(engine->pageNumber, 2u);
+    EXPECT_EQ(engine->pageNumber, 3u);
+    Idle(6000);
+    EXPECT_EQ(engine->pageNumber, 3u);
 }
 
 TEST_F(InputTest, TheInputLockStopsClicksButNotAutoOrSkipMode) {

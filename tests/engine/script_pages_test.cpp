@@ -213,14 +213,12 @@ TEST_F(PagesTest, AMatchingEntryWithAnEmptyTargetEndsThePageAsUsual) {
 }
 
 TEST_F(PagesTest, HostTextReachesTheCallbackWholeOrCut) {
-    static std::string received;
+    std::vector<std::string> received;
     params.hostCallback = [](const char* text, void* context) -> int32_t {
-        received = text;
-        *static_cast<int*>(context) += 1;
+        static_cast<std::vector<std::string>*>(context)->push_back(text);
         return 0;
     };
-    int calls = 0;
-    params.hostContext = &calls;
+    params.hostContext = &received;
     std::vector<uint8_t> exact(4095, 'a');
     exact.push_back(0);
     std::vector<uint8_t> longer(5000, 'b');
@@ -230,8 +228,9 @@ TEST_F(PagesTest, HostTextReachesTheCallbackWholeOrCut) {
     WriteScript("a.vsf", {page});
     ASSERT_EQ(Start(), 0);
     ASSERT_EQ(engine->Load("a.vsf"), 0);
-    EXPECT_EQ(calls, 2);
-    EXPECT_EQ(received, std::string(4095, 'b'));
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0], std::string(4095, 'a'));
+    EXPECT_EQ(received[1], std::string(4095, 'b'));
     EXPECT_EQ(engine->flags.game[1], 1);
 }
 
@@ -318,6 +317,42 @@ TEST_F(PagesTest, OutlineChangesRebuildTheGlyphsAndSpeedChangesDoNot) {
     EXPECT_FALSE(HasDarkRim(engine->messageWindow.textGlyphs[0].texture));
     EXPECT_EQ(engine->messageWindow.textFlags, changed.textFlags);
     EXPECT_EQ(engine->autoUnit, 250);
+}
+
+TEST_F(PagesTest, RearmVoicesRestartsOnlyTheVoicesThatPlayWithTheirCurrentValues) {
+    WriteVoice("Voice/v.wav", 2000);
+    WriteScript("a.vsf", {CTestPage().Text("", "x").Voice(1, "Voice/v.wav").Voice(3, "Voice/v.wav")});
+    ASSERT_EQ(Start(), 0);
+    EXPECT_EQ(engine->IsVoicePlaying(), 0);
+    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    EXPECT_EQ(engine->IsVoicePlaying(), 1);  // the play command waits for the text
+    Idle(300);
+    CSoundChannel& playing = engine->voiceChannels[1];
+    ASSERT_EQ(playing.status.pending, 0);
+    ASSERT_EQ(playing.state, 0);  // playing
+    playing.volumeCommand = {1, -1200, 0.5f, 100};  // a change still on its way: its target counts
+    playing.pan = 300;
+    CSoundChannel& stopped = engine->voiceChannels[3];
+    stopped.status = {1, kSoundStop, 0, 0, 0.0f, 0};
+
+    engine->RearmVoices();
+    EXPECT_EQ(playing.status.pending, 1);
+    EXPECT_EQ(playing.status.command, kSoundRestart);
+    EXPECT_EQ(playing.status.playCount, 1);
+    EXPECT_EQ(playing.status.delay, 0u);
+    EXPECT_EQ(playing.volumeCommand.pending, 1);
+    EXPECT_EQ(playing.volumeCommand.target, -1200);
+    EXPECT_EQ(playing.volumeCommand.speed, -1.0f);
+    EXPECT_EQ(playing.volumeCommand.delay, 0u);
+    EXPECT_EQ(playing.panCommand.target, 300);
+    EXPECT_EQ(playing.panCommand.speed, -1.0f);
+    EXPECT_EQ(playing.tempoCommand.target, 1000);
+    EXPECT_EQ(stopped.status.command, kSoundStop);
+    EXPECT_EQ(stopped.volumeCommand.pending, 0);
+    EXPECT_EQ(engine->voiceChannels[0].status.pending, 0);
+
+    playing.status = {1, kSoundStop, 0, 0, 0.0f, 0};
+    EXPECT_EQ(engine->IsVoicePlaying(), 0);
 }
 
 }  // namespace

@@ -223,6 +223,14 @@ TEST_F(LayerTest, FadesThroughTheLayer) {
     layer.FinishEffect();
     EXPECT_EQ(layer.visible, 1u);
     EXPECT_EQ(layer.effect, nullptr);
+
+    // A shown layer whose effect waits for its delay is drawn as it stands, holding the text.
+    Parse(&layer, Bytes().Chunk("EFEC", Effect(2, 200, 1, 300)));
+    layer.StampEffectStart(g_GameClock);
+    g_GameClock += 199;
+    DrawFrame(&layer, &result);
+    EXPECT_EQ(result, LayerFrame::Animating | LayerFrame::HoldText);
+    EXPECT_NEAR(static_cast<int>(scene.Pixel(5, 5) & 0xFF), 0x80, 1);
 }
 
 TEST_F(LayerTest, EffectsReplaceEachOtherAndUnknownKindsAreSkipped) {

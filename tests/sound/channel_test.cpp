@@ -14,7 +14,6 @@
 #include "sound/wave_player.h"
 #include "tests/sound/sound_test_util.h"
 #include "tests/support/engine_bytes.h"
-#include "tools/lib/chunk_writer.h"
 #include "tools/lib/pack_writer.h"
 
 namespace {
@@ -26,31 +25,13 @@ std::string OpenErrorBox(const std::string& path) {
            path + "\"";
 }
 
-using Bytes = std::vector<uint8_t>;
+using Bytes = CTestBytes;
 
-uint32_t Bits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    return bits;
-}
-Bytes Words(std::initializer_list<uint32_t> words) {
-    CChunkWriter writer;
-    for (uint32_t word : words) writer.U32(word);
-    return writer.Data();
-}
-Bytes Chunk(const char* tag, const Bytes& payload) {
-    CChunkWriter writer;
-    writer.Chunk(tag, payload.data(), payload.size());
-    return writer.Data();
-}
-Bytes StringChunk(const char* tag, const std::string& text) {
-    CChunkWriter writer;
-    writer.CStringChunk(tag, text);
-    return writer.Data();
-}
-Bytes Join(std::initializer_list<Bytes> parts) {
+// Sub-chunks one after another, as one payload.
+template <typename... Parts>
+Bytes Join(const Parts&... parts) {
     Bytes out;
-    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    (out.Raw(parts.bytes.data(), parts.size()), ...);
     return out;
 }
 
@@ -84,7 +65,7 @@ protected:
     }
     // Parses a script sound command made of the given sub-chunks.
     int32_t Parse(CSoundChannel& channel, int32_t kind, const Bytes& payload) {
-        CMemoryReadStream memory(payload);
+        CMemoryReadStream memory(payload.bytes);
         memory.Window(static_cast<uint32_t>(payload.size()));
         uint32_t read = 0;
         const int32_t result = channel.ParseCommand(&memory.stream, kind, static_cast<uint32_t>(payload.size()), &read);
@@ -102,12 +83,16 @@ protected:
         }
     }
 
-    static Bytes Load(const std::string& name) { return StringChunk("LOAD", name); }
+    static Bytes Load(const std::string& name) { return Bytes().ChunkStr("LOAD", name); }
     static Bytes Status(uint32_t code, uint32_t delay, uint32_t count = 1, uint32_t loopBack = 0) {
-        return Chunk("STAT", code <= 1 ? Words({code, delay, count, loopBack}) : Words({code, delay}));
+        Bytes payload;
+        payload.U32(code).U32(delay);
+        if (code <= 1) payload.U32(count).U32(loopBack);
+        return Bytes().Chunk("STAT", payload);
     }
+    static Bytes StopWithFade(float speed) { return Bytes().Chunk("STAT", Bytes().U32(kSoundStop).U32(0).F32(speed)); }
     static Bytes Value(const char* tag, int32_t target, float speed, uint32_t delay) {
-        return Chunk(tag, Words({static_cast<uint32_t>(target), Bits(speed), delay}));
+        return Bytes().Chunk(tag, Bytes().I32(target).F32(speed).U32(delay));
     }
 
     CTempFolder m_folder;
@@ -157,7 +142,7 @@ TEST_F(ChannelTest, LoadPicksThePlayerByExtensionAndTheArchiveByKind) {
 
 TEST_F(ChannelTest, StatusCommandWaitsForItsDelayFromThePageStart) {
     CSoundChannel music;
-    ASSERT_EQ(Parse(music, kSoundKindMusic, Join({Load("BGM/Loop.wav"), Status(kSoundRestart, 1500, 0, 0)})), 0);
+    ASSERT_EQ(Parse(music, kSoundKindMusic, Join(Load("BGM/Loop.wav"), Status(kSoundRestart, 1500, 0, 0))), 0);
     music.Update(0);  // no page stamp yet: nothing happens
     EXPECT_EQ(music.status.pending, 1);
     StampPage(music);
@@ -182,7 +167,7 @@ TEST_F(ChannelTest, StatusCommandWaitsForItsDelayFromThePageStart) {
     music.Update(0);
     EXPECT_EQ(music.player->GetState(), kSoundPlaying);
     EXPECT_EQ(music.playCount, 2);
-    Parse(music, kSoundKindMusic, Chunk("STAT", Words({kSoundStop, 0, Bits(0.0f)})));
+    Parse(music, kSoundKindMusic, StopWithFade(0.0f));
     music.Update(0);
     EXPECT_EQ(music.player->GetState(), kSoundStopped);
     EXPECT_EQ(music.state, kSoundStop);
@@ -190,7 +175,7 @@ TEST_F(ChannelTest, StatusCommandWaitsForItsDelayFromThePageStart) {
 
 TEST_F(ChannelTest, VolumeFadeRunsInThePlayerWhileTheChannelRecordsTheTarget) {
     CSoundChannel music;
-    Parse(music, kSoundKindMusic, Join({Load("BGM/Loop.wav"), Status(kSoundRestart, 0, 0, 0)}));
+    Parse(music, kSoundKindMusic, Join(Load("BGM/Loop.wav"), Status(kSoundRestart, 0, 0, 0)));
     StampPage(music);
     Frames(music, 100);
     Parse(music, kSoundKindMusic, Value("VOLM", -2000, 0.5f, 0));
@@ -201,7 +186,7 @@ TEST_F(ChannelTest, VolumeFadeRunsInThePlayerWhileTheChannelRecordsTheTarget) {
     Frames(music, 2100);
     EXPECT_EQ(music.player->GetVolume(), -2000);
 
-    Parse(music, kSoundKindMusic, Join({Value("PAN ", -20000, 0.0f, 0), Value("TEMP", 1500, 0.0f, 0)}));
+    Parse(music, kSoundKindMusic, Join(Value("PAN ", -20000, 0.0f, 0), Value("TEMP", 1500, 0.0f, 0)));
     music.Update(0);
     EXPECT_EQ(music.pan, -20000);  // the command's target as given
     EXPECT_EQ(music.player->GetPan(), -10000);
@@ -210,7 +195,7 @@ TEST_F(ChannelTest, VolumeFadeRunsInThePlayerWhileTheChannelRecordsTheTarget) {
 
 TEST_F(ChannelTest, HoldKeepsPlayCommandsPendingButNotVolume) {
     CSoundChannel voice;
-    Parse(voice, kSoundKindVoice, Join({Load("Voice/v01.wav"), Status(kSoundRestart, 200), Value("VOLM", -500, 0.0f, 200)}));
+    Parse(voice, kSoundKindVoice, Join(Load("Voice/v01.wav"), Status(kSoundRestart, 200), Value("VOLM", -500, 0.0f, 200)));
     StampPage(voice);
     Frames(voice, 300, 1);
     EXPECT_EQ(voice.status.pending, 1);
@@ -223,10 +208,10 @@ TEST_F(ChannelTest, HoldKeepsPlayCommandsPendingButNotVolume) {
 
 TEST_F(ChannelTest, StopAtOnceOrWithAFadeOut) {
     CSoundChannel effect;
-    Parse(effect, kSoundKindEffect, Join({Load("SE/Hit.WAV"), Status(kSoundRestart, 0, 0, 0)}));
+    Parse(effect, kSoundKindEffect, Join(Load("SE/Hit.WAV"), Status(kSoundRestart, 0, 0, 0)));
     StampPage(effect);
     Frames(effect, 100);
-    Parse(effect, kSoundKindEffect, Chunk("STAT", Words({kSoundStop, 0, Bits(1.0f)})));
+    Parse(effect, kSoundKindEffect, StopWithFade(1.0f));
     Frames(effect, 4900);
     EXPECT_EQ(effect.player->GetState(), kSoundPlaying);  // 1.0 per ms: below -5000 after 5 s
     Frames(effect, 200);
@@ -237,7 +222,7 @@ TEST_F(ChannelTest, StopAtOnceOrWithAFadeOut) {
     Frames(effect, 50);
     EXPECT_EQ(effect.player->GetState(), kSoundPlaying);
     TakeOutput();
-    Parse(effect, kSoundKindEffect, Chunk("RLAS", {}));
+    Parse(effect, kSoundKindEffect, Bytes().Empty("RLAS"));
     EXPECT_EQ(effect.player, nullptr);
     EXPECT_EQ(effect.active, 0);
     EXPECT_STREQ(effect.name, "");
@@ -250,7 +235,7 @@ TEST_F(ChannelTest, ArchiveEntriesAreReleasedWithTheirPlayer) {
     const int before = CountOpenFileDescriptors();
     {
         CSoundChannel music;
-        ASSERT_EQ(Parse(music, kSoundKindMusic, Join({Load("BGM/Track.ogg"), Status(kSoundRestart, 0, 1, 0)})), 0);
+        ASSERT_EQ(Parse(music, kSoundKindMusic, Join(Load("BGM/Track.ogg"), Status(kSoundRestart, 0, 1, 0))), 0);
         StampPage(music);
         Frames(music, 300);
         EXPECT_EQ(music.player->GetState(), kSoundPlaying);
@@ -266,8 +251,8 @@ TEST_F(ChannelTest, SaveFormAndItsRestore) {
     CSoundChannel music;
     music.masterVolume = -300;
     Parse(music, kSoundKindMusic,
-          Join({Load("BGM/Loop.wav"), Status(kSoundRestart, 800, 0, 2500), Value("VOLM", -1200, 0.0f, 0),
-                Value("PAN ", 300, 0.0f, 5000)}));
+          Join(Load("BGM/Loop.wav"), Status(kSoundRestart, 800, 0, 2500), Value("VOLM", -1200, 0.0f, 0),
+               Value("PAN ", 300, 0.0f, 5000)));
     StampPage(music);
     music.Update(0);  // the volume applies; the restart and the pan wait
     uint32_t size = 0;
@@ -277,10 +262,14 @@ TEST_F(ChannelTest, SaveFormAndItsRestore) {
     uint32_t writtenSize = 0;
     music.Save(&written.stream, &writtenSize);
     const std::vector<uint8_t> bytes = written.Bytes();
-    const Bytes expected = Join({Chunk("EFLG", Words({1})), StringChunk("FNAM", "BGM/Loop.wav"),
-                                 Chunk("STAT", Words({0, 0, 2500})), Chunk("VOLM", Words({static_cast<uint32_t>(-1200)})),
-                                 Chunk("PAN ", Words({300})), Chunk("TEMP", Words({1000}))});
-    EXPECT_EQ(bytes, expected);
+    const Bytes expected = Bytes()
+                               .ChunkU32("EFLG", 1)
+                               .ChunkStr("FNAM", "BGM/Loop.wav")
+                               .Chunk("STAT", Bytes().U32(0).U32(0).U32(2500))
+                               .ChunkU32("VOLM", static_cast<uint32_t>(-1200))
+                               .ChunkU32("PAN ", 300)
+                               .ChunkU32("TEMP", 1000);
+    EXPECT_EQ(bytes, expected.bytes);
     EXPECT_EQ(writtenSize, bytes.size());
 
     // Restored on a music channel the sound restarts from its beginning at the first update.
@@ -337,12 +326,12 @@ TEST_F(ChannelTest, InactiveChannelSavesOnlyItsFlagAndRestoringItReleases) {
     uint32_t size = 0;
     empty.Save(&written.stream, &size);
     EXPECT_EQ(size, 12u);
-    EXPECT_EQ(written.Bytes(), Chunk("EFLG", Words({0})));
+    EXPECT_EQ(written.Bytes(), Bytes().ChunkU32("EFLG", 0).bytes);
 
     CSoundChannel held;
     ASSERT_EQ(Parse(held, kSoundKindMusic, Load("BGM/Loop.wav")), 0);
-    const Bytes form = Chunk("EFLG", Words({0}));
-    CMemoryReadStream reader(form);
+    const Bytes form = Bytes().ChunkU32("EFLG", 0);
+    CMemoryReadStream reader(form.bytes);
     reader.Window(static_cast<uint32_t>(form.size()));
     uint32_t read = 0;
     EXPECT_EQ(held.Restore(&reader.stream, &read, kSoundKindMusic, 12), 0);
@@ -351,13 +340,13 @@ TEST_F(ChannelTest, InactiveChannelSavesOnlyItsFlagAndRestoringItReleases) {
     EXPECT_STREQ(held.name, "");
 
     // A paused sound is saved with its code alone and is not restarted.
-    ASSERT_EQ(Parse(held, kSoundKindMusic, Join({Load("BGM/Loop.wav"), Status(kSoundPause, 0)})), 0);
+    ASSERT_EQ(Parse(held, kSoundKindMusic, Join(Load("BGM/Loop.wav"), Status(kSoundPause, 0))), 0);
     held.Save(nullptr, &size);
     EXPECT_EQ(size, 65u + 12 + 4);
     // A missing file fails the restore; the rest of the form is still read.
     const Bytes missing =
-        Join({Chunk("EFLG", Words({1})), StringChunk("FNAM", "BGM/None.ogg"), Chunk("STAT", Words({1, 1, 0}))});
-    CMemoryReadStream missingReader(missing);
+        Bytes().ChunkU32("EFLG", 1).ChunkStr("FNAM", "BGM/None.ogg").Chunk("STAT", Bytes().U32(1).U32(1).U32(0));
+    CMemoryReadStream missingReader(missing.bytes);
     missingReader.Window(static_cast<uint32_t>(missing.size()));
     EXPECT_EQ(held.Restore(&missingReader.stream, &read, kSoundKindMusic, static_cast<uint32_t>(missing.size())), -1);
     EXPECT_EQ(read, missing.size());
@@ -369,7 +358,8 @@ TEST_F(ChannelTest, DamagedPayloadsAreBoundedAndConsumedExactly) {
     // A LOAD name without a terminator, longer than a name can be: cut, and the next command
     // still read from the right place.
     const std::string longName(400, 'a');
-    const Bytes payload = Join({Chunk("LOAD", Bytes(longName.begin(), longName.end())), Value("VOLM", -100, 0.0f, 0)});
+    const Bytes payload =
+        Join(Bytes().Chunk("LOAD", Bytes().Raw(longName.data(), longName.size())), Value("VOLM", -100, 0.0f, 0));
     EXPECT_EQ(Parse(music, kSoundKindMusic, payload), -1);
     EXPECT_EQ(std::strlen(music.name), 259u);
     EXPECT_EQ(music.active, 0);
@@ -377,15 +367,14 @@ TEST_F(ChannelTest, DamagedPayloadsAreBoundedAndConsumedExactly) {
     EXPECT_EQ(music.volumeCommand.target, -100);
 
     // Sub-chunks larger than their parent, short ones and unknown tags.
-    const Bytes odd = Join({Chunk("XTRA", Words({7})), Chunk("STAT", Words({0})), {'T', 'E', 'M', 'P'},
-                            Words({0xFFFFFF00u, 1200})});
+    const Bytes odd = Bytes().ChunkU32("XTRA", 7).ChunkU32("STAT", 0).Tag("TEMP").U32(0xFFFFFF00u).U32(1200);
     EXPECT_EQ(Parse(music, kSoundKindMusic, odd), 0);
     EXPECT_EQ(music.status.pending, 1);
     EXPECT_EQ(music.status.delay, 0u);
     EXPECT_EQ(music.tempoCommand.target, 1200);
 
     // A stream that ends early reports what it consumed.
-    CMemoryReadStream shortStream(Status(kSoundPlay, 5));
+    CMemoryReadStream shortStream(Status(kSoundPlay, 5).bytes);
     shortStream.Window(1000);
     uint32_t read = 0;
     music.ParseCommand(&shortStream.stream, kSoundKindMusic, 1000, &read);
