@@ -79,8 +79,9 @@ struct CGameApp {
     ~CGameApp();
 
     // The whole run: the single-instance check, start-up, the tick loop, shutdown. 1, or 0 when
-    // start-up failed or a mode could not start (the program ended on a failure). A second instance asks the first one to come to the front and returns 1
-    // at once, without a window and without touching any file of the game.
+    // start-up failed or a mode could not start (the program ended on a failure). A second
+    // instance asks the first one to come to the front and returns 1 at once, without a window
+    // and without touching any file of the game.
     int32_t Run();
     // Start-up: the window, the save folder, System.sys, the devices, System.pac, the maker logo.
     // 1, or 0 after a failure box.

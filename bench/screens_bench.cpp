@@ -104,58 +104,52 @@ struct CBenchGame {
     }
 };
 
-CBenchGame& Game() {
+// The bench game, or null (the benchmark then skips) when it could not be set up.
+CBenchGame* ReadyGame(benchmark::State& state) {
     static CBenchGame game;
-    return game;
+    if (game.ready) return &game;
+    state.SkipWithError("the bench game could not be set up");
+    return nullptr;
 }
 
 void BM_WriteSave(benchmark::State& state) {
-    CBenchGame& game = Game();
-    if (!game.ready) {
-        state.SkipWithError("the bench game could not be set up");
-        return;
-    }
+    CBenchGame* game = ReadyGame(state);
+    if (game == nullptr) return;
     char path[kSavePathSize];
     GetSaveFileName(0, path);
     for (auto _ : state) {
-        if (game.adventure->WriteSave(path) != 0) state.SkipWithError("the save failed");
+        if (game->adventure->WriteSave(path) != 0) state.SkipWithError("the save failed");
     }
 }
 BENCHMARK(BM_WriteSave)->Unit(benchmark::kMillisecond);
 
 // Loads a save of each of the two pages in turn, so that every load reads both pictures again.
 void BM_LoadSave(benchmark::State& state) {
-    CBenchGame& game = Game();
-    if (!game.ready) {
-        state.SkipWithError("the bench game could not be set up");
-        return;
-    }
+    CBenchGame* game = ReadyGame(state);
+    if (game == nullptr) return;
     char first[kSavePathSize];
     char second[kSavePathSize];
     GetSaveFileName(1, first);
     GetSaveFileName(2, second);
-    game.adventure->LoadSave(first);
-    game.adventure->WriteSave(first);
-    game.adventure->engine.RunPage();
-    game.adventure->WriteSave(second);
+    game->adventure->LoadSave(first);
+    game->adventure->WriteSave(first);
+    game->adventure->engine.RunPage();
+    game->adventure->WriteSave(second);
     bool odd = false;
     for (auto _ : state) {
         odd = !odd;
-        if (game.adventure->LoadSave(odd ? first : second) != 0) state.SkipWithError("the load failed");
+        if (game->adventure->LoadSave(odd ? first : second) != 0) state.SkipWithError("the load failed");
     }
 }
 BENCHMARK(BM_LoadSave)->Unit(benchmark::kMillisecond);
 
 // Opening the load screen on page 0, then each further page by its tab, with 100 saves present.
 void BM_SaveLoadScreenPage(benchmark::State& state) {
-    CBenchGame& game = Game();
-    if (!game.ready) {
-        state.SkipWithError("the bench game could not be set up");
-        return;
-    }
+    CBenchGame* game = ReadyGame(state);
+    if (game == nullptr) return;
     char path[kSavePathSize];
     GetSaveFileName(0, path);
-    game.adventure->WriteSave(path);
+    game->adventure->WriteSave(path);
     for (int32_t slot = 1; slot < kOrdinarySaveCount; ++slot) {
         char copy[kSavePathSize];
         GetSaveFileName(slot, copy);

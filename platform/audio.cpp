@@ -41,6 +41,7 @@ struct CMixerCore {
     std::vector<float> mix;
     // Clock output bookkeeping.
     uint32_t lastMs = 0;
+    bool fakeClock = false;  // the clock lastMs was read from
     uint64_t elapsedMs = 0;
     uint64_t framesMixed = 0;
     bool capture = false;
@@ -152,8 +153,13 @@ void CMixerCore::RenderLocked(int16_t* out, uint32_t frames) {
 void CMixerCore::CatchUpLocked() {
     if (output != EAudioOutput::Clock) return;
     const uint32_t now = GetTimeMs();
-    elapsedMs += now - lastMs;
+    const bool fake = IsFakeClock();
+    // Time passes forwards on one clock: a switch between the real and the fake clock, or a
+    // fake clock set back, would otherwise count as weeks of output to mix.
+    const int32_t passed = static_cast<int32_t>(now - lastMs);
+    if (fake == fakeClock && passed > 0) elapsedMs += static_cast<uint32_t>(passed);
     lastMs = now;
+    fakeClock = fake;
     const uint64_t target = elapsedMs * kAudioOutputRate / 1000;
     std::vector<int16_t> chunk;
     while (framesMixed < target) {
@@ -336,6 +342,7 @@ void SdlAudioCallback(void* userdata, Uint8* stream, int length) {
 CAudioDevice::CAudioDevice(EAudioOutput output) : m_output(output), m_core(std::make_shared<CMixerCore>()) {
     m_core->output = output;
     m_core->lastMs = GetTimeMs();
+    m_core->fakeClock = IsFakeClock();
 }
 
 std::unique_ptr<CAudioDevice> CAudioDevice::Create(EAudioOutput output) {

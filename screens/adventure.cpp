@@ -91,12 +91,6 @@ void CAdventure::FillEngineParams(CEngineParams* params) {
     params->hostContext = this;
 }
 
-void CAdventure::ApplyVolumes(const CConfigBlock& config) {
-    const int32_t volume = VolumeWithSwitch(config.seOff, config.settings.seVolume);
-    if (cursorSound != nullptr) cursorSound->SetMasterVolume(volume);
-    if (selectSound != nullptr) selectSound->SetMasterVolume(volume);
-}
-
 void CAdventure::SetNameFontFromConfig() {
     engine.messageWindow.SetNameFont(MakeFont(g_Config.settings.font.face, 24, 0xFFFFFFFFu), 0);
 }
@@ -136,7 +130,7 @@ int32_t CAdventure::Init(int32_t loadFlag, const char* name) {
         LoadScreenSound(&cursorSound, kCursorSoundPath) != 0 || LoadScreenSound(&selectSound, kSelectSoundPath) != 0) {
         return fail();
     }
-    ApplyVolumes(g_Config);
+    ApplySoundEffectVolume(g_Config, cursorSound, selectSound);
 
     CEngineParams params;
     FillEngineParams(&params);
@@ -159,9 +153,7 @@ int32_t CAdventure::Init(int32_t loadFlag, const char* name) {
     TakePersistentFlags();
 
     GetSaveFolderPath(kQuickSaveName, path);
-    FILE* quick = std::fopen(path, "rb");
-    quickSaveExists = quick != nullptr ? 1 : 0;
-    if (quick != nullptr) std::fclose(quick);
+    quickSaveExists = CanOpenFile(path) ? 1 : 0;
 
     subMode = kAdventureScript;
     return 0;

@@ -85,7 +85,6 @@ struct CAdventure {
 
 private:
     void DrawFrame();
-    void ApplyVolumes(const CConfigBlock& config);
     void SetNameFontFromConfig();
     void TakePersistentFlags();
     void KeepPersistentFlags();

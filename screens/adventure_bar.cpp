@@ -1,7 +1,5 @@
 // The text-window button bar, the backlog and menu sub-modes, quick save, quick load and the
 // auto save.
-#include <cstdio>
-
 #include "app/system_data.h"
 #include "platform/devices_graphics.h"
 #include "platform/input_devices.h"
@@ -292,8 +290,7 @@ int32_t CAdventure::HandleMenuResult() {
         config.settings.bgmVolume = VolumeWithSwitch(config.bgmOff, config.settings.bgmVolume);
         config.settings.seVolume = VolumeWithSwitch(config.seOff, config.settings.seVolume);
         config.settings.voiceVolume = VolumeWithSwitch(config.voiceOff, config.settings.voiceVolume);
-        if (cursorSound != nullptr) cursorSound->SetMasterVolume(config.settings.seVolume);
-        if (selectSound != nullptr) selectSound->SetMasterVolume(config.settings.seVolume);
+        ApplySoundEffectVolume(config, cursorSound, selectSound);
         engine.ApplySettings(&config.settings);
         SetNameFontFromConfig();
         break;
@@ -322,12 +319,7 @@ int32_t CAdventure::AutoSave() {
     SSystemTime oldest = {};
     for (int32_t slot = 0; slot < kAutoSaveCount && chosen < 0; ++slot) {
         GetSaveFileName(kFirstAutoSaveSlot + slot, path);
-        FILE* file = std::fopen(path, "rb");
-        if (file == nullptr) {
-            chosen = slot;
-        } else {
-            std::fclose(file);
-        }
+        if (!CanOpenFile(path)) chosen = slot;
     }
     if (chosen < 0) {
         for (int32_t slot = 0; slot < kAutoSaveCount; ++slot) {

@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "screens/adventure.h"
 #include "screens/save_file.h"
+#include "screens/screen_resources.h"
 
 namespace {
 
@@ -80,8 +81,9 @@ int32_t CAdventure::WriteThumbnail(CWriteStream* stream) {
     engine.windowHiddenByUser = hidden;
     device->EndScene();
 
+    // Locking exactly the 800 × 600 frame fails on a smaller back buffer instead of sampling past it.
     SLockedRect locked = {};
-    if (g_pBackBuffer == nullptr || g_pBackBuffer->LockRect(&locked, nullptr, 0) != 0) return -1;
+    if (g_pBackBuffer == nullptr || g_pBackBuffer->LockRect(&locked, &kFullScreenRect, 0) != 0) return -1;
     uint8_t row[kThumbnailRowBytes];
     for (uint32_t r = 0; r < kThumbnailHeight; ++r) {
         uint32_t* line = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) +
@@ -134,8 +136,8 @@ int32_t CAdventure::WriteGameData(const char* path, CAdventure* adventure) {
 int32_t CAdventure::ReadGameData(const char* path) {
     CReadStream stream;
     if (stream.OpenFile(path) != 0 || stream.AllocBuffer(kGameDataBuffer) != 0) return -1;
-    uint8_t sizeBytes[4];
-    if (!ReadWindow(&stream, sizeBytes, 4)) return -1;
+    uint32_t size = 0;
+    if (!ReadU32Window(&stream, &size)) return -1;
     uint32_t consumed = 0;
-    return engine.readHistory.Restore(&stream, ReadU32LE(sizeBytes), &consumed) == 0 ? 0 : -1;
+    return engine.readHistory.Restore(&stream, size, &consumed) == 0 ? 0 : -1;
 }

@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "app/main_window.h"
 #include "app/system_data.h"
 #include "engine/vant_engine.h"
 #include "files/loaders.h"
@@ -15,10 +14,9 @@
 #include "platform/input_state.h"
 #include "platform/quad_draw.h"
 #include "platform/render_context.h"
-#include "platform/sjis.h"
 #include "platform/text_helpers.h"
 #include "screens/screen_resources.h"
-#include "text/glyph.h"
+#include "screens/screen_text.h"
 #include "text/message_log.h"
 
 namespace {
@@ -49,18 +47,6 @@ constexpr SRect kIconNormal = {288, 674, 336, 722};
 
 SRect IconHit(int32_t line) { return SRect{53, 49 + kLineSpacing * line, 100, 96 + kLineSpacing * line}; }
 
-// The characters of a string field, without carriage returns and form feeds.
-void AppendCharacters(const char* text, size_t size, std::vector<uint32_t>* codes) {
-    const size_t length = strnlen(text, size);
-    for (size_t i = 0; i < length; ++i) {
-        const uint8_t lead = static_cast<uint8_t>(text[i]);
-        uint32_t code = lead;
-        if (IsSjisLeadByte(lead) && i + 1 < length) code = lead << 8 | static_cast<uint8_t>(text[++i]);
-        if (code == 13 || code == 12) continue;
-        codes->push_back(code);
-    }
-}
-
 }  // namespace
 
 int32_t CBacklog::Init(CVantEngine* owner) {
@@ -71,9 +57,7 @@ int32_t CBacklog::Init(CVantEngine* owner) {
         LoadScreenSound(&cursorSound, kCursorSoundPath) != 0 || LoadScreenSound(&selectSound, kSelectSoundPath) != 0) {
         return -1;
     }
-    const int32_t effectVolume = VolumeWithSwitch(config.seOff, config.settings.seVolume);
-    cursorSound->SetMasterVolume(effectVolume);
-    selectSound->SetMasterVolume(effectVolume);
+    ApplySoundEffectVolume(config, cursorSound, selectSound);
 
     scroll = 0;
     for (CBacklogLine& line : lines) {
@@ -116,7 +100,6 @@ void CBacklog::RenderLine() {
     const int32_t count = LogCount();
     const int32_t first = std::min(scroll + kBacklogLines - 1, count - 1);
     CFont* font = CreateFontSjis(kLineFontHeight, bold ? kFontWeightBold : kFontWeightNormal, italic, face);
-    CFontDC* dc = GetFontDC(g_hWnd);
     const uint32_t outline = (g_Config.settings.textFlags & 2) != 0 ? 1 : 0;
     auto entry = std::make_unique<CMessageLogEntry>();
     for (int32_t slot = 0; slot < kBacklogLines; ++slot) {
@@ -128,21 +111,15 @@ void CBacklog::RenderLine() {
         if (index < scroll || index < 0 || engine->messageLog.GetEntry(index, entry.get()) != 0) continue;
         std::vector<uint32_t> codes;
         if (entry->name[0] != 0) {
-            AppendCharacters(entry->name, sizeof entry->name, &codes);
+            AppendSjisCodes(entry->name, sizeof entry->name, &codes);
             codes.push_back(10);
         }
-        AppendCharacters(entry->text, sizeof entry->text, &codes);
-        if (font != nullptr) {
-            const std::vector<CFont*> fonts(codes.size(), font);
-            const std::vector<uint32_t> colours(codes.size(), colour);
-            RenderTextToTexture(g_pD3DDevice, &line.texture, dc, kLineBlock, fonts.data(), codes.data(), colours.data(),
-                                static_cast<int32_t>(codes.size()), outline, 1, 1);
-        }
+        AppendSjisCodes(entry->text, sizeof entry->text, &codes);
+        if (font != nullptr) RenderInOneFont(&line.texture, kLineBlock, font, codes, colour, outline, 1, 1);
         line.logIndex = index;
         line.used = 1;
         for (const CLogVoice& voice : entry->voices) line.hasVoice |= voice.used != 0 ? 1 : 0;
     }
-    ReleaseFontDC(g_hWnd, dc);
     if (font != nullptr) DeleteFont(font);
 }
 
@@ -315,16 +292,7 @@ void CBacklog::Draw() {
         const CBacklogLine& line = lines[k];
         if (!line.used || line.texture == nullptr) continue;
         const float y = static_cast<float>(48 + kLineSpacing * k);
-        if (shadow) {
-            device->SetTexture(0, line.texture);
-            const uint32_t savedOp = device->GetTextureStageState(0, TexStage::ColorOp);
-            const uint32_t savedArg = device->GetTextureStageState(0, TexStage::ColorArg1);
-            device->SetTextureStageState(0, TexStage::ColorOp, TexOp::SelectArg1);
-            device->SetTextureStageState(0, TexStage::ColorArg1, TexArg::Diffuse);
-            DrawSprite(device, line.texture, &lineSource, 0, 109.0f, y + 2.0f, dim | 0x202020u);
-            device->SetTextureStageState(0, TexStage::ColorOp, savedOp);
-            device->SetTextureStageState(0, TexStage::ColorArg1, savedArg);
-        }
+        if (shadow) DrawTextShadow(device, line.texture, lineSource, 109.0f, y + 2.0f, dim | 0x202020u);
         uint32_t lineColour = white;
         if (line.hasVoice) lineColour = (IsReplaying(line.logIndex) ? black : dim) | 0xFFFF80u;
         DrawSprite(device, line.texture, &lineSource, 1, 107.0f, y, lineColour);

@@ -14,9 +14,8 @@
 #include "platform/quad_draw.h"
 #include "platform/graphics.h"
 #include "platform/render_context.h"
-#include "platform/sjis.h"
 #include "platform/text_helpers.h"
-#include "text/glyph.h"
+#include "screens/screen_text.h"
 
 namespace {
 
@@ -170,24 +169,12 @@ int32_t CConfigScreen::BuildFontPreview() {
     std::memcpy(face, working.settings.font.face, kFaceNameSize);
     face[kFaceNameSize - 1] = 0;
     std::vector<uint32_t> codes;
-    const size_t length = std::strlen(face);
-    for (size_t i = 0; i < length; ++i) {
-        const uint8_t lead = static_cast<uint8_t>(face[i]);
-        uint32_t code = lead;
-        if (IsSjisLeadByte(lead) && i + 1 < length) code = lead << 8 | static_cast<uint8_t>(face[++i]);
-        if (code == '\r' || code == '\f') continue;
-        codes.push_back(code);
-    }
+    AppendSjisCodes(face, sizeof face, &codes);
     ReleaseTexture(&preview);
     CFont* font = CreateFontSjis(kPreviewFontHeight, kFontWeightNormal, 0, face);
     if (font == nullptr) return -1;
-    const std::vector<CFont*> fonts(codes.size(), font);
-    const std::vector<uint32_t> colours(codes.size(), kOpaqueWhite);
-    CFontDC* dc = GetFontDC(g_hWnd);
-    const int32_t rendered =
-        RenderTextToTexture(g_pD3DDevice, &preview, dc, kPreviewBlock, fonts.data(), codes.data(), colours.data(),
-                            static_cast<int32_t>(codes.size()), (working.settings.textFlags & 2) != 0 ? 1 : 0, 0, 0);
-    ReleaseFontDC(g_hWnd, dc);
+    const uint32_t outline = (working.settings.textFlags & 2) != 0 ? 1 : 0;
+    const int32_t rendered = RenderInOneFont(&preview, kPreviewBlock, font, codes, kOpaqueWhite, outline, 0, 0);
     DeleteFont(font);
     return rendered;
 }
@@ -413,14 +400,7 @@ void CConfigScreen::Draw() {
     if (preview != nullptr) {
         const SRect source = {0, 0, kPreviewBlock.width, kPreviewBlock.height};
         if ((working.settings.textFlags & 1) != 0) {
-            device->SetTexture(0, preview);
-            const uint32_t savedOp = device->GetTextureStageState(0, TexStage::ColorOp);
-            const uint32_t savedArg = device->GetTextureStageState(0, TexStage::ColorArg1);
-            device->SetTextureStageState(0, TexStage::ColorOp, TexOp::SelectArg1);
-            device->SetTextureStageState(0, TexStage::ColorArg1, TexArg::Diffuse);
-            DrawSprite(device, preview, &source, 0, 435.0f, 340.0f, TruncScale(t, 160) << 24 | 0x606060u);
-            device->SetTextureStageState(0, TexStage::ColorOp, savedOp);
-            device->SetTextureStageState(0, TexStage::ColorArg1, savedArg);
+            DrawTextShadow(device, preview, source, 435.0f, 340.0f, TruncScale(t, 160) << 24 | 0x606060u);
         }
         const uint32_t textAlpha = working.settings.font.colour >> 24;
         DrawSprite(device, preview, &source, 1, 433.0f, 338.0f,

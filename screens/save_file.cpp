@@ -42,6 +42,13 @@ void GetSaveFileName(int32_t slot, char path[kSavePathSize]) {
 
 void GetSaveFolderPath(const char* name, char path[kSavePathSize]) { CopyPath(std::string(g_SaveFolder) + name, path); }
 
+bool CanOpenFile(const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    std::fclose(file);
+    return true;
+}
+
 SSystemTime GetLocalSaveTime() {
     timespec now = {};
     clock_gettime(CLOCK_REALTIME, &now);
@@ -64,14 +71,14 @@ bool ReadWindow(CReadStream* stream, void* destination, uint32_t n) {
     return stream->Read(destination, n) == static_cast<int32_t>(n);
 }
 
-namespace {
-
 bool ReadU32Window(CReadStream* stream, uint32_t* value) {
     uint8_t bytes[4];
     if (!ReadWindow(stream, bytes, 4)) return false;
     *value = ReadU32LE(bytes);
     return true;
 }
+
+namespace {
 
 bool ReadDate(CReadStream* stream, SSystemTime* time) {
     uint8_t bytes[kSaveDateBytes];

@@ -44,12 +44,18 @@ void GetSaveFileName(int32_t slot, char path[kSavePathSize]);
 // g_SaveFolder + name.
 void GetSaveFolderPath(const char* name, char path[kSavePathSize]);
 
+// True when the file opens for reading (it is closed again at once).
+bool CanOpenFile(const char* path);
+
 // The local time of now, with milliseconds (the day of the week 0).
 SSystemTime GetLocalSaveTime();
 
 // Reads exactly n bytes of a window-mode stream (opens an n-byte window first). False when
 // the data ends before.
 bool ReadWindow(CReadStream* stream, void* destination, uint32_t n);
+
+// Reads a u32, little-endian, from a window-mode stream. False when the data ends before.
+bool ReadU32Window(CReadStream* stream, uint32_t* value);
 
 // Reads the date at the start of a save file. 0, or -1 when it cannot be opened or is too short.
 int32_t ReadSaveDate(const char* path, SSystemTime* time);

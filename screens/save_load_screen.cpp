@@ -4,16 +4,14 @@
 #include <cstring>
 #include <vector>
 
-#include "app/main_window.h"
 #include "app/system_data.h"
 #include "files/loaders.h"
 #include "platform/devices_graphics.h"
 #include "platform/font.h"
 #include "platform/quad_draw.h"
 #include "platform/render_context.h"
-#include "platform/sjis.h"
 #include "platform/text_helpers.h"
-#include "text/glyph.h"
+#include "screens/screen_text.h"
 
 namespace {
 
@@ -77,15 +75,10 @@ std::vector<uint32_t> CaptionCharacters(const SSystemTime& date, const char* cap
                   date.minute);
     std::vector<uint32_t> codes;
     for (const char* p = text; *p != 0; ++p) codes.push_back(static_cast<uint8_t>(*p));
+    // A line feed is never the trail byte of a two-byte character.
     const size_t length = strnlen(caption, kCaptionSize - 1);
-    for (size_t i = 0; i < length; ++i) {
-        const uint8_t lead = static_cast<uint8_t>(caption[i]);
-        uint32_t code = lead;
-        if (IsSjisLeadByte(lead) && i + 1 < length) code = lead << 8 | static_cast<uint8_t>(caption[++i]);
-        if (code == '\n') break;
-        if (code == '\r' || code == '\f') continue;
-        codes.push_back(code);
-    }
+    const void* lineFeed = std::memchr(caption, '\n', length);
+    AppendSjisCodes(caption, lineFeed != nullptr ? static_cast<const char*>(lineFeed) - caption : length, &codes);
     if (codes.size() > kCaptionMaxChars) codes.resize(kCaptionMaxChars);
     return codes;
 }
@@ -185,13 +178,7 @@ int32_t CSaveLoadScreen::RenderSlotCaption(const SSystemTime& date, CTexture** t
     const std::vector<uint32_t> codes = CaptionCharacters(date, caption);
     CFont* font = CreateFontSjis(kCaptionFontHeight, kFontWeightNormal, 0, kCaptionFace);
     if (font == nullptr) return -1;
-    const int32_t count = static_cast<int32_t>(codes.size());
-    const std::vector<CFont*> fonts(codes.size(), font);
-    const std::vector<uint32_t> colours(codes.size(), kOpaqueWhite);
-    CFontDC* dc = GetFontDC(g_hWnd);
-    const int32_t rendered = RenderTextToTexture(g_pD3DDevice, texture, dc, kCaptionBlock, fonts.data(), codes.data(),
-                                                 colours.data(), count, 0, 1, 0);
-    ReleaseFontDC(g_hWnd, dc);
+    const int32_t rendered = RenderInOneFont(texture, kCaptionBlock, font, codes, kOpaqueWhite, 0, 1, 0);
     DeleteFont(font);
     return rendered;
 }
@@ -268,7 +255,9 @@ int32_t CSaveLoadScreen::UpdateIdleInput() {
     return activated;
 }
 
-int32_t CSaveLoadScreen::UpdateLoad() {
+// The states both screens share: a click or Enter ends the opening fade (0, 1) and, during the
+// closing (4, 5), returns the result at once; done (6) returns it. -1 in the other states.
+int32_t CSaveLoadScreen::UpdateOpeningOrClosing() {
     if (state == 0 || state == 1) {
         if (IsActivation()) {
             state = 2;
@@ -278,12 +267,11 @@ int32_t CSaveLoadScreen::UpdateLoad() {
     }
     if (state == 4 || state == 5) return IsActivation() ? result : 0;
     if (state == 6) return result;
+    return -1;
+}
 
-    const int32_t item = UpdateIdleInput();
-    if (IsSlotItem(item)) {
-        selected = SlotNumber(item);
-        Close(5, kSaveLoadChosen);
-    } else if (IsTabItem(item)) {
+void CSaveLoadScreen::TurnPageOrClose(int32_t item) {
+    if (IsTabItem(item)) {
         page = item - kHoverFirstPageTab;
         RefreshPage();
         startTime = g_FrameTime;
@@ -293,19 +281,25 @@ int32_t CSaveLoadScreen::UpdateLoad() {
     } else if (item == kHoverClose) {
         Close(4, kSaveLoadClose);
     }
+}
+
+int32_t CSaveLoadScreen::UpdateLoad() {
+    const int32_t shared = UpdateOpeningOrClosing();
+    if (shared >= 0) return shared;
+
+    const int32_t item = UpdateIdleInput();
+    if (IsSlotItem(item)) {
+        selected = SlotNumber(item);
+        Close(5, kSaveLoadChosen);
+    } else {
+        TurnPageOrClose(item);
+    }
     return 0;
 }
 
 int32_t CSaveLoadScreen::UpdateSave() {
-    if (state == 0 || state == 1) {
-        if (IsActivation()) {
-            state = 2;
-            startTime = g_FrameTime;
-        }
-        return 0;
-    }
-    if (state == 4 || state == 5) return IsActivation() ? result : 0;
-    if (state == 6) return result;
+    const int32_t shared = UpdateOpeningOrClosing();
+    if (shared >= 0) return shared;
     if (state == 3) {
         const int32_t answer = question.Update();
         if (answer == kAnswerNone) return 0;
@@ -327,15 +321,8 @@ int32_t CSaveLoadScreen::UpdateSave() {
         }
         state = 3;
         startTime = g_FrameTime;
-    } else if (item >= kHoverFirstPageTab && item < kHoverAutoQuickTab) {
-        page = item - kHoverFirstPageTab;
-        RefreshPage();
-        startTime = g_FrameTime;
-        hovered = -1;
-    } else if (item == kHoverSwitchTab) {
-        Close(5, kSaveLoadSwitch);
-    } else if (item == kHoverClose) {
-        Close(4, kSaveLoadClose);
+    } else if (item != kHoverAutoQuickTab) {  // the auto/quick tab can be pointed at but does nothing here
+        TurnPageOrClose(item);
     }
     return 0;
 }

@@ -82,6 +82,9 @@ private:
     int32_t HitTest() const;
     // The idle input of both screens; returns the activated item, or -1.
     int32_t UpdateIdleInput();
+    int32_t UpdateOpeningOrClosing();
+    // A page tab, the switch tab or close, acted on alike by both screens.
+    void TurnPageOrClose(int32_t item);
     void Close(int32_t nextState, int32_t closeResult);
     void DrawSlots(uint32_t alpha);
     void DrawTabs(uint32_t colour);

@@ -56,15 +56,19 @@ void CScreenResources::Release() {
 }
 
 void CScreenResources::ApplySoundVolume(const CConfigBlock& config) const {
-    const int32_t volume = VolumeWithSwitch(config.seOff, config.settings.seVolume);
-    if (cursorSound != nullptr) cursorSound->SetMasterVolume(volume);
-    if (selectSound != nullptr) selectSound->SetMasterVolume(volume);
+    ApplySoundEffectVolume(config, cursorSound, selectSound);
 }
 
 void CScreenResources::PlayCursor() const { PlayScreenSound(cursorSound); }
 void CScreenResources::PlaySelect() const { PlayScreenSound(selectSound); }
 
 int32_t VolumeWithSwitch(uint32_t offSwitch, int32_t volume) { return offSwitch != 0 ? -10000 : volume; }
+
+void ApplySoundEffectVolume(const CConfigBlock& config, IDirectSoundPlayer* cursor, IDirectSoundPlayer* select) {
+    const int32_t volume = VolumeWithSwitch(config.seOff, config.settings.seVolume);
+    if (cursor != nullptr) cursor->SetMasterVolume(volume);
+    if (select != nullptr) select->SetMasterVolume(volume);
+}
 
 void PlayScreenSound(IDirectSoundPlayer* sound) {
     if (sound == nullptr) return;

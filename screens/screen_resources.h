@@ -42,6 +42,8 @@ struct CScreenResources {
 
 // -10000 when the off switch is set, else the volume.
 int32_t VolumeWithSwitch(uint32_t offSwitch, int32_t volume);
+// The volume rule for a screen's cursor and select sounds (either may be null).
+void ApplySoundEffectVolume(const CConfigBlock& config, IDirectSoundPlayer* cursor, IDirectSoundPlayer* select);
 // Loads a system sound into the slot (loose file first, then System.pac). 0 / -1.
 int32_t LoadScreenSound(IDirectSoundPlayer** slot, const char* path);
 // Closes and deletes the player in the slot; the slot becomes null.

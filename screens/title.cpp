@@ -1,6 +1,5 @@
 #include "screens/title.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -36,17 +35,10 @@ SRect ButtonRect(int32_t button) {
     return SRect{kButtonLeft, top, kButtonRight, top + kButtonPitch - 1};
 }
 
-bool FileExists(const char* path) {
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
-    std::fclose(file);
-    return true;
-}
-
 bool SlotExists(int32_t slot) {
     char path[kSavePathSize];
     GetSaveFileName(slot, path);
-    return path[0] != 0 && FileExists(path);
+    return path[0] != 0 && CanOpenFile(path);
 }
 
 }  // namespace

@@ -137,8 +137,7 @@ TEST_F(MainRoad, PlaysFromTheTitleToTheEndAndBack) {
         EXPECT_EQ(seen.count(SPage{"Script/Main.vsf", page}), 1u) << "page " << page;
     EXPECT_TRUE(std::filesystem::exists(harness_->SavePath("A-Save00.sav"))) << "page 7 asks for an auto save";
 
-    // The second choice, pointed at and taken with Return. (The arrow keys belong to the text
-    // window's button bar while it is shown, so they do not reach the choices.)
+    // The second choice, pointed at with the mouse and taken with Return.
     harness_->MoveMouse(400, 227);
     Wait(kStep);
     EXPECT_EQ(Engine().choiceWindow.highlighted, 1);

@@ -12,13 +12,8 @@
 # of comparing. Exit 77 when Xvfb is missing.
 set -u
 
-if [ "${1:-}" = "--inside" ]; then
-    INSIDE=1
-    shift
-else
-    INSIDE=0
-fi
-BUILD=$(cd "${1:?usage: game_window.sh <build folder>}" && pwd)
+E2E_NAME=game_window
+. "$(dirname "$0")/lib/xvfb.sh"
 HERE=$(cd "$(dirname "$0")" && pwd)
 REFERENCES="$HERE/../data/e2e/game_window"
 ARTIFACTS="$BUILD/e2e/game_window"
@@ -26,11 +21,6 @@ PROGRAM="$BUILD/velkora"
 GAME="$BUILD/game"
 FUZZ=${FUZZ:-4%}   # per-pixel tolerance
 ALLOWED=${ALLOWED:-50}  # pixels beyond the tolerance
-
-fail() {
-    echo "game_window: $*"
-    exit 1
-}
 
 # The window's client area from a screenshot of the whole screen.
 screenshot() {
@@ -231,29 +221,14 @@ inside() {
 }
 
 if [ "$INSIDE" = 1 ]; then
-    WORK=$2
     inside
     exit 0
 fi
 
-if ! command -v xvfb-run >/dev/null 2>&1 || ! command -v Xvfb >/dev/null 2>&1; then
-    echo "game_window: skipped, Xvfb is not installed (scripts/install-deps.sh installs it)"
-    exit 77
-fi
+require_tools xvfb-run Xvfb
 for tool in xdotool import convert compare python3; do
     command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing: run scripts/install-deps.sh"
 done
 [ -x "$PROGRAM" ] || fail "$PROGRAM is missing: build the velkora target"
 [ -e "$GAME/System.pac" ] || fail "the sample game is missing: build the sample_game target"
-
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$BUILD" "$WORK"
-status=$?
-if [ "$status" -ne 0 ]; then
-    echo "--- program output"
-    tail -n 30 "$WORK/out.txt" 2>/dev/null
-    echo "--- program errors"
-    grep -v '^ALSA' "$WORK/err.txt" 2>/dev/null | tail -n 30
-fi
-exit "$status"
+run_under_xvfb "$0"

@@ -7,29 +7,9 @@
 # Usage: message_window.sh <build folder>. Exit 77 when Xvfb or ImageMagick is missing.
 set -u
 
-if [ "${1:-}" = "--inside" ]; then
-    INSIDE=1
-    shift
-else
-    INSIDE=0
-fi
-BUILD=$(cd "${1:?usage: message_window.sh <build folder>}" && pwd)
+E2E_NAME=message_window
+. "$(dirname "$0")/lib/xvfb.sh"
 DEMO="$BUILD/tools/message_window_demo"
-
-fail() {
-    echo "message_window: $*"
-    exit 1
-}
-
-wait_for_line() {
-    i=0
-    while [ "$i" -lt "$2" ]; do
-        grep -qx "$1" "$WORK/out.txt" 2>/dev/null && return 0
-        sleep 0.1
-        i=$((i + 1))
-    done
-    return 1
-}
 
 # Fraction of the region's pixels (WxH+X+Y of the back buffer) that are near white, dark, or gold.
 white() { convert "$WORK/window.png" -crop "$1" +repage -colorspace gray -threshold 85% -format '%[fx:mean]' info:; }
@@ -84,27 +64,10 @@ inside() {
 }
 
 if [ "$INSIDE" = 1 ]; then
-    WORK=$2
     inside
     exit 0
 fi
 
-for tool in xvfb-run import convert compare awk; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "message_window: skipped, $tool is not installed (scripts/install-deps.sh installs it)"
-        exit 77
-    fi
-done
+require_tools xvfb-run import convert compare awk
 [ -x "$DEMO" ] || fail "$DEMO is missing: build the message_window_demo target"
-
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$BUILD" "$WORK"
-status=$?
-if [ "$status" -ne 0 ]; then
-    echo "--- program output"
-    cat "$WORK/out.txt" 2>/dev/null
-    echo "--- program errors"
-    tail -n 30 "$WORK/err.txt" 2>/dev/null
-fi
-exit "$status"
+run_under_xvfb "$0"

@@ -5,30 +5,9 @@
 # missing.
 set -u
 
-if [ "${1:-}" = "--inside" ]; then
-    INSIDE=1
-    shift
-else
-    INSIDE=0
-fi
-BUILD=$(cd "${1:?usage: platform_smoke.sh <build folder>}" && pwd)
+E2E_NAME=platform_smoke
+. "$(dirname "$0")/lib/xvfb.sh"
 SMOKE="$BUILD/tools/platform_smoke"
-
-fail() {
-    echo "platform_smoke: $*"
-    exit 1
-}
-
-# Waits up to $2 tenths of a second for the line $1 in the program's output.
-wait_for_line() {
-    i=0
-    while [ "$i" -lt "$2" ]; do
-        grep -qx "$1" "$WORK/out.txt" 2>/dev/null && return 0
-        sleep 0.1
-        i=$((i + 1))
-    done
-    return 1
-}
 
 pixel() {
     convert "$WORK/shot.png" -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-Fa-f]\{6\}' | head -1
@@ -85,27 +64,10 @@ check_colour() {
 }
 
 if [ "$INSIDE" = 1 ]; then
-    WORK=$2
     inside
     exit 0
 fi
 
-for tool in xvfb-run xdotool import convert; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "platform_smoke: skipped, $tool is not installed (scripts/install-deps.sh installs it)"
-        exit 77
-    fi
-done
+require_tools xvfb-run xdotool import convert
 [ -x "$SMOKE" ] || fail "$SMOKE is missing: build the platform_smoke target"
-
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$BUILD" "$WORK"
-status=$?
-if [ "$status" -ne 0 ]; then
-    echo "--- program output"
-    cat "$WORK/out.txt" 2>/dev/null
-    echo "--- program errors"
-    tail -n 30 "$WORK/err.txt" 2>/dev/null
-fi
-exit "$status"
+run_under_xvfb "$0"

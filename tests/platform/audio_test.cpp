@@ -224,7 +224,15 @@ TEST(AudioMixer, ClockOutputFollowsTheFakeClock) {
     ASSERT_EQ(captured.size(), 2u * (4410 + 44 + 2205));  // 151 ms of output, rounded down
     EXPECT_TRUE(std::all_of(captured.begin(), captured.begin() + 2 * 4454, [](int16_t s) { return s == 1234; }));
     EXPECT_TRUE(std::all_of(captured.begin() + 2 * 4454, captured.end(), [](int16_t s) { return s == 0; }));
+
+    // Only time that passes on one clock is output: not a fake clock set back, not the switch to
+    // the real clock (its origin lies anywhere).
+    SetFakeClock(500);
+    EXPECT_TRUE(device->TakeCaptured().empty());
+    AdvanceFakeClock(10);
+    EXPECT_EQ(device->TakeCaptured().size(), 2u * 441);
     UseRealClock();
+    EXPECT_LT(device->TakeCaptured().size(), 2u * 44100) << "at most a moment of real time";
 }
 
 TEST(AudioMixer, SystemOutputFallsBackToTheDummyDriver) {

@@ -65,3 +65,10 @@ void AdventureTest::NextPage() {
     }
     ASSERT_NE(adventure.engine.pageNumber, page);
 }
+
+void AdventureTest::OpenMenu() {
+    ClickFrame(kMenuButton.x, kMenuButton.y);
+    RunFrames(12);
+    ASSERT_EQ(adventure.subMode, kAdventureMenu);
+    ASSERT_EQ(adventure.menu.state, 1);
+}

@@ -24,6 +24,10 @@ protected:
     int32_t ClickFrame(int32_t x, int32_t y);
     // Clicks on empty space until the page number changes (at most 40 frames).
     void NextPage();
+    // Opens the in-game menu with the bar's menu button and lets it fade in.
+    void OpenMenu();
+
+    static constexpr SPoint kMenuButton = {700, 580};
     std::string PageText() const { return adventure.engine.messageWindow.text; }
 
     CAdventure adventure;

@@ -7,20 +7,22 @@
 #include <vector>
 
 #include "app/system_data.h"
+#include "platform/devices_graphics.h"
 #include "platform/input_devices.h"
 #include "platform/input_state.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/render_context.h"
 #include "screens/save_file.h"
+#include "sound/sound_player.h"
 #include "tests/screens/adventure_fixture.h"
 #include "tests/screens/save_bytes.h"
+#include "tests/support/graphics_support.h"
 
 namespace {
 
 constexpr SPoint kQuickSaveButton = {720, 530};
 constexpr SPoint kQuickLoadButton = {720, 555};
-constexpr SPoint kMenuButton = {700, 580};
 
 const char kScenePage[] =
     "page\n"
@@ -66,7 +68,7 @@ TEST_F(AdventureTest, ButtonBarEnablesByItsRulesAndArrowsPassOverDisabledButtons
     EXPECT_EQ(press(DIK_RIGHT), 0);
     EXPECT_EQ(press(DIK_LEFT), 7);
     EXPECT_EQ(press(DIK_UP), 5);
-    EXPECT_EQ(adventure.cursorSound->GetState(), 0);  // the cursor sound played
+    EXPECT_EQ(adventure.cursorSound->GetState(), kSoundPlaying);  // the cursor sound played
 
     NextTick();
     MoveMouse(kQuickLoadButton.x, kQuickLoadButton.y);  // a disabled button is never hovered
@@ -291,6 +293,17 @@ TEST_F(AdventureTest, FailedSaveKeepsThePreviousFile) {
     EXPECT_EQ(adventure.WriteSave(SavePath("Save05.sav").c_str()), -1);
     m_backBuffer->UnlockRect();
     EXPECT_EQ(CTempFolder::Read(SavePath("Save05.sav")), before);
+    // Nor can a back buffer smaller than the 800 × 600 frame give a thumbnail.
+    CGraphicsDevice* small = MakeTestDevice(400, 300);
+    ASSERT_NE(small, nullptr);
+    CSurface* smallBuffer = nullptr;
+    small->GetBackBuffer(&smallBuffer);
+    g_pBackBuffer = smallBuffer;
+    EXPECT_EQ(adventure.WriteSave(SavePath("Save05.sav").c_str()), -1);
+    g_pBackBuffer = m_backBuffer;
+    smallBuffer->Release();
+    small->Release();
+    EXPECT_EQ(CTempFolder::Read(SavePath("Save05.sav")), before);
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(g_SaveFolder)) files += entry.is_regular_file();
     EXPECT_EQ(files, 1u);  // no temporary file left behind
@@ -416,8 +429,7 @@ TEST_F(AdventureTest, MenuSettingsMuteWithMinus10000) {
 TEST_F(AdventureTest, MenuSaveWritesTheChosenSlotAndShowsItOnThePage) {
     Start(PlainPages("one|two"));
     RunFrames(3);
-    ClickFrame(kMenuButton.x, kMenuButton.y);
-    RunFrames(12);
+    OpenMenu();
     ClickFrame(330, 80);  // save
     ASSERT_EQ(adventure.menu.state, 2);
     RunFrames(12);
@@ -462,11 +474,6 @@ TEST_F(AdventureTest, UpAndDownPickAChoiceWhileLeftAndRightStayWithTheBar) {
 TEST_F(AdventureTest, MenuQuitAndReturnAskFirstAndEndTheAdventure) {
     Start(PlainPages("one|two"));
     RunFrames(3);
-    const auto openMenu = [&]() {
-        ClickFrame(kMenuButton.x, kMenuButton.y);
-        RunFrames(12);
-        ASSERT_EQ(adventure.menu.state, 1);
-    };
     const auto answer = [&](SPoint button) {
         RunFrames(12);
         ClickFrame(button.x, button.y);
@@ -474,7 +481,7 @@ TEST_F(AdventureTest, MenuQuitAndReturnAskFirstAndEndTheAdventure) {
         for (int i = 0; i < 30 && result == kFrameContinue; ++i) result = RunFrames(1);
         return result;
     };
-    openMenu();
+    OpenMenu();
     ClickFrame(400, 240);  // quit
     ASSERT_EQ(adventure.menu.state, 6);
     EXPECT_EQ(answer({450, 240}), kFrameContinue);  // no: the menu stays
@@ -487,7 +494,7 @@ TEST_F(AdventureTest, MenuQuitAndReturnAskFirstAndEndTheAdventure) {
 
     Start(PlainPages("one|two"));
     RunFrames(3);
-    openMenu();
+    OpenMenu();
     ClickFrame(400, 240);
     EXPECT_EQ(answer({300, 240}), kFrameQuit);
 }
@@ -499,8 +506,7 @@ TEST_F(AdventureTest, MenuLoadRestoresTheChosenSaveAndAFailedLoadLeaves) {
     ASSERT_EQ(adventure.WriteSave(SavePath("Save02.sav").c_str()), 0);
     NextPage();
     RunFrames(3);
-    ClickFrame(kMenuButton.x, kMenuButton.y);
-    RunFrames(12);
+    OpenMenu();
     ClickFrame(330, 110);  // load
     ASSERT_EQ(adventure.menu.state, 3);
     RunFrames(12);
@@ -512,8 +518,7 @@ TEST_F(AdventureTest, MenuLoadRestoresTheChosenSaveAndAFailedLoadLeaves) {
     EXPECT_EQ(PageText(), "two");
 
     m_saves.Write("save/Save02.sav", std::vector<uint8_t>(40, 7));
-    ClickFrame(kMenuButton.x, kMenuButton.y);
-    RunFrames(12);
+    OpenMenu();
     ClickFrame(330, 110);
     RunFrames(12);
     EXPECT_EQ(adventure.menu.loadScreen.slots[2].used, 0u);  // a damaged file is no choice
@@ -555,12 +560,7 @@ TEST_F(AdventureTest, PageThatHidesTheWindowHasNoBar) {
 TEST_F(AdventureTest, MenuRightClickFadesBackToTheStoryAndAClickEndsTheFade) {
     Start(PlainPages("one|two"));
     RunFrames(3);
-    const auto openMenu = [&]() {
-        ClickFrame(kMenuButton.x, kMenuButton.y);
-        RunFrames(12);
-        ASSERT_EQ(adventure.menu.state, 1);
-    };
-    openMenu();
+    OpenMenu();
     NextTick();
     RightClick();
     Frame();
@@ -571,7 +571,7 @@ TEST_F(AdventureTest, MenuRightClickFadesBackToTheStoryAndAClickEndsTheFade) {
     EXPECT_EQ(adventure.subMode, kAdventureScript);
     EXPECT_EQ(adventure.engine.pageNumber, 1u);
 
-    openMenu();
+    OpenMenu();
     NextTick();
     RightClick();
     Frame();
