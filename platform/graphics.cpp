@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kMaxDimension = 8192;
 constexpr uint32_t kStageCount = 8;
 constexpr uint32_t kStageStateCount = 33;
 constexpr uint32_t kSamplerCount = 16;
@@ -105,7 +104,7 @@ struct CGraphicsDevice::Impl {
 
     static CSurface* NewSurface(CGraphicsDevice* device, uint32_t width, uint32_t height, Format format,
                                 uint32_t usage, Pool pool) {
-        if (width == 0 || height == 0 || width > kMaxDimension || height > kMaxDimension) return nullptr;
+        if (width == 0 || height == 0 || width > kMaxTextureSide || height > kMaxTextureSide) return nullptr;
         const uint32_t pitch = (width * BytesPerPixel(format) + 15) & ~15u;
         const size_t bytes = static_cast<size_t>(pitch) * height;
         void* bits = std::aligned_alloc(64, (bytes + 63) & ~size_t{63});

@@ -145,6 +145,9 @@ struct SViewport {
     float minZ, maxZ;
 };
 
+// The largest side of a texture or surface the device creates.
+constexpr uint32_t kMaxTextureSide = 8192;
+
 class CGraphicsDevice;
 class CTexture;
 

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-// Pictures larger than this on either side are refused.
-constexpr uint32_t kMaxPictureSide = 16384;
+#include "platform/graphics.h"
+
+// Pictures larger than a texture can be are refused before any pixel memory is allocated.
+constexpr uint32_t kMaxPictureSide = kMaxTextureSide;
 
 struct CPicture {
     uint32_t width = 0;

@@ -162,6 +162,11 @@ TEST(PictureBmp, DamagedAndUnsupportedFilesAreRefused) {
     EXPECT_TRUE(Decoded(Bmp(2, 2, 7, 0, {}, rows)).empty());
     EXPECT_TRUE(Decoded(Bmp(2, 2, 24, 3, {}, rows)).empty()) << "bit fields only for 16 and 32 bits";
     EXPECT_TRUE(Decoded(Bmp(100000, 1, 24, 0, {}, rows)).empty());
+    // A complete picture wider than any texture is refused before its pixels are allocated;
+    // one exactly as wide as the largest texture still decodes.
+    const auto rowBytes = [](uint32_t width) { return std::vector<uint8_t>((width * 3 + 3) / 4 * 4, 0x11); };
+    EXPECT_FALSE(Decoded(Bmp(8192, 1, 24, 0, {}, rowBytes(8192))).empty());
+    EXPECT_TRUE(Decoded(Bmp(8193, 1, 24, 0, {}, rowBytes(8193))).empty());
     std::vector<uint8_t> badOffset = good;
     badOffset[10] = 0xFF;
     badOffset[13] = 0x7F;
