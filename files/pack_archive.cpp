@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "files/stream.h"
 #include "platform/paths.h"
 
 namespace {
@@ -25,8 +26,7 @@ bool ReadField(const CPackArchive& archive, FILE* file, void* destination, size_
 bool ReadU32Field(const CPackArchive& archive, FILE* file, uint32_t* value) {
     uint8_t bytes[4];
     if (!ReadField(archive, file, bytes, sizeof bytes)) return false;
-    *value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-             static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    *value = ReadU32LE(bytes);
     return true;
 }
 

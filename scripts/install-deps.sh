@@ -4,16 +4,16 @@
 set -e
 PACKAGES="
 build-essential cmake pkg-config git
-clang libclang-rt-14-dev
+clang libclang-rt-dev
 libgtest-dev libgmock-dev googletest libbenchmark-dev
 libsdl2-dev
 libogg-dev libvorbis-dev
 libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
 libfreetype-dev libfontconfig-dev
-libpng-dev libjpeg62-turbo-dev zlib1g-dev
+libpng-dev libjpeg-dev zlib1g-dev
 fonts-ipafont-gothic fonts-ipafont-mincho
 xvfb xauth xdotool imagemagick python3
-vorbis-tools ffmpeg
+ffmpeg
 "
 missing=""
 for p in $PACKAGES; do

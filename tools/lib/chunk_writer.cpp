@@ -5,7 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include <unistd.h>
+#include "files/atomic_file.h"
 
 void CChunkWriter::U8(uint8_t v) { m_data.push_back(v); }
 
@@ -99,12 +99,9 @@ bool CChunkWriter::SaveToFile(const std::string& path) const {
 }
 
 bool WriteFileAtomically(const std::string& path, const void* data, size_t n) {
-    std::string temporary = path + ".tmp" + std::to_string(getpid());
-    FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f) return false;
-    bool ok = n == 0 || std::fwrite(data, 1, n, f) == n;
-    ok = std::fclose(f) == 0 && ok;
-    if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) std::remove(temporary.c_str());
-    return ok;
+    CAtomicFile file;
+    FILE* f = file.Begin(path.c_str());
+    if (f == nullptr) return false;
+    if (n > 0 && std::fwrite(data, 1, n, f) != n) return false;
+    return file.Commit();
 }

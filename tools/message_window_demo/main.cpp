@@ -26,6 +26,7 @@
 #include "platform/render_context.h"
 #include "platform/window.h"
 #include "text/message_window.h"
+#include "tools/lib/chunk_writer.h"
 #include "tools/lib/memory_stream.h"
 #include "tools/lib/teyl_writer.h"
 
@@ -78,41 +79,28 @@ int32_t WriteWindowPicture(const std::filesystem::path& folder) {
     return WriteTeylFile((folder / kPicture).string(), 800, 237, pixels.data());
 }
 
-void AppendU32(std::vector<uint8_t>* bytes, uint32_t value) {
-    uint8_t le[4];
-    WriteU32LE(le, value);
-    bytes->insert(bytes->end(), le, le + 4);
-}
-
-void AppendChunk(std::vector<uint8_t>* bytes, const char* tag, const void* payload, uint32_t size) {
-    bytes->insert(bytes->end(), tag, tag + 4);
-    AppendU32(bytes, size);
-    const uint8_t* p = static_cast<const uint8_t*>(payload);
-    bytes->insert(bytes->end(), p, p + size);
-}
-
 // The page command: name, text, and formats: the text in the window font, its second line in
 // gold and bold.
 std::vector<uint8_t> TextCommand() {
-    std::vector<uint8_t> runs;
+    CChunkWriter runs;
     auto run = [&runs](const char* face, int32_t height, uint8_t bold, uint32_t colour, uint32_t length) {
         const uint32_t faceLength = static_cast<uint32_t>(std::strlen(face)) + 1;
-        AppendU32(&runs, faceLength + 18);
-        AppendU32(&runs, faceLength);
-        runs.insert(runs.end(), face, face + faceLength);
-        AppendU32(&runs, static_cast<uint32_t>(height));
-        runs.push_back(bold);
-        runs.push_back(0);
-        AppendU32(&runs, colour);
-        AppendU32(&runs, length);
+        runs.U32(faceLength + 18);
+        runs.U32(faceLength);
+        runs.CString(face);
+        runs.I32(height);
+        runs.U8(bold);
+        runs.U8(0);
+        runs.U32(colour);
+        runs.U32(length);
     };
     run(kMsGothic, 24, 0, 0xFFFFFFFFu, 22);  // the first line and its line break
     run(kMsGothic, 24, 1, 0xFFFFD860u, 17);  // the second line and the terminator's record
-    std::vector<uint8_t> command;
-    AppendChunk(&command, "NAME", kName, sizeof kName);
-    AppendChunk(&command, "TEXT", kText, sizeof kText);
-    AppendChunk(&command, "TFMT", runs.data(), static_cast<uint32_t>(runs.size()));
-    return command;
+    CChunkWriter command;
+    command.Chunk("NAME", kName, sizeof kName);
+    command.Chunk("TEXT", kText, sizeof kText);
+    command.Chunk("TFMT", runs.Data().data(), runs.Size());
+    return command.Data();
 }
 
 // Hands the command to the window through a read stream over its bytes.

@@ -1,6 +1,7 @@
 // teyl: converts a BMP, PNG or JPEG picture into a TEYL raw picture.
 //   teyl INPUT OUTPUT.teyl
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "files/picture_loader.h"
@@ -12,8 +13,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: teyl INPUT(.bmp|.png|.jpg) OUTPUT.teyl\n");
         return 2;
     }
+    // The input is a native path: made absolute, it is not taken for a Shift-JIS game path.
     std::vector<uint8_t> bytes;
-    if (!ReadGameFile(argv[1], &bytes)) {
+    if (!ReadGameFile(std::filesystem::absolute(argv[1]).c_str(), &bytes)) {
         std::fprintf(stderr, "teyl: cannot read %s\n", argv[1]);
         return 1;
     }
