@@ -8,7 +8,6 @@
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/devices_graphics.h"
-#include "platform/input_devices.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/render_context.h"
@@ -211,8 +210,8 @@ void CGameApp::DumpDebugInfo() {
 
 SModeStep CGameApp::UpdateMakerLogoMode(CGameApp& app) {
     app.logo.Frame();
-    if (g_Input.leftUp != 0 || g_Input.IsKeyDown(DIK_RETURN) || g_Input.IsKeyDown(DIK_NUMPADENTER)) {
-        g_Input.keyGuardTime = g_FrameTime;
+    if (IsActivation()) {
+        StampKeyGuard();
         app.logo.Finish(g_FrameTime);
     }
     if (!app.logo.IsFinished()) return Continue();
