@@ -14,7 +14,7 @@
 
 namespace {
 
-int Usage() {
+int PrintUsage() {
     std::fprintf(stderr, "usage: pack [--scramble] OUTPUT.pac FOLDER\n       pack --list ARCHIVE.pac\n");
     return 2;
 }
@@ -77,6 +77,6 @@ int main(int argc, char** argv) {
         scrambled = true;
         ++at;
     }
-    if (argc - at != 2) return Usage();
+    if (argc - at != 2) return PrintUsage();
     return Pack(argv[at], argv[at + 1], scrambled);
 }

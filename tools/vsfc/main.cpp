@@ -19,7 +19,7 @@ std::string DefaultOutput(const std::string& source) {
     return source.substr(0, dot) + ".vsf";
 }
 
-int Usage() {
+int PrintUsage() {
     std::fprintf(stderr, "usage: vsfc SOURCE [-o OUTPUT]\n       vsfc SOURCE...\n");
     return 2;
 }
@@ -31,15 +31,15 @@ int main(int argc, char** argv) {
     std::string output;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-o") == 0) {
-            if (i + 1 >= argc || !output.empty()) return Usage();
+            if (i + 1 >= argc || !output.empty()) return PrintUsage();
             output = argv[++i];
         } else if (argv[i][0] == '-') {
-            return Usage();
+            return PrintUsage();
         } else {
             sources.push_back(argv[i]);
         }
     }
-    if (sources.empty() || (!output.empty() && sources.size() != 1)) return Usage();
+    if (sources.empty() || (!output.empty() && sources.size() != 1)) return PrintUsage();
 
     int status = 0;
     for (const std::string& source : sources) {
