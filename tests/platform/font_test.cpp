@@ -54,25 +54,17 @@ uint64_t CoverageSum(const SBitmap& bitmap) {
     return sum;
 }
 
-TEST(Font, WindowsFacesMapToTheIpaFonts) {
+TEST(Font, FaceNamesAlwaysGiveJapaneseFaces) {
+    // Windows faces map to the IPA fonts, family names in Japanese or Latin to their family.
+    const std::pair<const char*, const char*> mapped[] = {
+        {kMsGothic, "IPAGothic"},       {kMsPGothic, "IPAPGothic"},  {kMsMincho, "IPAMincho"},
+        {"MS PMincho", "IPAPMincho"},   {kIpaGothicJa, "IPAGothic"}, {"ipapmincho", "IPAPMincho"}};
     SFontFaceInfo info;
-    ASSERT_TRUE(DescribeFontFace(kMsGothic, kFontWeightNormal, 0, &info));
-    EXPECT_EQ(info.familyUtf8, "IPAGothic");
-    EXPECT_FALSE(info.syntheticBold);
-    ASSERT_TRUE(DescribeFontFace(kMsPGothic, kFontWeightNormal, 0, &info));
-    EXPECT_EQ(info.familyUtf8, "IPAPGothic");
-    ASSERT_TRUE(DescribeFontFace(kMsMincho, kFontWeightNormal, 0, &info));
-    EXPECT_EQ(info.familyUtf8, "IPAMincho");
-    ASSERT_TRUE(DescribeFontFace("MS PMincho", kFontWeightNormal, 0, &info));
-    EXPECT_EQ(info.familyUtf8, "IPAPMincho");
-}
-
-TEST(Font, FamilyNamesAndUnknownNamesAlwaysGiveJapaneseFaces) {
-    SFontFaceInfo info;
-    ASSERT_TRUE(DescribeFontFace(kIpaGothicJa, kFontWeightNormal, 0, &info));
-    EXPECT_EQ(info.familyUtf8, "IPAGothic");
-    ASSERT_TRUE(DescribeFontFace("ipapmincho", kFontWeightNormal, 0, &info));
-    EXPECT_EQ(info.familyUtf8, "IPAPMincho");
+    for (const auto& [name, family] : mapped) {
+        ASSERT_TRUE(DescribeFontFace(name, kFontWeightNormal, 0, &info)) << family;
+        EXPECT_EQ(info.familyUtf8, family);
+        EXPECT_FALSE(info.syntheticBold);
+    }
     // A Latin-only family and a name that matches nothing both fall back to a Japanese face.
     for (const char* name : {"DejaVu Sans", "No Such Face At All", ""}) {
         ASSERT_TRUE(DescribeFontFace(name, kFontWeightNormal, 0, &info)) << name;
@@ -206,6 +198,47 @@ TEST(Font, FontFilesAreOpenedOncePerSize) {
     measure(21);
     EXPECT_EQ(GetFontCacheStats().fileOpens, after.fileOpens + 1);
     ReleaseFontDC(nullptr, dc);
+}
+
+// Golden glyphs: the line 吾輩は猫である。Ag in IPAGothic with a 24-pixel cell, checked against
+// metrics and coverage sums recorded once from this font layer (FreeType 2.12, light hinting)
+// with fonts-ipafont-gothic 00303. They change only when the font package or the rasteriser
+// settings change; record them again then, after looking at the glyphs.
+struct SGoldenGlyph {
+    uint32_t code;
+    uint32_t blackBoxX;
+    uint32_t blackBoxY;
+    int32_t originX;
+    int32_t originY;
+    int32_t cellIncX;
+    uint64_t coverageSum;
+};
+
+constexpr SGoldenGlyph kGolden[] = {
+    {0x8CE1, 20, 20, 1, 18, 22, 8790},   // 吾
+    {0x9479, 21, 21, 1, 19, 22, 11538},  // 輩
+    {0x82CD, 19, 19, 2, 18, 22, 6678},   // は
+    {0x944C, 21, 21, 1, 19, 22, 10837},  // 猫
+    {0x82C5, 19, 17, 2, 16, 22, 4702},   // で
+    {0x82A0, 18, 19, 2, 18, 22, 7160},   // あ
+    {0x82E9, 16, 18, 3, 17, 22, 5813},   // る
+    {0x8142, 6, 7, 1, 5, 22, 1133},      // 。
+    {0x41, 11, 16, 0, 17, 11, 3952},     // A
+    {0x67, 9, 14, 1, 12, 11, 3770},      // g
+};
+
+TEST(Font, GoldenIpaGothicLineAt24Pixels) {
+    SSelectedFont selected(24, "IPAGothic");
+    ASSERT_NE(selected.font, nullptr);
+    for (const SGoldenGlyph& golden : kGolden) {
+        const SBitmap bitmap = FetchGlyph(selected.dc, golden.code);
+        const SGlyphMetrics& m = bitmap.metrics;
+        EXPECT_EQ((std::vector<int64_t>{m.gmBlackBoxX, m.gmBlackBoxY, m.gmptGlyphOrigin.x, m.gmptGlyphOrigin.y,
+                                        m.gmCellIncX, int64_t(CoverageSum(bitmap))}),
+                  (std::vector<int64_t>{golden.blackBoxX, golden.blackBoxY, golden.originX, golden.originY,
+                                        golden.cellIncX, int64_t(golden.coverageSum)}))
+            << std::hex << golden.code;
+    }
 }
 
 TEST(Font, EnumerationListsJapaneseFacesAndInstalledAliases) {
