@@ -48,6 +48,13 @@ SBitmap FetchGlyph(CFontDC* dc, uint32_t code) {
     return bitmap;
 }
 
+// The size query's metrics of a character.
+SGlyphMetrics Measure(CFontDC* dc, uint32_t code, uint32_t expectedSize) {
+    SGlyphMetrics metrics{};
+    EXPECT_EQ(GetGlyphOutlineGray8(dc, code, &metrics, 0, nullptr), expectedSize) << std::hex << code;
+    return metrics;
+}
+
 uint64_t CoverageSum(const SBitmap& bitmap) {
     uint64_t sum = 0;
     for (uint8_t level : bitmap.bits) sum += level;
@@ -106,11 +113,8 @@ TEST(Font, HeightIsTheCellHeightAndNegativeHeightTheEm) {
     ASSERT_EQ(GetFontTextMetrics(em.dc, &metrics), 0);
     EXPECT_EQ(metrics.tmHeight, 26);  // round(24 * 2203 / 2048)
     // A full-width character advances by the em: 24 * 2048 / 2203 = 22.3 pixels at cell 24.
-    SGlyphMetrics glyph{};
-    ASSERT_NE(GetGlyphOutlineGray8(cell.dc, 0x82A0, &glyph, 0, nullptr), kGlyphOutlineError);
-    EXPECT_EQ(glyph.gmCellIncX, 22);
-    ASSERT_NE(GetGlyphOutlineGray8(em.dc, 0x82A0, &glyph, 0, nullptr), kGlyphOutlineError);
-    EXPECT_EQ(glyph.gmCellIncX, 24);
+    EXPECT_EQ(FetchGlyph(cell.dc, 0x82A0).metrics.gmCellIncX, 22);
+    EXPECT_EQ(FetchGlyph(em.dc, 0x82A0).metrics.gmCellIncX, 24);
 
     EXPECT_EQ(CreateFontSjis(kMaxFontHeight + 1, kFontWeightNormal, 0, kMsGothic), nullptr);
     EXPECT_EQ(CreateFontSjis(-kMaxFontHeight - 1, kFontWeightNormal, 0, kMsGothic), nullptr);
@@ -136,21 +140,17 @@ TEST(Font, GlyphBitmapsUseSixtyFiveLevelsAndPaddedRows) {
 
 TEST(Font, BlanksControlsAndInvalidCodes) {
     SSelectedFont selected(24, kMsGothic);
-    SGlyphMetrics metrics{};
-    EXPECT_EQ(GetGlyphOutlineGray8(selected.dc, 0x20, &metrics, 0, nullptr), 0u);
-    EXPECT_EQ(metrics.gmBlackBoxX, 1u);
-    EXPECT_EQ(metrics.gmCellIncX, 11);  // half width
-    EXPECT_EQ(GetGlyphOutlineGray8(selected.dc, 0x8140, &metrics, 0, nullptr), 0u);
-    EXPECT_EQ(metrics.gmCellIncX, 22);  // full width
-    EXPECT_EQ(GetGlyphOutlineGray8(selected.dc, 10, &metrics, 0, nullptr), 0u);
-    EXPECT_EQ(metrics.gmCellIncX, 0);
+    EXPECT_EQ(Measure(selected.dc, 0x20, 0).gmBlackBoxX, 1u);
+    EXPECT_EQ(Measure(selected.dc, 0x20, 0).gmCellIncX, 11) << "half-width blank";
+    EXPECT_EQ(Measure(selected.dc, 0x8140, 0).gmCellIncX, 22) << "full-width blank";
+    EXPECT_EQ(Measure(selected.dc, 10, 0).gmCellIncX, 0);
     // A lone lead byte, a lead byte with a byte that cannot trail it, an unassigned code and a
     // value beyond two bytes each give one visible replacement glyph.
     for (uint32_t code : {0x81u, 0x8120u, 0x85A0u, 0x12345u}) {
-        const uint32_t size = GetGlyphOutlineGray8(selected.dc, code, &metrics, 0, nullptr);
-        ASSERT_NE(size, kGlyphOutlineError) << std::hex << code;
-        EXPECT_GT(size, 0u) << std::hex << code;
-        EXPECT_GT(metrics.gmCellIncX, 0) << std::hex << code;
+        const SBitmap glyph = FetchGlyph(selected.dc, code);
+        EXPECT_NE(glyph.size, kGlyphOutlineError) << std::hex << code;
+        EXPECT_GT(CoverageSum(glyph), 0u) << std::hex << code;
+        EXPECT_GT(glyph.metrics.gmCellIncX, 0) << std::hex << code;
     }
     // 0x5C is the backslash in code page 932, not the yen sign.
     const SBitmap backslash = FetchGlyph(selected.dc, 0x5C);
@@ -177,16 +177,11 @@ TEST(Font, ContextsAndDeletionOrder) {
 }
 
 TEST(Font, FontFilesAreOpenedOncePerSize) {
-    CFontDC* dc = GetFontDC(nullptr);
-    STextMetrics metrics{};
-    SGlyphMetrics glyph{};
-    auto measure = [&](int32_t height) {
-        CFont* font = CreateFontSjis(height, kFontWeightNormal, 0, kMsGothic);
-        CFont* previous = SelectFont(dc, font);
-        EXPECT_EQ(GetFontTextMetrics(dc, &metrics), 0);
-        GetGlyphOutlineGray8(dc, 0x82A0, &glyph, 0, nullptr);
-        SelectFont(dc, previous);
-        DeleteFont(font);
+    auto measure = [](int32_t height) {
+        SSelectedFont selected(height, kMsGothic);
+        STextMetrics metrics{};
+        EXPECT_EQ(GetFontTextMetrics(selected.dc, &metrics), 0);
+        FetchGlyph(selected.dc, 0x82A0);
     };
     measure(21);
     const SFontCacheStats before = GetFontCacheStats();
@@ -197,7 +192,6 @@ TEST(Font, FontFilesAreOpenedOncePerSize) {
     FlushFontCaches();
     measure(21);
     EXPECT_EQ(GetFontCacheStats().fileOpens, after.fileOpens + 1);
-    ReleaseFontDC(nullptr, dc);
 }
 
 // Golden glyphs: the line 吾輩は猫である。Ag in IPAGothic with a 24-pixel cell, checked against
