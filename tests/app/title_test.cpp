@@ -86,7 +86,7 @@ TEST_F(Title, ClickDuringTheOpeningFadeShowsTheMenuAtOnce) {
     EXPECT_EQ(TitleMode().state, kTitleMenu);
 }
 
-TEST_F(Title, WithoutSavesLoadAndContinueAreSkippedByTheKeys) {
+TEST_F(Title, WithoutSavesLoadAndContinueAreSkippedByTheKeysAndQuitEndsTheProgram) {
     OpenMenu();
     EXPECT_EQ(TitleMode().loadEnabled, 0);
     EXPECT_EQ(TitleMode().continueEnabled, 0);
@@ -105,11 +105,9 @@ TEST_F(Title, WithoutSavesLoadAndContinueAreSkippedByTheKeys) {
     harness_->MoveMouse(load.x, load.y);
     harness_->Tick();
     EXPECT_EQ(TitleMode().hover, -1) << "a disabled button is never hovered";
-}
 
-TEST_F(Title, HeldKeyMovesOneStepPerGuardPeriod) {
-    OpenMenu();
-    FeedKey(DIK_DOWN, true);
+    harness_->Tick(kKeyGuardMs);
+    FeedKey(DIK_DOWN, true);  // held: one step per guard period
     harness_->Tick();
     EXPECT_EQ(TitleMode().hover, kTitleNewGame);
     for (int i = 0; i < 5; ++i) harness_->Tick(30);
@@ -117,6 +115,10 @@ TEST_F(Title, HeldKeyMovesOneStepPerGuardPeriod) {
     harness_->Tick(100);
     EXPECT_EQ(TitleMode().hover, kTitleConfig);
     FeedKey(DIK_DOWN, false);
+
+    ClickAt(TitleButton(kTitleQuit));
+    EXPECT_EQ(harness_->Tick(), 1);
+    EXPECT_EQ(harness_->Tick(kTitleFadeMs), 0);
 }
 
 TEST_F(Title, SaveFilesEnableLoadAndContinue) {
@@ -169,13 +171,6 @@ TEST_F(Title, ContinueLoadsTheQuickSaveAndAClickSkipsTheClosingFade) {
     EXPECT_EQ(std::string(App().adventureName), harness_->SavePath("Q-Save.sav"));
 }
 
-TEST_F(Title, QuitEndsTheProgramAfterTheFade) {
-    OpenMenu();
-    ClickAt(TitleButton(kTitleQuit));
-    EXPECT_EQ(harness_->Tick(), 1);
-    EXPECT_EQ(harness_->Tick(kTitleFadeMs), 0);
-}
-
 TEST_F(Title, LoadAndConfigurationOpenOverTheMenuAndCloseBackToIt) {
     MakeSaveFile("Save00.sav");
     OpenMenu();
@@ -194,36 +189,26 @@ TEST_F(Title, LoadAndConfigurationOpenOverTheMenuAndCloseBackToIt) {
     harness_->Tick();
     ASSERT_EQ(TitleMode().state, kTitleConfigOpen);
     harness_->Tick(500);
+    harness_->Click(223, 428);  // music off reaches the title's music
+    harness_->Tick();
+    EXPECT_EQ(g_Config.bgmOff, 1u);
+    EXPECT_EQ(TitleMode().music->GetMasterVolume(), -10000);
     harness_->RightClick(400, 300);
     harness_->Tick();
     harness_->Tick(500);
     EXPECT_EQ(TitleMode().state, kTitleMenu);
     EXPECT_EQ(TitleMode().configScreen.head.background, nullptr);
-}
 
-TEST_F(Title, ConfigurationEndingWithReturnToTitleGoesBackToTheMenu) {
-    OpenMenu();
+    // The ending of the screen with return to the title, when its quit question cannot be opened.
     ClickAt(TitleButton(kTitleConfig));
     harness_->Tick();
     ASSERT_EQ(TitleMode().state, kTitleConfigOpen);
-    // The ending of the screen when its quit question cannot be opened.
     TitleMode().configScreen.state = 6;
     TitleMode().configScreen.result = kConfigReturnToTitle;
     EXPECT_EQ(harness_->Tick(), 1);
     EXPECT_EQ(App().mode, kModeTitle);
     EXPECT_EQ(TitleMode().state, kTitleMenu);
     EXPECT_EQ(TitleMode().configScreen.head.background, nullptr);
-}
-
-TEST_F(Title, ConfigurationChangesReachTheTitleMusic) {
-    OpenMenu();
-    ClickAt(TitleButton(kTitleConfig));
-    harness_->Tick();
-    harness_->Tick(500);
-    harness_->Click(223, 428);  // music off
-    harness_->Tick();
-    EXPECT_EQ(g_Config.bgmOff, 1u);
-    EXPECT_EQ(TitleMode().music->GetMasterVolume(), -10000);
 }
 
 class ExtraMenu : public Title {
@@ -242,6 +227,7 @@ protected:
     // Opens the extra menu and waits for its fade-in.
     void OpenExtra() {
         OpenMenu();
+        EXPECT_EQ(TitleMode().extraEnabled, 1) << "follows the system-wide game flag 0";
         ClickAt(TitleButton(kTitleExtra));
         harness_->Tick();
         ASSERT_EQ(TitleMode().state, kTitleExtraOpen);
@@ -251,14 +237,7 @@ protected:
     CExtraMenu& Menu() { return TitleMode().extraMenu; }
 };
 
-TEST_F(ExtraMenu, FollowsTheSystemWideFirstGameFlag) {
-    ASSERT_EQ(harness_->Start(), 1);
-    harness_->Click(0, 0);
-    harness_->Tick();
-    EXPECT_EQ(TitleMode().extraEnabled, 1);
-}
-
-TEST_F(ExtraMenu, KeysWrapAndBackReturnsToTheTitleMenu) {
+TEST_F(ExtraMenu, KeysWrapAndBackOrARightClickReturnToTheTitleMenu) {
     OpenExtra();
     Press(DIK_UP);
     EXPECT_EQ(Menu().hover, 3) << "up from no hover selects back";
@@ -272,15 +251,16 @@ TEST_F(ExtraMenu, KeysWrapAndBackReturnsToTheTitleMenu) {
     harness_->Tick();
     EXPECT_EQ(TitleMode().state, kTitleMenu);
     EXPECT_EQ(Menu().head.background, nullptr);
-}
 
-TEST_F(ExtraMenu, RightClickFadesOutAndAClickEndsTheFade) {
-    OpenExtra();
+    ClickAt(TitleButton(kTitleExtra));
+    harness_->Tick();
+    harness_->Tick(kExtraMenuFadeMs);
+    ASSERT_EQ(Menu().state, kExtraIdle);
     harness_->RightClick(10, 10);
     harness_->Tick();
     EXPECT_EQ(Menu().state, kExtraFadeOut);
     EXPECT_EQ(Menu().result, kExtraBack);
-    harness_->Click(10, 10);
+    harness_->Click(10, 10);  // ends the fade at once
     harness_->Tick();
     EXPECT_EQ(TitleMode().state, kTitleMenu);
 }

@@ -52,26 +52,22 @@ BufferPtr MakeBuffer(CAudioDevice& device, const SWaveFormat& format, uint32_t b
 TEST(AudioMixer, BufferFormatsAndSizes) {
     auto device = CAudioDevice::Create(EAudioOutput::Manual);
     ASSERT_NE(device, nullptr);
-    CAudioBuffer* buffer = reinterpret_cast<CAudioBuffer*>(1);
-    SWaveFormat bad = PcmFormat(3, 44100, 16);
-    EXPECT_EQ(device->CreateSoundBuffer(bad, 1200, &buffer), -1);
-    EXPECT_EQ(buffer, nullptr);
-    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(2, 44100, 24), 1200, &buffer), -1);
-    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(2, 99, 16), 1200, &buffer), -1);
-    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(2, 200001, 16), 1200, &buffer), -1);
-    bad = PcmFormat(2, 44100, 16);
-    bad.nBlockAlign = 3;
-    EXPECT_EQ(device->CreateSoundBuffer(bad, 1200, &buffer), -1);
-    bad = PcmFormat(2, 44100, 16);
-    bad.wFormatTag = 3;
-    EXPECT_EQ(device->CreateSoundBuffer(bad, 1200, &buffer), -1);
-    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(2, 44100, 16), 2, &buffer), -1);
-    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(1, 8000, 8), 4, &buffer), 0);
+    SWaveFormat blockAlign = PcmFormat(2, 44100, 16), tag = PcmFormat(2, 44100, 16);
+    blockAlign.nBlockAlign = 3;
+    tag.wFormatTag = 3;
+    const std::pair<SWaveFormat, uint32_t> refused[] = {
+        {PcmFormat(3, 44100, 16), 1200}, {PcmFormat(2, 44100, 24), 1200}, {PcmFormat(2, 99, 16), 1200},
+        {PcmFormat(2, 200001, 16), 1200}, {blockAlign, 1200}, {tag, 1200}, {PcmFormat(2, 44100, 16), 2}};
+    for (const auto& [format, bytes] : refused) {
+        CAudioBuffer* buffer = reinterpret_cast<CAudioBuffer*>(1);
+        EXPECT_EQ(device->CreateSoundBuffer(format, bytes, &buffer), -1) << format.nChannels << " channels, "
+                                                                        << format.nSamplesPerSec << " Hz";
+        EXPECT_EQ(buffer, nullptr);
+    }
+    BufferPtr buffer = MakeBuffer(*device, PcmFormat(1, 8000, 8), 4);
     ASSERT_NE(buffer, nullptr);
     EXPECT_EQ(buffer->GetSize(), 4u);
-    // A new 8-bit buffer holds silence (128), not zeros.
-    EXPECT_EQ(Read(buffer, 0, 4), std::vector<uint8_t>(4, 128));
-    buffer->Release();
+    EXPECT_EQ(Read(buffer.get(), 0, 4), std::vector<uint8_t>(4, 128)) << "a new 8-bit buffer holds silence";
 }
 
 TEST(AudioMixer, LocksWrapAndWriteBackOnlyWhatWasWritten) {

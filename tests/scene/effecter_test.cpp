@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "tests/scene/scene_device.h"
+#include "tests/scene/scene_test_util.h"
 
 namespace {
 
@@ -18,74 +18,65 @@ protected:
     SLayerDrawRecord Record(uint32_t colour) const {
         return SLayerDrawRecord{white, {0, 0}, {100, 100}, {0, 0, 16, 16}, 1.0f, 1.0f, 0.0f, colour, 0, 0};
     }
-    // The grey level drawn at the middle of the record over black.
-    int Level() const { return static_cast<int>(scene.Pixel(108, 108) & 0xFF); }
+    // Draws one frame over black and checks the result and the grey level drawn inside the
+    // picture, and nothing outside it (level 0: nothing drawn at all).
+    void ExpectFrame(IEffecter9& effect, int32_t elapsed, uint32_t colour, int32_t result, int level,
+                     int tolerance = 0) {
+        SCOPED_TRACE(elapsed);
+        scene.Clear(0);
+        EXPECT_EQ(effect.Apply(scene.device, elapsed, Record(colour)), result);
+        if (level == 0) {
+            EXPECT_EQ(scene.CountLit(), 0);
+        } else {
+            EXPECT_NEAR(static_cast<int>(scene.Pixel(108, 108) & 0xFF), level, tolerance);
+            EXPECT_EQ(scene.Pixel(99, 99), 0u);
+        }
+    }
+    void ExpectStates(uint32_t src, uint32_t dest, uint32_t minFilter, uint32_t magFilter) {
+        EXPECT_EQ(scene.device->GetRenderState(RenderState::SrcBlend), src);
+        EXPECT_EQ(scene.device->GetRenderState(RenderState::DestBlend), dest);
+        EXPECT_EQ(scene.device->GetSamplerState(0, Sampler::MinFilter), minFilter);
+        EXPECT_EQ(scene.device->GetSamplerState(0, Sampler::MagFilter), magFilter);
+    }
 
     SceneDevice scene;
     CTexture* white = nullptr;
 };
 
-TEST_F(EffectTest, FadeInReachesTheLayersAlpha) {
-    CFade fade;
-    EXPECT_EQ(fade.GetType(), EffectType::Fade);
-    EXPECT_EQ(fade.GetEndState(), EffectEndState::Shown);
-    const SLayerDrawRecord record = Record(0x80FFFFFFu);
-    EXPECT_EQ(fade.Apply(scene.device, 500, record), EffectResult::Running);
-    EXPECT_NEAR(Level(), 0x40, 1);
-    scene.Clear(0);
-    EXPECT_EQ(fade.Apply(scene.device, 1000, record), EffectResult::Ended);
-    EXPECT_NEAR(Level(), 0x80, 1);
-    scene.Clear(0);
-    EXPECT_EQ(fade.Apply(scene.device, 4000, record), EffectResult::Ended);
-    EXPECT_NEAR(Level(), 0x80, 1);
-    EXPECT_EQ(scene.Pixel(99, 99), 0u);  // nothing outside the picture
-}
+using namespace EffectResult;
 
-TEST_F(EffectTest, FadeOutFirstAndLastFrames) {
-    CFade fade;
+TEST_F(EffectTest, FadesAndCutsFrameByFrame) {
+    CFade fadeIn;
+    EXPECT_EQ(fadeIn.GetEndState(), EffectEndState::Shown);
+    ExpectFrame(fadeIn, 500, 0x80FFFFFFu, Running, 0x40, 1);  // up to the layer's own alpha
+    ExpectFrame(fadeIn, 1000, 0x80FFFFFFu, Ended, 0x80, 1);
+    ExpectFrame(fadeIn, 4000, 0x80FFFFFFu, Ended, 0x80, 1);
+
+    CFade fadeOut;
     const uint32_t params[] = {1, 400};
-    EXPECT_EQ(fade.SetParams(params, 2), 1);
-    EXPECT_EQ(fade.GetEndState(), EffectEndState::Hidden);
-    const SLayerDrawRecord record = Record(0xFFFFFFFFu);
-    EXPECT_EQ(fade.Apply(scene.device, 0, record), EffectResult::Running);
-    EXPECT_EQ(Level(), 0xFF);
-    scene.Clear(0);
-    EXPECT_EQ(fade.Apply(scene.device, 100, record), EffectResult::Running);
-    EXPECT_NEAR(Level(), 191, 1);  // trunc(255 × 0.75)
-    scene.Clear(0);
-    EXPECT_EQ(fade.Apply(scene.device, 400, record), EffectResult::Ended);
-    EXPECT_EQ(scene.CountOtherThan(0), 0);
-}
+    EXPECT_EQ(fadeOut.SetParams(params, 2), 1);
+    EXPECT_EQ(fadeOut.GetEndState(), EffectEndState::Hidden);
+    ExpectFrame(fadeOut, 0, 0xFFFFFFFFu, Running, 0xFF);
+    ExpectFrame(fadeOut, 100, 0xFFFFFFFFu, Running, 191, 1);  // trunc(255 × 0.75)
+    ExpectFrame(fadeOut, 400, 0xFFFFFFFFu, Ended, 0);
 
-TEST_F(EffectTest, ZeroOrNegativeDurationsEndAtOnce) {
+    // Zero or negative durations end at once.
     for (int32_t duration : {0, -5}) {
-        CFade in;
-        in.duration = duration;
-        scene.Clear(0);
-        EXPECT_EQ(in.Apply(scene.device, 0, Record(0xFFFFFFFFu)), EffectResult::Ended);
-        EXPECT_EQ(Level(), 0xFF);
-        CFade out;
+        SCOPED_TRACE(duration);
+        CFade in, out;
+        in.duration = out.duration = duration;
         out.direction = 7;
-        out.duration = duration;
-        scene.Clear(0);
-        EXPECT_EQ(out.Apply(scene.device, 0, Record(0xFFFFFFFFu)), EffectResult::Ended);
-        EXPECT_EQ(scene.CountOtherThan(0), 0);
+        ExpectFrame(in, 0, 0xFFFFFFFFu, Ended, 0xFF);
+        ExpectFrame(out, 0, 0xFFFFFFFFu, Ended, 0);
     }
-}
 
-TEST_F(EffectTest, CutsShowOrHideAtOnce) {
-    CCut in;
-    EXPECT_EQ(in.GetType(), EffectType::Cut);
-    EXPECT_EQ(in.GetEndState(), EffectEndState::Shown);
-    EXPECT_EQ(in.Apply(scene.device, 0, Record(0xFFFFFFFFu)), EffectResult::Ended);
-    EXPECT_EQ(Level(), 0xFF);
-    scene.Clear(0);
-    CCut out;
+    CCut cutIn, cutOut;
     const uint32_t hide = 2;
-    out.SetParams(&hide, 1);
-    EXPECT_EQ(out.GetEndState(), EffectEndState::Hidden);
-    EXPECT_EQ(out.Apply(scene.device, 0, Record(0xFFFFFFFFu)), EffectResult::Ended);
-    EXPECT_EQ(scene.CountOtherThan(0), 0);
+    cutOut.SetParams(&hide, 1);
+    EXPECT_EQ(cutIn.GetEndState(), EffectEndState::Shown);
+    EXPECT_EQ(cutOut.GetEndState(), EffectEndState::Hidden);
+    ExpectFrame(cutIn, 0, 0xFFFFFFFFu, Ended, 0xFF);
+    ExpectFrame(cutOut, 0, 0xFFFFFFFFu, Ended, 0);
 }
 
 TEST_F(EffectTest, BlendModesAndFiltersAreSetAroundTheDrawOnly) {
@@ -94,25 +85,24 @@ TEST_F(EffectTest, BlendModesAndFiltersAreSetAroundTheDrawOnly) {
         {Blend::InvDestColor, Blend::InvSrcColor}, {Blend::One, Blend::InvSrcColor}, {Blend::Zero, Blend::InvSrcColor},
         {Blend::DestColor, Blend::One}};
     for (uint32_t mode = 0; mode < 7; ++mode) {
+        SCOPED_TRACE(mode);
         uint32_t src = 0, dest = 0;
         scene.device->SetRenderState(RenderState::SrcBlend, 77);
         scene.device->SetRenderState(RenderState::DestBlend, 78);
         SetLayerBlendMode(scene.device, mode, &src, &dest);
         EXPECT_EQ(src, 77u);
         EXPECT_EQ(dest, 78u);
-        EXPECT_EQ(scene.device->GetRenderState(RenderState::SrcBlend), kPairs[mode][0]) << mode;
-        EXPECT_EQ(scene.device->GetRenderState(RenderState::DestBlend), kPairs[mode][1]) << mode;
+        EXPECT_EQ(scene.device->GetRenderState(RenderState::SrcBlend), kPairs[mode][0]);
+        EXPECT_EQ(scene.device->GetRenderState(RenderState::DestBlend), kPairs[mode][1]);
     }
 
     uint32_t minFilter = 0, magFilter = 0;
     scene.device->SetSamplerState(0, Sampler::MinFilter, TexFilter::Linear);
     SetTextureFilter(scene.device, 2, &minFilter, &magFilter);
     EXPECT_EQ(minFilter, TexFilter::Linear);
-    EXPECT_EQ(scene.device->GetSamplerState(0, Sampler::MinFilter), TexFilter::Point);
-    EXPECT_EQ(scene.device->GetSamplerState(0, Sampler::MagFilter), TexFilter::Point);
+    ExpectStates(kPairs[6][0], kPairs[6][1], TexFilter::Point, TexFilter::Point);
     SetTextureFilter(scene.device, 1, &minFilter, &magFilter);
-    EXPECT_EQ(scene.device->GetSamplerState(0, Sampler::MinFilter), TexFilter::Linear);
-    EXPECT_EQ(scene.device->GetSamplerState(0, Sampler::MagFilter), TexFilter::Linear);
+    ExpectStates(kPairs[6][0], kPairs[6][1], TexFilter::Linear, TexFilter::Linear);
 
     // Mode 7 draws with the device's own blend (here: replace) and leaves every state as it
     // found it; mode 1 (additive) and linear filtering are undone after the draw.
@@ -127,25 +117,20 @@ TEST_F(EffectTest, BlendModesAndFiltersAreSetAroundTheDrawOnly) {
     CCut cut;
     cut.Apply(scene.device, 0, record);
     EXPECT_EQ(scene.Pixel(108, 108), 0xFFFFFFu);  // white replaced the red, unblended
-    EXPECT_EQ(scene.device->GetRenderState(RenderState::SrcBlend), Blend::One);
-    EXPECT_EQ(scene.device->GetRenderState(RenderState::DestBlend), Blend::Zero);
-    EXPECT_EQ(scene.device->GetSamplerState(0, Sampler::MinFilter), TexFilter::Point);
-    EXPECT_EQ(scene.device->GetSamplerState(0, Sampler::MagFilter), TexFilter::Point);
+    ExpectStates(Blend::One, Blend::Zero, TexFilter::Point, TexFilter::Point);
 
     scene.Clear(0x400000);
     record.blendMode = 1;
     record.colour = 0xFFFFFFFFu;
     cut.Apply(scene.device, 0, record);
     EXPECT_EQ(scene.Pixel(108, 108), 0xFFFFFFu);
-    EXPECT_EQ(scene.device->GetRenderState(RenderState::SrcBlend), Blend::One);
-    EXPECT_EQ(scene.device->GetRenderState(RenderState::DestBlend), Blend::Zero);
+    ExpectStates(Blend::One, Blend::Zero, TexFilter::Point, TexFilter::Point);
 }
 
 TEST_F(EffectTest, CopyToReusesTheSameClassAndReplacesAnother) {
     IEffecter9* target = nullptr;
     CFade fade;
     fade.direction = 1;
-    fade.duration = 250;
     ASSERT_EQ(fade.CopyTo(&target), 1);
     ASSERT_NE(target, nullptr);
     EXPECT_EQ(target->GetType(), EffectType::Fade);
@@ -169,27 +154,28 @@ TEST_F(EffectTest, CopyToReusesTheSameClassAndReplacesAnother) {
 }
 
 TEST_F(EffectTest, PlacementsThatCannotBeDrawnDrawNothing) {
-    const float nan = std::nanf("");
-    SLayerDrawRecord bad[] = {Record(0xFFFFFFFFu), Record(0xFFFFFFFFu), Record(0xFFFFFFFFu), Record(0xFFFFFFFFu),
-                              Record(0xFFFFFFFFu), Record(0xFFFFFFFFu)};
-    bad[0].scaleX = nan;
-    bad[1].angle = INFINITY;
-    bad[2].source = SRect{INT32_MIN, 0, INT32_MAX, 16};
-    bad[3].offset = SPoint{INT32_MAX, 0};
-    bad[4].texture = nullptr;
-    bad[5].scaleY = -INFINITY;
+    const std::function<void(SLayerDrawRecord&)> damages[] = {
+        [](SLayerDrawRecord& r) { r.scaleX = std::nanf(""); },
+        [](SLayerDrawRecord& r) { r.scaleY = -INFINITY; },
+        [](SLayerDrawRecord& r) { r.angle = INFINITY; },
+        [](SLayerDrawRecord& r) { r.source = SRect{INT32_MIN, 0, INT32_MAX, 16}; },
+        [](SLayerDrawRecord& r) { r.offset = SPoint{INT32_MAX, 0}; },
+        [](SLayerDrawRecord& r) { r.texture = nullptr; },
+    };
     CCut cut;
-    for (const SLayerDrawRecord& record : bad) {
+    for (const auto& damage : damages) {
+        SLayerDrawRecord record = Record(0xFFFFFFFFu);
+        damage(record);
         scene.Clear(0);
-        EXPECT_EQ(cut.Apply(scene.device, 0, record), EffectResult::Ended);
-        EXPECT_EQ(scene.CountOtherThan(0), 0);
+        EXPECT_EQ(cut.Apply(scene.device, 0, record), Ended);
+        EXPECT_EQ(scene.CountLit(), 0);
     }
     // Huge but finite values are left to the rasteriser's clipping.
     SLayerDrawRecord huge = Record(0xFFFFFFFFu);
     huge.scaleX = 1e30f;
     huge.scaleY = -1e30f;
     huge.source = SRect{-100000, -100000, 100000, 100000};
-    cut.Apply(scene.device, 0, huge);
+    EXPECT_EQ(cut.Apply(scene.device, 0, huge), Ended);
 }
 
 }  // namespace

@@ -5,57 +5,51 @@
 #include <cstring>
 #include <string>
 
-#include "files/scrambled_io.h"
 #include "tests/files/temp_folder.h"
-#include "tests/scene/scene_device.h"
 #include "tests/scene/scene_test_util.h"
 
 namespace {
 
-using scene_test::Bytes;
+using namespace scene_test;
 
-
-using scene_test::SceneDevice;
+constexpr int32_t kRunning = LayerFrame::Animating | LayerFrame::HoldText;
 
 class LayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g_GameClock = 10000;
         g_bModelsUsable = 0;
-        std::memset(g_SaveKey, 0, sizeof g_SaveKey);
+        SetSaveKey(0);
     }
     void TearDown() override {
         g_GameClock = 0;
         g_bModelsUsable = 0;
-        std::memset(g_SaveKey, 0, sizeof g_SaveKey);
+        SetSaveKey(0);
     }
 
     // A layer as a successful LOAD leaves it, with a picture that names its texel positions.
-    void Loaded(CImageLayer* layer, int32_t width, int32_t height, uint32_t textureSide, const char* name = "a.bmp") {
+    void Loaded(CImageLayer* layer, int32_t width, int32_t height, uint32_t side, const char* name = "a.bmp",
+                uint32_t (*texel)(int, int) = SceneDevice::PositionTexel) {
         layer->Release();
-        layer->texture = scene.MakeTexture(textureSide, textureSide, SceneDevice::PositionTexel);
-        layer->kind = LayerKind::Picture;
+        layer->texture = scene.MakeTexture(side, side, texel);
         layer->used = 1;
         layer->width = width;
         layer->height = height;
         std::strcpy(layer->name, name);
         layer->ResetGeometry();
     }
-
-    int32_t Parse(CImageLayer* layer, const Bytes& payload) {
-        CMemoryReadStream m(payload.bytes);
-        uint32_t read = 0;
-        const int32_t result = layer->ParseCommand(&m.stream, static_cast<uint32_t>(payload.size()), &read);
-        EXPECT_EQ(read, payload.size());
-        EXPECT_EQ(m.stream.LogicalPosition(), static_cast<int64_t>(payload.size()));
-        return result;
-    }
-
-    void DrawFrame(CImageLayer* layer, int32_t* result = nullptr) {
+    int32_t DrawFrame(CImageLayer* layer) {
         scene.Clear(0);
-        const int32_t r = layer->Draw();
-        if (result) *result = r;
+        return layer->Draw();
     }
+    // Advances the game clock, draws, and checks the frame result and the pixels drawn.
+    void ExpectFrame(CImageLayer* layer, uint32_t advance, int32_t result, int lit) {
+        g_GameClock += advance;
+        SCOPED_TRACE(g_GameClock);
+        EXPECT_EQ(DrawFrame(layer), result);
+        EXPECT_EQ(scene.CountLit(), lit);
+    }
+    int Level() const { return static_cast<int>(scene.Pixel(5, 5) & 0xFF); }
 
     SceneDevice scene;
 };
@@ -64,61 +58,55 @@ Bytes Effect(uint32_t kind, int32_t delay, uint32_t a, int32_t b = 0) {
     Bytes e;
     e.U32(kind).I32(delay).U32(a);
     if (kind == 2) e.I32(b);
-    return e;
+    return Bytes().Chunk("EFEC", e);
 }
 
 TEST_F(LayerTest, DefaultGeometryCentresAndStandsOnTheBottomLine) {
-    CImageLayer wide;
-    Loaded(&wide, 1024, 600, 1024);
-    EXPECT_EQ(wide.pivot.x, -112);
-    EXPECT_EQ(wide.pivot.y, 0);
-    EXPECT_EQ(wide.visible, 0u);
-    wide.visible = 1;
-    DrawFrame(&wide);
+    CImageLayer layer;
+    Loaded(&layer, 800, 600, 1024);
+    EXPECT_THAT(layer.pivot, FieldsAre(0, 0));
+    EXPECT_THAT(layer.source, FieldsAre(0, 0, 800, 600));
+
+    Loaded(&layer, 1024, 600, 1024);
+    EXPECT_THAT(layer.pivot, FieldsAre(-112, 0));
+    EXPECT_EQ(layer.visible, 0u);
+    layer.visible = 1;
+    DrawFrame(&layer);
     EXPECT_EQ(SceneDevice::TexelX(scene.Pixel(0, 0)), 112);
     EXPECT_EQ(SceneDevice::TexelX(scene.Pixel(799, 599)), 911);
     EXPECT_EQ(SceneDevice::TexelY(scene.Pixel(799, 599)), 599);
 
-    CImageLayer full;
-    Loaded(&full, 800, 600, 1024);
-    EXPECT_EQ(full.pivot.x, 0);
-    EXPECT_EQ(full.pivot.y, 0);
-    EXPECT_EQ(full.source.right, 800);
-    EXPECT_EQ(full.source.bottom, 600);
-
-    CImageLayer small;
-    Loaded(&small, 401, 300, 512);
-    EXPECT_EQ(small.pivot.x, 199);  // (800 - 401) × 0.5 truncated
-    EXPECT_EQ(small.pivot.y, 300);
-    small.visible = 1;
-    DrawFrame(&small);
+    Loaded(&layer, 401, 300, 512);
+    EXPECT_THAT(layer.pivot, FieldsAre(199, 300));  // (800 - 401) × 0.5 truncated
+    layer.visible = 1;
+    DrawFrame(&layer);
     EXPECT_EQ(scene.Pixel(199, 300), SceneDevice::PositionTexel(0, 0) & 0xFFFFFF);
     EXPECT_EQ(scene.Pixel(198, 300), 0u);
     EXPECT_EQ(scene.Pixel(199, 299), 0u);
-    EXPECT_EQ(scene.CountOtherThan(0), 401 * 300);
+    EXPECT_EQ(scene.CountLit(), 401 * 300);
 }
 
 TEST_F(LayerTest, PlacementOffsetScaleRotationAndSource) {
     CImageLayer layer;
     Loaded(&layer, 100, 50, 128);
     layer.visible = 1;
-    Parse(&layer, Bytes()
-                      .Chunk("PIVO", Bytes().U32(400).U32(300))
-                      .Chunk("DPOS", Bytes().I32(-50).I32(-25))
-                      .Chunk("SCAL", Bytes().F32(2.0f).F32(2.0f)));
+    ParseInto(&layer, Bytes()
+                          .Chunk("PIVO", Bytes().U32(400).U32(300))
+                          .Chunk("DPOS", Bytes().I32(-50).I32(-25))
+                          .Chunk("SCAL", Bytes().F32(2.0f).F32(2.0f)));
     DrawFrame(&layer);
     EXPECT_NE(scene.Pixel(300, 250), 0u);
     EXPECT_EQ(scene.Pixel(299, 250), 0u);
     EXPECT_NE(scene.Pixel(499, 349), 0u);
     EXPECT_EQ(scene.Pixel(500, 349), 0u);
     EXPECT_EQ(scene.Pixel(499, 350), 0u);
-    EXPECT_EQ(scene.CountOtherThan(0), 200 * 100);
+    EXPECT_EQ(scene.CountLit(), 200 * 100);
 
     // A positive angle turns clockwise: the picture's +x axis points down the screen.
-    Parse(&layer, Bytes()
-                      .Chunk("DPOS", Bytes().U32(0).U32(0))
-                      .Chunk("SCAL", Bytes().F32(1.0f).F32(1.0f))
-                      .Chunk("ANGL", Bytes().F32(1.5707964f)));
+    ParseInto(&layer, Bytes()
+                          .Chunk("DPOS", Bytes().U32(0).U32(0))
+                          .Chunk("SCAL", Bytes().F32(1.0f).F32(1.0f))
+                          .Chunk("ANGL", Bytes().F32(1.5707964f)));
     DrawFrame(&layer);
     const uint32_t below = scene.Pixel(380, 360);  // local (60, 20)
     EXPECT_NEAR(SceneDevice::TexelX(below), 60, 1);
@@ -127,135 +115,106 @@ TEST_F(LayerTest, PlacementOffsetScaleRotationAndSource) {
     EXPECT_EQ(scene.Pixel(420, 360), 0u);  // nor to its right
 
     // The source rectangle picks the texels.
-    Parse(&layer, Bytes()
-                      .Chunk("ANGL", Bytes().F32(0.0f))
-                      .Chunk("PIVO", Bytes().U32(0).U32(0))
-                      .Chunk("DREC", Bytes().U32(10).U32(20).U32(30).U32(25)));
+    ParseInto(&layer, Bytes()
+                          .Chunk("ANGL", Bytes().F32(0.0f))
+                          .Chunk("PIVO", Bytes().U32(0).U32(0))
+                          .Chunk("DREC", Bytes().U32(10).U32(20).U32(30).U32(25)));
     DrawFrame(&layer);
     EXPECT_EQ(scene.Pixel(0, 0), SceneDevice::PositionTexel(10, 20) & 0xFFFFFF);
     EXPECT_EQ(scene.Pixel(19, 4), SceneDevice::PositionTexel(29, 24) & 0xFFFFFF);
-    EXPECT_EQ(scene.CountOtherThan(0), 20 * 5);
+    EXPECT_EQ(scene.CountLit(), 20 * 5);
 }
 
 TEST_F(LayerTest, DamagedGeometryDrawsNothingWrong) {
-    CImageLayer layer;
-    Loaded(&layer, 100, 50, 128);
-    layer.visible = 1;
     const Bytes cases[] = {
-        Bytes().Chunk("SCAL", Bytes().U32(0x7FC00000).F32(1.0f)),             // NaN
-        Bytes().Chunk("ANGL", Bytes().U32(0x7F800000)),                        // infinity
+        Bytes().Chunk("SCAL", Bytes().U32(0x7FC00000).F32(1.0f)),  // NaN
+        Bytes().Chunk("ANGL", Bytes().U32(0x7F800000)),             // infinity
         Bytes().Chunk("DREC", Bytes().I32(INT32_MIN).U32(0).I32(INT32_MAX).U32(50)),
         Bytes().Chunk("DPOS", Bytes().I32(INT32_MAX).I32(INT32_MIN)),
+        // Negative and huge (but bounded) rectangles and scales go to the rasteriser, which
+        // clips them.
+        Bytes().Chunk("DREC", Bytes().I32(-5000).I32(-5000).U32(5000).I32(-9000)),
+        Bytes().Chunk("SCAL", Bytes().F32(1e30f).F32(-1e30f)),
     };
-    for (const Bytes& payload : cases) {
-        CImageLayer fresh;
-        Loaded(&fresh, 100, 50, 128);
-        fresh.visible = 1;
-        Parse(&fresh, payload);
-        DrawFrame(&fresh);
-        EXPECT_EQ(scene.CountOtherThan(0), 0);
+    CImageLayer layer;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        Loaded(&layer, 100, 50, 128);
+        layer.visible = 1;
+        ParseInto(&layer, cases[i]);
+        EXPECT_EQ(DrawFrame(&layer), 0);
+        if (i < 4) {
+            EXPECT_EQ(scene.CountLit(), 0);
+        }
     }
-    // Negative and huge (but bounded) rectangles go to the rasteriser, which clips them.
-    Parse(&layer, Bytes().Chunk("DREC", Bytes().I32(-5000).I32(-5000).U32(5000).I32(-9000)));
-    DrawFrame(&layer);
-    Parse(&layer, Bytes().Chunk("SCAL", Bytes().F32(1e30f).F32(-1e30f)));
-    DrawFrame(&layer);
 }
 
-TEST_F(LayerTest, CutInWithDelayShowsFromTheFirstFrameAfterTheDelay) {
+TEST_F(LayerTest, EffectsRunFromThePageStartAfterTheirDelay) {
     CImageLayer layer;
     Loaded(&layer, 16, 16, 16);
-    EXPECT_EQ(Parse(&layer, Bytes().Chunk("PIVO", Bytes().U32(10).U32(10)).Chunk("EFEC", Effect(1, 500, 1))), 0);
-    EXPECT_EQ(layer.startPending, 1u);
-    int32_t result = 0;
-    DrawFrame(&layer, &result);  // drawn before the page-start stamp
-    EXPECT_EQ(result, LayerFrame::Animating | LayerFrame::HoldText);
+    EXPECT_EQ(ParseInto(&layer, Bytes().Chunk("PIVO", Bytes().U32(10).U32(10)) + Effect(1, 500, 1)), 0);
+    ExpectFrame(&layer, 0, kRunning, 0);  // before the page-start stamp
     layer.StampEffectStart(g_GameClock);
-    EXPECT_EQ(layer.startPending, 0u);
-    g_GameClock += 499;
-    DrawFrame(&layer, &result);
-    EXPECT_EQ(result, 3);
-    EXPECT_EQ(scene.CountOtherThan(0), 0);
-    g_GameClock += 1;
-    DrawFrame(&layer, &result);
-    EXPECT_EQ(result, 0);
+    ExpectFrame(&layer, 499, kRunning, 0);
+    ExpectFrame(&layer, 1, 0, 256);  // the cut in shows from the first frame after the delay
     EXPECT_EQ(layer.visible, 1u);
     EXPECT_EQ(layer.effect, nullptr);
-    EXPECT_EQ(scene.CountOtherThan(0), 256);
-    DrawFrame(&layer, &result);
-    EXPECT_EQ(scene.CountOtherThan(0), 256);
-}
+    ExpectFrame(&layer, 0, 0, 256);
 
-TEST_F(LayerTest, FadesThroughTheLayer) {
-    CImageLayer layer;
-    layer.used = 1;
-    layer.width = layer.height = 16;
-    layer.texture = scene.MakeTexture(16, 16, [](int, int) { return 0xFFFFFFFFu; });
-    layer.ResetGeometry();
-    layer.pivot = SPoint{0, 0};
-    Parse(&layer, Bytes().Chunk("COLR", Bytes().U32(0x80FFFFFF)).Chunk("EFEC", Effect(2, 0, 0, 1000)));
+    // A fade in up to the layer's alpha, drawn in white.
+    Loaded(&layer, 16, 16, 16, "white.bmp", [](int, int) { return 0xFFFFFFFFu; });
+    ParseInto(&layer, Bytes().Chunk("PIVO", Bytes().U32(0).U32(0)).Chunk("COLR", Bytes().U32(0x80FFFFFF)) +
+                          Effect(2, 0, 0, 1000));
     layer.StampEffectStart(g_GameClock);
-    int32_t result = 0;
-    g_GameClock += 500;
-    DrawFrame(&layer, &result);
-    EXPECT_EQ(result, 3);
-    EXPECT_NEAR(static_cast<int>(scene.Pixel(5, 5) & 0xFF), 0x40, 1);
-    g_GameClock += 500;
-    DrawFrame(&layer, &result);
-    EXPECT_EQ(result, 0);
-    EXPECT_NEAR(static_cast<int>(scene.Pixel(5, 5) & 0xFF), 0x80, 1);
+    ExpectFrame(&layer, 500, kRunning, 256);
+    EXPECT_NEAR(Level(), 0x40, 1);
+    ExpectFrame(&layer, 500, 0, 256);
+    EXPECT_NEAR(Level(), 0x80, 1);
     EXPECT_EQ(layer.visible, 1u);
 
     // A fade out that ends hides the layer, and its last frame draws nothing.
-    Parse(&layer, Bytes().Chunk("EFEC", Effect(2, 0, 1, 300)));
+    ParseInto(&layer, Effect(2, 0, 1, 300));
     layer.StampEffectStart(g_GameClock);
-    g_GameClock += 299;
-    DrawFrame(&layer, &result);
-    EXPECT_EQ(result, 3);
-    g_GameClock += 1;
-    DrawFrame(&layer, &result);
-    EXPECT_EQ(result, 0);
+    ExpectFrame(&layer, 299, kRunning, 0);  // 1/300 of half alpha rounds to nothing
+    ExpectFrame(&layer, 1, 0, 0);
     EXPECT_EQ(layer.visible, 0u);
-    EXPECT_EQ(scene.CountOtherThan(0), 0);
 
     // Finishing takes the end state without a last frame.
-    Parse(&layer, Bytes().Chunk("EFEC", Effect(2, 10000, 0, 300)));
+    ParseInto(&layer, Effect(2, 10000, 0, 300));
     layer.FinishEffect();
     EXPECT_EQ(layer.visible, 1u);
     EXPECT_EQ(layer.effect, nullptr);
 
     // A shown layer whose effect waits for its delay is drawn as it stands, holding the text.
-    Parse(&layer, Bytes().Chunk("EFEC", Effect(2, 200, 1, 300)));
+    ParseInto(&layer, Effect(2, 200, 1, 300));
     layer.StampEffectStart(g_GameClock);
-    g_GameClock += 199;
-    DrawFrame(&layer, &result);
-    EXPECT_EQ(result, LayerFrame::Animating | LayerFrame::HoldText);
-    EXPECT_NEAR(static_cast<int>(scene.Pixel(5, 5) & 0xFF), 0x80, 1);
+    ExpectFrame(&layer, 199, kRunning, 256);
+    EXPECT_NEAR(Level(), 0x80, 1);
 }
 
 TEST_F(LayerTest, EffectsReplaceEachOtherAndUnknownKindsAreSkipped) {
     CImageLayer layer;
     Loaded(&layer, 16, 16, 16);
-    Parse(&layer, Bytes().Chunk("EFEC", Effect(2, 100, 0, 1000)));
+    ParseInto(&layer, Effect(2, 100, 0, 1000));
     IEffecter9* fade = layer.effect;
     ASSERT_NE(fade, nullptr);
-    Parse(&layer, Bytes().Chunk("EFEC", Effect(2, 200, 1, 50)));
+    ParseInto(&layer, Effect(2, 200, 1, 50));
     EXPECT_EQ(layer.effect, fade);  // the same object, new parameters
     EXPECT_EQ(layer.effect->GetEndState(), EffectEndState::Hidden);
     EXPECT_EQ(layer.effectDelay, 200);
-    Parse(&layer, Bytes().Chunk("EFEC", Effect(1, 300, 1)));
+    ParseInto(&layer, Effect(1, 300, 1));
     ASSERT_NE(layer.effect, nullptr);
     EXPECT_EQ(layer.effect->GetType(), EffectType::Cut);
 
     IEffecter9* cut = layer.effect;
     layer.startPending = 0;
-    Parse(&layer, Bytes().Chunk("EFEC", Bytes().U32(9).U32(700).U32(1).U32(2)));
+    ParseInto(&layer, Bytes().Chunk("EFEC", Bytes().U32(9).U32(700).U32(1).U32(2)));
     EXPECT_EQ(layer.effect, cut);
     EXPECT_EQ(layer.effectDelay, 700);  // stored before the kind was known
     EXPECT_EQ(layer.startPending, 0u);
 
     // A truncated EFEC still makes its effect with the defaults it could not read.
-    Parse(&layer, Bytes().Chunk("EFEC", Bytes().U32(2).U32(0)));
+    ParseInto(&layer, Bytes().Chunk("EFEC", Bytes().U32(2).U32(0)));
     ASSERT_EQ(layer.effect->GetType(), EffectType::Fade);
     uint32_t params[IEffecter9::kMaxParams];
     layer.effect->GetParams(params);
@@ -267,19 +226,18 @@ TEST_F(LayerTest, LoadCommandsAndTheirFailures) {
     CImageLayer layer;
     // Geometry before LOAD is overwritten; geometry after it stays; a failed load leaves a
     // used 0 × 0 layer and the command reports -1 after reading everything.
-    const Bytes payload = Bytes()
-                              .Chunk("PIVO", Bytes().U32(5).U32(6))
-                              .Chunk("COLR", Bytes().U32(0x12345678))
-                              .Chunk("LOAD", Bytes().Str("Image\\missing.bmp"))
-                              .Chunk("DMOD", Bytes().U32(4))
-                              .Chunk("EFEC", Effect(1, 0, 1));
-    EXPECT_EQ(Parse(&layer, payload), -1);
+    EXPECT_EQ(ParseInto(&layer, Bytes()
+                                    .Chunk("PIVO", Bytes().U32(5).U32(6))
+                                    .ChunkU32("COLR", 0x12345678)
+                                    .ChunkStr("LOAD", "Image\\missing.bmp")
+                                    .ChunkU32("DMOD", 4) +
+                                    Effect(1, 0, 1)),
+              -1);
     EXPECT_EQ(layer.used, 1u);
     EXPECT_STREQ(layer.name, "Image\\missing.bmp");
     EXPECT_EQ(layer.width, 0);
     EXPECT_EQ(layer.height, 0);
-    EXPECT_EQ(layer.pivot.x, 400);
-    EXPECT_EQ(layer.pivot.y, 600);
+    EXPECT_THAT(layer.pivot, FieldsAre(400, 600));
     EXPECT_EQ(layer.colour, 0xFFFFFFFFu);
     EXPECT_EQ(layer.blendMode, 4u);
     EXPECT_NE(layer.effect, nullptr);
@@ -288,8 +246,8 @@ TEST_F(LayerTest, LoadCommandsAndTheirFailures) {
     // pending effect dropped.
     Loaded(&layer, 64, 32, 64, "Image\\Bg01.bmp");
     CTexture* texture = layer.texture;
-    Parse(&layer, Bytes().Chunk("EFEC", Effect(2, 0, 0, 100)).Chunk("SCAL", Bytes().F32(3).F32(3)));
-    EXPECT_EQ(Parse(&layer, Bytes().Chunk("LOAD", Bytes().Str("IMAGE\\bg01.BMP"))), 0);
+    ParseInto(&layer, Effect(2, 0, 0, 100) + Bytes().Chunk("SCAL", Bytes().F32(3).F32(3)));
+    EXPECT_EQ(ParseInto(&layer, Bytes().ChunkStr("LOAD", "IMAGE\\bg01.BMP")), 0);
     EXPECT_EQ(layer.texture, texture);
     EXPECT_EQ(layer.effect, nullptr);
     EXPECT_EQ(layer.scale.x, 1.0f);
@@ -297,104 +255,69 @@ TEST_F(LayerTest, LoadCommandsAndTheirFailures) {
     EXPECT_EQ(layer.pivot.x, 368);
 
     // A model name goes to the picture loader while models are not usable.
-    EXPECT_EQ(Parse(&layer, Bytes().Chunk("LOAD", Bytes().Str("Model\\girl.LMF"))), -1);
+    EXPECT_EQ(ParseInto(&layer, Bytes().ChunkStr("LOAD", "Model\\girl.LMF")), -1);
     EXPECT_EQ(layer.kind, LayerKind::Picture);
     g_bModelsUsable = 1;
-    EXPECT_EQ(Parse(&layer, Bytes().Chunk("LOAD", Bytes().Str("Model\\boy.lmf"))), -1);
+    EXPECT_EQ(ParseInto(&layer, Bytes().ChunkStr("LOAD", "Model\\boy.lmf")), -1);
     EXPECT_EQ(layer.kind, LayerKind::Model);
     EXPECT_EQ(layer.width, 0);
     g_bModelsUsable = 0;
 
     // A name longer than the field is cut; RLAS frees the layer.
-    const std::string longName(400, 'x');
-    Parse(&layer, Bytes().Chunk("LOAD", Bytes().Str(longName)));
+    ParseInto(&layer, Bytes().ChunkStr("LOAD", std::string(400, 'x')));
     EXPECT_EQ(std::strlen(layer.name), kLayerNameSize - 1);
-    Parse(&layer, Bytes().Chunk("RLAS", Bytes()));
+    ParseInto(&layer, Bytes().Empty("RLAS"));
     EXPECT_EQ(layer.used, 0u);
     EXPECT_EQ(layer.name[0], '\0');
     EXPECT_EQ(layer.texture, nullptr);
-    int32_t result = -1;
-    DrawFrame(&layer, &result);
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(DrawFrame(&layer), 0);
 }
 
 TEST_F(LayerTest, SavedFormFollowsTheTable) {
     CImageLayer layer;
-    uint32_t size = 0;
-    layer.Save(nullptr, &size);
-    EXPECT_EQ(size, 12u);
-    EXPECT_EQ(scene_test::WrittenBytes([&](CWriteStream* s) { layer.Save(s, &size); }),
-              Bytes().Chunk("EFLG", Bytes().U32(0)).bytes);
+    EXPECT_EQ(SavedBytes(layer), Bytes().ChunkU32("EFLG", 0).bytes);
 
     Loaded(&layer, 64, 32, 64, "Image\\Bg01.bmp");
-    Parse(&layer, Bytes()
-                      .Chunk("DPOS", Bytes().I32(-3).U32(4))
-                      .Chunk("DREC", Bytes().U32(1).U32(2).U32(30).U32(31))
-                      .Chunk("SCAL", Bytes().F32(0.5f).F32(2.0f))
-                      .Chunk("ANGL", Bytes().F32(0.25f))
-                      .Chunk("COLR", Bytes().U32(0xC0FF8040))
-                      .Chunk("DMOD", Bytes().U32(2))
-                      .Chunk("FILT", Bytes().U32(1))
-                      .Chunk("EFEC", Effect(1, 0, 1)));
+    const Bytes placement = Bytes()
+                                .Chunk("DPOS", Bytes().I32(-3).U32(4))
+                                .Chunk("PIVO", Bytes().U32(368).U32(568))
+                                .Chunk("DREC", Bytes().U32(1).U32(2).U32(30).U32(31))
+                                .Chunk("SCAL", Bytes().F32(0.5f).F32(2.0f))
+                                .Chunk("ANGL", Bytes().F32(0.25f))
+                                .ChunkU32("COLR", 0xC0FF8040)
+                                .ChunkU32("DMOD", 2)
+                                .ChunkU32("FILT", 1);
+    ParseInto(&layer, placement + Effect(1, 0, 1));
     layer.visible = 1;
-    layer.Save(nullptr, &size);
-    EXPECT_EQ(size, 161u + 14u);
-    for (uint8_t i = 0; i < 32; ++i) g_SaveKey[i] = static_cast<uint8_t>(i * 11 + 1);
-    const std::vector<uint8_t> bytes = scene_test::WrittenBytes([&](CWriteStream* s) {
-        uint32_t written = 0;
-        layer.Save(s, &written);
-        EXPECT_EQ(written, size);
-    }, 3);
-    Bytes expected;
-    expected.Raw("\0\0\0", 3);
-    expected.Chunk("EFLG", Bytes().U32(1));
-    expected.Chunk("FNAM", Bytes().Str("Image\\Bg01.bmp"));
-    expected.Chunk("DFLG", Bytes().U32(1));
-    expected.Chunk("DPOS", Bytes().I32(-3).U32(4));
-    expected.Chunk("PIVO", Bytes().U32(368).U32(568));
-    expected.Chunk("DREC", Bytes().U32(1).U32(2).U32(30).U32(31));
-    expected.Chunk("SCAL", Bytes().F32(0.5f).F32(2.0f));
-    expected.Chunk("ANGL", Bytes().F32(0.25f));
-    expected.Chunk("COLR", Bytes().U32(0xC0FF8040));
-    expected.Chunk("DMOD", Bytes().U32(2));
-    expected.Chunk("FILT", Bytes().U32(1));
-    expected.Chunk("EFEC", Bytes());
-    std::vector<uint8_t> plain = scene_test::Unscrambled(bytes, g_SaveKey);
-    ASSERT_EQ(plain.size(), expected.size());
-    EXPECT_TRUE(std::equal(plain.begin() + 3, plain.end(), expected.bytes.begin() + 3));
+    SetSaveKey(0x21);
+    const std::vector<uint8_t> bytes = SavedBytes(layer, 3);
+    const Bytes expected =
+        Bytes().Raw("\xAA\xAA\xAA", 3).ChunkU32("EFLG", 1).ChunkStr("FNAM", "Image\\Bg01.bmp").ChunkU32("DFLG", 1) +
+        placement + Bytes().Empty("EFEC");
+    ASSERT_EQ(bytes.size(), 3u + 161 + 14);
+    EXPECT_TRUE(std::equal(bytes.begin() + 3, bytes.end(), Unscrambled(expected.bytes).begin() + 3));
 
     // Restored over a layer that holds the same picture: the saved geometry wins, no effect
     // is pending, and no reload is needed.
     CImageLayer restored;
     Loaded(&restored, 64, 32, 64, "image\\bg01.bmp");
-    Parse(&restored, Bytes().Chunk("EFEC", Effect(2, 0, 0, 100)));
-    CMemoryReadStream m(bytes);
-    m.stream.Fill(static_cast<uint32_t>(bytes.size()));
-    uint8_t skip[3];
-    m.stream.Read(skip, 3);
-    uint32_t read = 0;
-    EXPECT_EQ(restored.Restore(&m.stream, size, &read), 0);
-    EXPECT_EQ(read, size);
+    ParseInto(&restored, Effect(2, 0, 0, 100));
+    EXPECT_EQ(RestoreFrom(&restored, bytes, 3), 0);
     EXPECT_EQ(restored.effect, nullptr);
     EXPECT_EQ(restored.visible, 1u);
-    EXPECT_EQ(restored.offset.x, -3);
-    EXPECT_EQ(restored.source.bottom, 31);
-    EXPECT_EQ(restored.scale.y, 2.0f);
+    EXPECT_THAT(restored.offset, FieldsAre(-3, 4));
+    EXPECT_THAT(restored.source, FieldsAre(1, 2, 30, 31));
+    EXPECT_THAT(restored.scale, FieldsAre(0.5f, 2.0f));
     EXPECT_EQ(restored.colour, 0xC0FF8040u);
     EXPECT_EQ(restored.filter, 1u);
     EXPECT_STREQ(restored.name, "Image\\Bg01.bmp");
 
-    // A restore that reads used 0 frees the layer; EDIS drops a pending effect.
-    std::memset(g_SaveKey, 0, sizeof g_SaveKey);
-    Parse(&restored, Bytes().Chunk("EFEC", Effect(1, 0, 1)));
-    Bytes edis;
-    edis.Chunk("EDIS", Bytes()).Chunk("ZZZZ", Bytes().U32(1));
-    CMemoryReadStream e(edis.bytes);
-    restored.Restore(&e.stream, static_cast<uint32_t>(edis.size()), &read);
+    // EDIS drops a pending effect; a restore that reads used 0 frees the layer.
+    SetSaveKey(0);
+    ParseInto(&restored, Effect(1, 0, 1));
+    EXPECT_EQ(RestoreFrom(&restored, Bytes().Empty("EDIS").ChunkU32("ZZZZ", 1).bytes), 0);
     EXPECT_EQ(restored.effect, nullptr);
-    Bytes freed = Bytes().Chunk("EFLG", Bytes().U32(0));
-    CMemoryReadStream f(freed.bytes);
-    EXPECT_EQ(restored.Restore(&f.stream, static_cast<uint32_t>(freed.size()), &read), 0);
+    EXPECT_EQ(RestoreFrom(&restored, Bytes().ChunkU32("EFLG", 0).bytes), 0);
     EXPECT_EQ(restored.used, 0u);
     EXPECT_EQ(restored.texture, nullptr);
 }
@@ -409,40 +332,24 @@ TEST_F(LayerTest, LoadsPicturesAndReloadsThemOnRestore) {
     folder.Write("Image/Chara.bmp", teyl.bytes);
 
     CImageLayer layer;
-    EXPECT_EQ(Parse(&layer, Bytes().Chunk("LOAD", Bytes().Str("image\\CHARA.bmp")).Chunk("EFEC", Effect(1, 0, 1))), 0);
-    EXPECT_EQ(layer.used, 1u);
-    EXPECT_EQ(layer.kind, LayerKind::Picture);
-    EXPECT_EQ(layer.width, 3);
-    EXPECT_EQ(layer.height, 2);
-    EXPECT_EQ(layer.pivot.x, 398);
-    EXPECT_EQ(layer.pivot.y, 598);
-    ASSERT_NE(layer.texture, nullptr);
+    EXPECT_EQ(ParseInto(&layer, Bytes().ChunkStr("LOAD", "image\\CHARA.bmp") + Effect(1, 0, 1)), 0);
+    EXPECT_THAT(layer.pivot, FieldsAre(398, 598));
     layer.StampEffectStart(g_GameClock);
-    DrawFrame(&layer);
+    ExpectFrame(&layer, 0, 0, 6);
     EXPECT_EQ(scene.Pixel(400, 599), 0x102035u);  // the last pixel of the picture
-    EXPECT_EQ(scene.CountOtherThan(0), 6);
 
-    Parse(&layer, Bytes().Chunk("PIVO", Bytes().U32(7).U32(8)).Chunk("SCAL", Bytes().F32(2).F32(3)));
-    uint32_t size = 0;
-    const std::vector<uint8_t> saved = scene_test::WrittenBytes([&](CWriteStream* s) { layer.Save(s, &size); });
+    // Restored on an empty layer, the picture is loaded again and placed as saved.
+    ParseInto(&layer, Bytes().Chunk("PIVO", Bytes().U32(7).U32(8)).Chunk("SCAL", Bytes().F32(2).F32(3)));
     CImageLayer restored;
-    CMemoryReadStream m(saved);
-    uint32_t read = 0;
-    EXPECT_EQ(restored.Restore(&m.stream, size, &read), 0);
-    EXPECT_NE(restored.texture, nullptr);
-    EXPECT_EQ(restored.width, 3);
-    EXPECT_EQ(restored.pivot.x, 7);
-    EXPECT_EQ(restored.scale.y, 3.0f);
-    EXPECT_EQ(restored.visible, 1u);
+    EXPECT_EQ(RestoreFrom(&restored, SavedBytes(layer)), 0);
     EXPECT_EQ(restored.effect, nullptr);
+    ExpectFrame(&restored, 0, 0, 6 * 6);
+    EXPECT_EQ(scene.Pixel(12, 13), 0x102035u);
 
     // A picture that is gone fails the restore after the whole payload was read.
     CImageLayer missing;
-    Bytes gone;
-    gone.Chunk("EFLG", Bytes().U32(1)).Chunk("FNAM", Bytes().Str("Image\\Gone.bmp")).Chunk("DFLG", Bytes().U32(1));
-    CMemoryReadStream g(gone.bytes);
-    EXPECT_EQ(missing.Restore(&g.stream, static_cast<uint32_t>(gone.size()), &read), -1);
-    EXPECT_EQ(read, gone.size());
+    const Bytes gone = Bytes().ChunkU32("EFLG", 1).ChunkStr("FNAM", "Image\\Gone.bmp").ChunkU32("DFLG", 1);
+    EXPECT_EQ(RestoreFrom(&missing, gone.bytes), -1);
     EXPECT_EQ(missing.visible, 1u);
     EXPECT_EQ(missing.width, 0);
 }
@@ -452,23 +359,20 @@ TEST_F(LayerTest, MainLayerShowsTheSceneTarget) {
     main.InitMainLayer();
     EXPECT_EQ(main.kind, LayerKind::SceneTarget);
     EXPECT_EQ(main.used, 1u);
-    EXPECT_EQ(main.pivot.x, 0);
-    EXPECT_EQ(main.pivot.y, 0);
+    EXPECT_THAT(main.pivot, FieldsAre(0, 0));
     EXPECT_EQ(main.source.right, 800);
     EXPECT_EQ(main.visible, 0u);
-    uint32_t size = 0;
-    main.Save(nullptr, &size);
-    EXPECT_EQ(size, 161u);
+    EXPECT_EQ(SavedBytes(main).size(), 161u);
 
     CTexture* target = nullptr;
     ASSERT_EQ(scene.device->CreateTexture(1024, 1024, 1, Usage::RenderTarget, Format::A8R8G8B8, Pool::Default,
                                           &target),
               0);
     CSurface* surface = nullptr;
+    CSurface* back = nullptr;
     target->GetSurfaceLevel(0, &surface);
     scene.device->SetRenderTarget(surface);
     scene.device->Clear(0, nullptr, ClearFlag::Target, 0xFF336699u, 1.0f, 0);
-    CSurface* back = nullptr;
     scene.device->GetBackBuffer(&back);
     scene.device->SetRenderTarget(back);
     back->Release();

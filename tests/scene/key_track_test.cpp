@@ -7,63 +7,55 @@
 
 namespace {
 
-CKeyTrackFloat::Key FloatKey(int32_t time, float value) { return CKeyTrackFloat::Key{time, value}; }
+template <typename Track>
+void SetKeys(Track* track, std::initializer_list<typename Track::Key> keys, int32_t cubic = 0) {
+    track->cubic = cubic;
+    for (const auto& key : keys) ASSERT_EQ(track->SetKey(key), 0);
+}
 
-TEST(KeyTrack, HoldsBeforeTheFirstKeyAndFinishesAtTheLast) {
+TEST(KeyTrack, LinearTrackHoldsOutsideItsKeysAndInterpolatesBetween) {
     CKeyTrackFloat track;
     float value = -5.0f;
     EXPECT_EQ(track.Evaluate(0, &value), -1);
     EXPECT_EQ(value, -5.0f);  // untouched without keys
+    SetKeys(&track, {{100, 3.0f}});
+    EXPECT_EQ(track.Evaluate(100, &value), 1);  // a single key is the last one
 
-    ASSERT_EQ(track.SetKey(FloatKey(100, 3.0f)), 0);
-    EXPECT_EQ(track.Evaluate(50, &value), 0);
-    EXPECT_EQ(value, 3.0f);
-    EXPECT_EQ(track.Evaluate(100, &value), 1);
-    EXPECT_EQ(track.Evaluate(5000, &value), 1);
-    EXPECT_EQ(value, 3.0f);
-}
-
-TEST(KeyTrack, LinearInterpolation) {
-    CKeyTrackFloat track;
-    track.SetKey(FloatKey(0, 0.0f));
-    track.SetKey(FloatKey(1000, 10.0f));
-    float value = 0;
-    EXPECT_EQ(track.Evaluate(250, &value), 0);
-    EXPECT_FLOAT_EQ(value, 2.5f);
-    EXPECT_EQ(track.Evaluate(999, &value), 0);
-    EXPECT_FLOAT_EQ(value, 9.99f);
-    EXPECT_EQ(track.Evaluate(1000, &value), 1);
-    EXPECT_EQ(value, 10.0f);
+    SetKeys(&track, {{1100, 13.0f}});
+    const struct {
+        int32_t time, result;
+        float value;
+    } cases[] = {{50, 0, 3.0f}, {350, 0, 5.5f}, {1099, 0, 12.99f}, {1100, 1, 13.0f}, {5000, 1, 13.0f}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.time);
+        EXPECT_EQ(track.Evaluate(c.time, &value), c.result);
+        EXPECT_FLOAT_EQ(value, c.value);
+    }
 
     // Extreme times do not overflow the differences.
     CKeyTrackFloat wide;
-    wide.SetKey(FloatKey(INT32_MIN, 0.0f));
-    wide.SetKey(FloatKey(INT32_MAX, 1.0f));
+    SetKeys(&wide, {{INT32_MIN, 0.0f}, {INT32_MAX, 1.0f}});
     EXPECT_EQ(wide.Evaluate(0, &value), 0);
     EXPECT_NEAR(value, 0.5f, 1e-6f);
 }
 
 TEST(KeyTrack, HermiteCurves) {
     CKeyTrackVec3 two;
-    two.cubic = 1;
-    two.SetKey({0, {0.0f, 10.0f, -4.0f}});
-    two.SetKey({1000, {10.0f, 0.0f, 4.0f}});
+    SetKeys(&two, {{0, {0.0f, 10.0f, -4.0f}}, {1000, {10.0f, 0.0f, 4.0f}}}, 1);
     for (int32_t t : {1, 100, 333, 500, 750, 999}) {
+        SCOPED_TRACE(t);
         SVector3 v{};
         EXPECT_EQ(two.Evaluate(t, &v), 0);
         const float s = t / 1000.0f;
-        EXPECT_NEAR(v.x, 10.0f * s, 1e-4f) << t;  // two keys: the straight line
-        EXPECT_NEAR(v.y, 10.0f - 10.0f * s, 1e-4f) << t;
-        EXPECT_NEAR(v.z, -4.0f + 8.0f * s, 1e-4f) << t;
+        EXPECT_NEAR(v.x, 10.0f * s, 1e-4f);  // two keys: the straight line
+        EXPECT_NEAR(v.y, 10.0f - 10.0f * s, 1e-4f);
+        EXPECT_NEAR(v.z, -4.0f + 8.0f * s, 1e-4f);
     }
 
     // A third key changes the inner tangents only: m0 stays p1 - p0 = 10 at the start, the
     // tangent at 1000 becomes (0 - 0) * 1000 / 2000 = 0.
     CKeyTrackFloat three;
-    three.cubic = 1;
-    three.SetKey(FloatKey(0, 0.0f));
-    three.SetKey(FloatKey(1000, 10.0f));
-    three.SetKey(FloatKey(2000, 0.0f));
+    SetKeys(&three, {{0, 0.0f}, {1000, 10.0f}, {2000, 0.0f}}, 1);
     float value = 0;
     EXPECT_EQ(three.Evaluate(500, &value), 0);
     EXPECT_FLOAT_EQ(value, 6.25f);  // h01 0.5 × 10 + h10 0.125 × 10
@@ -73,18 +65,13 @@ TEST(KeyTrack, HermiteCurves) {
 
 TEST(KeyTrack, KeysStayInTimeOrderAndReplaceAtEqualTimes) {
     CKeyTrackFloat track;
-    track.SetKey(FloatKey(300, 3.0f));
-    track.SetKey(FloatKey(100, 1.0f));
-    track.SetKey(FloatKey(200, 2.0f));
+    SetKeys(&track, {{300, 3.0f}, {100, 1.0f}, {200, 2.0f}, {200, 7.0f}, {100, 8.0f}});
     ASSERT_EQ(track.Count(), 3);
     EXPECT_EQ(track.GetKey(0)->time, 100);
-    EXPECT_EQ(track.GetKey(1)->time, 200);
-    EXPECT_EQ(track.GetKey(2)->time, 300);
-    track.SetKey(FloatKey(200, 7.0f));
-    track.SetKey(FloatKey(100, 8.0f));
-    EXPECT_EQ(track.Count(), 3);
-    EXPECT_EQ(track.GetKey(1)->value, 7.0f);
     EXPECT_EQ(track.GetKey(0)->value, 8.0f);
+    EXPECT_EQ(track.GetKey(1)->time, 200);
+    EXPECT_EQ(track.GetKey(1)->value, 7.0f);
+    EXPECT_EQ(track.GetKey(2)->time, 300);
     EXPECT_EQ(track.GetKey(3), nullptr);
 
     // Random insertion order gives sorted, unique keys, and the segment search agrees with a
@@ -92,7 +79,7 @@ TEST(KeyTrack, KeysStayInTimeOrderAndReplaceAtEqualTimes) {
     std::mt19937 rng(3);
     CKeyTrackFloat many;
     std::uniform_int_distribution<int32_t> time(-5000, 5000);
-    for (int i = 0; i < 300; ++i) many.SetKey(FloatKey(time(rng), static_cast<float>(i)));
+    for (int i = 0; i < 300; ++i) many.SetKey({time(rng), static_cast<float>(i)});
     for (int32_t i = 1; i < many.Count(); ++i) ASSERT_LT(many.GetKey(i - 1)->time, many.GetKey(i)->time);
     for (int i = 0; i < 200; ++i) {
         const int32_t t = time(rng);
@@ -105,10 +92,8 @@ TEST(KeyTrack, KeysStayInTimeOrderAndReplaceAtEqualTimes) {
 
 TEST(KeyTrack, ColourCurvesStayWithinZeroAndOneButLinearOnesDoNot) {
     CKeyTrackColor colour;
-    colour.cubic = 1;
-    colour.SetKey({0, {0.0f, 1.0f, 0.5f, 1.0f}});
-    colour.SetKey({1000, {1.0f, 1.0f, 0.5f, 1.0f}});
-    colour.SetKey({2000, {0.0f, 0.0f, 0.5f, 1.0f}});
+    SetKeys(&colour, {{0, {0.0f, 1.0f, 0.5f, 1.0f}}, {1000, {1.0f, 1.0f, 0.5f, 1.0f}}, {2000, {0.0f, 0.0f, 0.5f, 1.0f}}},
+            1);
     bool overshootSeen = false;
     for (int32_t t = 1; t < 2000; t += 7) {
         SColorF c{};
@@ -122,17 +107,13 @@ TEST(KeyTrack, ColourCurvesStayWithinZeroAndOneButLinearOnesDoNot) {
 
     // The same curve in a vec3 track overshoots.
     CKeyTrackVec3 plain;
-    plain.cubic = 1;
-    plain.SetKey({0, {0.0f, 1.0f, 0.5f}});
-    plain.SetKey({1000, {1.0f, 1.0f, 0.5f}});
-    plain.SetKey({2000, {0.0f, 0.0f, 0.5f}});
+    SetKeys(&plain, {{0, {0.0f, 1.0f, 0.5f}}, {1000, {1.0f, 1.0f, 0.5f}}, {2000, {0.0f, 0.0f, 0.5f}}}, 1);
     SVector3 v{};
     plain.Evaluate(500, &v);
     EXPECT_GT(v.y, 1.0f);
 
     CKeyTrackColor linear;
-    linear.SetKey({0, {0, 0, 0, 1}});
-    linear.SetKey({1000, {2, 2, 2, 1}});
+    SetKeys(&linear, {{0, {0, 0, 0, 1}}, {1000, {2, 2, 2, 1}}});
     SColorF c{};
     linear.Evaluate(750, &c);
     EXPECT_FLOAT_EQ(c.r, 1.5f);
@@ -142,8 +123,7 @@ TEST(KeyTrack, ClampingToTheMinimumAndMaximum) {
     CKeyTrackFloat track;
     track.clampFlags = KeyClamp::Maximum;
     track.maximum = 1.0f;
-    track.SetKey(FloatKey(100, 4.0f));
-    track.SetKey(FloatKey(200, -4.0f));
+    SetKeys(&track, {{100, 4.0f}, {200, -4.0f}});
     float value = 0;
     track.Evaluate(0, &value);  // before the first key
     EXPECT_EQ(value, 1.0f);
@@ -160,22 +140,17 @@ TEST(KeyTrack, ClampingToTheMinimumAndMaximum) {
 
 TEST(KeyTrack, CopyFromReplacesKeysAndCubicButKeepsClamping) {
     CKeyTrackColor from;
-    from.cubic = 1;
-    from.SetKey({10, {0.1f, 0.2f, 0.3f, 0.4f}});
-    from.SetKey({20, {0.5f, 0.6f, 0.7f, 0.8f}});
+    SetKeys(&from, {{10, {0.1f, 0.2f, 0.3f, 0.4f}}, {20, {0.5f, 0.6f, 0.7f, 0.8f}}}, 1);
     CKeyTrackColor to;
     to.clampFlags = KeyClamp::Maximum;
-    to.maximum = SColorF{0.5f, 0.5f, 0.5f, 0.5f};
-    to.SetKey({99, {1, 1, 1, 1}});
+    SetKeys(&to, {{99, {1, 1, 1, 1}}});
     ASSERT_EQ(to.CopyFrom(from), 0);
-    EXPECT_EQ(to.Count(), 2);
+    from.RemoveAll();  // the copies are deep
+    EXPECT_EQ(from.LastKey(), nullptr);
+    ASSERT_EQ(to.Count(), 2);
     EXPECT_EQ(to.cubic, 1);
     EXPECT_EQ(to.clampFlags, KeyClamp::Maximum);
     EXPECT_EQ(to.GetKey(1)->value.g, 0.6f);
-    from.RemoveAll();
-    EXPECT_EQ(to.Count(), 2);  // deep copies
-    EXPECT_EQ(from.Count(), 0);
-    EXPECT_EQ(from.LastKey(), nullptr);
 }
 
 }  // namespace

@@ -1,48 +1,44 @@
 #include "model/shader_context.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
+
+using ::testing::FieldsAre;
+using ::testing::FloatEq;
+using ::testing::FloatNear;
 
 constexpr float kEps = 1e-5f;
 
 TEST(ShaderContext, LightColoursCarryTheirLuminance) {
     CShaderContext context;
     context.SetAmbientLight({1, 1, 1});
-    const SVector4* ambient = context.params.GetVector("AmbientLightColor");
-    ASSERT_NE(ambient, nullptr);
-    EXPECT_NEAR(ambient->w, 1.0f, kEps);
-    EXPECT_FLOAT_EQ(ambient->x, 1.0f);
-
+    ASSERT_NE(context.params.GetVector("AmbientLightColor"), nullptr);
+    EXPECT_THAT(*context.params.GetVector("AmbientLightColor"), FieldsAre(1.0f, 1.0f, 1.0f, FloatNear(1.0f, kEps)));
     context.SetLight2({0, 0, 1}, {0, 1, 0});
-    const SVector4* colour = context.params.GetVector("Light2Color");
-    ASSERT_NE(colour, nullptr);
-    EXPECT_FLOAT_EQ(colour->w, 0.5866f);
+    ASSERT_NE(context.params.GetVector("Light2Color"), nullptr);
+    EXPECT_THAT(*context.params.GetVector("Light2Color"), FieldsAre(0.0f, 1.0f, 0.0f, FloatEq(0.5866f)));
     EXPECT_EQ(context.params.GetVector("Light1Color"), nullptr);
 }
 
 TEST(ShaderContext, LightDirectionsFollowTheModelsRotationNotItsPosition) {
     CShaderContext context;
+    const auto direction = [&] { return *context.params.GetVector("Light1Direction"); };
     context.SetLight1({0, 0, 2}, {1, 1, 1});
-    const SVector4 start = *context.params.GetVector("Light1Direction");
-    EXPECT_NEAR(start.z, 1.0f, kEps);  // normalised
-    EXPECT_EQ(start.w, 0.0f);
+    const auto normalised = FieldsAre(FloatNear(0, kEps), FloatNear(0, kEps), FloatNear(1, kEps), 0.0f);
+    EXPECT_THAT(direction(), normalised);
 
     SMatrix moved;
     MatrixTranslation(&moved, 5, -3, 2);
     context.SetWorld(moved);
-    const SVector4 afterMove = *context.params.GetVector("Light1Direction");
-    EXPECT_NEAR(afterMove.x, start.x, kEps);
-    EXPECT_NEAR(afterMove.y, start.y, kEps);
-    EXPECT_NEAR(afterMove.z, start.z, kEps);
+    EXPECT_THAT(direction(), normalised);
 
+    // The model turned +Z towards +X, so in its own space the light comes from -X.
     SMatrix turned;
     MatrixRotationY(&turned, 1.5707964f);
     context.SetWorld(turned);
-    const SVector4 afterTurn = *context.params.GetVector("Light1Direction");
-    // The model turned +Z towards +X, so in its own space the light comes from -X.
-    EXPECT_NEAR(afterTurn.x, -1.0f, kEps);
-    EXPECT_NEAR(afterTurn.z, 0.0f, kEps);
+    EXPECT_THAT(direction(), FieldsAre(FloatNear(-1, kEps), FloatNear(0, kEps), FloatNear(0, kEps), 0.0f));
 }
 
 TEST(ShaderContext, CameraSetsViewProductAndObjectSpaceEye) {
@@ -61,11 +57,9 @@ TEST(ShaderContext, CameraSetsViewProductAndObjectSpaceEye) {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(wvp->m[r][c], expected.m[r][c]);
 
-    const SVector4* eye = context.params.GetVector("CameraPosition");
-    ASSERT_NE(eye, nullptr);
-    EXPECT_FLOAT_EQ(eye->x, -1.0f);  // the eye seen from a model moved one unit to the right
-    EXPECT_FLOAT_EQ(eye->z, -1.0f);
-    EXPECT_EQ(eye->w, 0.0f);
+    // The eye seen from a model moved one unit to the right.
+    ASSERT_NE(context.params.GetVector("CameraPosition"), nullptr);
+    EXPECT_THAT(*context.params.GetVector("CameraPosition"), FieldsAre(FloatEq(-1), FloatNear(0, kEps), FloatEq(-1), 0.0f));
 
     // A flattened model cannot be inverted: the values stay finite (world space).
     SMatrix flat;
