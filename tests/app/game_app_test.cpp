@@ -45,11 +45,22 @@ public:
     CTempFolder folder;
 };
 
+class GameApp : public ::testing::Test {
+protected:
+    LogoOnlyGame game;
+    CAppHarness harness{game.folder.Path()};
+};
+
 uint32_t Red(uint32_t pixel) { return (pixel >> 16) & 0xFF; }
 
-TEST(GameApp, LogoFadesInHoldsFadesOutAndPauses) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
+SStoredSystemData StoredSystemData(const CAppHarness& harness) {
+    SStoredSystemData stored;
+    std::string error;
+    EXPECT_TRUE(ReadStoredSystemData(CTempFolder::Read(harness.SavePath("System.sys")), &stored, &error)) << error;
+    return stored;
+}
+
+TEST_F(GameApp, LogoFadesInHoldsFadesOutAndPauses) {
     ASSERT_EQ(harness.Start(), 1);
     EXPECT_EQ(harness.app.mode, kModeMakerLogo);
     const uint32_t start = harness.app.logo.stateStart;
@@ -74,31 +85,27 @@ TEST(GameApp, LogoFadesInHoldsFadesOutAndPauses) {
     EXPECT_EQ(GetTimeMs() - start, 1500u + 3001 + 1500 + 1000);
 }
 
-TEST(GameApp, ClickOnTheFirstFrameEndsTheLogoAndGuardsTheKeys) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
-    ASSERT_EQ(harness.Start(), 1);
-    harness.Click(10, 10);
-    harness.Tick();
-    EXPECT_EQ(harness.app.logo.logo, nullptr) << "the logo is released when it ends";
-    EXPECT_NE(harness.app.mode, kModeMakerLogo);
-    EXPECT_EQ(g_Input.keyGuardTime, g_FrameTime);
-}
-
-TEST(GameApp, EnterEndsTheLogo) {
-    for (uint8_t key : {DIK_RETURN, DIK_NUMPADENTER}) {
+TEST(GameAppLogo, ClickOrEnterOnTheFirstFrameEndsTheLogo) {
+    for (int input = 0; input < 3; ++input) {
+        SCOPED_TRACE(input);
         LogoOnlyGame game;
         CAppHarness harness(game.folder.Path());
         ASSERT_EQ(harness.Start(), 1);
+        if (input == 0) {
+            harness.Click(10, 10);
+        } else {
+            harness.Tick();
+            EXPECT_EQ(harness.app.mode, kModeMakerLogo);
+            harness.TapKey(input == 1 ? DIK_RETURN : DIK_NUMPADENTER);
+        }
         harness.Tick();
-        EXPECT_EQ(harness.app.mode, kModeMakerLogo);
-        harness.TapKey(key);
-        harness.Tick();
-        EXPECT_NE(harness.app.mode, kModeMakerLogo) << "key " << int(key);
+        EXPECT_EQ(harness.app.logo.logo, nullptr) << "the logo is released when it ends";
+        EXPECT_NE(harness.app.mode, kModeMakerLogo);
+        EXPECT_EQ(g_Input.keyGuardTime, g_FrameTime);
     }
 }
 
-TEST(GameApp, MissingLogoEndsStartUpAndStillWritesSystemData) {
+TEST(GameAppLogo, MissingLogoEndsStartUpAndStillWritesSystemData) {
     CTempFolder empty;
     CAppHarness harness(empty.Path());
     EXPECT_EQ(harness.Start(), 0);
@@ -115,36 +122,7 @@ TEST(GameApp, MissingLogoEndsStartUpAndStillWritesSystemData) {
     harness.app.Shutdown();  // a second shutdown does nothing
 }
 
-TEST(GameApp, ShutdownWritesTheConfigurationAndTheSystemWideFlags) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
-    ASSERT_EQ(harness.Start(), 1);
-    harness.Tick();
-    g_Config.settings.textSpeed = 66;
-    g_Config.seOff = 1;
-    g_PersistentGameFlags[4] = 1;
-    g_SystemCgFlags[1023] = 1;
-    g_SystemMovieFlags[7] = 1;
-    harness.app.Shutdown();
-
-    SStoredSystemData stored;
-    std::string error;
-    ASSERT_TRUE(ReadStoredSystemData(CTempFolder::Read(harness.SavePath("System.sys")), &stored, &error)) << error;
-    EXPECT_EQ(stored.windowed, 1u);
-    EXPECT_EQ(stored.fontFace, "\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4E");  // ＭＳ ゴシック
-    EXPECT_EQ(stored.fontHeight, 22);
-    EXPECT_EQ(stored.textSpeed, 66u);
-    EXPECT_EQ(stored.seOff, 1u);
-    EXPECT_EQ(stored.bgmVolume, -2000);
-    EXPECT_EQ(stored.effectsOn, 1u);
-    EXPECT_EQ(stored.persistentFlags, (std::vector<uint8_t>{0, 0, 0, 0, 1}));
-    EXPECT_EQ(stored.cgFlags[1023], 1);
-    EXPECT_EQ(stored.movieFlags[7], 1);
-}
-
-TEST(GameApp, FullScreenFromSystemDataComesBeforeTheDeviceAndLeavesAtShutdown) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
+TEST_F(GameApp, FullScreenFromSystemDataComesBeforeTheDeviceAndLeavesAtShutdown) {
     std::snprintf(g_SaveFolder, sizeof g_SaveFolder, "%s", harness.SaveFolder().c_str());
     InitGlobals();
     ASSERT_EQ(SetDefaultSystemData(), 1);
@@ -157,15 +135,10 @@ TEST(GameApp, FullScreenFromSystemDataComesBeforeTheDeviceAndLeavesAtShutdown) {
     harness.Tick();
     harness.app.Shutdown();
     EXPECT_EQ(g_bWindowed, 1u) << "the desktop is restored";
-    SStoredSystemData stored;
-    std::string error;
-    ASSERT_TRUE(ReadStoredSystemData(CTempFolder::Read(harness.SavePath("System.sys")), &stored, &error)) << error;
-    EXPECT_EQ(stored.windowed, 0u) << "the display mode is saved before the desktop is restored";
+    EXPECT_EQ(StoredSystemData(harness).windowed, 0u) << "the display mode is saved before the desktop is restored";
 }
 
-TEST(GameApp, DamagedSystemDataStartsWithTheDefaults) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
+TEST_F(GameApp, DamagedSystemDataStartsWithTheDefaultsAndShutdownWritesItAnew) {
     CTempFolder scratch;
     std::vector<uint8_t> damaged(80, 0);
     damaged[60] = 200;  // a font face length far beyond its field
@@ -175,13 +148,33 @@ TEST(GameApp, DamagedSystemDataStartsWithTheDefaults) {
     EXPECT_EQ(g_Config.settings.textSpeed, 137u);
     EXPECT_EQ(g_Config.settings.font.height, 22);
     EXPECT_EQ(g_bWindowed, 1u);
+    harness.Tick();
+    g_Config.settings.textSpeed = 66;
+    g_Config.seOff = 1;
+    g_PersistentGameFlags[4] = 1;
+    g_SystemCgFlags[1023] = 1;
+    g_SystemMovieFlags[7] = 1;
+    harness.app.Shutdown();
+
+    const SStoredSystemData stored = StoredSystemData(harness);
+    EXPECT_EQ(stored.windowed, 1u);
+    EXPECT_EQ(stored.fontFace, "\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4E");  // ＭＳ ゴシック
+    EXPECT_EQ(stored.fontHeight, 22);
+    EXPECT_EQ(stored.textSpeed, 66u);
+    EXPECT_EQ(stored.seOff, 1u);
+    EXPECT_EQ(stored.bgmVolume, -2000);
+    EXPECT_EQ(stored.effectsOn, 1u);
+    EXPECT_EQ(stored.persistentFlags, (std::vector<uint8_t>{0, 0, 0, 0, 1}));
+    EXPECT_EQ(stored.cgFlags[1023], 1);
+    EXPECT_EQ(stored.movieFlags[7], 1);
 }
 
-TEST(GameApp, LostDeviceIsResetBeforeTheFrameAndAFailedResetSkipsOneTick) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
+TEST_F(GameApp, RequestFromOutsideShowsTheInformationBoxAndALostDeviceIsResetBeforeTheFrame) {
     ASSERT_EQ(harness.Start(), 1);
+    ASSERT_EQ(raise(SIGUSR1), 0);
     harness.Tick(1500);
+    EXPECT_EQ(harness.TakeMessages(), std::vector<std::string>{"Information|" + kNotInAdventure});
+    EXPECT_EQ(harness.app.mode, kModeMakerLogo);
 
     g_pD3DDevice->SimulateDeviceLoss(1);
     EXPECT_EQ(harness.Tick(), 1) << "a device that cannot be reset yet lets the tick run";
@@ -198,19 +191,7 @@ TEST(GameApp, LostDeviceIsResetBeforeTheFrameAndAFailedResetSkipsOneTick) {
     EXPECT_EQ(BackBufferPixel(400, 300), 0xFFFFFFu) << "the frame after the reset draws the logo";
 }
 
-TEST(GameApp, ExternalRequestOutsideTheAdventureShowsTheInformationBox) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
-    ASSERT_EQ(harness.Start(), 1);
-    ASSERT_EQ(raise(SIGUSR1), 0);
-    harness.Tick();
-    EXPECT_EQ(harness.TakeMessages(), std::vector<std::string>{"Information|" + kNotInAdventure});
-    EXPECT_EQ(harness.app.mode, kModeMakerLogo);
-}
-
-TEST(GameApp, LoopRunsOneTickEvery15MsAndSleepsBetween) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
+TEST_F(GameApp, LoopRunsOneTickEvery15MsAndSleepsBetween) {
     ASSERT_EQ(harness.Start(), 1);
     std::atomic<int32_t> result{-2};
     // The loop runs as a clocked thread, so that each millisecond of fake time is taken by it
@@ -226,9 +207,7 @@ TEST(GameApp, LoopRunsOneTickEvery15MsAndSleepsBetween) {
     EXPECT_EQ(harness.app.logo.state, kLogoHold);
 }
 
-TEST(GameApp, SecondInstanceLeavesAtOnceWithoutWindowOrFiles) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
+TEST_F(GameApp, SecondInstanceLeavesAtOnceWithoutWindowOrFiles) {
     CInstanceLock first;
     ASSERT_EQ(AcquireInstanceLock(&first, GetInstanceLockPath()), 1);
     EXPECT_EQ(harness.app.Run(), 1);

@@ -48,11 +48,6 @@ protected:
     CMainWindowLink link;
 };
 
-TEST_F(MainWindowTest, TitleIsTheProgramName) {
-    EXPECT_EQ(SjisToUtf8(kMainWindowTitle), "Velkora \xEF\xBD\x9ESarnith\xEF\xBD\x9E");  // Velkora ～Sarnith～
-    EXPECT_EQ(CreateMainWindow(nullptr), 0) << "there is one main window";
-}
-
 TEST_F(MainWindowTest, MouseEventsFillTheFieldsAndHoldTheCapture) {
     Send(WindowEventType::MouseMove, 300, 200);
     EXPECT_EQ(mouse.mouseX, 300u);
@@ -77,6 +72,8 @@ TEST_F(MainWindowTest, MouseEventsFillTheFieldsAndHoldTheCapture) {
 }
 
 TEST_F(MainWindowTest, EventsBeforeTheLinkAreOnlyPassedOn) {
+    EXPECT_EQ(SjisToUtf8(kMainWindowTitle), "Velkora \xEF\xBD\x9ESarnith\xEF\xBD\x9E");  // Velkora ～Sarnith～
+    EXPECT_EQ(CreateMainWindow(nullptr), 0) << "there is one main window";
     MainWndProc(nullptr, SWindowEvent{WindowEventType::LeftDown, 0, 0});
     MainWndProc(nullptr, SWindowEvent{WindowEventType::ExternalRequest, 0, 0});
     EXPECT_FALSE(IsPlatformMouseCaptured(window));
@@ -93,9 +90,13 @@ TEST_F(MainWindowTest, EventsBeforeTheLinkAreOnlyPassedOn) {
     EXPECT_EQ(app.requests, 1);
 }
 
-TEST_F(MainWindowTest, FullScreenAndBack) {
+TEST_F(MainWindowTest, FullScreenAndBackRestoreThePlaceAndTheScreenSaverAndAFailedSwitchChangesNothing) {
     MovePlatformWindow(window, 40, 30);
     const SRect before = GetPlatformWindowRect(window);
+    FailNextDisplaySwitches(1);
+    EXPECT_EQ(SetDisplayMode(0), -1);
+    EXPECT_EQ(g_bWindowed, 1u);
+    EXPECT_FALSE(IsPlatformFullscreen(window));
     ASSERT_TRUE(IsScreenSaverAllowed());
 
     ASSERT_EQ(SetDisplayMode(0), 0);
@@ -104,13 +105,15 @@ TEST_F(MainWindowTest, FullScreenAndBack) {
     EXPECT_FALSE(IsScreenSaverAllowed());
     EXPECT_EQ(g_SavedWindowRect.left, before.left);
     EXPECT_EQ(g_SavedWindowRect.top, before.top);
-
-    // The mode in force is only recorded.
-    EXPECT_EQ(SetDisplayMode(0), 0);
+    EXPECT_EQ(SetDisplayMode(0), 0);  // the mode in force is only recorded
     EXPECT_EQ(g_bWindowed, 0u);
     EXPECT_EQ(g_SavedWindowRect.left, before.left);
+    FailNextDisplaySwitches(1);
+    EXPECT_EQ(SetDisplayMode(1), -1);
+    EXPECT_EQ(g_bWindowed, 0u);
+    EXPECT_TRUE(IsPlatformFullscreen(window));
 
-    ASSERT_EQ(SetDisplayMode(1), 0);
+    ASSERT_EQ(SetDisplayMode(7), 0) << "any non-zero value means windowed";
     EXPECT_EQ(g_bWindowed, 1u);
     EXPECT_FALSE(IsPlatformFullscreen(window));
     EXPECT_TRUE(IsScreenSaverAllowed());
@@ -120,30 +123,11 @@ TEST_F(MainWindowTest, FullScreenAndBack) {
     EXPECT_EQ(after.right - after.left, 800);
     EXPECT_EQ(after.bottom - after.top, 600);
 
-    EXPECT_EQ(SetDisplayMode(7), 0) << "any non-zero value means windowed";
-    EXPECT_EQ(g_bWindowed, 1u);
-}
-
-TEST_F(MainWindowTest, ScreenSaverSettingIsRestoredAsItWas) {
-    AllowScreenSaver(false);
+    AllowScreenSaver(false);  // a screen saver setting of the user's own is restored as it was
     ASSERT_EQ(SetDisplayMode(0), 0);
     ASSERT_EQ(SetDisplayMode(1), 0);
     EXPECT_FALSE(IsScreenSaverAllowed());
     AllowScreenSaver(true);
-}
-
-TEST_F(MainWindowTest, FailedSwitchChangesNothing) {
-    FailNextDisplaySwitches(1);
-    EXPECT_EQ(SetDisplayMode(0), -1);
-    EXPECT_EQ(g_bWindowed, 1u);
-    EXPECT_FALSE(IsPlatformFullscreen(window));
-    EXPECT_TRUE(IsScreenSaverAllowed());
-
-    ASSERT_EQ(SetDisplayMode(0), 0);
-    FailNextDisplaySwitches(1);
-    EXPECT_EQ(SetDisplayMode(1), -1);
-    EXPECT_EQ(g_bWindowed, 0u);
-    EXPECT_TRUE(IsPlatformFullscreen(window));
 }
 
 TEST(MainWindowWithoutWindowTest, RequestsAreRecorded) {

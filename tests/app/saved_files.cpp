@@ -53,7 +53,7 @@ const SChunk* Find(const std::vector<SChunk>& chunks, const std::string& tag) {
 // FNAM (the name with its zero) and a u32 chunk, as SCRT and RDAT hold them.
 bool NameAndNumber(const SChunk& chunk, const std::string& numberTag, std::string* name, uint32_t* number) {
     std::vector<SChunk> parts;
-    if (!ReadSubChunks(chunk.payload, &parts)) return false;
+    if (!ParseChunks(chunk.payload, 0, chunk.payload.size(), &parts)) return false;
     const SChunk* fnam = Find(parts, "FNAM");
     const SChunk* value = Find(parts, numberTag);
     if (fnam == nullptr || value == nullptr || value->payload.size() != 4) return false;
@@ -74,27 +74,11 @@ bool ReadStoredSystemData(const std::vector<uint8_t>& stored, SStoredSystemData*
                                                     std::to_string(L) + " bytes");
     if (!TerminatedText(file, 64, L, &data->fontFace)) return Fail(error, "font face without its zero byte");
     data->windowed = U32(file, 32);
-    data->rightClick = U32(file, 36);
-    data->bgmOff = U32(file, 40);
     data->seOff = U32(file, 44);
-    data->voiceOff = U32(file, 48);
-    data->windowColour = U32(file, 52);
-    data->fontMode = U32(file, 56);
     data->fontHeight = static_cast<int32_t>(U32(file, 64 + L));
-    data->bold = file[68 + L];
-    data->italic = file[69 + L];
-    data->textColour = U32(file, 70 + L);
-    data->textFlags = U32(file, 74 + L);
-    data->textEffect = U32(file, 78 + L);
     data->textSpeed = U32(file, 82 + L);
-    data->autoWait = U32(file, 86 + L);
-    data->skipUnread = U32(file, 90 + L);
-    data->modelAntialias = U32(file, 94 + L);
     data->effectsOn = U32(file, 98 + L);
-    data->modelEdge = U32(file, 102 + L);
     data->bgmVolume = static_cast<int32_t>(U32(file, 106 + L));
-    data->voiceVolume = static_cast<int32_t>(U32(file, 110 + L));
-    data->seVolume = static_cast<int32_t>(U32(file, 114 + L));
     const auto bytes = [&](size_t at, size_t n) {
         return std::vector<uint8_t>(file.begin() + static_cast<std::ptrdiff_t>(at), file.begin() + static_cast<std::ptrdiff_t>(at + n));
     };
@@ -115,10 +99,6 @@ bool ReadMaskedChunks(const std::vector<uint8_t>& file, size_t offset, size_t si
     for (size_t p = offset + kHeaderSize + kKeySize; p < offset + size; ++p) plain[p] ^= key[p % kKeySize];
     if (!ParseChunks(plain, offset, offset + size, chunks)) return Fail(error, "a chunk passes the stream's end");
     return true;
-}
-
-bool ReadSubChunks(const std::vector<uint8_t>& payload, std::vector<SChunk>* chunks) {
-    return ParseChunks(payload, 0, payload.size(), chunks);
 }
 
 bool ReadGameDataFile(const std::vector<uint8_t>& file, std::vector<SReadRecord>* records, std::string* error) {

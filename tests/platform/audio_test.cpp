@@ -43,39 +43,49 @@ struct BufferDeleter {
 };
 using BufferPtr = std::unique_ptr<CAudioBuffer, BufferDeleter>;
 
-BufferPtr MakeBuffer(CAudioDevice& device, const SWaveFormat& format, uint32_t bytes) {
+// A buffer of the format and byte size, holding `samples` from its start.
+template <typename T = int16_t>
+BufferPtr MakeBuffer(CAudioDevice& device, const SWaveFormat& format, uint32_t bytes, const std::vector<T>& samples = {}) {
     CAudioBuffer* buffer = nullptr;
     EXPECT_EQ(device.CreateSoundBuffer(format, bytes, &buffer), 0);
+    if (buffer != nullptr && !samples.empty()) Write(buffer, 0, samples.data(), uint32_t(samples.size() * sizeof(T)));
     return BufferPtr(buffer);
 }
 
-TEST(AudioMixer, BufferFormatsAndSizes) {
-    auto device = CAudioDevice::Create(EAudioOutput::Manual);
+class AudioMixer : public ::testing::Test {
+protected:
+    // Renders `frames` frames of the manual output.
+    const std::vector<int16_t>& Render(uint32_t frames) {
+        out.assign(2 * frames, 0x5555);
+        device->Render(out.data(), frames);
+        return out;
+    }
+
+    std::unique_ptr<CAudioDevice> device = CAudioDevice::Create(EAudioOutput::Manual);
+    std::vector<int16_t> out;
+};
+
+TEST_F(AudioMixer, BufferFormatsAndSizes) {
     ASSERT_NE(device, nullptr);
-    CAudioBuffer* buffer = reinterpret_cast<CAudioBuffer*>(1);
-    SWaveFormat bad = PcmFormat(3, 44100, 16);
-    EXPECT_EQ(device->CreateSoundBuffer(bad, 1200, &buffer), -1);
-    EXPECT_EQ(buffer, nullptr);
-    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(2, 44100, 24), 1200, &buffer), -1);
-    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(2, 99, 16), 1200, &buffer), -1);
-    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(2, 200001, 16), 1200, &buffer), -1);
-    bad = PcmFormat(2, 44100, 16);
-    bad.nBlockAlign = 3;
-    EXPECT_EQ(device->CreateSoundBuffer(bad, 1200, &buffer), -1);
-    bad = PcmFormat(2, 44100, 16);
-    bad.wFormatTag = 3;
-    EXPECT_EQ(device->CreateSoundBuffer(bad, 1200, &buffer), -1);
-    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(2, 44100, 16), 2, &buffer), -1);
-    EXPECT_EQ(device->CreateSoundBuffer(PcmFormat(1, 8000, 8), 4, &buffer), 0);
+    SWaveFormat blockAlign = PcmFormat(2, 44100, 16), tag = PcmFormat(2, 44100, 16);
+    blockAlign.nBlockAlign = 3;
+    tag.wFormatTag = 3;
+    const std::pair<SWaveFormat, uint32_t> refused[] = {
+        {PcmFormat(3, 44100, 16), 1200}, {PcmFormat(2, 44100, 24), 1200}, {PcmFormat(2, 99, 16), 1200},
+        {PcmFormat(2, 200001, 16), 1200}, {blockAlign, 1200}, {tag, 1200}, {PcmFormat(2, 44100, 16), 2}};
+    for (const auto& [format, bytes] : refused) {
+        CAudioBuffer* buffer = reinterpret_cast<CAudioBuffer*>(1);
+        EXPECT_EQ(device->CreateSoundBuffer(format, bytes, &buffer), -1) << format.nChannels << " channels, "
+                                                                        << format.nSamplesPerSec << " Hz";
+        EXPECT_EQ(buffer, nullptr);
+    }
+    BufferPtr buffer = MakeBuffer(*device, PcmFormat(1, 8000, 8), 4);
     ASSERT_NE(buffer, nullptr);
     EXPECT_EQ(buffer->GetSize(), 4u);
-    // A new 8-bit buffer holds silence (128), not zeros.
-    EXPECT_EQ(Read(buffer, 0, 4), std::vector<uint8_t>(4, 128));
-    buffer->Release();
+    EXPECT_EQ(Read(buffer.get(), 0, 4), std::vector<uint8_t>(4, 128)) << "a new 8-bit buffer holds silence";
 }
 
-TEST(AudioMixer, LocksWrapAndWriteBackOnlyWhatWasWritten) {
-    auto device = CAudioDevice::Create(EAudioOutput::Manual);
+TEST_F(AudioMixer, LocksWrapAndWriteBackOnlyWhatWasWritten) {
     BufferPtr buffer = MakeBuffer(*device, PcmFormat(1, 8000, 8), 100);
     std::vector<uint8_t> bytes(10);
     for (uint8_t i = 0; i < 10; ++i) bytes[i] = static_cast<uint8_t>(i + 1);
@@ -100,17 +110,13 @@ TEST(AudioMixer, LocksWrapAndWriteBackOnlyWhatWasWritten) {
     EXPECT_EQ(buffer->Unlock(bytes.data(), 1, nullptr, 0), -1);
 }
 
-TEST(AudioMixer, RendersLoopsAndStopsAtTheEndOfAOneShotBuffer) {
-    auto device = CAudioDevice::Create(EAudioOutput::Manual);
-    BufferPtr buffer = MakeBuffer(*device, PcmFormat(2, 44100, 16), 400);  // 100 frames
-    std::vector<int16_t> samples(200);
+TEST_F(AudioMixer, RendersLoopsAndStopsAtTheEndOfAOneShotBuffer) {
+    std::vector<int16_t> samples(200);  // 100 frames
     for (int i = 0; i < 200; ++i) samples[i] = static_cast<int16_t>(i % 2 == 0 ? i * 100 : -i * 100);
-    Write(buffer.get(), 0, samples.data(), 400);
-
-    std::vector<int16_t> out(2 * 150);
+    BufferPtr buffer = MakeBuffer(*device, PcmFormat(2, 44100, 16), 400, samples);
     ASSERT_EQ(buffer->Play(kAudioPlayLooping), 0);
     EXPECT_EQ(buffer->GetStatus(), kAudioStatusPlaying | kAudioStatusLooping);
-    device->Render(out.data(), 150);
+    Render(150);
     EXPECT_TRUE(std::equal(samples.begin(), samples.end(), out.begin()));
     EXPECT_TRUE(std::equal(out.begin() + 200, out.end(), samples.begin()));
     uint32_t play = 0, write = 0;
@@ -119,25 +125,21 @@ TEST(AudioMixer, RendersLoopsAndStopsAtTheEndOfAOneShotBuffer) {
 
     ASSERT_EQ(buffer->SetCurrentPosition(90 * 4), 0);
     ASSERT_EQ(buffer->Play(0), 0);
-    device->Render(out.data(), 150);
+    Render(150);
     EXPECT_TRUE(std::equal(out.begin(), out.begin() + 20, samples.begin() + 180));
     EXPECT_TRUE(std::all_of(out.begin() + 20, out.end(), [](int16_t s) { return s == 0; }));
     EXPECT_EQ(buffer->GetStatus(), 0u);
 
     ASSERT_EQ(buffer->Stop(), 0);
-    device->Render(out.data(), 10);
-    EXPECT_TRUE(std::all_of(out.begin(), out.begin() + 20, [](int16_t s) { return s == 0; }));
+    EXPECT_EQ(Render(10), std::vector<int16_t>(20, 0));
 }
 
-TEST(AudioMixer, VolumeAndPanLawsInHundredthsOfADecibel) {
-    auto device = CAudioDevice::Create(EAudioOutput::Manual);
-    BufferPtr buffer = MakeBuffer(*device, PcmFormat(1, 44100, 16), 2000);
-    std::vector<int16_t> samples(1000, 20000);
-    Write(buffer.get(), 0, samples.data(), 2000);
+TEST_F(AudioMixer, VolumeAndPanLawsInHundredthsOfADecibel) {
+    const std::vector<int16_t> samples(1000, 20000);
+    BufferPtr buffer = MakeBuffer(*device, PcmFormat(1, 44100, 16), 2000, samples);
     buffer->Play(kAudioPlayLooping);
-    std::vector<int16_t> out(2 * 10);
     auto renderOne = [&] {
-        device->Render(out.data(), 10);
+        Render(10);
         return std::make_pair(out[0], out[1]);
     };
     EXPECT_EQ(renderOne(), std::make_pair(int16_t{20000}, int16_t{20000}));
@@ -168,36 +170,28 @@ TEST(AudioMixer, VolumeAndPanLawsInHundredthsOfADecibel) {
     // Two loud buffers clip at full scale instead of wrapping around.
     buffer->SetVolume(0);
     buffer->SetPan(0);
-    BufferPtr second = MakeBuffer(*device, PcmFormat(1, 44100, 16), 2000);
-    Write(second.get(), 0, samples.data(), 2000);
+    BufferPtr second = MakeBuffer(*device, PcmFormat(1, 44100, 16), 2000, samples);
     second->Play(kAudioPlayLooping);
     EXPECT_EQ(renderOne(), std::make_pair(int16_t{32767}, int16_t{32767}));
 }
 
-TEST(AudioMixer, FrequencyResamplesWithLinearInterpolation) {
-    auto device = CAudioDevice::Create(EAudioOutput::Manual);
-    BufferPtr buffer = MakeBuffer(*device, PcmFormat(1, 22050, 8), 100);
+TEST_F(AudioMixer, FrequencyResamplesWithLinearInterpolation) {
     std::vector<uint8_t> samples(100);
     for (int i = 0; i < 100; ++i) samples[i] = static_cast<uint8_t>(128 + (i % 2 == 0 ? 64 : -64));
-    Write(buffer.get(), 0, samples.data(), 100);
+    BufferPtr buffer = MakeBuffer(*device, PcmFormat(1, 22050, 8), 100, samples);
     buffer->Play(kAudioPlayLooping);
-    std::vector<int16_t> out(2 * 8);
-    device->Render(out.data(), 8);
     // At half the output rate every other output frame lies halfway between two source frames.
-    EXPECT_EQ(out[0], 64 * 256);
-    EXPECT_EQ(out[2], 0);
-    EXPECT_EQ(out[4], -64 * 256);
-    EXPECT_EQ(out[6], 0);
+    Render(4);
+    EXPECT_EQ(out, (std::vector<int16_t>{64 * 256, 64 * 256, 0, 0, -64 * 256, -64 * 256, 0, 0}));
     uint32_t play = 0;
     buffer->GetCurrentPosition(&play, nullptr);
-    EXPECT_EQ(play, 4u);
+    EXPECT_EQ(play, 2u);
 
     ASSERT_EQ(buffer->SetFrequency(88200), 0);  // twice the output rate: every other frame
-    device->Render(out.data(), 4);
-    EXPECT_EQ(out[0], 64 * 256);
-    EXPECT_EQ(out[2], 64 * 256);
+    Render(2);
+    EXPECT_EQ(out, (std::vector<int16_t>{64 * 256, 64 * 256, 64 * 256, 64 * 256}));
     buffer->GetCurrentPosition(&play, nullptr);
-    EXPECT_EQ(play, 12u);
+    EXPECT_EQ(play, 6u);
     EXPECT_EQ(buffer->SetFrequency(99), -1);
     EXPECT_EQ(buffer->SetFrequency(200001), -1);
     uint32_t frequency = 0;
@@ -205,12 +199,10 @@ TEST(AudioMixer, FrequencyResamplesWithLinearInterpolation) {
     EXPECT_EQ(frequency, 88200u);
 }
 
-TEST(AudioMixer, ClockOutputFollowsTheFakeClock) {
+TEST_F(AudioMixer, ClockOutputFollowsTheFakeClock) {
     UseFakeClock(1000);
-    auto device = CAudioDevice::Create(EAudioOutput::Clock);
-    BufferPtr buffer = MakeBuffer(*device, PcmFormat(2, 44100, 16), 4 * 44100);
-    std::vector<int16_t> samples(2 * 44100, 1234);
-    Write(buffer.get(), 0, samples.data(), 4 * 44100);
+    device = CAudioDevice::Create(EAudioOutput::Clock);
+    BufferPtr buffer = MakeBuffer(*device, PcmFormat(2, 44100, 16), 4 * 44100, std::vector<int16_t>(2 * 44100, 1234));
     device->SetCapture(true);
     buffer->Play(kAudioPlayLooping);
     AdvanceFakeClock(100);
@@ -235,9 +227,9 @@ TEST(AudioMixer, ClockOutputFollowsTheFakeClock) {
     EXPECT_LT(device->TakeCaptured().size(), 2u * 44100) << "at most a moment of real time";
 }
 
-TEST(AudioMixer, SystemOutputFallsBackToTheDummyDriver) {
+TEST_F(AudioMixer, SystemOutputFallsBackToTheDummyDriver) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    auto device = CAudioDevice::Create(EAudioOutput::System);
+    device = CAudioDevice::Create(EAudioOutput::System);
     unsetenv("SDL_AUDIODRIVER");
     ASSERT_NE(device, nullptr);
     EXPECT_STREQ(device->GetDriverName(), "dummy");

@@ -48,31 +48,30 @@ SBitmap FetchGlyph(CFontDC* dc, uint32_t code) {
     return bitmap;
 }
 
+// The size query's metrics of a character.
+SGlyphMetrics Measure(CFontDC* dc, uint32_t code, uint32_t expectedSize) {
+    SGlyphMetrics metrics{};
+    EXPECT_EQ(GetGlyphOutlineGray8(dc, code, &metrics, 0, nullptr), expectedSize) << std::hex << code;
+    return metrics;
+}
+
 uint64_t CoverageSum(const SBitmap& bitmap) {
     uint64_t sum = 0;
     for (uint8_t level : bitmap.bits) sum += level;
     return sum;
 }
 
-TEST(Font, WindowsFacesMapToTheIpaFonts) {
+TEST(Font, FaceNamesAlwaysGiveJapaneseFaces) {
+    // Windows faces map to the IPA fonts, family names in Japanese or Latin to their family.
+    const std::pair<const char*, const char*> mapped[] = {
+        {kMsGothic, "IPAGothic"},       {kMsPGothic, "IPAPGothic"},  {kMsMincho, "IPAMincho"},
+        {"MS PMincho", "IPAPMincho"},   {kIpaGothicJa, "IPAGothic"}, {"ipapmincho", "IPAPMincho"}};
     SFontFaceInfo info;
-    ASSERT_TRUE(DescribeFontFace(kMsGothic, kFontWeightNormal, 0, &info));
-    EXPECT_EQ(info.familyUtf8, "IPAGothic");
-    EXPECT_FALSE(info.syntheticBold);
-    ASSERT_TRUE(DescribeFontFace(kMsPGothic, kFontWeightNormal, 0, &info));
-    EXPECT_EQ(info.familyUtf8, "IPAPGothic");
-    ASSERT_TRUE(DescribeFontFace(kMsMincho, kFontWeightNormal, 0, &info));
-    EXPECT_EQ(info.familyUtf8, "IPAMincho");
-    ASSERT_TRUE(DescribeFontFace("MS PMincho", kFontWeightNormal, 0, &info));
-    EXPECT_EQ(info.familyUtf8, "IPAPMincho");
-}
-
-TEST(Font, FamilyNamesAndUnknownNamesAlwaysGiveJapaneseFaces) {
-    SFontFaceInfo info;
-    ASSERT_TRUE(DescribeFontFace(kIpaGothicJa, kFontWeightNormal, 0, &info));
-    EXPECT_EQ(info.familyUtf8, "IPAGothic");
-    ASSERT_TRUE(DescribeFontFace("ipapmincho", kFontWeightNormal, 0, &info));
-    EXPECT_EQ(info.familyUtf8, "IPAPMincho");
+    for (const auto& [name, family] : mapped) {
+        ASSERT_TRUE(DescribeFontFace(name, kFontWeightNormal, 0, &info)) << family;
+        EXPECT_EQ(info.familyUtf8, family);
+        EXPECT_FALSE(info.syntheticBold);
+    }
     // A Latin-only family and a name that matches nothing both fall back to a Japanese face.
     for (const char* name : {"DejaVu Sans", "No Such Face At All", ""}) {
         ASSERT_TRUE(DescribeFontFace(name, kFontWeightNormal, 0, &info)) << name;
@@ -114,11 +113,8 @@ TEST(Font, HeightIsTheCellHeightAndNegativeHeightTheEm) {
     ASSERT_EQ(GetFontTextMetrics(em.dc, &metrics), 0);
     EXPECT_EQ(metrics.tmHeight, 26);  // round(24 * 2203 / 2048)
     // A full-width character advances by the em: 24 * 2048 / 2203 = 22.3 pixels at cell 24.
-    SGlyphMetrics glyph{};
-    ASSERT_NE(GetGlyphOutlineGray8(cell.dc, 0x82A0, &glyph, 0, nullptr), kGlyphOutlineError);
-    EXPECT_EQ(glyph.gmCellIncX, 22);
-    ASSERT_NE(GetGlyphOutlineGray8(em.dc, 0x82A0, &glyph, 0, nullptr), kGlyphOutlineError);
-    EXPECT_EQ(glyph.gmCellIncX, 24);
+    EXPECT_EQ(FetchGlyph(cell.dc, 0x82A0).metrics.gmCellIncX, 22);
+    EXPECT_EQ(FetchGlyph(em.dc, 0x82A0).metrics.gmCellIncX, 24);
 
     EXPECT_EQ(CreateFontSjis(kMaxFontHeight + 1, kFontWeightNormal, 0, kMsGothic), nullptr);
     EXPECT_EQ(CreateFontSjis(-kMaxFontHeight - 1, kFontWeightNormal, 0, kMsGothic), nullptr);
@@ -144,21 +140,17 @@ TEST(Font, GlyphBitmapsUseSixtyFiveLevelsAndPaddedRows) {
 
 TEST(Font, BlanksControlsAndInvalidCodes) {
     SSelectedFont selected(24, kMsGothic);
-    SGlyphMetrics metrics{};
-    EXPECT_EQ(GetGlyphOutlineGray8(selected.dc, 0x20, &metrics, 0, nullptr), 0u);
-    EXPECT_EQ(metrics.gmBlackBoxX, 1u);
-    EXPECT_EQ(metrics.gmCellIncX, 11);  // half width
-    EXPECT_EQ(GetGlyphOutlineGray8(selected.dc, 0x8140, &metrics, 0, nullptr), 0u);
-    EXPECT_EQ(metrics.gmCellIncX, 22);  // full width
-    EXPECT_EQ(GetGlyphOutlineGray8(selected.dc, 10, &metrics, 0, nullptr), 0u);
-    EXPECT_EQ(metrics.gmCellIncX, 0);
+    EXPECT_EQ(Measure(selected.dc, 0x20, 0).gmBlackBoxX, 1u);
+    EXPECT_EQ(Measure(selected.dc, 0x20, 0).gmCellIncX, 11) << "half-width blank";
+    EXPECT_EQ(Measure(selected.dc, 0x8140, 0).gmCellIncX, 22) << "full-width blank";
+    EXPECT_EQ(Measure(selected.dc, 10, 0).gmCellIncX, 0);
     // A lone lead byte, a lead byte with a byte that cannot trail it, an unassigned code and a
     // value beyond two bytes each give one visible replacement glyph.
     for (uint32_t code : {0x81u, 0x8120u, 0x85A0u, 0x12345u}) {
-        const uint32_t size = GetGlyphOutlineGray8(selected.dc, code, &metrics, 0, nullptr);
-        ASSERT_NE(size, kGlyphOutlineError) << std::hex << code;
-        EXPECT_GT(size, 0u) << std::hex << code;
-        EXPECT_GT(metrics.gmCellIncX, 0) << std::hex << code;
+        const SBitmap glyph = FetchGlyph(selected.dc, code);
+        EXPECT_NE(glyph.size, kGlyphOutlineError) << std::hex << code;
+        EXPECT_GT(CoverageSum(glyph), 0u) << std::hex << code;
+        EXPECT_GT(glyph.metrics.gmCellIncX, 0) << std::hex << code;
     }
     // 0x5C is the backslash in code page 932, not the yen sign.
     const SBitmap backslash = FetchGlyph(selected.dc, 0x5C);
@@ -185,16 +177,11 @@ TEST(Font, ContextsAndDeletionOrder) {
 }
 
 TEST(Font, FontFilesAreOpenedOncePerSize) {
-    CFontDC* dc = GetFontDC(nullptr);
-    STextMetrics metrics{};
-    SGlyphMetrics glyph{};
-    auto measure = [&](int32_t height) {
-        CFont* font = CreateFontSjis(height, kFontWeightNormal, 0, kMsGothic);
-        CFont* previous = SelectFont(dc, font);
-        EXPECT_EQ(GetFontTextMetrics(dc, &metrics), 0);
-        GetGlyphOutlineGray8(dc, 0x82A0, &glyph, 0, nullptr);
-        SelectFont(dc, previous);
-        DeleteFont(font);
+    auto measure = [](int32_t height) {
+        SSelectedFont selected(height, kMsGothic);
+        STextMetrics metrics{};
+        EXPECT_EQ(GetFontTextMetrics(selected.dc, &metrics), 0);
+        FetchGlyph(selected.dc, 0x82A0);
     };
     measure(21);
     const SFontCacheStats before = GetFontCacheStats();
@@ -205,7 +192,47 @@ TEST(Font, FontFilesAreOpenedOncePerSize) {
     FlushFontCaches();
     measure(21);
     EXPECT_EQ(GetFontCacheStats().fileOpens, after.fileOpens + 1);
-    ReleaseFontDC(nullptr, dc);
+}
+
+// Golden glyphs: the line 吾輩は猫である。Ag in IPAGothic with a 24-pixel cell, checked against
+// metrics and coverage sums recorded once from this font layer (FreeType 2.12, light hinting)
+// with fonts-ipafont-gothic 00303. They change only when the font package or the rasteriser
+// settings change; record them again then, after looking at the glyphs.
+struct SGoldenGlyph {
+    uint32_t code;
+    uint32_t blackBoxX;
+    uint32_t blackBoxY;
+    int32_t originX;
+    int32_t originY;
+    int32_t cellIncX;
+    uint64_t coverageSum;
+};
+
+constexpr SGoldenGlyph kGolden[] = {
+    {0x8CE1, 20, 20, 1, 18, 22, 8790},   // 吾
+    {0x9479, 21, 21, 1, 19, 22, 11538},  // 輩
+    {0x82CD, 19, 19, 2, 18, 22, 6678},   // は
+    {0x944C, 21, 21, 1, 19, 22, 10837},  // 猫
+    {0x82C5, 19, 17, 2, 16, 22, 4702},   // で
+    {0x82A0, 18, 19, 2, 18, 22, 7160},   // あ
+    {0x82E9, 16, 18, 3, 17, 22, 5813},   // る
+    {0x8142, 6, 7, 1, 5, 22, 1133},      // 。
+    {0x41, 11, 16, 0, 17, 11, 3952},     // A
+    {0x67, 9, 14, 1, 12, 11, 3770},      // g
+};
+
+TEST(Font, GoldenIpaGothicLineAt24Pixels) {
+    SSelectedFont selected(24, "IPAGothic");
+    ASSERT_NE(selected.font, nullptr);
+    for (const SGoldenGlyph& golden : kGolden) {
+        const SBitmap bitmap = FetchGlyph(selected.dc, golden.code);
+        const SGlyphMetrics& m = bitmap.metrics;
+        EXPECT_EQ((std::vector<int64_t>{m.gmBlackBoxX, m.gmBlackBoxY, m.gmptGlyphOrigin.x, m.gmptGlyphOrigin.y,
+                                        m.gmCellIncX, int64_t(CoverageSum(bitmap))}),
+                  (std::vector<int64_t>{golden.blackBoxX, golden.blackBoxY, golden.originX, golden.originY,
+                                        golden.cellIncX, int64_t(golden.coverageSum)}))
+            << std::hex << golden.code;
+    }
 }
 
 TEST(Font, EnumerationListsJapaneseFacesAndInstalledAliases) {

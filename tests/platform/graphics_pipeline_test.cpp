@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/graphics.h"
-#include "platform/quad_draw.h"
 #include "platform/raster.h"
 #include "tests/support/graphics_support.h"
 
@@ -29,10 +28,16 @@ uint32_t Channel(uint32_t pixel, int c) { return (pixel >> (8 * c)) & 0xFF; }
 
 uint32_t RoundDiv255(uint32_t x) { return static_cast<uint32_t>(std::lround(x / 255.0)); }
 
-uint32_t Lerp(uint32_t a, uint32_t b, uint32_t w) {
+// Applies f to each of the four channels of a and b.
+template <typename F>
+uint32_t PerChannel(uint32_t a, uint32_t b, F f) {
     uint32_t out = 0;
-    for (int c = 0; c < 4; ++c) out |= ((Channel(a, c) * (256 - w) + Channel(b, c) * w + 128) >> 8) << (8 * c);
+    for (int c = 0; c < 4; ++c) out |= f(Channel(a, c), Channel(b, c)) << (8 * c);
     return out;
+}
+
+uint32_t Lerp(uint32_t a, uint32_t b, uint32_t w) {
+    return PerChannel(a, b, [w](uint32_t x, uint32_t y) { return (x * (256 - w) + y * w + 128) >> 8; });
 }
 
 // Runs every test once per rasteriser path, so that exact values hold for each of them.
@@ -41,19 +46,14 @@ protected:
     void SetUp() override {
         if (GetParam() == raster::Path::Avx2 && !raster::CpuHasAvx2()) GTEST_SKIP() << "no AVX2";
         raster::SelectPath(GetParam());
-        SDeviceParams params;
-        params.width = 64;
-        params.height = 48;
-        device_ = CGraphicsDevice::Create(params);
+        device_ = MakeTestDevice(64, 48);
         ASSERT_NE(device_, nullptr);
         ASSERT_EQ(device_->CreateTexture(64, 48, 0, Usage::RenderTarget, Format::A8R8G8B8, Pool::Default, &target_), 0);
         ASSERT_EQ(target_->GetSurfaceLevel(0, &surface_), 0);
         ASSERT_EQ(device_->SetRenderTarget(surface_), 0);
         device_->SetRenderState(RenderState::ZEnable, 0);
-        device_->SetRenderState(RenderState::CullMode, Cull::None);
-        device_->SetTextureStageState(0, TexStage::ColorArg2, TexArg::Diffuse);
-        device_->SetTextureStageState(0, TexStage::AlphaOp, TexOp::Modulate);
-        device_->SetTextureStageState(0, TexStage::AlphaArg2, TexArg::Diffuse);
+        device_->SetRenderState(RenderState::AlphaTestEnable, 0);
+        device_->SetRenderState(RenderState::AlphaBlendEnable, 0);
         device_->BeginScene();
     }
     void TearDown() override {
@@ -72,13 +72,26 @@ protected:
 
     void Fill(uint32_t colour) { device_->Clear(0, nullptr, ClearFlag::Target, colour, 1.0f, 0); }
     uint32_t At(int x, int y) { return SurfacePixel(surface_, x, y); }
-
-    void Rect(float l, float t, float r, float b, uint32_t colour, float z = 0.0f) {
-        const SColourVertex q[4] = {{l, t, z, 1, colour}, {r, t, z, 1, colour}, {r, b, z, 1, colour}, {l, b, z, 1, colour}};
-        device_->SetFVF(Fvf::XyzRhw | Fvf::Diffuse);
-        ASSERT_EQ(device_->DrawPrimitiveUP(Primitive::TriangleFan, 2, q, sizeof(SColourVertex)), 0);
+    std::vector<uint32_t> Pixels(int width = 64, int height = 48) {
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) pixels.push_back(At(x, y));
+        return pixels;
+    }
+    void Additive() {
+        device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
+        device_->SetRenderState(RenderState::SrcBlend, Blend::One);
+        device_->SetRenderState(RenderState::DestBlend, Blend::One);
     }
 
+    void Draw(Primitive type, uint32_t count, const SColourVertex* vertices) {
+        device_->SetFVF(Fvf::XyzRhw | Fvf::Diffuse);
+        device_->DrawPrimitiveUP(type, count, vertices, sizeof(SColourVertex));
+    }
+    void Rect(float l, float t, float r, float b, uint32_t colour, float z = 0.0f) {
+        const SColourVertex q[4] = {{l, t, z, 1, colour}, {r, t, z, 1, colour}, {r, b, z, 1, colour}, {l, b, z, 1, colour}};
+        Draw(Primitive::TriangleFan, 2, q);
+    }
     void TexturedRect(float l, float t, float r, float b, uint32_t colour, float u0, float v0, float u1, float v1) {
         const STexVertex q[4] = {{l, t, 0, 1, colour, u0, v0},
                                  {r, t, 0, 1, colour, u1, v0},
@@ -86,6 +99,12 @@ protected:
                                  {l, b, 0, 1, colour, u0, v1}};
         device_->SetFVF(Fvf::XyzRhw | Fvf::Diffuse | Fvf::Tex1);
         ASSERT_EQ(device_->DrawPrimitiveUP(Primitive::TriangleFan, 2, q, sizeof(STexVertex)), 0);
+    }
+    // Binds a texture that the device releases with the fixture.
+    void BindTexture(uint32_t width, uint32_t height, const std::function<uint32_t(uint32_t, uint32_t)>& texel) {
+        CTexture* texture = MakeTestTexture(device_, width, height, texel);
+        device_->SetTexture(0, texture);
+        texture->Release();
     }
 
     CGraphicsDevice* device_ = nullptr;
@@ -117,12 +136,10 @@ TEST_P(PipelineTest, EveryBlendFactorPairGivesTheRoundedExactSum) {
             device_->SetRenderState(RenderState::SrcBlend, fs);
             device_->SetRenderState(RenderState::DestBlend, fd);
             Rect(0, 0, 4, 4, src);
-            uint32_t expected = 0;
-            for (int c = 0; c < 4; ++c) {
-                const uint32_t s = Channel(src, c), d = Channel(dst, c);
-                const uint32_t sum = s * FactorOf(fs, s, src >> 24, d, dst >> 24) + d * FactorOf(fd, s, src >> 24, d, dst >> 24);
-                expected |= std::min(255u, RoundDiv255(sum)) << (8 * c);
-            }
+            const uint32_t expected = PerChannel(src, dst, [&](uint32_t s, uint32_t d) {
+                return std::min(255u, RoundDiv255(s * FactorOf(fs, s, src >> 24, d, dst >> 24) +
+                                                  d * FactorOf(fd, s, src >> 24, d, dst >> 24)));
+            });
             ASSERT_EQ(At(1, 1), expected) << "factors " << fs << ", " << fd;
         }
     }
@@ -137,19 +154,11 @@ TEST_P(PipelineTest, BlendOperationsSubtractClampAndMinMaxIgnoreFactors) {
         Fill(dst);
         device_->SetRenderState(RenderState::BlendOp, op);
         Rect(0, 0, 2, 2, src);
-        uint32_t expected = 0;
-        for (int c = 0; c < 4; ++c) expected |= combine(Channel(src, c), Channel(dst, c)) << (8 * c);
-        EXPECT_EQ(At(0, 0), expected) << "op " << op;
+        EXPECT_EQ(At(0, 0), PerChannel(src, dst, combine)) << "op " << op;
     };
-    const auto scaledDst = [&](uint32_t d) { return d * (src >> 24); };
-    expect(BlendOp::Subtract, [&](uint32_t s, uint32_t d) {
-        const int64_t x = int64_t{s} * 255 - scaledDst(d);
-        return x <= 0 ? 0u : RoundDiv255(static_cast<uint32_t>(x));
-    });
-    expect(BlendOp::RevSubtract, [&](uint32_t s, uint32_t d) {
-        const int64_t x = int64_t{scaledDst(d)} - s * 255;
-        return x <= 0 ? 0u : RoundDiv255(static_cast<uint32_t>(x));
-    });
+    const auto difference = [](int64_t x) { return x <= 0 ? 0u : RoundDiv255(static_cast<uint32_t>(x)); };
+    expect(BlendOp::Subtract, [&](uint32_t s, uint32_t d) { return difference(s * 255 - int64_t{d} * (src >> 24)); });
+    expect(BlendOp::RevSubtract, [&](uint32_t s, uint32_t d) { return difference(int64_t{d} * (src >> 24) - s * 255); });
     expect(BlendOp::Min, [](uint32_t s, uint32_t d) { return std::min(s, d); });
     expect(BlendOp::Max, [](uint32_t s, uint32_t d) { return std::max(s, d); });
 }
@@ -176,8 +185,7 @@ TEST_P(PipelineTest, SeparateAlphaKeepsTheLargerAlphaWithMax) {
 
 TEST_P(PipelineTest, StageOperationsSelectAndModulateTheirArguments) {
     const uint32_t texel = 0x80C06020u, diffuse = 0xFF8040C0u;
-    CTexture* texture = MakeTestTexture(device_, 4, 4, [&](uint32_t, uint32_t) { return texel; });
-    device_->SetTexture(0, texture);
+    BindTexture(4, 4, [&](uint32_t, uint32_t) { return texel; });
     const auto draw = [&](uint32_t colourOp, uint32_t alphaOp) {
         Fill(0);
         device_->SetTextureStageState(0, TexStage::ColorOp, colourOp);
@@ -185,61 +193,43 @@ TEST_P(PipelineTest, StageOperationsSelectAndModulateTheirArguments) {
         TexturedRect(0, 0, 4, 4, diffuse, 0, 0, 1, 1);
         return At(2, 2);
     };
-    device_->SetTextureStageState(0, TexStage::ColorArg1, TexArg::Texture);
-    device_->SetTextureStageState(0, TexStage::ColorArg2, TexArg::Diffuse);
-    device_->SetTextureStageState(0, TexStage::AlphaArg1, TexArg::Texture);
-    device_->SetTextureStageState(0, TexStage::AlphaArg2, TexArg::Diffuse);
     EXPECT_EQ(draw(TexOp::SelectArg1, TexOp::SelectArg1), texel);
     EXPECT_EQ(draw(TexOp::SelectArg2, TexOp::SelectArg2), diffuse);
     EXPECT_EQ(draw(TexOp::SelectArg1, TexOp::SelectArg2), (diffuse & 0xFF000000u) | (texel & 0xFFFFFFu));
-    uint32_t modulated = 0;
-    for (int c = 0; c < 4; ++c) modulated |= RoundDiv255(Channel(texel, c) * Channel(diffuse, c)) << (8 * c);
-    EXPECT_EQ(draw(TexOp::Modulate, TexOp::Modulate), modulated);
+    EXPECT_EQ(draw(TexOp::Modulate, TexOp::Modulate),
+              PerChannel(texel, diffuse, [](uint32_t t, uint32_t d) { return RoundDiv255(t * d); }));
     EXPECT_EQ(draw(TexOp::Disable, TexOp::SelectArg1), diffuse) << "a disabled stage passes the diffuse colour";
 
     device_->SetTexture(0, nullptr);
     EXPECT_EQ(draw(TexOp::Modulate, TexOp::Modulate), diffuse) << "no texture reads as opaque white";
     device_->SetTextureStageState(0, TexStage::ColorArg1, TexArg::Current);
     EXPECT_EQ(draw(TexOp::SelectArg1, TexOp::SelectArg2), diffuse) << "current is the diffuse colour on stage 0";
-    texture->Release();
 }
 
 TEST_P(PipelineTest, AlphaTestComparesAgainstTheReference) {
-    CTexture* texture = MakeTestTexture(device_, 3, 1, [](uint32_t x, uint32_t) { return (0x7Fu + x) << 24 | 0xFFFFFF; });
-    device_->SetTexture(0, texture);
+    BindTexture(3, 1, [](uint32_t x, uint32_t) { return (0x7Fu + x) << 24 | 0xFFFFFF; });
     device_->SetRenderState(RenderState::AlphaTestEnable, 1);
     device_->SetRenderState(RenderState::AlphaRef, 0x80);
-    struct SCase {
-        uint32_t func;
-        bool drawn[3];  // alpha 0x7F, 0x80, 0x81
-    };
-    const SCase cases[] = {{Cmp::Never, {false, false, false}},    {Cmp::Less, {true, false, false}},
-                           {Cmp::Equal, {false, true, false}},     {Cmp::LessEqual, {true, true, false}},
-                           {Cmp::Greater, {false, false, true}},   {Cmp::NotEqual, {true, false, true}},
-                           {Cmp::GreaterEqual, {false, true, true}}, {Cmp::Always, {true, true, true}}};
-    for (const SCase& c : cases) {
+    // Which of the texel alphas 0x7F, 0x80, 0x81 pass each function.
+    const char* const passes[] = {"---", "x--", "-x-", "xx-", "--x", "x-x", "-xx", "xxx"};
+    for (uint32_t func = Cmp::Never; func <= Cmp::Always; ++func) {
         Fill(0x00000000u);
-        device_->SetRenderState(RenderState::AlphaFunc, c.func);
+        device_->SetRenderState(RenderState::AlphaFunc, func);
         TexturedRect(0, 0, 3, 1, 0xFFFFFFFF, 0.1f / 3, 0, 3.1f / 3, 1);
-        for (int x = 0; x < 3; ++x) EXPECT_EQ(At(x, 0) != 0, c.drawn[x]) << "func " << c.func << " texel " << x;
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(At(x, 0) != 0, passes[func - 1][x] == 'x') << "func " << func << " texel " << x;
     }
-    device_->SetTexture(0, nullptr);
-    texture->Release();
 }
 
 TEST_P(PipelineTest, LinearFilterWeighsTexelCentresAndMinificationUsesTheMinFilter) {
     const uint32_t t0 = 0xFF000000u, t1 = 0xFFFFFFFFu;
-    CTexture* texture = MakeTestTexture(device_, 2, 1, [&](uint32_t x, uint32_t) { return x ? t1 : t0; });
-    device_->SetTexture(0, texture);
+    BindTexture(2, 1, [&](uint32_t x, uint32_t) { return x ? t1 : t0; });
     device_->SetTextureStageState(0, TexStage::ColorOp, TexOp::SelectArg1);
     device_->SetSamplerState(0, Sampler::MagFilter, TexFilter::Linear);
     Fill(0);
     TexturedRect(0, 0, 4, 1, 0xFFFFFFFF, 0, 0, 1, 1);  // two pixels per texel
     // Pixel px samples u = px / 4, texel position px / 2 - 0.5 (wrapping at the left).
-    EXPECT_EQ(At(0, 0), Lerp(t1, t0, 128));
-    EXPECT_EQ(At(1, 0), t0);
-    EXPECT_EQ(At(2, 0), Lerp(t0, t1, 128));
-    EXPECT_EQ(At(3, 0), t1);
+    EXPECT_EQ(Pixels(4, 1), (std::vector<uint32_t>{Lerp(t1, t0, 128), t0, Lerp(t0, t1, 128), t1}));
 
     Fill(0);
     TexturedRect(0, 0, 1, 1, 0xFFFFFFFF, 0, 0, 1, 1);  // two texels per pixel: the min filter
@@ -247,16 +237,13 @@ TEST_P(PipelineTest, LinearFilterWeighsTexelCentresAndMinificationUsesTheMinFilt
     device_->SetSamplerState(0, Sampler::MinFilter, TexFilter::Linear);
     TexturedRect(0, 0, 1, 1, 0xFFFFFFFF, 0, 0, 1, 1);
     EXPECT_EQ(At(0, 0), Lerp(t1, t0, 128));
-    device_->SetTexture(0, nullptr);
-    texture->Release();
 }
 
 TEST_P(PipelineTest, GouraudColoursMeetTheVerticesAndInterpolateBetween) {
     const SColourVertex q[4] = {{0, 0, 0, 1, 0xFF000000u}, {8, 0, 0, 1, 0xFF0000FFu}, {8, 8, 0, 1, 0xFF00FFFFu},
                                 {0, 8, 0, 1, 0xFF00FF00u}};
-    device_->SetFVF(Fvf::XyzRhw | Fvf::Diffuse);
     Fill(0);
-    device_->DrawPrimitiveUP(Primitive::TriangleFan, 2, q, sizeof(SColourVertex));
+    Draw(Primitive::TriangleFan, 2, q);
     EXPECT_EQ(At(0, 0), 0xFF000000u);
     EXPECT_EQ(At(4, 0), 0xFF000080u) << "blue halfway along the top: 127.5 rounds up";
     EXPECT_EQ(At(0, 4), 0xFF008000u);
@@ -293,8 +280,7 @@ TEST_P(PipelineTest, DepthTestOrdersDrawsAndHonoursTheSwitches) {
     device_->SetRenderState(RenderState::ZFunc, Cmp::Always);
     const SColourVertex slope[4] = {{10, 0, 0.0f, 1, 0xFFFFFFFF}, {20, 0, 1.0f, 1, 0xFFFFFFFF},
                                     {20, 4, 1.0f, 1, 0xFFFFFFFF}, {10, 4, 0.0f, 1, 0xFFFFFFFF}};
-    device_->SetFVF(Fvf::XyzRhw | Fvf::Diffuse);
-    device_->DrawPrimitiveUP(Primitive::TriangleFan, 2, slope, sizeof(SColourVertex));
+    Draw(Primitive::TriangleFan, 2, slope);
     EXPECT_EQ(SurfaceDepth(depth, 10, 1), 0);
     EXPECT_EQ(SurfaceDepth(depth, 15, 1), 32768);
     device_->SetDepthSurface(nullptr);
@@ -302,38 +288,31 @@ TEST_P(PipelineTest, DepthTestOrdersDrawsAndHonoursTheSwitches) {
 }
 
 TEST_P(PipelineTest, AbsurdCoordinatesAreClippedOrDropped) {
-    device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
-    device_->SetRenderState(RenderState::SrcBlend, Blend::One);
-    device_->SetRenderState(RenderState::DestBlend, Blend::One);
+    Additive();
     Fill(0);
-    const float far = 1e9f;
-    Rect(-far, -far, far, far, 0x01010101u);
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x) ASSERT_EQ(At(x, y), 0x01010101u) << x << "," << y << " drawn exactly once";
+    Rect(-1e9f, -1e9f, 1e9f, 1e9f, 0x01010101u);
+    EXPECT_EQ(Pixels(), std::vector<uint32_t>(64 * 48, 0x01010101u)) << "every pixel drawn exactly once";
 
     const float bad[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
                          -std::numeric_limits<float>::infinity(), 3e38f};
     for (float b : bad) {
-        Fill(0);
         Rect(0, 0, b, 10, 0xFFFFFFFFu);
         Rect(b, b, 10, 10, 0xFFFFFFFFu);
         const SColourVertex tri[3] = {{0, 0, b, 1, 0xFFFFFFFF}, {10, 0, 0, 1, 0xFFFFFFFF}, {0, 10, 0, 1, 0xFFFFFFFF}};
-        device_->DrawPrimitiveUP(Primitive::TriangleList, 1, tri, sizeof(SColourVertex));
+        Draw(Primitive::TriangleList, 1, tri);
     }
     // A triangle reaching far outside still fills its visible part exactly.
     Fill(0);
     const SColourVertex wide[3] = {{-4e8f, 10, 0, 1, 0x01010101}, {4e8f, 10, 0, 1, 0x01010101},
                                    {0, -4e8f, 0, 1, 0x01010101}};
-    device_->DrawPrimitiveUP(Primitive::TriangleList, 1, wide, sizeof(SColourVertex));
+    Draw(Primitive::TriangleList, 1, wide);
     EXPECT_EQ(At(0, 0), 0x01010101u);
     EXPECT_EQ(At(63, 9), 0x01010101u);
     EXPECT_EQ(At(0, 10), 0u);
 }
 
 TEST_P(PipelineTest, FillRuleDrawsSharedEdgesOnce) {
-    device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
-    device_->SetRenderState(RenderState::SrcBlend, Blend::One);
-    device_->SetRenderState(RenderState::DestBlend, Blend::One);
+    Additive();
     Fill(0);
     // A fan of eight triangles around a point that is not a pixel centre.
     const float cx = 20.3f, cy = 17.6f;
@@ -343,18 +322,16 @@ TEST_P(PipelineTest, FillRuleDrawsSharedEdgesOnce) {
         fan.push_back({static_cast<float>(cx + 14 * std::cos(a)), static_cast<float>(cy + 14 * std::sin(a)), 0, 1,
                        0x01010101});
     }
-    device_->SetFVF(Fvf::XyzRhw | Fvf::Diffuse);
-    device_->DrawPrimitiveUP(Primitive::TriangleFan, 8, fan.data(), sizeof(SColourVertex));
+    Draw(Primitive::TriangleFan, 8, fan.data());
     // Quads meeting at fractional edges.
     Rect(40.5f, 2.25f, 50.5f, 12.75f, 0x01010101u);
     Rect(50.5f, 2.25f, 60.5f, 12.75f, 0x01010101u);
     Rect(40.5f, 12.75f, 60.5f, 20.0f, 0x01010101u);
     int covered = 0;
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x) {
-            ASSERT_LE(At(x, y), 0x01010101u) << x << "," << y;
-            covered += At(x, y) != 0;
-        }
+    for (uint32_t pixel : Pixels()) {
+        ASSERT_LE(pixel, 0x01010101u);
+        covered += pixel != 0;
+    }
     EXPECT_EQ(At(20, 17), 0x01010101u);
     EXPECT_EQ(At(45, 12), 0x01010101u);
     EXPECT_EQ(At(50, 13), 0x01010101u);
@@ -364,27 +341,20 @@ TEST_P(PipelineTest, FillRuleDrawsSharedEdgesOnce) {
 TEST_P(PipelineTest, CullModesFollowTheScreenWinding) {
     const SColourVertex clockwise[3] = {{0, 0, 0, 1, 0xFFFFFFFF}, {8, 0, 0, 1, 0xFFFFFFFF}, {0, 8, 0, 1, 0xFFFFFFFF}};
     const SColourVertex counter[3] = {clockwise[0], clockwise[2], clockwise[1]};
-    device_->SetFVF(Fvf::XyzRhw | Fvf::Diffuse);
-    const auto drawn = [&](uint32_t cull, const SColourVertex* tri) {
-        Fill(0);
+    for (uint32_t cull : {Cull::None, Cull::CW, Cull::CCW}) {
         device_->SetRenderState(RenderState::CullMode, cull);
-        device_->DrawPrimitiveUP(Primitive::TriangleList, 1, tri, sizeof(SColourVertex));
-        return At(1, 1) != 0;
-    };
-    EXPECT_TRUE(drawn(Cull::None, clockwise));
-    EXPECT_TRUE(drawn(Cull::None, counter));
-    EXPECT_FALSE(drawn(Cull::CW, clockwise));
-    EXPECT_TRUE(drawn(Cull::CW, counter));
-    EXPECT_TRUE(drawn(Cull::CCW, clockwise));
-    EXPECT_FALSE(drawn(Cull::CCW, counter));
+        for (const SColourVertex* tri : {clockwise, counter}) {
+            Fill(0);
+            Draw(Primitive::TriangleList, 1, tri);
+            EXPECT_EQ(At(1, 1) != 0, cull == Cull::None || (cull == Cull::CW) == (tri == counter)) << "cull " << cull;
+        }
+    }
 }
 
 TEST_P(PipelineTest, ViewportClipsDrawsAndClearsAndResetsWithTheTarget) {
     Fill(0);
-    const SViewport view = {10, 5, 20, 10, 0.0f, 1.0f};
-    ASSERT_EQ(device_->SetViewport(view), 0);
-    const SViewport outside = {60, 0, 10, 10, 0.0f, 1.0f};
-    EXPECT_EQ(device_->SetViewport(outside), -1);
+    ASSERT_EQ(device_->SetViewport({10, 5, 20, 10, 0.0f, 1.0f}), 0);
+    EXPECT_EQ(device_->SetViewport({60, 0, 10, 10, 0.0f, 1.0f}), -1);
     Rect(0, 0, 64, 48, 0xFFFFFFFFu);
     EXPECT_EQ(At(10, 5), 0xFFFFFFFFu);
     EXPECT_EQ(At(29, 14), 0xFFFFFFFFu);
@@ -402,37 +372,31 @@ TEST_P(PipelineTest, ViewportClipsDrawsAndClearsAndResetsWithTheTarget) {
 }
 
 TEST_P(PipelineTest, SavedStatesRestoreTheSameDrawing) {
-    CTexture* texture = MakeTestTexture(device_, 16, 16, [](uint32_t x, uint32_t y) { return (x * 16) << 24 | y * 0x0F0F0F; });
-    device_->SetTexture(0, texture);
+    BindTexture(16, 16, [](uint32_t x, uint32_t y) { return (x * 16) << 24 | y * 0x0F0F0F; });
     device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
     device_->SetRenderState(RenderState::SrcBlend, Blend::SrcAlpha);
     device_->SetRenderState(RenderState::DestBlend, Blend::InvSrcAlpha);
     const auto picture = [&] {
         Fill(0xFF406080u);
         TexturedRect(0, 0, 16, 16, 0xC0FFFFFF, 0.1f / 16, 0.1f / 16, 16.1f / 16, 16.1f / 16);
-        std::vector<uint32_t> pixels;
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x) pixels.push_back(At(x, y));
-        return pixels;
+        return Pixels(16, 16);
     };
     const std::vector<uint32_t> before = picture();
     // Save, change for one draw (as a layer's blend mode and filter do), restore.
-    const uint32_t src = device_->GetRenderState(RenderState::SrcBlend);
-    const uint32_t dst = device_->GetRenderState(RenderState::DestBlend);
-    const uint32_t minF = device_->GetSamplerState(0, Sampler::MinFilter);
-    const uint32_t magF = device_->GetSamplerState(0, Sampler::MagFilter);
-    device_->SetRenderState(RenderState::SrcBlend, Blend::DestColor);
-    device_->SetRenderState(RenderState::DestBlend, Blend::One);
-    device_->SetSamplerState(0, Sampler::MinFilter, TexFilter::Linear);
-    device_->SetSamplerState(0, Sampler::MagFilter, TexFilter::Linear);
+    const uint32_t saved[] = {device_->GetRenderState(RenderState::SrcBlend),
+                              device_->GetRenderState(RenderState::DestBlend),
+                              device_->GetSamplerState(0, Sampler::MinFilter),
+                              device_->GetSamplerState(0, Sampler::MagFilter)};
+    const auto set = [&](uint32_t src, uint32_t dest, uint32_t minFilter, uint32_t magFilter) {
+        device_->SetRenderState(RenderState::SrcBlend, src);
+        device_->SetRenderState(RenderState::DestBlend, dest);
+        device_->SetSamplerState(0, Sampler::MinFilter, minFilter);
+        device_->SetSamplerState(0, Sampler::MagFilter, magFilter);
+    };
+    set(Blend::DestColor, Blend::One, TexFilter::Linear, TexFilter::Linear);
     EXPECT_NE(picture(), before);
-    device_->SetRenderState(RenderState::SrcBlend, src);
-    device_->SetRenderState(RenderState::DestBlend, dst);
-    device_->SetSamplerState(0, Sampler::MinFilter, minF);
-    device_->SetSamplerState(0, Sampler::MagFilter, magF);
+    set(saved[0], saved[1], saved[2], saved[3]);
     EXPECT_EQ(picture(), before);
-    device_->SetTexture(0, nullptr);
-    texture->Release();
 }
 
 TEST_P(PipelineTest, RenderTargetTextureIsDrawnIntoAndThenSampled) {
@@ -446,7 +410,6 @@ TEST_P(PipelineTest, RenderTargetTextureIsDrawnIntoAndThenSampled) {
     TexturedRect(0, 0, 64, 48, 0xFFFFFFFF, 0.1f / 64, 0.1f / 48, 64.1f / 64, 48.1f / 48);
     EXPECT_EQ(SurfacePixel(back, 1, 1), 0xFF112233u);
     EXPECT_EQ(SurfacePixel(back, 3, 3), 0xFFAABBCCu);
-    device_->SetTexture(0, nullptr);
     device_->SetRenderTarget(surface_);
     back->Release();
 }
@@ -456,17 +419,14 @@ TEST_P(PipelineTest, StretchRectScalesWithPointAndLinearFilters) {
     ASSERT_EQ(device_->CreateRenderTarget(2, 1, Format::X8R8G8B8, &small), 0);
     uint32_t* pixels = reinterpret_cast<uint32_t*>(small->Bits());
     pixels[0] = 0x00000000u;
-    pixels[1] = 0x00FFFFFFu;
+    pixels[1] = 0x00FFFFFFu;  // X8: alpha reads as opaque
     const SRect dest = {0, 0, 4, 1};
+    const uint32_t black = 0xFF000000u, white = 0xFFFFFFFFu;
     ASSERT_EQ(device_->StretchRect(small, nullptr, surface_, &dest, TexFilter::Point), 0);
-    EXPECT_EQ(At(0, 0), 0xFF000000u) << "X8 source alpha reads as opaque";
-    EXPECT_EQ(At(1, 0), 0xFF000000u);
-    EXPECT_EQ(At(2, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(Pixels(4, 1), (std::vector<uint32_t>{black, black, white, white}));
     ASSERT_EQ(device_->StretchRect(small, nullptr, surface_, &dest, TexFilter::Linear), 0);
-    EXPECT_EQ(At(0, 0), 0xFF000000u) << "edges clamp";
-    EXPECT_EQ(At(1, 0), Lerp(0xFF000000u, 0xFFFFFFFFu, 64));
-    EXPECT_EQ(At(2, 0), Lerp(0xFF000000u, 0xFFFFFFFFu, 192));
-    EXPECT_EQ(At(3, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(Pixels(4, 1), (std::vector<uint32_t>{black, Lerp(black, white, 64), Lerp(black, white, 192), white}))
+        << "edges clamp";
 
     const SRect overlapA = {0, 0, 8, 8}, overlapB = {4, 4, 12, 12}, outside = {60, 40, 70, 50};
     EXPECT_EQ(device_->StretchRect(surface_, &overlapA, surface_, &overlapB, TexFilter::Point), -1);

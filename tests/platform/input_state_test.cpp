@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 class InputStateTest : public ::testing::Test {
@@ -10,7 +12,6 @@ protected:
         ReleaseDirectInput();
         ResetInputSource();
         ASSERT_EQ(InitDirectInput(), 0);
-        input = CInputState{};
     }
     void TearDown() override {
         ReleaseDirectInput();
@@ -21,37 +22,28 @@ protected:
         UpdateMouseFields(&fields, SWindowEvent{type, x, y});
     }
     void Update(uint32_t frameTime) { CInputState::Update(&input, &fields, frameTime); }
+    // x, y, moved, left down, left up, right down, right up.
+    std::vector<int64_t> Mouse() const {
+        return {input.mouseX,   input.mouseY,    input.mouseMoved, input.leftDown,
+                input.leftUp,   input.rightDown, input.rightUp};
+    }
 
     CInputState input = {};
     CMouseFields fields;
 };
 
-TEST_F(InputStateTest, ClickInOneSnapshotIsSeenOnce) {
+TEST_F(InputStateTest, MouseEventsShowInOneSnapshotAndThePositionStays) {
     Event(WindowEventType::MouseMove, 120, 340);
     Event(WindowEventType::LeftDown);
     Event(WindowEventType::LeftUp);
     Event(WindowEventType::RightDown);
     Update(1000);
-    EXPECT_EQ(input.mouseX, 120);
-    EXPECT_EQ(input.mouseY, 340);
-    EXPECT_EQ(input.mouseMoved, 1u);
-    EXPECT_EQ(input.leftDown, 1u);
-    EXPECT_EQ(input.leftUp, 1u);
-    EXPECT_EQ(input.rightDown, 1u);
-    EXPECT_EQ(input.rightUp, 0u);
-
+    EXPECT_EQ(Mouse(), (std::vector<int64_t>{120, 340, 1, 1, 1, 1, 0}));
     Update(1015);
-    EXPECT_EQ(input.mouseMoved, 0u);
-    EXPECT_EQ(input.leftDown, 0u);
-    EXPECT_EQ(input.leftUp, 0u);
-    EXPECT_EQ(input.rightDown, 0u);
-    EXPECT_EQ(input.mouseX, 120) << "the position stays between events";
-    EXPECT_EQ(input.mouseY, 340);
-}
-
-TEST_F(InputStateTest, MousePositionIsUnsigned16Bit) {
+    EXPECT_EQ(Mouse(), (std::vector<int64_t>{120, 340, 0, 0, 0, 0, 0}));
+    // Positions are unsigned 16-bit values.
     Event(WindowEventType::MouseMove, static_cast<uint32_t>(-3), 0x12345);
-    Update(1000);
+    Update(1030);
     EXPECT_EQ(input.mouseX, 0xFFFD);
     EXPECT_EQ(input.mouseY, 0x2345);
 }
@@ -68,6 +60,14 @@ TEST_F(InputStateTest, KeysAreReadFromTheSecondTickAndHeldAsLevels) {
     FeedKey(DIK_RETURN, false);
     Update(1045);
     EXPECT_FALSE(input.IsKeyDown(DIK_RETURN));
+
+    // A tap between two ticks is seen once.
+    FeedKey(DIK_ESCAPE, true);
+    FeedKey(DIK_ESCAPE, false);
+    Update(1060);
+    EXPECT_TRUE(input.IsKeyDown(DIK_ESCAPE));
+    Update(1075);
+    EXPECT_FALSE(input.IsKeyDown(DIK_ESCAPE));
 }
 
 TEST_F(InputStateTest, KeyGuardHidesEveryKeyFor200Ms) {
@@ -78,14 +78,18 @@ TEST_F(InputStateTest, KeyGuardHidesEveryKeyFor200Ms) {
     ASSERT_TRUE(input.IsKeyDown(DIK_SPACE));
 
     input.keyGuardTime = 5015;
+    FeedKey(DIK_RETURN, true);
+    FeedKey(DIK_RETURN, false);
     Update(5030);
     EXPECT_FALSE(input.IsKeyDown(DIK_SPACE));
     EXPECT_FALSE(input.IsKeyDown(DIK_DOWN));
+    EXPECT_FALSE(input.IsKeyDown(DIK_RETURN));
     Update(5214);
     EXPECT_FALSE(input.IsKeyDown(DIK_SPACE)) << "199 ms after the guard";
     Update(5215);
     EXPECT_TRUE(input.IsKeyDown(DIK_SPACE)) << "200 ms after the guard";
     EXPECT_TRUE(input.IsKeyDown(DIK_DOWN));
+    EXPECT_FALSE(input.IsKeyDown(DIK_RETURN)) << "a tap during the guard is not replayed after it";
 
     // The elapsed time is a signed difference across the timer's wrap-around.
     input.keyGuardTime = 0xFFFFFF00u;
@@ -94,24 +98,6 @@ TEST_F(InputStateTest, KeyGuardHidesEveryKeyFor200Ms) {
     input.keyGuardTime = 0x00000010u;
     Update(0xFFFFFF00u);
     EXPECT_FALSE(input.IsKeyDown(DIK_SPACE)) << "a guard time in the future guards";
-}
-
-TEST_F(InputStateTest, TapBetweenTwoTicksIsSeenOnceButNotThroughTheGuard) {
-    Update(1000);
-    FeedKey(DIK_ESCAPE, true);
-    FeedKey(DIK_ESCAPE, false);
-    Update(1015);
-    EXPECT_TRUE(input.IsKeyDown(DIK_ESCAPE));
-    Update(1030);
-    EXPECT_FALSE(input.IsKeyDown(DIK_ESCAPE));
-
-    input.keyGuardTime = 1030;
-    FeedKey(DIK_RETURN, true);
-    FeedKey(DIK_RETURN, false);
-    Update(1045);
-    EXPECT_FALSE(input.IsKeyDown(DIK_RETURN));
-    Update(1230);
-    EXPECT_FALSE(input.IsKeyDown(DIK_RETURN)) << "a tap during the guard is not replayed after it";
 }
 
 TEST_F(InputStateTest, FocusLossReleasesEverythingUntilTheWindowIsBack) {
@@ -128,10 +114,7 @@ TEST_F(InputStateTest, FocusLossReleasesEverythingUntilTheWindowIsBack) {
     Update(1030);
     EXPECT_FALSE(input.IsKeyDown(DIK_LCONTROL));
     EXPECT_FALSE(input.IsKeyDown(DIK_A));
-    EXPECT_EQ(input.mouseX, kMouseNowhere);
-    EXPECT_EQ(input.mouseY, kMouseNowhere);
-    EXPECT_EQ(input.leftUp, 0u);
-    EXPECT_EQ(input.mouseMoved, 0u);
+    EXPECT_EQ(Mouse(), (std::vector<int64_t>{kMouseNowhere, kMouseNowhere, 0, 0, 0, 0, 0}));
     EXPECT_EQ(input.mouse.lZ, 0);
     EXPECT_EQ(fields.leftUp, 0u) << "events of the background are dropped";
     EXPECT_EQ(fields.mouseX, 40u);
@@ -162,14 +145,24 @@ TEST_F(InputStateTest, WheelAndMotionShowInExactlyOneSnapshot) {
     EXPECT_EQ(input.mouse.lZ, 0);
     EXPECT_EQ(input.mouse.lX, 0);
     EXPECT_EQ(input.mouse.rgbButtons[MouseButton::Right], 0x80) << "buttons are levels";
-
     FeedMouseWheel(-kWheelDelta);
     Update(1045);
     EXPECT_EQ(input.mouse.lZ, -kWheelDelta);
+
+    // Sums saturate instead of overflowing.
+    FeedMouseWheel(INT32_MAX);
+    FeedMouseWheel(INT32_MAX);
+    FeedMouseMotion(INT32_MIN, 0);
+    FeedMouseMotion(-1, 0);
+    Update(1060);
+    EXPECT_EQ(input.mouse.lZ, INT32_MAX);
+    EXPECT_EQ(input.mouse.lX, INT32_MIN);
 }
 
 TEST_F(InputStateTest, WithoutDevicesOnlyTheMouseFieldsArrive) {
     ReleaseDirectInput();
+    EXPECT_EQ(g_pKeyboard, nullptr);
+    EXPECT_EQ(g_pMouse, nullptr);
     FeedKey(DIK_ESCAPE, true);
     FeedMouseWheel(kWheelDelta);
     Update(1000);
@@ -180,14 +173,10 @@ TEST_F(InputStateTest, WithoutDevicesOnlyTheMouseFieldsArrive) {
     EXPECT_EQ(input.rightUp, 1u);
 }
 
-TEST(InputDevicesTest, KeyboardIsAForegroundDevice) {
-    ReleaseDirectInput();
-    ResetInputSource();
-    ASSERT_EQ(InitDirectInput(), 0);
+TEST_F(InputStateTest, KeyboardIsAForegroundDeviceAndTheMouseABackgroundOne) {
     EXPECT_EQ(InitDirectInput(), -1) << "created once";
     uint8_t keys[256];
     EXPECT_EQ(g_pKeyboard->GetDeviceState(keys), DIERR_NOTACQUIRED);
-
     FeedFocus(false);
     EXPECT_EQ(g_pKeyboard->Acquire(), DIERR_OTHERAPPHASPRIO);
     FeedFocus(true);
@@ -195,37 +184,14 @@ TEST(InputDevicesTest, KeyboardIsAForegroundDevice) {
     FeedKey(DIK_Q, true);
     ASSERT_EQ(g_pKeyboard->GetDeviceState(keys), kInputOk);
     EXPECT_EQ(keys[DIK_Q], 0x80);
-
     FeedFocus(false);
     EXPECT_EQ(g_pKeyboard->GetDeviceState(keys), DIERR_INPUTLOST);
     EXPECT_EQ(g_pKeyboard->GetDeviceState(keys), DIERR_NOTACQUIRED);
 
-    // The mouse is a background device: it can be acquired without the focus.
     EXPECT_EQ(g_pMouse->Acquire(), kInputOk);
     EXPECT_EQ(g_pMouse->Poll(), kInputOk);
     EXPECT_EQ(g_pMouse->Unacquire(), kInputOk);
     EXPECT_EQ(g_pMouse->Poll(), DIERR_NOTACQUIRED);
-
-    ReleaseDirectInput();
-    EXPECT_EQ(g_pKeyboard, nullptr);
-    EXPECT_EQ(g_pMouse, nullptr);
-    ResetInputSource();
-}
-
-TEST(InputDevicesTest, MotionSaturatesInsteadOfOverflowing) {
-    ReleaseDirectInput();
-    ResetInputSource();
-    ASSERT_EQ(InitDirectInput(), 0);
-    ASSERT_EQ(g_pMouse->Acquire(), kInputOk);
-    FeedMouseWheel(INT32_MAX);
-    FeedMouseWheel(INT32_MAX);
-    FeedMouseMotion(INT32_MIN, 0);
-    FeedMouseMotion(-1, 0);
-    DIMOUSESTATE2 state;
-    ASSERT_EQ(g_pMouse->GetDeviceState(&state), kInputOk);
-    EXPECT_EQ(state.lZ, INT32_MAX);
-    EXPECT_EQ(state.lX, INT32_MIN);
-    ReleaseDirectInput();
 }
 
 }  // namespace

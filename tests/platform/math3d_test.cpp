@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -14,37 +15,37 @@ void ExpectMatrixNear(const SMatrix& a, const SMatrix& b, float eps = kEps) {
         for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], eps) << "row " << r << " column " << c;
 }
 
-SVector3 Apply(const SMatrix& m, SVector3 v) {
+void ExpectNear(const SVector3& v, float x, float y, float z) {
+    EXPECT_NEAR(v.x, x, kEps);
+    EXPECT_NEAR(v.y, y, kEps);
+    EXPECT_NEAR(v.z, z, kEps);
+}
+
+SVector3 Normal(const SMatrix& m, SVector3 v) {
     SVector3 out;
     Vec3TransformNormal(&out, &v, &m);
     return out;
 }
 
-TEST(Math3d, RotationsTurnRowVectorsLeftHanded) {
+SVector4 Point(const SMatrix& m, SVector3 v) {
+    SVector4 out;
+    Vec3Transform(&out, &v, &m);
+    return out;
+}
+
+TEST(Math3d, RotationsAreLeftHandedAndComposeRollPitchYaw) {
     SMatrix rx, ry, rz;
     MatrixRotationX(&rx, 0.5f);
     MatrixRotationY(&ry, 0.5f);
     MatrixRotationZ(&rz, 0.5f);
     const float c = std::cos(0.5f), s = std::sin(0.5f);
-
     // About X, +Z tips towards -Y; about Y, +Z turns towards +X; about Z, +X turns towards +Y.
-    SVector3 v = Apply(rx, {0, 0, 1});
-    EXPECT_NEAR(v.x, 0, kEps);
-    EXPECT_NEAR(v.y, -s, kEps);
-    EXPECT_NEAR(v.z, c, kEps);
-    v = Apply(ry, {0, 0, 1});
-    EXPECT_NEAR(v.x, s, kEps);
-    EXPECT_NEAR(v.y, 0, kEps);
-    EXPECT_NEAR(v.z, c, kEps);
-    v = Apply(rz, {1, 0, 0});
-    EXPECT_NEAR(v.x, c, kEps);
-    EXPECT_NEAR(v.y, s, kEps);
-    EXPECT_NEAR(v.z, 0, kEps);
-}
+    ExpectNear(Normal(rx, {0, 0, 1}), 0, -s, c);
+    ExpectNear(Normal(ry, {0, 0, 1}), s, 0, c);
+    ExpectNear(Normal(rz, {1, 0, 0}), c, s, 0);
 
-TEST(Math3d, YawPitchRollIsRollThenPitchThenYaw) {
     const float yaw = 0.7f, pitch = -0.3f, roll = 1.1f;
-    SMatrix rz, rx, ry, product, ypr;
+    SMatrix product, ypr;
     MatrixRotationZ(&rz, roll);
     MatrixRotationX(&rx, pitch);
     MatrixRotationY(&ry, yaw);
@@ -59,35 +60,24 @@ TEST(Math3d, MultiplyAppliesTheLeftMatrixFirst) {
     MatrixTranslation(&t, 1, 2, 3);
     MatrixScaling(&s, 2, 3, 4);
     MatrixMultiply(&ts, &t, &s);
-    SVector3 p{1, 1, 1};
-    SVector4 out;
-    Vec3Transform(&out, &p, &ts);
-    EXPECT_FLOAT_EQ(out.x, 4);   // (1 + 1) * 2
-    EXPECT_FLOAT_EQ(out.y, 9);   // (1 + 2) * 3
-    EXPECT_FLOAT_EQ(out.z, 16);  // (1 + 3) * 4
+    const SVector4 out = Point(ts, {1, 1, 1});
+    ExpectNear({out.x, out.y, out.z}, 4, 9, 16);
     EXPECT_FLOAT_EQ(out.w, 1);
-
-    SVector3 n;
-    Vec3TransformNormal(&n, &p, &ts);
-    EXPECT_FLOAT_EQ(n.x, 2);  // translation ignored
-    EXPECT_FLOAT_EQ(n.y, 3);
-    EXPECT_FLOAT_EQ(n.z, 4);
+    ExpectNear(Normal(ts, {1, 1, 1}), 2, 3, 4);  // translation ignored
 }
 
-TEST(Math3d, InverseOfRandomMatricesAndSingularOnes) {
+TEST(Math3d, InverseOfRandomScaledSingularAndAliasedMatrices) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> value(-3.0f, 3.0f);
-    SMatrix identity;
+    SMatrix identity, inv, product;
     MatrixIdentity(&identity);
     for (int i = 0; i < 200; ++i) {
         SMatrix m;
         for (auto& row : m.m)
             for (float& x : row) x = value(rng);
-        SMatrix inv;
         float det = 0;
         ASSERT_NE(MatrixInverse(&inv, &det, &m), nullptr);
         if (std::fabs(det) < 0.05f) continue;  // badly conditioned: skip the precision check
-        SMatrix product;
         MatrixMultiply(&product, &m, &inv);
         ExpectMatrixNear(product, identity, 2e-3f);
     }
@@ -95,97 +85,65 @@ TEST(Math3d, InverseOfRandomMatricesAndSingularOnes) {
     SMatrix scale;
     MatrixScaling(&scale, 2, 3, 4);
     float det = 0;
-    SMatrix inv;
     ASSERT_NE(MatrixInverse(&inv, &det, &scale), nullptr);
     EXPECT_FLOAT_EQ(det, 24.0f);
     EXPECT_FLOAT_EQ(inv.m[0][0], 0.5f);
     EXPECT_FLOAT_EQ(inv.m[2][2], 0.25f);
 
-    SMatrix singular;
+    SMatrix singular, untouched;
     MatrixScaling(&singular, 1, 0, 1);
-    SMatrix untouched;
     MatrixTranslation(&untouched, 5, 6, 7);
     SMatrix out = untouched;
     EXPECT_EQ(MatrixInverse(&out, nullptr, &singular), nullptr);
     ExpectMatrixNear(out, untouched, 0);
 
-    // In place.
-    SMatrix rt, rtInv, back;
+    SMatrix rt;
     MatrixRotationYawPitchRoll(&rt, 0.2f, 0.4f, 0.6f);
     rt.m[3][0] = 3;
-    rtInv = rt;
-    ASSERT_NE(MatrixInverse(&rtInv, nullptr, &rtInv), nullptr);
-    MatrixMultiply(&back, &rtInv, &rt);
-    ExpectMatrixNear(back, identity);
+    inv = rt;
+    ASSERT_NE(MatrixInverse(&inv, nullptr, &inv), nullptr);
+    MatrixMultiply(&product, &inv, &rt);
+    ExpectMatrixNear(product, identity);
 }
 
-TEST(Math3d, LookAtMovesTheEyeToTheOriginLookingDownZ) {
+TEST(Math3d, LookAtAndPerspectiveMapTheViewVolume) {
     const SVector3 eye{1, 2, -3}, at{1, 2, 5}, up{0, 1, 0};
     SMatrix view;
     MatrixLookAtLH(&view, &eye, &at, &up);
-    SVector4 e, a;
-    Vec3Transform(&e, &eye, &view);
-    Vec3Transform(&a, &at, &view);
-    EXPECT_NEAR(e.x, 0, kEps);
-    EXPECT_NEAR(e.y, 0, kEps);
-    EXPECT_NEAR(e.z, 0, kEps);
-    EXPECT_NEAR(a.x, 0, kEps);
-    EXPECT_NEAR(a.y, 0, kEps);
-    EXPECT_NEAR(a.z, 8, kEps);
-
-    // A point to the right of the eye (+X in a left-handed frame looking down +Z) stays right.
-    const SVector3 right{2, 2, -3};
-    SVector4 r;
-    Vec3Transform(&r, &right, &view);
-    EXPECT_NEAR(r.x, 1, kEps);
-
-    // With up turned to -X the world's -X becomes the view's +Y.
-    const SVector3 upLeft{-1, 0, 0}, left{0, 2, -3};
+    const SVector4 e = Point(view, eye), a = Point(view, at);
+    ExpectNear({e.x, e.y, e.z}, 0, 0, 0);
+    ExpectNear({a.x, a.y, a.z}, 0, 0, 8);
+    EXPECT_NEAR(Point(view, {2, 2, -3}).x, 1, kEps) << "+X stays right in a left-handed frame";
+    const SVector3 upLeft{-1, 0, 0};
     MatrixLookAtLH(&view, &eye, &at, &upLeft);
-    Vec3Transform(&r, &left, &view);
-    EXPECT_NEAR(r.y, 1, kEps);
-}
+    EXPECT_NEAR(Point(view, {0, 2, -3}).y, 1, kEps) << "with up turned to -X, world -X is view +Y";
 
-TEST(Math3d, PerspectiveMapsNearFarAndTopEdge) {
-    const float fov = 1.0471976f, aspect = 4.0f / 3.0f, zn = 0.1f, zf = 20.0f;
+    const float fov = 1.0471976f, aspect = 4.0f / 3.0f, zn = 0.1f, zf = 20.0f, z = 5.0f;
     SMatrix proj;
     MatrixPerspectiveFovLH(&proj, fov, aspect, zn, zf);
     SVector3 p{0, 0, zn}, q;
-    Vec3TransformCoord(&q, &p, &proj);
-    EXPECT_NEAR(q.z, 0, kEps);
+    EXPECT_NEAR(Vec3TransformCoord(&q, &p, &proj)->z, 0, kEps);
     p = {0, 0, zf};
-    Vec3TransformCoord(&q, &p, &proj);
-    EXPECT_NEAR(q.z, 1, kEps);
-    const float z = 5.0f;
+    EXPECT_NEAR(Vec3TransformCoord(&q, &p, &proj)->z, 1, kEps);
     p = {z * std::tan(fov / 2) * aspect, z * std::tan(fov / 2), z};
     Vec3TransformCoord(&q, &p, &proj);
     EXPECT_NEAR(q.x, 1, kEps);
     EXPECT_NEAR(q.y, 1, kEps);
-    SVector4 h;
-    Vec3Transform(&h, &p, &proj);
-    EXPECT_FLOAT_EQ(h.w, z);
+    EXPECT_FLOAT_EQ(Point(proj, p).w, z);
 }
 
 TEST(Math3d, NormalizeKeepsZeroVectorsZero) {
-    SVector4 v{3, 0, 4, 0};
+    SVector4 v{3, 0, 4, 0}, zero{0, 0, 0, 0};
     Vec4Normalize(&v, &v);
     EXPECT_FLOAT_EQ(v.x, 0.6f);
     EXPECT_FLOAT_EQ(v.z, 0.8f);
-    SVector4 zero{0, 0, 0, 0};
     Vec4Normalize(&v, &zero);
-    EXPECT_EQ(v.x, 0);
-    EXPECT_EQ(v.w, 0);
-    EXPECT_FALSE(std::isnan(v.y));
+    EXPECT_EQ((std::vector<float>{v.x, v.y, v.z, v.w}), (std::vector<float>{0, 0, 0, 0}));
 
-    SVector3 a{0, 0, 0};
-    Vec3Normalize(&a, &a);
-    EXPECT_EQ(a.x, 0);
-    SVector3 b{0, 5, 0};
-    Vec3Normalize(&b, &b);
-    EXPECT_FLOAT_EQ(b.y, 1);
-    SVector3 x{1, 0, 0}, y{0, 1, 0}, z;
-    Vec3Cross(&z, &x, &y);
-    EXPECT_FLOAT_EQ(z.z, 1);
+    SVector3 a{0, 0, 0}, b{0, 5, 0}, x{1, 0, 0}, y{0, 1, 0}, z;
+    ExpectNear(*Vec3Normalize(&a, &a), 0, 0, 0);
+    ExpectNear(*Vec3Normalize(&b, &b), 0, 1, 0);
+    ExpectNear(*Vec3Cross(&z, &x, &y), 0, 0, 1);
 }
 
 }  // namespace

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "tests/files/temp_folder.h"
+#include "tests/platform/scoped_env.h"
 
 namespace {
 
@@ -19,33 +19,6 @@ std::string ReadText(FILE* file) {
     std::fclose(file);
     return out;
 }
-
-// Sets an environment variable for the scope of a test.
-class CEnvironment {
-public:
-    CEnvironment(const char* name, const char* value) : name_(name) {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        if (value != nullptr) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~CEnvironment() {
-        if (had_) {
-            ::setenv(name_.c_str(), old_.c_str(), 1);
-        } else {
-            ::unsetenv(name_.c_str());
-        }
-    }
-
-private:
-    std::string name_;
-    std::string old_;
-    bool had_ = false;
-};
 
 }  // namespace
 
@@ -80,7 +53,7 @@ TEST(Paths, RelativeGamePathsResolveSeparatorsCaseAndShiftJis) {
 TEST(Paths, SaveFolderFollowsXdgDataHomeAndIsCreated) {
     CTempFolder folder;
     {
-        CEnvironment data("XDG_DATA_HOME", (folder.Path() + "/data/").c_str());
+        CScopedEnv data("XDG_DATA_HOME", folder.Path() + "/data/");
         ASSERT_EQ(InitSaveFolder(), 0);
         EXPECT_EQ(std::string(g_SaveFolder), folder.Path() + "/data/Save/Velkora/");
         struct stat info;
@@ -90,19 +63,19 @@ TEST(Paths, SaveFolderFollowsXdgDataHomeAndIsCreated) {
         EXPECT_STREQ(copy, g_SaveFolder);
     }
     {
-        CEnvironment data("XDG_DATA_HOME", "relative/is/ignored");
-        CEnvironment home("HOME", (folder.Path() + "/home").c_str());
+        CScopedEnv data("XDG_DATA_HOME", "relative/is/ignored");
+        CScopedEnv home("HOME", folder / "home");
         ASSERT_EQ(InitSaveFolder(), 0);
         EXPECT_EQ(std::string(g_SaveFolder), folder.Path() + "/home/.local/share/Save/Velkora/");
     }
     {
-        CEnvironment data("XDG_DATA_HOME", ("/" + std::string(300, 'x')).c_str());
+        CScopedEnv data("XDG_DATA_HOME", "/" + std::string(300, 'x'));
         EXPECT_EQ(InitSaveFolder(), -1) << "a folder that does not fit the buffers is refused";
         EXPECT_STREQ(g_SaveFolder, "");
     }
     {
         const std::string file = folder.Write("plainfile", "x");
-        CEnvironment data("XDG_DATA_HOME", file.c_str());
+        CScopedEnv data("XDG_DATA_HOME", file);
         EXPECT_EQ(InitSaveFolder(), -1) << "a file in the way";
     }
 }

@@ -12,13 +12,15 @@
 
 namespace {
 
-void PutU16(std::vector<uint8_t>* out, uint32_t v) {
-    out->push_back(static_cast<uint8_t>(v));
-    out->push_back(static_cast<uint8_t>(v >> 8));
+// Little-endian fields of `bytes` bytes each, appended to out.
+void Put(std::vector<uint8_t>* out, int bytes, std::initializer_list<uint32_t> values) {
+    for (uint32_t v : values)
+        for (int i = 0; i < bytes; ++i) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
-void PutU32(std::vector<uint8_t>* out, uint32_t v) {
-    PutU16(out, v & 0xFFFF);
-    PutU16(out, v >> 16);
+std::vector<uint8_t> U32s(std::initializer_list<uint32_t> values) {
+    std::vector<uint8_t> out;
+    Put(&out, 4, values);
+    return out;
 }
 
 // A BMP with a 40-byte info header; `extra` (masks, palette) follows the header and `rows`
@@ -26,20 +28,10 @@ void PutU32(std::vector<uint8_t>* out, uint32_t v) {
 std::vector<uint8_t> Bmp(int32_t width, int32_t height, uint16_t bits, uint32_t compression,
                          const std::vector<uint8_t>& extra, const std::vector<uint8_t>& rows, uint32_t colours = 0) {
     std::vector<uint8_t> out = {'B', 'M'};
-    PutU32(&out, static_cast<uint32_t>(14 + 40 + extra.size() + rows.size()));
-    PutU32(&out, 0);
-    PutU32(&out, static_cast<uint32_t>(14 + 40 + extra.size()));
-    PutU32(&out, 40);
-    PutU32(&out, static_cast<uint32_t>(width));
-    PutU32(&out, static_cast<uint32_t>(height));
-    PutU16(&out, 1);
-    PutU16(&out, bits);
-    PutU32(&out, compression);
-    PutU32(&out, static_cast<uint32_t>(rows.size()));
-    PutU32(&out, 2835);
-    PutU32(&out, 2835);
-    PutU32(&out, colours);
-    PutU32(&out, 0);
+    const auto size = static_cast<uint32_t>(14 + 40 + extra.size());
+    Put(&out, 4, {size + static_cast<uint32_t>(rows.size()), 0, size, 40, uint32_t(width), uint32_t(height)});
+    Put(&out, 2, {1, bits});
+    Put(&out, 4, {compression, static_cast<uint32_t>(rows.size()), 2835, 2835, colours, 0});
     out.insert(out.end(), extra.begin(), extra.end());
     out.insert(out.end(), rows.begin(), rows.end());
     return out;
@@ -108,18 +100,12 @@ TEST(PictureBmp, TrueColourBottomUpAndTopDown) {
     const std::vector<uint8_t> rows32 = {1, 2, 3, 0x00, 4, 5, 6, 0x7F};
     EXPECT_EQ(Decoded(Bmp(1, -2, 32, 0, {}, rows32)), (std::vector<uint32_t>{0xFF030201, 0xFF060504}));
     // 32-bit bit fields with the channels in another order.
-    std::vector<uint8_t> masks;
-    PutU32(&masks, 0x000000FF);
-    PutU32(&masks, 0x0000FF00);
-    PutU32(&masks, 0x00FF0000);
+    const std::vector<uint8_t> masks = U32s({0x000000FF, 0x0000FF00, 0x00FF0000});
     EXPECT_EQ(Decoded(Bmp(1, 1, 32, 3, masks, {0x11, 0x22, 0x33, 0x44})), (std::vector<uint32_t>{0xFF112233}));
     // 16-bit 5-5-5 (the default) and 5-6-5 bit fields.
     EXPECT_EQ(Decoded(Bmp(2, 1, 16, 0, {}, {0x00, 0x7C, 0x1F, 0x00})), (std::vector<uint32_t>{0xFFFF0000, 0xFF0000FF}));
-    std::vector<uint8_t> masks565;
-    PutU32(&masks565, 0xF800);
-    PutU32(&masks565, 0x07E0);
-    PutU32(&masks565, 0x001F);
-    EXPECT_EQ(Decoded(Bmp(1, 1, 16, 3, masks565, {0xE0, 0x07, 0, 0})), (std::vector<uint32_t>{0xFF00FF00}));
+    EXPECT_EQ(Decoded(Bmp(1, 1, 16, 3, U32s({0xF800, 0x07E0, 0x001F}), {0xE0, 0x07, 0, 0})),
+              (std::vector<uint32_t>{0xFF00FF00}));
 }
 
 TEST(PictureBmp, PalettedPictures) {
@@ -136,14 +122,8 @@ TEST(PictureBmp, PalettedPictures) {
               (std::vector<uint32_t>{blue, red, blue, red, red, red, red, red, blue}));
     // A core header (12 bytes) with three-byte palette entries.
     std::vector<uint8_t> core = {'B', 'M'};
-    PutU32(&core, 0);
-    PutU32(&core, 0);
-    PutU32(&core, 14 + 12 + 2 * 3);
-    PutU32(&core, 12);
-    PutU16(&core, 2);
-    PutU16(&core, 1);
-    PutU16(&core, 1);
-    PutU16(&core, 1);
+    Put(&core, 4, {0, 0, 14 + 12 + 2 * 3, 12});
+    Put(&core, 2, {2, 1, 1, 1});
     core.insert(core.end(), {0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x40, 0, 0, 0});
     EXPECT_EQ(Decoded(core), (std::vector<uint32_t>{blue, red}));
 }
@@ -154,14 +134,12 @@ TEST(PictureBmp, DamagedAndUnsupportedFilesAreRefused) {
     const std::vector<uint8_t> good = Bmp(4, 2, 24, 0, {}, std::vector<uint8_t>(24, 0x33));
     ASSERT_FALSE(Decoded(good).empty());
     ExpectEveryTruncationFails(good, good.size());
-    EXPECT_TRUE(Decoded(Bmp(0, 2, 24, 0, {}, rows)).empty());
-    EXPECT_TRUE(Decoded(Bmp(-2, 2, 24, 0, {}, rows)).empty());
-    EXPECT_TRUE(Decoded(Bmp(2, 16385, 24, 0, {}, rows)).empty());
-    EXPECT_TRUE(Decoded(Bmp(2, INT32_MIN, 24, 0, {}, rows)).empty());
-    EXPECT_TRUE(Decoded(Bmp(2, 2, 8, 1, {}, rows)).empty()) << "run-length coding is not read";
-    EXPECT_TRUE(Decoded(Bmp(2, 2, 7, 0, {}, rows)).empty());
-    EXPECT_TRUE(Decoded(Bmp(2, 2, 24, 3, {}, rows)).empty()) << "bit fields only for 16 and 32 bits";
-    EXPECT_TRUE(Decoded(Bmp(100000, 1, 24, 0, {}, rows)).empty());
+    // Sizes out of range, run-length coding (not read), 7 bits, bit fields on 24 bits.
+    const int32_t bad[][4] = {{0, 2, 24, 0}, {-2, 2, 24, 0}, {2, 16385, 24, 0}, {2, INT32_MIN, 24, 0},
+                              {2, 2, 8, 1},  {2, 2, 7, 0},   {2, 2, 24, 3},     {100000, 1, 24, 0}};
+    for (const auto& b : bad)
+        EXPECT_TRUE(Decoded(Bmp(b[0], b[1], uint16_t(b[2]), uint32_t(b[3]), {}, rows)).empty())
+            << b[0] << " x " << b[1] << ", " << b[2] << " bits, compression " << b[3];
     // A complete picture wider than any texture is refused before its pixels are allocated;
     // one exactly as wide as the largest texture still decodes.
     const auto rowBytes = [](uint32_t width) { return std::vector<uint8_t>((width * 3 + 3) / 4 * 4, 0x11); };
@@ -207,11 +185,10 @@ TEST(PictureJpeg, DecodesOpaqueAndRefusesTruncation) {
         EXPECT_EQ(w, width);
         EXPECT_EQ(h, height);
         for (uint32_t p : {pixels[0], pixels[width * height - 1]}) EXPECT_EQ(p >> 24, 0xFFu);
-        auto near = [](uint32_t value, uint32_t expected) { return value + 6 >= expected && value <= expected + 6; };
-        EXPECT_TRUE(near(pixels[0] >> 16 & 0xFF, 200));
-        EXPECT_TRUE(near(pixels[0] >> 8 & 0xFF, 100));
-        EXPECT_TRUE(near(pixels[0] & 0xFF, 20));
-        EXPECT_TRUE(near(pixels[15] & 0xFF, 220));
+        EXPECT_NEAR(pixels[0] >> 16 & 0xFF, 200, 6);
+        EXPECT_NEAR(pixels[0] >> 8 & 0xFF, 100, 6);
+        EXPECT_NEAR(pixels[0] & 0xFF, 20, 6);
+        EXPECT_NEAR(pixels[15] & 0xFF, 220, 6);
         ExpectEveryTruncationFails(jpeg, jpeg.size(), 7);
     }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "platform/graphics.h"
 #include "tests/support/graphics_support.h"
@@ -28,6 +29,12 @@ protected:
     }
     void Clear(uint32_t colour) { device_->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, colour, 1.0f, 0); }
     uint32_t At(int x, int y) { return SurfacePixel(back_, x, y); }
+    std::vector<uint32_t> Frame() {
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x) pixels.push_back(At(x, y));
+        return pixels;
+    }
 
     CGraphicsDevice* device_ = nullptr;
     CSurface* back_ = nullptr;
@@ -63,13 +70,10 @@ TEST_F(QuadDrawTest, UnrotatedSpriteMatchesThePlainSprite) {
     CTexture* texture = MakeTestTexture(device_, 64, 32, Pattern);
     const SRect source = {3, 2, 43, 27};
     DrawSprite(device_, texture, &source, 1, 57.0f, 41.0f, 0xC0FFE0FF);
-    std::vector<uint32_t> plain;
-    for (int y = 0; y < 150; ++y)
-        for (int x = 0; x < 200; ++x) plain.push_back(At(x, y));
+    const std::vector<uint32_t> plain = Frame();
     Clear(0xFF000000u);
     EXPECT_EQ(DrawSpriteRotated(device_, texture, &source, {50, 30}, {7, 11}, 1.0f, 1.0f, 0.0f, 0xC0FFE0FF), 1);
-    for (int y = 0; y < 150; ++y)
-        for (int x = 0; x < 200; ++x) ASSERT_EQ(At(x, y), plain[y * 200 + x]) << x << "," << y;
+    EXPECT_EQ(Frame(), plain);
     texture->Release();
 }
 

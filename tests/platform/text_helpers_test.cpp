@@ -17,34 +17,22 @@ TEST(TextHelpers, CountCharsCountsDoubleByteCharactersOnce) {
 }
 
 TEST(TextHelpers, IsPointInRectIncludesEveryBorderAndAcceptsCornersInAnyOrder) {
-    const SRect rect{10, 20, 30, 40};
-    const SRect flipped{30, 40, 10, 20};
-    for (const SRect& r : {rect, flipped}) {
-        EXPECT_EQ(IsPointInRect(r, {10, 30}), 1);
-        EXPECT_EQ(IsPointInRect(r, {30, 30}), 1);
-        EXPECT_EQ(IsPointInRect(r, {20, 20}), 1);
-        EXPECT_EQ(IsPointInRect(r, {20, 40}), 1);
-        EXPECT_EQ(IsPointInRect(r, {9, 30}), 0);
-        EXPECT_EQ(IsPointInRect(r, {31, 30}), 0);
-        EXPECT_EQ(IsPointInRect(r, {20, 19}), 0);
-        EXPECT_EQ(IsPointInRect(r, {20, 41}), 0);
+    for (const SRect& r : {SRect{10, 20, 30, 40}, SRect{30, 40, 10, 20}}) {
+        for (const SPoint& in : {SPoint{10, 30}, SPoint{30, 30}, SPoint{20, 20}, SPoint{20, 40}})
+            EXPECT_EQ(IsPointInRect(r, in), 1) << in.x << "," << in.y;
+        for (const SPoint& out : {SPoint{9, 30}, SPoint{31, 30}, SPoint{20, 19}, SPoint{20, 41}})
+            EXPECT_EQ(IsPointInRect(r, out), 0) << out.x << "," << out.y;
     }
 }
 
 TEST(TextHelpers, GetDecimalDigit) {
-    EXPECT_EQ(GetDecimalDigit(2024, 1), 4);
-    EXPECT_EQ(GetDecimalDigit(2024, 2), 2);
-    EXPECT_EQ(GetDecimalDigit(2024, 3), 0);
-    EXPECT_EQ(GetDecimalDigit(2024, 4), 2);
-    EXPECT_EQ(GetDecimalDigit(2024, 5), 0);
-    EXPECT_EQ(GetDecimalDigit(100, 1), 0);
-    EXPECT_EQ(GetDecimalDigit(100, 3), 1);
-    EXPECT_EQ(GetDecimalDigit(2147483647, 10), 2);
-    EXPECT_EQ(GetDecimalDigit(2147483647, 1), 7);
-    EXPECT_EQ(GetDecimalDigit(16777217, 1), 7) << "exact beyond single precision";
-    EXPECT_EQ(GetDecimalDigit(-123, 1), -3);
-    EXPECT_EQ(GetDecimalDigit(5, 0), 0);
-    EXPECT_EQ(GetDecimalDigit(5, 40), 0);
+    struct SCase {
+        int32_t value, place, digit;
+    };
+    for (const SCase& c : {SCase{2024, 1, 4}, {2024, 2, 2}, {2024, 3, 0}, {2024, 4, 2}, {2024, 5, 0}, {100, 1, 0},
+                           {100, 3, 1}, {2147483647, 10, 2}, {2147483647, 1, 7}, {16777217, 1, 7}, {-123, 1, -3},
+                           {5, 0, 0}, {5, 40, 0}})
+        EXPECT_EQ(GetDecimalDigit(c.value, c.place), c.digit) << c.value << " place " << c.place;
 }
 
 TEST(TextHelpers, CompareSaveTimeIgnoresTheWeekday) {

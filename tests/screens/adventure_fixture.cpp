@@ -55,6 +55,30 @@ int32_t AdventureTest::ClickFrame(int32_t x, int32_t y) {
     return Frame();
 }
 
+int32_t AdventureTest::RightClickFrame(uint32_t ms) {
+    NextTick(ms);
+    RightClick();
+    return Frame();
+}
+
+int32_t AdventureTest::MoveFrame(int32_t x, int32_t y) {
+    NextTick();
+    MoveMouse(x, y);
+    return Frame();
+}
+
+int32_t AdventureTest::WheelFrame(int32_t amount) {
+    NextTick();
+    TurnWheel(amount);
+    return Frame();
+}
+
+int32_t AdventureTest::KeyFrame(uint8_t dik) {
+    NextTick(200);
+    PressKey(dik);
+    return Frame();
+}
+
 void AdventureTest::NextPage() {
     const uint32_t page = adventure.engine.pageNumber;
     for (int i = 0; i < 40 && adventure.engine.pageNumber == page; ++i) {

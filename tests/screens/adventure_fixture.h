@@ -22,6 +22,12 @@ protected:
     int32_t RunFrames(int32_t count);
     // A tick with a click at (x, y).
     int32_t ClickFrame(int32_t x, int32_t y);
+    // A tick with a right click, the mouse moved to (x, y), the wheel turned.
+    int32_t RightClickFrame(uint32_t ms = 15);
+    int32_t MoveFrame(int32_t x, int32_t y);
+    int32_t WheelFrame(int32_t amount);
+    // A tick with the key pressed, past the key guard.
+    int32_t KeyFrame(uint8_t dik);
     // Clicks on empty space until the page number changes (at most 40 frames).
     void NextPage();
     // Opens the in-game menu with the bar's menu button and lets it fade in.

@@ -24,11 +24,6 @@ namespace {
 constexpr SPoint kQuickSaveButton = {720, 530};
 constexpr SPoint kQuickLoadButton = {720, 555};
 
-const char kScenePage[] =
-    "page\n"
-    "  layer 0: load \"Image/BG.bmp\"; pivot 0 0; offset 0 0; cut in\n"
-    "  text: noeffect; say \"The harbour at dusk, with a lighthouse far away on the hill.\"\n";
-
 uint32_t U32At(const std::vector<uint8_t>& bytes, size_t at) {
     return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
 }
@@ -39,7 +34,7 @@ std::string TagAt(const std::vector<uint8_t>& bytes, size_t at) {
 
 }  // namespace
 
-TEST_F(AdventureTest, MusicOffStartsTheEngineAtMinus5000) {
+TEST_F(AdventureTest, MusicOffGivesMinus5000AtStartAndMinus10000AfterTheMenusApply) {
     g_Config.bgmOff = 1;
     g_Config.settings.bgmVolume = -1000;
     g_Config.voiceOff = 1;
@@ -49,15 +44,26 @@ TEST_F(AdventureTest, MusicOffStartsTheEngineAtMinus5000) {
     EXPECT_EQ(adventure.engine.settings.seVolume, g_Config.settings.seVolume);
     EXPECT_EQ(adventure.subMode, kAdventureScript);
     EXPECT_EQ(adventure.quickSaveExists, 0u);
+    RunFrames(3);
+    OpenMenu();
+    ClickFrame(330, 140);  // configuration
+    ASSERT_EQ(adventure.menu.state, 4);
+    RunFrames(12);
+    ClickFrame(200, 240);  // skipping of read pages only: any button applies the settings
+    EXPECT_EQ(adventure.engine.settings.bgmVolume, -10000);
+    EXPECT_EQ(adventure.subMode, kAdventureMenu);
+    ClickFrame(190, 420);  // music on again
+    EXPECT_EQ(adventure.engine.settings.bgmVolume, -1000);
+    ClickFrame(400, 550);  // close: back to the story
+    RunFrames(12);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
 }
 
 TEST_F(AdventureTest, ButtonBarEnablesByItsRulesAndArrowsPassOverDisabledButtons) {
     Start("page\n  text: noeffect; nolog; say \"Not in the log.\"\n");
     RunFrames(3);
     const auto press = [&](uint8_t dik) {
-        NextTick(200);
-        PressKey(dik);
-        Frame();
+        KeyFrame(dik);
         return adventure.hoveredButton;
     };
     EXPECT_EQ(press(DIK_RIGHT), 0);
@@ -68,40 +74,53 @@ TEST_F(AdventureTest, ButtonBarEnablesByItsRulesAndArrowsPassOverDisabledButtons
     EXPECT_EQ(press(DIK_RIGHT), 0);
     EXPECT_EQ(press(DIK_LEFT), 7);
     EXPECT_EQ(press(DIK_UP), 5);
-    EXPECT_EQ(adventure.cursorSound->GetState(), kSoundPlaying);  // the cursor sound played
+    EXPECT_EQ(adventure.cursorSound->GetState(), kSoundPlaying);
 
-    NextTick();
-    MoveMouse(kQuickLoadButton.x, kQuickLoadButton.y);  // a disabled button is never hovered
-    Frame();
+    MoveFrame(kQuickLoadButton.x, kQuickLoadButton.y);  // a disabled button is never hovered
     EXPECT_EQ(adventure.hoveredButton, -1);
     EXPECT_SHOWS(559, 575, kTagTextWindowButton, 106, 0);  // backlog: disabled
     EXPECT_SHOWS(625, 575, kTagTextWindowButton, 163, 0);  // voice replay: disabled
     EXPECT_SHOWS(714, 549, kTagTextWindowButton, 0, 80);   // quick load: disabled
     EXPECT_SHOWS(433, 575, kTagTextWindowButton, 0, 20);   // skip: normal
-    NextTick();
-    MoveMouse(kMenuButton.x, kMenuButton.y);
-    Frame();
-    NextTick();
-    Frame();
+    MoveFrame(kMenuButton.x, kMenuButton.y);
+    RunFrames(1);
     EXPECT_SHOWS(693, 575, kTagTextWindowButton, 224, 40);  // menu: hovered
 }
 
-TEST_F(AdventureTest, ClickOnNoButtonReachesTheEngineAndStampsTheKeyGuard) {
+TEST_F(AdventureTest, QuickSaveThenQuickLoadReturnsToTheSamePageAndADamagedOneLeaves) {
     Start(PlainPages("one|two|three"));
     RunFrames(3);
-    EXPECT_EQ(adventure.engine.pageNumber, 1u);
-    EXPECT_EQ(ClickFrame(100, 100), kFrameContinue);
-    EXPECT_EQ(adventure.engine.pageNumber, 2u);
+    EXPECT_EQ(ClickFrame(100, 100), kFrameContinue);  // a click on no button reaches the engine
     EXPECT_EQ(PageText(), "two");
     EXPECT_EQ(g_Input.keyGuardTime, g_FrameTime);
+    RunFrames(3);
+    ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
+    EXPECT_EQ(adventure.quickSaveExists, 1u);
+    EXPECT_EQ(adventure.engine.pageNumber, 2u);  // the click did not reach the engine
+    NextPage();
+    ASSERT_EQ(PageText(), "three");
+    RunFrames(3);
+    ClickFrame(kQuickLoadButton.x, kQuickLoadButton.y);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+    EXPECT_EQ(adventure.engine.pageNumber, 2u);
+    EXPECT_EQ(PageText(), "two");
+    NextPage();
+    EXPECT_EQ(PageText(), "three");
+
+    RunFrames(3);
+    m_saves.Write("save/Q-Save.sav", std::vector<uint8_t>{1, 2, 3});
+    TakeShownMessages();
+    EXPECT_EQ(ClickFrame(kQuickLoadButton.x, kQuickLoadButton.y), kFrameToTitle);
+    // クイックロードに失敗しました
+    EXPECT_EQ(TakeShownMessages(), std::vector<std::string>{"Error!!|\x83\x4E\x83\x43\x83\x62\x83\x4E\x83\x8D\x81\x5B"
+                                                            "\x83\x68\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5"
+                                                            "\x82\xBD"});
 }
 
 TEST_F(AdventureTest, WheelIsSwallowedWithAnEmptyLogAndOpensTheBacklogOtherwise) {
     Start("page\n  text: noeffect; nolog; say \"Not logged.\"\n" + PlainPages("logged|next"));
     RunFrames(3);
-    NextTick();
-    TurnWheel(120);
-    Frame();
+    WheelFrame(120);
     EXPECT_TRUE(TakeShownMessages().empty());  // the engine never tried to open its log view
     EXPECT_EQ(adventure.engine.messageLog.viewOpen, 0);
     EXPECT_EQ(adventure.subMode, kAdventureScript);
@@ -109,9 +128,7 @@ TEST_F(AdventureTest, WheelIsSwallowedWithAnEmptyLogAndOpensTheBacklogOtherwise)
     NextPage();
     RunFrames(3);
     ASSERT_EQ(adventure.engine.messageLog.Count(), 1);
-    NextTick();
-    TurnWheel(-120);
-    Frame();
+    WheelFrame(-120);
     EXPECT_EQ(adventure.subMode, kAdventureBacklog);
     EXPECT_EQ(adventure.engine.windowHiddenByUser, 1);
     EXPECT_EQ(adventure.engine.messageLog.viewOpen, 0);
@@ -120,68 +137,41 @@ TEST_F(AdventureTest, WheelIsSwallowedWithAnEmptyLogAndOpensTheBacklogOtherwise)
 TEST_F(AdventureTest, RightClickOpensTheMenuOrHidesTheWindowByTheSwitch) {
     Start(PlainPages("one|two"));
     RunFrames(3);
-    NextTick();
-    RightClick();
-    Frame();
+    RightClickFrame();
     EXPECT_EQ(adventure.subMode, kAdventureMenu);
     RunFrames(12);  // the menu fades in
     ASSERT_EQ(adventure.menu.state, 1);
-    NextTick();
-    RightClick();  // back to the story
-    Frame();
-    RunFrames(12);
+    RightClickFrame();  // back to the story through a fade
+    EXPECT_EQ(adventure.menu.state, 7);
+    RunFrames(5);
+    EXPECT_EQ(adventure.subMode, kAdventureMenu);
+    RunFrames(7);
     EXPECT_EQ(adventure.subMode, kAdventureScript);
     EXPECT_EQ(adventure.menu.head.background, nullptr);
 
+    OpenMenu();
+    RightClickFrame();
+    ClickFrame(5, 5);  // ends the fade at once
+    EXPECT_EQ(adventure.menu.state, 9);
+    RunFrames(1);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+    EXPECT_EQ(adventure.engine.pageNumber, 1u);  // no click reached the engine
+
     g_Config.rightClick = 1;
-    NextTick(200);
-    RightClick();
-    Frame();
+    RightClickFrame(200);
     EXPECT_EQ(adventure.subMode, kAdventureScript);
     EXPECT_EQ(adventure.engine.windowHiddenByUser, 1);
-    NextTick();
-    Frame();
+    RunFrames(1);
     EXPECT_EQ(Pixel(433, 575), 0x100010u) << "the bar is not drawn";
-    NextTick(200);
-    RightClick();  // the engine shows the window again
-    Frame();
+    RightClickFrame(200);  // the engine shows the window again
     EXPECT_EQ(adventure.engine.windowHiddenByUser, 0);
     EXPECT_EQ(adventure.engine.pageNumber, 1u);
 }
 
-TEST_F(AdventureTest, QuickSaveThenQuickLoadReturnsToTheSamePage) {
-    Start(PlainPages("one|two|three"));
-    RunFrames(3);
-    ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
-    EXPECT_EQ(adventure.quickSaveExists, 1u);
-    EXPECT_EQ(adventure.engine.pageNumber, 1u);  // the click did not reach the engine
-    NextPage();
-    NextPage();
-    ASSERT_EQ(PageText(), "three");
-    RunFrames(3);
-    ClickFrame(kQuickLoadButton.x, kQuickLoadButton.y);
-    EXPECT_EQ(adventure.subMode, kAdventureScript);
-    EXPECT_EQ(adventure.engine.pageNumber, 1u);
-    EXPECT_EQ(PageText(), "one");
-    NextPage();
-    EXPECT_EQ(PageText(), "two");
-}
-
-TEST_F(AdventureTest, FailedQuickLoadLeavesForTheTitle) {
-    Start(PlainPages("one|two"));
-    RunFrames(3);
-    ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
-    m_saves.Write("save/Q-Save.sav", std::vector<uint8_t>{1, 2, 3});
-    TakeShownMessages();
-    EXPECT_EQ(ClickFrame(kQuickLoadButton.x, kQuickLoadButton.y), kFrameToTitle);
-    const std::vector<std::string> shown = TakeShownMessages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0], std::string("Error!!|") + "\x83\x4E\x83\x43\x83\x62\x83\x4E\x83\x8D\x81\x5B\x83\x68\x82\xC9"
-                                                   "\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD");
-}
-
 TEST_F(AdventureTest, SaveFileHoldsDateThumbnailCaptionAndTheMaskedEngineState) {
-    Start(kScenePage);
+    Start("page\n  layer 0: load \"Image/BG.bmp\"; pivot 0 0; offset 0 0; cut in\n"
+          "  text: noeffect; say \"The harbour at dusk, with a lighthouse far away on the hill.\"\n"
+          "page\n  host SaveThumbnail \"Image/Thumb.bmp\"\n  text: noeffect; say \"two\"\n");
     RunFrames(3);
     const time_t before = std::time(nullptr);
     ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
@@ -209,18 +199,17 @@ TEST_F(AdventureTest, SaveFileHoldsDateThumbnailCaptionAndTheMaskedEngineState) 
     const std::vector<uint8_t> unmasked = Unmask(bytes, state + 40, bytes.size(), bytes.data() + state + 8);
     EXPECT_EQ(TagAt(unmasked, 0), "TIME");
     EXPECT_EQ(U32At(unmasked, 4), 24u);
-}
 
-TEST_F(AdventureTest, NamedThumbnailReplacesThePixelsAndSurvivesTheLoad) {
-    Start("page\n  host SaveThumbnail \"Image/Thumb.bmp\"\n  text: noeffect; say \"one\"\n" + PlainPages("two"));
-    RunFrames(3);
+    // A named thumbnail replaces the pixels and survives the load.
+    NextPage();
     EXPECT_STREQ(adventure.thumbnailName, "Image/Thumb.bmp");
+    RunFrames(3);
     ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
-    const SParsedSave save = ParseSaveBytes(CTempFolder::Read(SavePath("Q-Save.sav")));
-    ASSERT_TRUE(save.ok);
-    EXPECT_EQ(save.nameLength, 16u);
-    EXPECT_EQ(save.thumbnailName, "Image/Thumb.bmp");
-    EXPECT_TRUE(save.pixels.empty());
+    const SParsedSave named = ParseSaveBytes(CTempFolder::Read(SavePath("Q-Save.sav")));
+    ASSERT_TRUE(named.ok);
+    EXPECT_EQ(named.nameLength, 16u);
+    EXPECT_EQ(named.thumbnailName, "Image/Thumb.bmp");
+    EXPECT_TRUE(named.pixels.empty());
     adventure.thumbnailName[0] = 0;
     ASSERT_EQ(adventure.LoadSave(SavePath("Q-Save.sav").c_str()), 0);
     EXPECT_STREQ(adventure.thumbnailName, "Image/Thumb.bmp");
@@ -250,23 +239,17 @@ TEST_F(AdventureTest, LoadNeverClearsThePersistentGameFlags) {
 TEST_F(AdventureTest, AutoSaveTakesAMissingSlotFirstAndThenTheOldest) {
     Start(PlainPages("one|two"));
     RunFrames(3);
-    const auto writeAuto = [&](int32_t slot, uint16_t day) {
+    const auto yearOf = [&](const char* name) { return ParseSaveBytes(CTempFolder::Read(SavePath(name))).date[0]; };
+    for (const auto& [slot, day] : {std::pair{0, 20}, {2, 5}, {3, 9}}) {  // slot 0 is the newest, yet 1 is missing
         STestSave save;
-        save.time = SSystemTime{2024, 1, 0, day, 12, 0, 0, 0};
-        char name[32];
-        std::snprintf(name, sizeof name, "save/A-Save%02d.sav", slot);
-        m_saves.Write(name, BuildSaveBytes(save));
-    };
-    writeAuto(0, 20);  // the newest, yet slot 1 is missing
-    writeAuto(2, 5);
-    writeAuto(3, 9);
+        save.time = SSystemTime{2024, 1, 0, static_cast<uint16_t>(day), 12, 0, 0, 0};
+        m_saves.Write("save/A-Save0" + std::to_string(slot) + ".sav", BuildSaveBytes(save));
+    }
     ASSERT_EQ(adventure.AutoSave(), 0);
-    const SParsedSave first = ParseSaveBytes(CTempFolder::Read(SavePath("A-Save01.sav")));
-    ASSERT_TRUE(first.ok);
-    EXPECT_NE(first.date[0], 2024);
+    EXPECT_NE(yearOf("A-Save01.sav"), 2024);
     ASSERT_EQ(adventure.AutoSave(), 0);  // all four exist: the oldest (slot 2) goes
-    EXPECT_NE(ParseSaveBytes(CTempFolder::Read(SavePath("A-Save02.sav"))).date[0], 2024);
-    EXPECT_EQ(ParseSaveBytes(CTempFolder::Read(SavePath("A-Save03.sav"))).date[0], 2024);
+    EXPECT_NE(yearOf("A-Save02.sav"), 2024);
+    EXPECT_EQ(yearOf("A-Save03.sav"), 2024);
     EXPECT_EQ(ParseSaveBytes(CTempFolder::Read(SavePath("A-Save00.sav"))).date[2], 20);
 }
 
@@ -285,25 +268,26 @@ TEST_F(AdventureTest, ScriptedAutoSaveWaitsForTheTextAndRunsOnce) {
 TEST_F(AdventureTest, FailedSaveKeepsThePreviousFile) {
     Start(PlainPages("one|two"));
     RunFrames(3);
-    ASSERT_EQ(adventure.WriteSave(SavePath("Save05.sav").c_str()), 0);
-    const std::vector<uint8_t> before = CTempFolder::Read(SavePath("Save05.sav"));
-    // A save that cannot finish: the back buffer cannot be locked for the thumbnail.
+    const std::string path = SavePath("Save05.sav");
+    ASSERT_EQ(adventure.WriteSave(path.c_str()), 0);
+    const std::vector<uint8_t> before = CTempFolder::Read(path);
+    // The back buffer cannot be locked for the thumbnail.
     SLockedRect locked;
     ASSERT_EQ(m_backBuffer->LockRect(&locked, nullptr, 0), 0);
-    EXPECT_EQ(adventure.WriteSave(SavePath("Save05.sav").c_str()), -1);
+    EXPECT_EQ(adventure.WriteSave(path.c_str()), -1);
     m_backBuffer->UnlockRect();
-    EXPECT_EQ(CTempFolder::Read(SavePath("Save05.sav")), before);
-    // Nor can a back buffer smaller than the 800 × 600 frame give a thumbnail.
+    EXPECT_EQ(CTempFolder::Read(path), before);
+    // A back buffer smaller than the 800 × 600 frame gives no thumbnail.
     CGraphicsDevice* small = MakeTestDevice(400, 300);
     ASSERT_NE(small, nullptr);
     CSurface* smallBuffer = nullptr;
     small->GetBackBuffer(&smallBuffer);
     g_pBackBuffer = smallBuffer;
-    EXPECT_EQ(adventure.WriteSave(SavePath("Save05.sav").c_str()), -1);
+    EXPECT_EQ(adventure.WriteSave(path.c_str()), -1);
     g_pBackBuffer = m_backBuffer;
     smallBuffer->Release();
     small->Release();
-    EXPECT_EQ(CTempFolder::Read(SavePath("Save05.sav")), before);
+    EXPECT_EQ(CTempFolder::Read(path), before);
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(g_SaveFolder)) files += entry.is_regular_file();
     EXPECT_EQ(files, 1u);  // no temporary file left behind
@@ -332,17 +316,13 @@ TEST_F(AdventureTest, HostCommandsMatchInAnyCaseLineByLine) {
 TEST_F(AdventureTest, InputLockKeepsTheBarAndTheMenuAway) {
     Start("page\n  lock 3000\n  text: noeffect; say \"locked\"\n" + PlainPages("free"));
     RunFrames(3);
-    NextTick();
-    RightClick();
-    Frame();
+    RightClickFrame();
     EXPECT_EQ(adventure.subMode, kAdventureScript);
     ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
     EXPECT_FALSE(std::filesystem::exists(SavePath("Q-Save.sav")));
     EXPECT_EQ(adventure.engine.pageNumber, 1u);
     RunFrames(200);  // the lock runs out
-    NextTick();
-    RightClick();
-    Frame();
+    RightClickFrame();
     EXPECT_EQ(adventure.subMode, kAdventureMenu);
 }
 
@@ -353,14 +333,15 @@ TEST_F(AdventureTest, MovieRequestIsReportedAfterTheInputStepUnlessTheScenarioEn
     EXPECT_EQ(adventure.movieRequested, 0u);
     EXPECT_STREQ(adventure.movieTable, "Movie/Story01.txt");
     RunFrames(3);
-
-    // A movie still requested when the input step ends the scenario: the end wins.
-    adventure.movieRequested = 1;
+    adventure.movieRequested = 1;  // still requested when the input step ends the scenario: the end wins
     EXPECT_EQ(ClickFrame(100, 100), kFrameToTitle);
 }
 
-TEST_F(AdventureTest, EndWritesGameDataOnceAndMergesTheGalleryFlags) {
-    Start(PlainPages("one|two") + "page\n  cgflag 3\n  movieflag 2\n  setflag 6\n  text: noeffect; say \"three\"\n");
+TEST_F(AdventureTest, EndWritesGameDataOnceAndItsReadHistoryLimitsSkipMode) {
+    const std::string source =
+        PlainPages("one|two") + "page\n  cgflag 3\n  movieflag 2\n  setflag 6\n  text: noeffect; say \"three\"\n" +
+        PlainPages("four");
+    Start(source);
     RunFrames(3);
     NextPage();
     NextPage();
@@ -377,24 +358,16 @@ TEST_F(AdventureTest, EndWritesGameDataOnceAndMergesTheGalleryFlags) {
     EXPECT_EQ(TagAt(records, 0), "RDAT");
     EXPECT_EQ(TagAt(records, 8), "FNAM");
     const std::string name = reinterpret_cast<const char*>(records.data() + 16);
-    EXPECT_EQ(name, "Script/EndWritesGameDataOnceAndMergesTheGalleryFlags.vsf");
+    EXPECT_EQ(name, "Script/EndWritesGameDataOnceAndItsReadHistoryLimitsSkipMode.vsf");
     const size_t rpn = 16 + name.size() + 1;
     EXPECT_EQ(TagAt(records, rpn), "RPN ");
     EXPECT_EQ(U32At(records, rpn + 8), 3u);
-
     std::filesystem::remove(SavePath("GameData.sys"));
     adventure.End();  // the second time does nothing
     EXPECT_FALSE(std::filesystem::exists(SavePath("GameData.sys")));
-}
 
-TEST_F(AdventureTest, ReadHistoryFromGameDataLetsSkipModeRunThroughReadPages) {
-    Start(PlainPages("one|two|three|four"));
-    RunFrames(3);
-    NextPage();
-    NextPage();
-    adventure.End();
-    ASSERT_TRUE(std::filesystem::exists(SavePath("GameData.sys")));
-    Start(PlainPages("one|two|three|four"));
+    m_saves.Write("save/GameData.sys", bytes);
+    Start(source);
     ASSERT_EQ(adventure.engine.readHistory.records.size(), 1u);
     EXPECT_EQ(adventure.engine.readHistory.records[0].maxPage, 3);
     RunFrames(3);
@@ -403,27 +376,6 @@ TEST_F(AdventureTest, ReadHistoryFromGameDataLetsSkipModeRunThroughReadPages) {
     RunFrames(10);
     EXPECT_EQ(PageText(), "three");  // skip stops at the highest page read
     EXPECT_EQ(adventure.engine.IsSkipMode(), 0);
-}
-
-TEST_F(AdventureTest, MenuSettingsMuteWithMinus10000) {
-    g_Config.bgmOff = 1;
-    Start(PlainPages("one|two"));
-    EXPECT_EQ(adventure.engine.settings.bgmVolume, -5000);
-    RunFrames(3);
-    ClickFrame(kMenuButton.x, kMenuButton.y);
-    ASSERT_EQ(adventure.subMode, kAdventureMenu);
-    RunFrames(12);
-    ClickFrame(330, 140);  // configuration
-    ASSERT_EQ(adventure.menu.state, 4);
-    RunFrames(12);
-    ClickFrame(200, 240);  // skipping of read pages only: any button applies the settings
-    EXPECT_EQ(adventure.engine.settings.bgmVolume, -10000);
-    EXPECT_EQ(adventure.subMode, kAdventureMenu);
-    ClickFrame(190, 420);  // music on again
-    EXPECT_EQ(adventure.engine.settings.bgmVolume, g_Config.settings.bgmVolume);
-    ClickFrame(400, 550);  // close: back to the story
-    RunFrames(12);
-    EXPECT_EQ(adventure.subMode, kAdventureScript);
 }
 
 TEST_F(AdventureTest, MenuSaveWritesTheChosenSlotAndShowsItOnThePage) {
@@ -438,9 +390,7 @@ TEST_F(AdventureTest, MenuSaveWritesTheChosenSlotAndShowsItOnThePage) {
     EXPECT_EQ(adventure.menu.saveScreen.slots[7].used, 1u);
     EXPECT_EQ(adventure.menu.saveScreen.newest, 7);
     EXPECT_EQ(adventure.menu.state, 2);  // the save screen stays open
-    NextTick();
-    RightClick();
-    Frame();
+    RightClickFrame();
     RunFrames(12);
     EXPECT_EQ(adventure.subMode, kAdventureScript);  // closing the save screen ends the menu
 }
@@ -452,22 +402,14 @@ TEST_F(AdventureTest, UpAndDownPickAChoiceWhileLeftAndRightStayWithTheBar) {
           "    option \"right\" goto \"Script/ChoiceB.vsf\"\n  end\n  text: noeffect; say \"which?\"\n");
     RunFrames(3);
     ASSERT_EQ(adventure.engine.choiceWindow.active, 1);
-    NextTick(200);
-    PressKey(DIK_RIGHT);
-    Frame();
+    KeyFrame(DIK_RIGHT);
     EXPECT_EQ(adventure.hoveredButton, 0);
     EXPECT_EQ(adventure.engine.choiceWindow.highlighted, -1);
-    NextTick(200);
-    PressKey(DIK_DOWN);
-    Frame();
+    KeyFrame(DIK_DOWN);
     EXPECT_EQ(adventure.hoveredButton, -1);
-    NextTick(200);
-    PressKey(DIK_DOWN);
-    Frame();
+    KeyFrame(DIK_DOWN);
     EXPECT_EQ(adventure.engine.choiceWindow.highlighted, 1);
-    NextTick(200);
-    PressKey(DIK_RETURN);
-    Frame();
+    KeyFrame(DIK_RETURN);
     EXPECT_EQ(PageText(), "went right");
 }
 
@@ -535,8 +477,7 @@ TEST_F(AdventureTest, AutoModeDrawsTheOtherButtonsDisabledYetTheyStillReact) {
     RunFrames(3);
     ClickFrame(500, 580);  // auto mode
     EXPECT_EQ(adventure.engine.autoMode, 1);
-    NextTick();
-    Frame();
+    RunFrames(1);
     EXPECT_SHOWS(491, 575, kTagTextWindowButton, 47, 60);  // auto: mode on
     EXPECT_SHOWS(693, 575, kTagTextWindowButton, 224, 0);  // menu: disabled look
     EXPECT_SHOWS(433, 575, kTagTextWindowButton, 0, 0);    // skip: disabled look
@@ -549,35 +490,10 @@ TEST_F(AdventureTest, PageThatHidesTheWindowHasNoBar) {
     Start("page\n  text: noeffect; hide; say \"no window\"\n" + PlainPages("two"));
     RunFrames(3);
     ASSERT_EQ(adventure.engine.messageWindow.whf, 1);
-    EXPECT_FALSE(Shows(Pixel(433, 575), kTagTextWindowButton, 0, 20));  // skip button not drawn
+    EXPECT_FALSE(Shows(Pixel(433, 575), kTagTextWindowButton, 0, 20));    // skip button not drawn
     EXPECT_FALSE(Shows(Pixel(714, 526), kTagTextWindowButton, 79, 102));  // quick save not drawn
     ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
     EXPECT_FALSE(std::filesystem::exists(SavePath("Q-Save.sav")));
     EXPECT_EQ(PageText(), "two");  // the click went to the engine
     EXPECT_EQ(adventure.subMode, kAdventureScript);
-}
-
-TEST_F(AdventureTest, MenuRightClickFadesBackToTheStoryAndAClickEndsTheFade) {
-    Start(PlainPages("one|two"));
-    RunFrames(3);
-    OpenMenu();
-    NextTick();
-    RightClick();
-    Frame();
-    EXPECT_EQ(adventure.menu.state, 7);
-    RunFrames(5);
-    EXPECT_EQ(adventure.subMode, kAdventureMenu);  // still fading out
-    RunFrames(7);
-    EXPECT_EQ(adventure.subMode, kAdventureScript);
-    EXPECT_EQ(adventure.engine.pageNumber, 1u);
-
-    OpenMenu();
-    NextTick();
-    RightClick();
-    Frame();
-    ClickFrame(5, 5);  // ends the fade at once
-    EXPECT_EQ(adventure.menu.state, 9);
-    RunFrames(1);
-    EXPECT_EQ(adventure.subMode, kAdventureScript);
-    EXPECT_EQ(adventure.engine.pageNumber, 1u);  // neither click reached the engine
 }

@@ -37,7 +37,17 @@ TEST(ScreenKeys, StepHoverWrapsAndPassesOverDisabledItems) {
 
 using ScreenResourcesTest = ScreenTest;
 
-TEST_F(ScreenResourcesTest, SoundEffectSwitchSilencesBothSounds) {
+TEST_F(ScreenResourcesTest, MissingPictureFailsWithItsPathAndTheSoundSwitchSilencesBothSounds) {
+    CScreenResources broken;
+    EXPECT_EQ(broken.Load("System/Menu/MenuBG.bmp", "System/Menu/Missing.bmp"), -1);
+    EXPECT_NE(broken.background, nullptr);
+    EXPECT_EQ(broken.cursorSound, nullptr);  // loading stopped at the first failure
+    const std::vector<std::string> shown = TakeShownMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find("System/Menu/Missing.bmp"), std::string::npos);
+    EXPECT_EQ(shown[0].rfind("Error!!|", 0), 0u);
+    broken.Release();
+
     CScreenResources head;
     ASSERT_EQ(head.Load("System/Menu/MenuBG.bmp", "System/Menu/MenuButton.bmp"), 0);
     CConfigBlock config = g_Config;
@@ -55,18 +65,6 @@ TEST_F(ScreenResourcesTest, SoundEffectSwitchSilencesBothSounds) {
     head.Release();  // twice is harmless
 }
 
-TEST_F(ScreenResourcesTest, MissingPictureFailsWithItsPathAndLeavesTheRestForRelease) {
-    CScreenResources head;
-    EXPECT_EQ(head.Load("System/Menu/MenuBG.bmp", "System/Menu/Missing.bmp"), -1);
-    EXPECT_NE(head.background, nullptr);
-    EXPECT_EQ(head.cursorSound, nullptr);  // loading stopped at the first failure
-    const std::vector<std::string> shown = TakeShownMessages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_NE(shown[0].find("System/Menu/Missing.bmp"), std::string::npos);
-    EXPECT_EQ(shown[0].rfind("Error!!|", 0), 0u);
-    head.Release();
-}
-
 class YesNoDialogTest : public ScreenTest {
 protected:
     void SetUp() override {
@@ -77,61 +75,63 @@ protected:
         dialog.head.Release();
         ScreenTest::TearDown();
     }
+    void Draw() {
+        BeginFrame();
+        dialog.Draw();
+        EndFrame();
+    }
     // Runs ticks until the opening fade is over.
     void Open() {
         for (int i = 0; i < 12 && dialog.state == 0; ++i) {
             NextTick();
             dialog.Update();
-            BeginFrame();
-            dialog.Draw();
-            EndFrame();
+            Draw();
         }
         ASSERT_EQ(dialog.state, 1);
     }
-    // Runs ticks until an answer comes (at most a second).
-    int32_t AwaitAnswer() {
-        for (int i = 0; i < 70; ++i) {
-            NextTick();
-            const int32_t answer = dialog.Update();
-            if (answer != 0) return answer;
-            BeginFrame();
-            dialog.Draw();
-            EndFrame();
-        }
-        return 0;
+    int32_t Press(uint8_t dik, uint32_t ms = 200) {
+        NextTick(ms);
+        PressKey(dik);
+        return dialog.Update();
     }
     CYesNoDialog dialog;
 };
 
-TEST_F(YesNoDialogTest, RightButtonAnswersNoAfterTheFadeOut) {
+TEST_F(YesNoDialogTest, KeysMoveOnePressPerGuardPeriodAndTheRightButtonAnswersNo) {
     Open();
+    EXPECT_EQ(Press(DIK_RETURN, 15), 0);  // nothing hovered: the dialog stays open, silent
+    EXPECT_EQ(dialog.state, 1);
+    EXPECT_EQ(dialog.head.selectSound->GetState(), kSoundStopped);
+    Press(DIK_RIGHT);
+    EXPECT_EQ(dialog.hovered, 0);  // from none, Right hovers yes
+    Press(DIK_RIGHT, 15);          // still inside the key guard: reads as up
+    EXPECT_EQ(dialog.hovered, 0);
+    Press(DIK_RIGHT);
+    EXPECT_EQ(dialog.hovered, 1);
+    Press(DIK_RIGHT);
+    EXPECT_EQ(dialog.hovered, 0);
+    Press(DIK_RIGHT);
+    Draw();
+    EXPECT_SHOWS(5, 5, kTagYesNoBg, 5, 5);
+    EXPECT_SHOWS(321, 174, kTagYesNoButton, 120, 80);  // the overwrite question line
+    EXPECT_SHOWS(525, 193, kTagYesNoButton, 324, 99);
+    EXPECT_SHOWS(276, 225, kTagYesNoButton, 0, 0);   // yes, normal
+    EXPECT_SHOWS(406, 225, kTagYesNoButton, 0, 90);  // no, hovered
+    EXPECT_SHOWS(525, 254, kTagYesNoButton, 119, 119);
+
     NextTick();
     RightClick();
     EXPECT_EQ(dialog.Update(), 0);
     EXPECT_EQ(dialog.state, 2);
-    EXPECT_EQ(AwaitAnswer(), kAnswerNo);
+    int32_t answer = 0;
+    for (int i = 0; i < 70 && answer == 0; ++i) {
+        NextTick();
+        answer = dialog.Update();
+        Draw();
+    }
+    EXPECT_EQ(answer, kAnswerNo);
     NextTick();
     EXPECT_EQ(dialog.Update(), kAnswerNo);  // the answer stays until the owner lets go
-}
-
-TEST_F(YesNoDialogTest, ArrowsCycleBetweenTheButtonsOnePressPerGuardPeriod) {
-    Open();
-    NextTick();
-    PressKey(DIK_RIGHT);
-    dialog.Update();
-    EXPECT_EQ(dialog.hovered, 0);  // from none, Right hovers yes
-    NextTick();
-    PressKey(DIK_RIGHT);  // still inside the key guard: reads as up
-    dialog.Update();
-    EXPECT_EQ(dialog.hovered, 0);
-    NextTick(200);
-    PressKey(DIK_RIGHT);
-    dialog.Update();
-    EXPECT_EQ(dialog.hovered, 1);
-    NextTick(200);
-    PressKey(DIK_RIGHT);
-    dialog.Update();
-    EXPECT_EQ(dialog.hovered, 0);
 
     CYesNoDialog fresh;
     ASSERT_EQ(fresh.Init(kQuestionQuit), 0);
@@ -141,15 +141,6 @@ TEST_F(YesNoDialogTest, ArrowsCycleBetweenTheButtonsOnePressPerGuardPeriod) {
     fresh.Update();
     EXPECT_EQ(fresh.hovered, 1);  // from none, Left hovers no
     fresh.head.Release();
-}
-
-TEST_F(YesNoDialogTest, EnterWithNothingHoveredLeavesTheDialogOpen) {
-    Open();
-    NextTick();
-    PressKey(DIK_RETURN);
-    EXPECT_EQ(dialog.Update(), 0);
-    EXPECT_EQ(dialog.state, 1);
-    EXPECT_EQ(dialog.head.selectSound->GetState(), kSoundStopped);
 }
 
 TEST_F(YesNoDialogTest, ClickOnYesPlaysTheSelectSoundAndAnswersYes) {
@@ -164,24 +155,7 @@ TEST_F(YesNoDialogTest, ClickOnYesPlaysTheSelectSoundAndAnswersYes) {
     dialog.Update();
     EXPECT_EQ(dialog.head.selectSound->GetState(), kSoundPlaying);
     EXPECT_EQ(dialog.result, kAnswerYes);
-    // A click during the fade-out hands the answer over at once.
     NextTick();
-    Click(10, 10);
+    Click(10, 10);  // a click during the fade-out hands the answer over at once
     EXPECT_EQ(dialog.Update(), kAnswerYes);
-}
-
-TEST_F(YesNoDialogTest, DrawsTheQuestionOfItsKindAndTheHoveredButton) {
-    Open();
-    NextTick();
-    MoveMouse(410, 230);
-    dialog.Update();
-    BeginFrame();
-    dialog.Draw();
-    EndFrame();
-    EXPECT_SHOWS(5, 5, kTagYesNoBg, 5, 5);
-    EXPECT_SHOWS(321, 174, kTagYesNoButton, 120, 80);  // the overwrite question line
-    EXPECT_SHOWS(525, 193, kTagYesNoButton, 324, 99);
-    EXPECT_SHOWS(276, 225, kTagYesNoButton, 0, 0);    // yes, normal
-    EXPECT_SHOWS(406, 225, kTagYesNoButton, 0, 90);   // no, hovered
-    EXPECT_SHOWS(525, 254, kTagYesNoButton, 119, 119);
 }
