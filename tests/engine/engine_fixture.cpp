@@ -55,10 +55,7 @@ CTestPage& CTestPage::Voice(int32_t channel, const std::string& file) {
     w.Begin("VOIT");
     w.CStringChunk("LOAD", file);
     w.Begin("STAT");
-    w.U32(0);  // restart and play
-    w.U32(0);  // delay
-    w.U32(1);  // once
-    w.U32(0);  // loop-back
+    for (uint32_t value : {0u, 0u, 1u, 0u}) w.U32(value);  // restart and play, no delay, once, no loop-back
     w.End();
     w.End();
     return *this;
@@ -200,6 +197,12 @@ int32_t EngineTest::Start() {
     return engine->Init(nullptr, device, backBuffer, audio.get(), &params, &settings);
 }
 
+int32_t EngineTest::StartScript(const std::vector<CTestPage>& pages) {
+    WriteScript("a.vsf", pages);
+    if (Start() != 0) return -2;
+    return engine->Load("a.vsf");
+}
+
 void EngineTest::WriteScript(const std::string& name, const std::vector<CTestPage>& pages,
                              const CScriptOptions& options) {
     ASSERT_TRUE(WriteFileBytes(name, BuildScript(pages, options)));
@@ -212,13 +215,7 @@ void EngineTest::WritePicture(const std::string& name, int32_t width, int32_t he
 }
 
 void EngineTest::WriteVoice(const std::string& name, uint32_t ms) {
-    const uint32_t frames = 22050 * ms / 1000;
-    std::vector<uint8_t> pcm(frames * 2);
-    for (uint32_t i = 0; i < frames; ++i) {
-        const int16_t v = static_cast<int16_t>((i % 50) * 400 - 10000);
-        pcm[2 * i] = static_cast<uint8_t>(v);
-        pcm[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8);
-    }
+    const std::vector<uint8_t> pcm(22050 * ms / 1000 * 2, 0x40);
     ASSERT_TRUE(WriteFileBytes(name, MakeWav(PcmFormat(1, 22050, 16), pcm)));
 }
 
@@ -244,19 +241,20 @@ int32_t EngineTest::Idle(uint32_t ms) {
     return 0;
 }
 
-CInputState EngineTest::NoInput() {
-    CInputState input = {};
-    return input;
-}
-
 CInputState EngineTest::Click() {
-    CInputState input = NoInput();
+    CInputState input = {};
     input.leftDown = input.leftUp = 1;
     return input;
 }
 
 CInputState EngineTest::Key(uint8_t dik) {
-    CInputState input = NoInput();
+    CInputState input = {};
     input.keys[dik] = 0x80;
+    return input;
+}
+
+CInputState EngineTest::Wheel(int32_t delta) {
+    CInputState input = {};
+    input.mouse.lZ = delta;
     return input;
 }

@@ -64,14 +64,18 @@ protected:
     // A mono 22,050 Hz WAV of the given length.
     void WriteVoice(const std::string& name, uint32_t ms);
 
+    // Writes the pages as a.vsf, initialises the engine and loads the script: Load's result.
+    int32_t StartScript(const std::vector<CTestPage>& pages);
+
     // One frame: the clock advances by ms, the scene and the windows are drawn, then the input step.
     int32_t Frame(CInputState* input = nullptr, uint32_t ms = 16);
+    int32_t Press(CInputState input, uint32_t ms = 16) { return Frame(&input, ms); }
     // Frames without input for ms milliseconds; stops at a non-zero result and returns it.
     int32_t Idle(uint32_t ms);
 
-    static CInputState NoInput();
     static CInputState Click();
     static CInputState Key(uint8_t dik);
+    static CInputState Wheel(int32_t delta);
 
     std::unique_ptr<CVantEngine> engine;
     CGraphicsDevice* device = nullptr;

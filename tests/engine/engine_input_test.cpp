@@ -16,19 +16,15 @@ std::vector<CTestPage> TextPages(int32_t count, int32_t characters = 4) {
 
 TEST_F(InputTest, AClickCompletesTheTextBeforeItAdvances) {
     settings.textSpeed = 50;
-    WriteScript("a.vsf", TextPages(2, 10));
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript(TextPages(2, 10)), 0);
     Frame();
     EXPECT_EQ(g_bPageTextDone, 0u);
-    CInputState click = Click();
-    EXPECT_EQ(Frame(&click), 0);
+    EXPECT_EQ(Press(Click()), 0);
     EXPECT_EQ(engine->pageNumber, 1u);
     EXPECT_EQ(engine->messageWindow.revealStart, kRevealShowAll);
     Frame();
     EXPECT_EQ(g_bPageTextDone, 1u);
-    click = Click();
-    EXPECT_EQ(Frame(&click), 0);
+    EXPECT_EQ(Press(Click()), 0);
     EXPECT_EQ(engine->pageNumber, 2u);
 }
 
@@ -36,27 +32,21 @@ TEST_F(InputTest, AClickDuringATransitionOnlyFinishesIt) {
     WritePicture("Image/bg.teyl", 8, 8, 0xFF000000u);
     CTestPage page;
     page.Layer(0, "Image/bg.teyl", 2, 0, 2000).Text("", "x", TextFlag::Niwf);
-    WriteScript("a.vsf", {page, CTestPage().Text("", "y")});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({page, CTestPage().Text("", "y")}), 0);
     Frame();
     EXPECT_EQ(g_bPageTextDone, 1u);
     EXPECT_EQ(g_bPageEffectsDone, 0u);
-    CInputState click = Click();
-    Frame(&click);
+    Press(Click());
     EXPECT_EQ(engine->pageNumber, 1u);
     EXPECT_EQ(engine->layers[0].visible, 1u);
     EXPECT_EQ(engine->layers[0].effect, nullptr);
     Frame();
-    click = Click();
-    Frame(&click);
+    Press(Click());
     EXPECT_EQ(engine->pageNumber, 2u);
 }
 
 TEST_F(InputTest, AutoModeWaitsTheAutoUnitPerCharacterFromTheRevealStart) {
-    WriteScript("a.vsf", TextPages(3, 20));
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript(TextPages(3, 20)), 0);
     engine->autoMode = 1;
     Frame(nullptr, 1);  // the reveal starts on this frame
     const uint32_t revealStart = engine->messageWindow.revealStart;
@@ -73,8 +63,7 @@ TEST_F(InputTest, AutoModeWaitsTheAutoUnitPerCharacterFromTheRevealStart) {
     // A click ends auto mode and then acts as a click of the text wait.
     Frame(nullptr, 1);
     ASSERT_EQ(g_bPageTextDone, 1u);
-    CInputState click = Click();
-    EXPECT_EQ(Frame(&click), 0);
+    EXPECT_EQ(Press(Click()), 0);
     EXPECT_EQ(engine->autoMode, 0);
     EXPECT_EQ(engine->pageNumber, 3u);
     Idle(6000);
@@ -85,27 +74,21 @@ TEST_F(InputTest, TheInputLockStopsClicksButNotAutoOrSkipMode) {
     CTestPage locked;
     locked.Text("", Hiragana(2)).Wait("KLOK", 3000, false, false);
     std::vector<CTestPage> pages = {locked, locked, locked, CTestPage().Text("", "end")};
-    WriteScript("a.vsf", pages);
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript(pages), 0);
     const uint32_t pageStart = g_PageStartClock;
     for (int i = 0; i < 21; ++i) {
-        CInputState input = i % 3 == 0 ? Click() : i % 3 == 1 ? Key(DIK_SPACE) : NoInput();
-        input.mouse.lZ = i % 3 == 2 ? 120 : 0;
-        Frame(&input, 100);
+        Press(i % 3 == 0 ? Click() : i % 3 == 1 ? Key(DIK_SPACE) : Wheel(120), 100);
     }
     EXPECT_EQ(engine->pageNumber, 1u);
     EXPECT_EQ(engine->windowHiddenByUser, 0);
     EXPECT_EQ(engine->messageLog.viewOpen, 0);
-    CInputState ctrl = Key(DIK_LCONTROL);
-    Frame(&ctrl);
+    Press(Key(DIK_LCONTROL));
     EXPECT_EQ(engine->pageNumber, 1u);
     Idle(3000 - (g_GameClock - pageStart) - 20);
     EXPECT_TRUE(engine->IsInputLocked());
     Idle(40);
     EXPECT_FALSE(engine->IsInputLocked());
-    CInputState click = Click();
-    Frame(&click);
+    Press(Click());
     EXPECT_EQ(engine->pageNumber, 2u);
 
     // Auto mode advances while locked.
@@ -128,9 +111,7 @@ TEST_F(InputTest, LockWithTwfStartsWhenTextAndVoicesAreDone) {
     settings.textSpeed = 20;
     CTestPage page;
     page.Text("", Hiragana(10)).Voice(0, "Voice/v.wav").Wait("KLOK", 500, false, true);
-    WriteScript("a.vsf", {page, CTestPage().Text("", "next")});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({page, CTestPage().Text("", "next")}), 0);
     Frame();
     EXPECT_FALSE(engine->inputLock.HasStarted());
     uint32_t frames = 0;
@@ -143,12 +124,10 @@ TEST_F(InputTest, LockWithTwfStartsWhenTextAndVoicesAreDone) {
     ASSERT_LT(frames, 300u);
     EXPECT_TRUE(engine->inputLock.HasStarted());
     const uint32_t started = engine->inputLock.start;
-    CInputState click = Click();
-    Frame(&click);
+    Press(Click());
     EXPECT_EQ(engine->pageNumber, 1u);
     Idle(500 - (g_GameClock - started));
-    click = Click();
-    Frame(&click);
+    Press(Click());
     EXPECT_EQ(engine->pageNumber, 2u);
 }
 
@@ -156,9 +135,7 @@ TEST_F(InputTest, AutomaticAdvanceWithIwfRunsOnceTheTransitionsEnd) {
     WritePicture("Image/bg.teyl", 8, 8, 0xFF000000u);
     CTestPage page;
     page.Layer(0, "Image/bg.teyl", 2, 0, 400).Text("", "x").Wait("ACTL", 0, true, false);
-    WriteScript("a.vsf", {page, CTestPage().Text("", "next")});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({page, CTestPage().Text("", "next")}), 0);
     Idle(384);
     EXPECT_EQ(engine->pageNumber, 1u);
     uint32_t frames = 0;
@@ -170,23 +147,17 @@ TEST_F(InputTest, AutomaticAdvanceWithIwfRunsOnceTheTransitionsEnd) {
 
 TEST_F(InputTest, CtrlRunsOnePagePerFrameAndCompletesIt) {
     settings.textSpeed = 100;
-    WriteScript("a.vsf", TextPages(4, 10));
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript(TextPages(4, 10)), 0);
     for (uint32_t expected = 2; expected <= 4; ++expected) {
-        CInputState ctrl = Key(DIK_RCONTROL);
-        EXPECT_EQ(Frame(&ctrl), 0);
+        EXPECT_EQ(Press(Key(DIK_RCONTROL)), 0);
         EXPECT_EQ(engine->pageNumber, expected);
         EXPECT_EQ(engine->messageWindow.revealStart, kRevealShowAll);
     }
-    CInputState ctrl = Key(DIK_LCONTROL);
-    EXPECT_EQ(Frame(&ctrl), 1);
+    EXPECT_EQ(Press(Key(DIK_LCONTROL)), 1);
 }
 
 TEST_F(InputTest, SkipModeStopsAtTheHighestReadPage) {
-    WriteScript("a.vsf", TextPages(6));
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript(TextPages(6)), 0);
     for (int i = 0; i < 3; ++i) engine->RunPage();  // read up to page 4
     ASSERT_EQ(engine->Load("a.vsf"), 0);          // closing records page 4
     EXPECT_EQ(engine->readHistory.maxPage, 4);
@@ -196,50 +167,34 @@ TEST_F(InputTest, SkipModeStopsAtTheHighestReadPage) {
     EXPECT_EQ(engine->IsSkipMode(), 0);
 
     engine->SetSkipMode(1);
-    CInputState click = Click();
-    Frame(&click);
+    Press(Click());
     EXPECT_EQ(engine->IsSkipMode(), 0);  // a click ends skip mode, then counts as a click
     EXPECT_EQ(engine->pageNumber, 5u);
 }
 
-TEST_F(InputTest, SpaceHidesTheWindowAndAnyClickShowsItWithoutAdvancing) {
-    WriteScript("a.vsf", TextPages(2));
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+TEST_F(InputTest, SpaceHidesTheWindowAndTheWheelStepsThroughTheLog) {
+    ASSERT_EQ(StartScript(TextPages(3)), 0);
     Frame();
-    CInputState space = Key(DIK_SPACE);
-    Frame(&space);
+    Press(Key(DIK_SPACE));
     EXPECT_EQ(engine->windowHiddenByUser, 1);
-    CInputState right = NoInput();
+    CInputState right = {};
     right.rightUp = 1;
-    Frame(&right);
+    Press(right);
     EXPECT_EQ(engine->windowHiddenByUser, 0);
-    EXPECT_EQ(engine->pageNumber, 1u);
-}
+    EXPECT_EQ(engine->pageNumber, 1u);  // any click shows it without advancing
 
-TEST_F(InputTest, TheWheelOpensTheLogAndStepsThroughIt) {
-    WriteScript("a.vsf", TextPages(3));
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
     engine->RunPage();
     engine->RunPage();
     engine->autoMode = 1;
-    CInputState wheel = NoInput();
-    wheel.mouse.lZ = 120;
-    Frame(&wheel);
+    Press(Wheel(120));
     EXPECT_EQ(engine->messageLog.viewOpen, 1);
     EXPECT_EQ(engine->autoMode, 0);
     EXPECT_EQ(engine->messageLog.shownIndex, 0);
-    Frame(&wheel);
-    Frame(&wheel);
+    for (int i = 0; i < 3; ++i) Press(Wheel(120));  // the oldest entry stays
     EXPECT_EQ(engine->messageLog.shownIndex, 2);
-    Frame(&wheel);  // the oldest entry stays
-    EXPECT_EQ(engine->messageLog.shownIndex, 2);
-    wheel.mouse.lZ = -120;
-    Frame(&wheel);
+    Press(Wheel(-120));
     EXPECT_EQ(engine->messageLog.shownIndex, 1);
-    CInputState click = Click();
-    Frame(&click);
+    Press(Click());
     EXPECT_EQ(engine->messageLog.viewOpen, 0);
     EXPECT_EQ(engine->pageNumber, 3u);
 }

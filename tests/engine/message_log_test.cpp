@@ -14,9 +14,7 @@ TEST_F(MessageLogTest, KeepsTheNewest32PagesAndSkipsNblfPages) {
     std::vector<CTestPage> pages;
     for (int i = 1; i <= 33; ++i) pages.push_back(CTestPage().Text("N", "page " + std::to_string(i)));
     pages.push_back(CTestPage().Text("N", "not logged", TextFlag::Nblf));
-    WriteScript("a.vsf", pages);
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript(pages), 0);
     EXPECT_EQ(engine->OpenMessageLog(0), 0);
     engine->messageLog.SetOpen(0, &engine->messageWindow, engine->logVoiceChannels);
     for (int i = 2; i <= 34; ++i) ASSERT_EQ(engine->RunPage(), 0);
@@ -32,13 +30,9 @@ TEST_F(MessageLogTest, KeepsTheNewest32PagesAndSkipsNblfPages) {
 }
 
 TEST_F(MessageLogTest, OpeningAnEmptyLogFailsAndTheViewShowsTheEntryInTheWindow) {
-    WriteScript("a.vsf", {CTestPage().Text("", "hidden", TextFlag::Nblf), CTestPage().Text("Who", "seen")});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({CTestPage().Text("", "hidden", TextFlag::Nblf), CTestPage().Text("Who", "seen")}), 0);
     EXPECT_EQ(engine->OpenMessageLog(1), -1);
-    CInputState wheel = NoInput();
-    wheel.mouse.lZ = 120;
-    Frame(&wheel);
+    Press(Wheel(120));
     EXPECT_EQ(TakeShownMessages().size(), 1u);  // "バックログの表示に失敗しました"
     ASSERT_EQ(engine->RunPage(), 0);
     engine->readHistory.skipOn = 1;
@@ -65,20 +59,13 @@ TEST_F(MessageLogTest, RecordsTheVoicesThatPlayAndNotOnesStoppedOnThePage) {
     second.w.Begin("VOIT");
     second.w.CStringChunk("LOAD", "Voice/a.wav");
     second.w.Begin("STAT");
-    second.w.U32(0);  // play ...
-    second.w.U32(0);
-    second.w.U32(1);
-    second.w.U32(0);
+    for (uint32_t value : {0u, 0u, 1u, 0u}) second.w.U32(value);  // play ...
     second.w.End();
     second.w.Begin("STAT");
-    second.w.U32(3);  // ... and stop again before the page ends
-    second.w.U32(0);
-    second.w.F32(0.0f);
+    for (uint32_t value : {3u, 0u, 0u}) second.w.U32(value);  // ... and stop again before the page ends
     second.w.End();
     second.w.End();
-    WriteScript("a.vsf", {CTestPage().Text("", "first").Voice(2, "Voice/a.wav"), second});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({CTestPage().Text("", "first").Voice(2, "Voice/a.wav"), second}), 0);
     CMessageLogEntry entry;
     ASSERT_EQ(engine->messageLog.GetEntry(0, &entry), 0);
     EXPECT_EQ(entry.voices[0].used, 0);
@@ -102,8 +89,7 @@ TEST_F(MessageLogTest, RecordsTheVoicesThatPlayAndNotOnesStoppedOnThePage) {
     engine->logVoiceChannels[2].status = {1, kSoundRestart, 1, 0, 0.0f, 0};
     Frame();
     EXPECT_EQ(engine->logVoiceChannels[2].state, kSoundRestart);
-    CInputState click = Click();
-    Frame(&click);
+    Press(Click());
     EXPECT_EQ(engine->messageLog.viewOpen, 0);
     Frame();
     EXPECT_EQ(engine->logVoiceChannels[2].state, kSoundStop);

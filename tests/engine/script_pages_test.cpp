@@ -34,16 +34,14 @@ TEST_F(PagesTest, NewGameRunsTheFirstPageAndClicksAdvanceToTheEnd) {
     EXPECT_EQ(Frame(), 0);
     EXPECT_EQ(g_bPageEffectsDone, 1u);
     EXPECT_EQ(g_bPageTextDone, 1u);
-    CInputState click = Click();
-    EXPECT_EQ(Frame(&click), 0);
+    EXPECT_EQ(Press(Click()), 0);
     EXPECT_EQ(engine->pageNumber, 2u);
     EXPECT_STREQ(engine->messageWindow.text, "two");
     Frame();
-    click = Click();
-    EXPECT_EQ(Frame(&click), 1);  // "EOF "
+    EXPECT_EQ(Press(Click()), 1);  // "EOF "
 }
 
-TEST_F(PagesTest, ScriptsNeedTheMagicAndAnMstpChunkWhateverComesBeforeIt) {
+TEST_F(PagesTest, ScriptsNeedTheMagicAndAnMstpChunkAndEndAtTheirEnd) {
     CScriptOptions unknownFirst;
     unknownFirst.before = {{"ABCD", {1, 2, 3}}, {"PAGE", {}}};  // a PAGE before MSTP is skipped too
     WriteScript("a.vsf", {CTestPage().Text("", "first")}, unknownFirst);
@@ -53,6 +51,12 @@ TEST_F(PagesTest, ScriptsNeedTheMagicAndAnMstpChunkWhateverComesBeforeIt) {
     std::vector<uint8_t> wrongMagic = BuildScript({CTestPage().Text("", "x")});
     wrongMagic[3] = '2';
     ASSERT_TRUE(WriteFileBytes("c.vsf", wrongMagic));
+    CScriptOptions noEof;
+    noEof.eof = false;
+    WriteScript("d.vsf", {CTestPage().Text("", "one"), CTestPage().Text("", "two")}, noEof);
+    std::vector<uint8_t> truncated = BuildScript({CTestPage().Text("", "one"), CTestPage().Text("", "cut short here")});
+    truncated.resize(truncated.size() - 8 - 10);  // drop "EOF " and the end of the second page
+    ASSERT_TRUE(WriteFileBytes("e.vsf", truncated));
     ASSERT_EQ(Start(), 0);
     EXPECT_EQ(engine->Load("a.vsf"), 0);
     EXPECT_STREQ(engine->messageWindow.text, "first");
@@ -62,26 +66,14 @@ TEST_F(PagesTest, ScriptsNeedTheMagicAndAnMstpChunkWhateverComesBeforeIt) {
     EXPECT_EQ(engine->scriptName[0], '\0');
     EXPECT_EQ(engine->Load("missing.vsf"), -1);
     EXPECT_EQ(TakeShownMessages().size(), 1u);  // the loader's file-open box for the missing file
-}
 
-TEST_F(PagesTest, AFileWithoutEofEndsAtItsEnd) {
-    CScriptOptions noEof;
-    noEof.eof = false;
-    WriteScript("a.vsf", {CTestPage().Text("", "one"), CTestPage().Text("", "two")}, noEof);
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    // A file without "EOF " ends at its end; a truncated page ends the scenario.
+    ASSERT_EQ(engine->Load("d.vsf"), 0);
     EXPECT_EQ(engine->RunPage(), 0);
     EXPECT_STREQ(engine->messageWindow.text, "two");
     EXPECT_EQ(engine->RunPage(), 1);
     EXPECT_EQ(engine->RunPage(), 1);
-}
-
-TEST_F(PagesTest, ATruncatedPageEndsTheScenario) {
-    std::vector<uint8_t> bytes = BuildScript({CTestPage().Text("", "one"), CTestPage().Text("", "cut short here")});
-    bytes.resize(bytes.size() - 8 - 10);  // drop "EOF " and the end of the second page
-    ASSERT_TRUE(WriteFileBytes("a.vsf", bytes));
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(engine->Load("e.vsf"), 0);
     EXPECT_EQ(engine->RunPage(), 1);
 }
 
@@ -99,9 +91,7 @@ TEST_F(PagesTest, LayerAndChannelNumbersAreLocalToThePageAndCheckedAgainstTheirR
     second.w.CStringChunk("LOAD", "missing.teyl");
     second.w.End();
     second.Text("", "two");
-    WriteScript("a.vsf", {first, second});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({first, second}), 0);
     EXPECT_EQ(engine->layers[3].used, 1u);
     engine->layers[3].Release();
     EXPECT_EQ(engine->RunPage(), 0);  // nothing of the skipped commands counts as a failure
@@ -113,9 +103,7 @@ TEST_F(PagesTest, LayerAndChannelNumbersAreLocalToThePageAndCheckedAgainstTheirR
 TEST_F(PagesTest, AFailingCommandFailsThePageButTheRestRuns) {
     CTestPage page;
     page.Layer(0, "Image/missing.teyl").Flags("FLGU", {9}).Text("", "after");
-    WriteScript("a.vsf", {page});
-    ASSERT_EQ(Start(), 0);
-    EXPECT_EQ(engine->Load("a.vsf"), -1);
+    EXPECT_EQ(StartScript({page}), -1);
     EXPECT_EQ(engine->flags.game[9], 1);
     EXPECT_STREQ(engine->messageWindow.text, "after");
     EXPECT_EQ(TakeShownMessages().size(), 1u);
@@ -124,8 +112,6 @@ TEST_F(PagesTest, AFailingCommandFailsThePageButTheRestRuns) {
 TEST_F(PagesTest, UnknownTagsAreSkippedInsideAndOutsidePages) {
     CTestPage page;
     page.Raw("ZZZZ", std::vector<uint8_t>(100000, 0x41)).Raw("MOVI", {1, 2, 3}).Flags("FLGU", {4}).Text("", "x");
-    CScriptOptions options;
-    WriteScript("a.vsf", {page, CTestPage().Text("", "y")}, options);
     // An unknown top-level chunk between the pages.
     std::vector<uint8_t> bytes = BuildScript({page});
     CChunkWriter tail;
@@ -147,9 +133,7 @@ TEST_F(PagesTest, UnknownTagsAreSkippedInsideAndOutsidePages) {
 }
 
 TEST_F(PagesTest, AnEmptyPageStillRunsEveryAfterPageStep) {
-    WriteScript("a.vsf", {CTestPage().Text("", "one"), CTestPage()});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({CTestPage().Text("", "one"), CTestPage()}), 0);
     EXPECT_EQ(engine->messageLog.Count(), 1);
     Idle(500);
     const uint32_t before = g_GameClock;
@@ -168,9 +152,7 @@ TEST_F(PagesTest, ACommandLargerThanItsPageEndsThePage) {
     page.w.U32(2);
     CTestPage next;
     next.Flags("FLGU", {3}).Text("", "next");
-    WriteScript("a.vsf", {page, next});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({page, next}), 0);
     EXPECT_EQ(engine->flags.game[1], 1);
     EXPECT_EQ(engine->flags.game[2], 0);
     EXPECT_EQ(engine->RunPage(), 0);
@@ -184,6 +166,10 @@ TEST_F(PagesTest, JumpsSeeTheFlagsOfTheirOwnPageAndNeitherLogNorStamp) {
     jumping.Jump({{0, {6}, {}, "b.vsf"}, {1, {5}, {6}, "c.vsf"}, {2, {}, {}, "b.vsf"}});
     WriteScript("a.vsf", {CTestPage().Text("", "start"), jumping});
     WriteScript("c.vsf", {CTestPage().Flags("FLGU", {7})});
+    CTestPage stay;
+    stay.Text("", "stay").Jump({{0, {}, {}, ""}});
+    WriteScript("stay.vsf", {stay, CTestPage().Text("", "next")});
+    WriteScript("loop.vsf", {CTestPage().Text("", "again").Jump({{0, {}, {}, "loop.vsf"}})});
     ASSERT_EQ(Start(), 0);
     ASSERT_EQ(engine->Load("a.vsf"), 0);
     EXPECT_EQ(engine->messageLog.Count(), 1);
@@ -200,16 +186,16 @@ TEST_F(PagesTest, JumpsSeeTheFlagsOfTheirOwnPageAndNeitherLogNorStamp) {
     // a.vsf was closed at page 2 and recorded in the read history.
     engine->readHistory.Lookup("A.VSF");
     EXPECT_EQ(engine->readHistory.maxPage, 2);
-}
 
-TEST_F(PagesTest, AMatchingEntryWithAnEmptyTargetEndsThePageAsUsual) {
-    CTestPage page;
-    page.Text("", "stay").Jump({{0, {}, {}, ""}});
-    WriteScript("a.vsf", {page, CTestPage().Text("", "next")});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
-    EXPECT_STREQ(engine->scriptName, "a.vsf");
-    EXPECT_EQ(engine->messageLog.Count(), 1);
+    // A matching entry with an empty target ends the page as usual.
+    ASSERT_EQ(engine->Load("stay.vsf"), 0);
+    EXPECT_STREQ(engine->scriptName, "stay.vsf");
+    ASSERT_EQ(engine->messageLog.GetEntry(0, &entry), 0);
+    EXPECT_STREQ(entry.text, "stay");
+    // A script that keeps jumping to itself is cut off, and the next run starts a fresh chain.
+    EXPECT_EQ(engine->Load("loop.vsf"), -1);
+    EXPECT_STREQ(engine->scriptName, "loop.vsf");
+    EXPECT_EQ(engine->Load("loop.vsf"), -1);
 }
 
 TEST_F(PagesTest, HostTextReachesTheCallbackWholeOrCut) {
@@ -225,9 +211,7 @@ TEST_F(PagesTest, HostTextReachesTheCallbackWholeOrCut) {
     longer.push_back(0);
     CTestPage page;
     page.Raw("SSCR", exact).Raw("SSCR", longer).Flags("FLGU", {1});
-    WriteScript("a.vsf", {page});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({page}), 0);
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0], std::string(4095, 'a'));
     EXPECT_EQ(received[1], std::string(4095, 'b'));
@@ -237,9 +221,7 @@ TEST_F(PagesTest, HostTextReachesTheCallbackWholeOrCut) {
 TEST_F(PagesTest, EffectsOffShowsTransitionsAtTheirEndInTheSameCall) {
     WritePicture("Image/bg.teyl", 8, 8, 0xFF102030u);
     settings.effectsOn = 0;
-    WriteScript("a.vsf", {CTestPage().Layer(0, "Image/bg.teyl", 2, 0, 1000).Text("", "x")});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({CTestPage().Layer(0, "Image/bg.teyl", 2, 0, 1000).Text("", "x")}), 0);
     EXPECT_EQ(engine->layers[0].visible, 1u);
     EXPECT_EQ(engine->layers[0].effect, nullptr);
 }
@@ -252,9 +234,7 @@ TEST_F(PagesTest, TheTextHoldWaitsForTheLayerEffects) {
     plain.Text("", "y");
     CTestPage early;
     early.Layer(0, "Image/bg.teyl", 2, 1, 500).Text("", "z", TextFlag::Niwf);
-    WriteScript("a.vsf", {fade, plain, early});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({fade, plain, early}), 0);
     Frame();
     EXPECT_EQ(g_bHoldTextStart, 1u);
     EXPECT_EQ(engine->messageWindow.revealStart, kTimeNotSet);
@@ -275,19 +255,8 @@ TEST_F(PagesTest, TheTextHoldWaitsForTheLayerEffects) {
     EXPECT_EQ(engine->messageWindow.revealStart, g_GameClock);
 }
 
-TEST_F(PagesTest, WindowHiddenByThePageCountsTheTextAsShown) {
-    WriteScript("a.vsf", {CTestPage().Text("", "hidden", TextFlag::Whf)});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
-    EXPECT_EQ(engine->messageWindow.whf, 1);
-    Frame();
-    EXPECT_EQ(g_bPageTextDone, 1u);
-}
-
-TEST_F(PagesTest, SaveCaptionKeepsTheFirst31Bytes) {
-    WriteScript("a.vsf", {CTestPage().Text("", std::string(40, 'c')), CTestPage().Text("", "short")});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+TEST_F(PagesTest, SaveCaptionKeepsTheFirst31BytesAndAHiddenWindowCountsAsShown) {
+    ASSERT_EQ(StartScript({CTestPage().Text("", std::string(40, 'c')), CTestPage().Text("", "short", TextFlag::Whf)}), 0);
     char caption[32];
     std::memset(caption, 'x', sizeof(caption));
     engine->GetSaveCaption(caption);
@@ -295,12 +264,13 @@ TEST_F(PagesTest, SaveCaptionKeepsTheFirst31Bytes) {
     engine->RunPage();
     engine->GetSaveCaption(caption);
     EXPECT_STREQ(caption, "short");
+    EXPECT_EQ(engine->messageWindow.whf, 1);
+    Frame();
+    EXPECT_EQ(g_bPageTextDone, 1u);
 }
 
 TEST_F(PagesTest, OutlineChangesRebuildTheGlyphsAndSpeedChangesDoNot) {
-    WriteScript("a.vsf", {CTestPage().Text("", "A")});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({CTestPage().Text("", "A")}), 0);
     CTexture* before = engine->messageWindow.textGlyphs[0].texture;
     ASSERT_NE(before, nullptr);
     CEngineSettings changed = settings;
@@ -353,19 +323,6 @@ TEST_F(PagesTest, RearmVoicesRestartsOnlyTheVoicesThatPlayWithTheirCurrentValues
 
     playing.status = {1, kSoundStop, 0, 0, 0.0f, 0};
     EXPECT_EQ(engine->IsVoicePlaying(), 0);
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(PagesTest, AScriptThatKeepsJumpingToItselfIsCutOff) {
-    WriteScript("loop.vsf", {CTestPage().Text("", "again").Jump({{0, {}, {}, "loop.vsf"}})});
-    ASSERT_EQ(Start(), 0);
-    EXPECT_EQ(engine->Load("loop.vsf"), -1);
-    EXPECT_STREQ(engine->scriptName, "loop.vsf");
-    // The next run starts a fresh chain.
-    EXPECT_EQ(engine->Load("loop.vsf"), -1);
 }
 
 }  // namespace

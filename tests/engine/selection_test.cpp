@@ -11,16 +11,13 @@ TEST_F(SelectionTest, AClickBeforeTheVoiceEndsClearsTheWaitButTheChoicesStayHidd
     WriteVoice("Voice/long.wav", 3000);
     CTestPage page;
     page.Text("", "choose").Voice(0, "Voice/long.wav").Choices({{"left", "left.vsf"}, {"right", "right.vsf"}});
-    WriteScript("a.vsf", {page});
     WriteScript("right.vsf", {CTestPage().Text("", "went right")});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({page}), 0);
     EXPECT_EQ(engine->choiceWindow.active, 1);
     Idle(200);
     ASSERT_EQ(g_bPageVoiceDone, 0u);
     EXPECT_EQ(engine->choiceWindow.waitForVoice, 1);
-    CInputState down = Key(DIK_DOWN);
-    Frame(&down);
+    Press(Key(DIK_DOWN));
     EXPECT_EQ(engine->choiceWindow.highlighted, -1);  // the window does not take input yet
     CInputState click = Click();
     click.mouseX = 5;
@@ -28,11 +25,9 @@ TEST_F(SelectionTest, AClickBeforeTheVoiceEndsClearsTheWaitButTheChoicesStayHidd
     Frame(&click);
     EXPECT_EQ(engine->choiceWindow.waitForVoice, 0);
     EXPECT_EQ(g_bPageVoiceDone, 0u);  // still playing: the choices are not drawn
-    CInputState up = Key(DIK_UP);
-    Frame(&up);
+    Press(Key(DIK_UP));
     EXPECT_EQ(engine->choiceWindow.highlighted, 1);
-    CInputState enter = Key(DIK_RETURN);
-    EXPECT_EQ(Frame(&enter), 0);
+    EXPECT_EQ(Press(Key(DIK_RETURN)), 0);
     EXPECT_STREQ(engine->scriptName, "right.vsf");
     EXPECT_STREQ(engine->messageWindow.text, "went right");
     EXPECT_EQ(engine->choiceWindow.active, 0);
@@ -41,9 +36,7 @@ TEST_F(SelectionTest, AClickBeforeTheVoiceEndsClearsTheWaitButTheChoicesStayHidd
 TEST_F(SelectionTest, APickWithAnEmptyTargetRunsTheNextPage) {
     CTestPage page;
     page.Text("", "choose").Choices({{"stay", ""}});
-    WriteScript("a.vsf", {page, CTestPage().Text("", "next")});
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->Load("a.vsf"), 0);
+    ASSERT_EQ(StartScript({page, CTestPage().Text("", "next")}), 0);
     Frame();
     CInputState click = Click();
     click.mouseX = engine->choiceWindow.BarLeft() + 10;
