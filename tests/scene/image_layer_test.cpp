@@ -14,19 +14,8 @@ using namespace scene_test;
 
 constexpr int32_t kRunning = LayerFrame::Animating | LayerFrame::HoldText;
 
-class LayerTest : public ::testing::Test {
+class LayerTest : public SceneGlobalsTest {
 protected:
-    void SetUp() override {
-        g_GameClock = 10000;
-        g_bModelsUsable = 0;
-        SetSaveKey(0);
-    }
-    void TearDown() override {
-        g_GameClock = 0;
-        g_bModelsUsable = 0;
-        SetSaveKey(0);
-    }
-
     // A layer as a successful LOAD leaves it, with a picture that names its texel positions.
     void Loaded(CImageLayer* layer, int32_t width, int32_t height, uint32_t side, const char* name = "a.bmp",
                 uint32_t (*texel)(int, int) = SceneDevice::PositionTexel) {
