@@ -75,6 +75,11 @@ protected:
         EXPECT_EQ(read, payload.size());
         return result;
     }
+    // Parses a command and runs one update.
+    void Apply(CSoundChannel& channel, int32_t kind, const Bytes& payload, int32_t hold = 0) {
+        Parse(channel, kind, payload);
+        channel.Update(hold);
+    }
     // Restores the save form through a read window of its size; it must be read whole.
     static int32_t RestoreFrom(CSoundChannel& channel, int32_t kind, const std::vector<uint8_t>& bytes) {
         CMemoryReadStream reader(bytes);
@@ -190,16 +195,13 @@ TEST_F(ChannelTest, StatusCommandWaitsForItsDelayFromThePageStart) {
     EXPECT_EQ(music.playCount, 0);
 
     // Pause and play resume; stop at once.
-    Parse(music, kSoundKindMusic, Status(kSoundPause, 0));
-    music.Update(1);  // pause is applied even while held
+    Apply(music, kSoundKindMusic, Status(kSoundPause, 0), 1);  // pause is applied even while held
     EXPECT_EQ(music.state, kSoundPause);
     EXPECT_EQ(music.player->GetState(), kSoundPaused);
-    Parse(music, kSoundKindMusic, Status(kSoundPlay, 0, 2, 0));
-    music.Update(0);
+    Apply(music, kSoundKindMusic, Status(kSoundPlay, 0, 2, 0));
     EXPECT_EQ(music.player->GetState(), kSoundPlaying);
     EXPECT_EQ(music.playCount, 2);
-    Parse(music, kSoundKindMusic, StopWithFade(0.0f));
-    music.Update(0);
+    Apply(music, kSoundKindMusic, StopWithFade(0.0f));
     EXPECT_EQ(music.player->GetState(), kSoundStopped);
     EXPECT_EQ(music.state, kSoundStop);
 }
@@ -207,16 +209,14 @@ TEST_F(ChannelTest, StatusCommandWaitsForItsDelayFromThePageStart) {
 TEST_F(ChannelTest, VolumeFadeRunsInThePlayerWhileTheChannelRecordsTheTarget) {
     CSoundChannel music;
     StartPlaying(music, kSoundKindMusic, "BGM/Loop.wav", 0, 100);
-    Parse(music, kSoundKindMusic, Value("VOLM", -2000, 0.5f, 0));
-    music.Update(0);
+    Apply(music, kSoundKindMusic, Value("VOLM", -2000, 0.5f, 0));
     EXPECT_EQ(music.volume, -2000);
     Frames(music, 2000);
     EXPECT_NEAR(music.player->GetVolume(), -1000, 30);
     Frames(music, 2100);
     EXPECT_EQ(music.player->GetVolume(), -2000);
 
-    Parse(music, kSoundKindMusic, Join(Value("PAN ", -20000, 0.0f, 0), Value("TEMP", 1500, 0.0f, 0)));
-    music.Update(0);
+    Apply(music, kSoundKindMusic, Join(Value("PAN ", -20000, 0.0f, 0), Value("TEMP", 1500, 0.0f, 0)));
     EXPECT_EQ(music.pan, -20000);  // the command's target as given
     EXPECT_EQ(music.player->GetPan(), -10000);
     EXPECT_EQ(music.player->GetRate(), 1500);
