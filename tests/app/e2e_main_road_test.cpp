@@ -75,8 +75,17 @@ protected:
         return Wait(kStep);
     }
 
+    // Clicks at the middle of the scene every kStep until the predicate holds, noting the pages
+    // of the adventure seen on the way.
     template <typename Done>
-    bool ClickUntil(Done done, int32_t limit, std::set<SPage>* seen);
+    bool ClickUntil(Done done, int32_t limit) {
+        for (int32_t i = 0; i < limit; ++i) {
+            if (App().mode == kModeAdventure) seen_.insert(Here());
+            if (done()) return true;
+            if (ClickAt(400, 300) == 0) return false;
+        }
+        return done();
+    }
     std::string SavePath(const std::string& name) const { return home_.Path() + "/Save/Velkora/" + name; }
     void CheckSystemData();
     void CheckGameData();
@@ -84,19 +93,8 @@ protected:
 
     std::unique_ptr<CAppHarness> harness_;
     CTempFolder home_;
+    std::set<SPage> seen_;
 };
-
-// Clicks at the middle of the scene every kStep until the predicate holds; the pages seen on
-// the way are added to `seen`.
-template <typename Done>
-bool MainRoad::ClickUntil(Done done, int32_t limit, std::set<SPage>* seen) {
-    for (int32_t i = 0; i < limit; ++i) {
-        if (App().mode == kModeAdventure && seen != nullptr) seen->insert(Here());
-        if (done()) return true;
-        if (ClickAt(400, 300) == 0) return false;
-    }
-    return done();
-}
 
 TEST_F(MainRoad, PlaysFromTheTitleToTheEndAndBack) {
     // First run: a new game through every page of the first script.
@@ -116,15 +114,14 @@ TEST_F(MainRoad, PlaysFromTheTitleToTheEndAndBack) {
     EXPECT_EQ(g_pD3DDevice->TestCooperativeLevel(), kDeviceOk);
     EXPECT_NE(BackBufferPixel(400, 100), 0x100010u) << "the frame after the reset shows the scene";
 
-    std::set<SPage> seen;
-    ASSERT_TRUE(ClickUntil([&] { return Engine().pageNumber == 2 && g_bPageTextDone == 1; }, 10, &seen));
+    ASSERT_TRUE(ClickUntil([&] { return Engine().pageNumber == 2 && g_bPageTextDone == 1; }, 10));
     ClickAt(750, 536);  // quick save
     EXPECT_TRUE(std::filesystem::exists(harness_->SavePath("Q-Save.sav")));
     EXPECT_EQ(Engine().pageNumber, 2u) << "the quick-save button does not advance the page";
 
-    ASSERT_TRUE(ClickUntil([&] { return Engine().choiceWindow.active == 1 && g_bPageTextDone == 1; }, 60, &seen));
+    ASSERT_TRUE(ClickUntil([&] { return Engine().choiceWindow.active == 1 && g_bPageTextDone == 1; }, 60));
     for (uint32_t page = 1; page <= 10; ++page)
-        EXPECT_EQ(seen.count(SPage{"Script/Main.vsf", page}), 1u) << "page " << page;
+        EXPECT_EQ(seen_.count(SPage{"Script/Main.vsf", page}), 1u) << "page " << page;
     EXPECT_TRUE(std::filesystem::exists(harness_->SavePath("A-Save00.sav"))) << "page 7 asks for an auto save";
 
     // The second choice, pointed at with the mouse and taken with Return.
@@ -134,7 +131,7 @@ TEST_F(MainRoad, PlaysFromTheTitleToTheEndAndBack) {
     harness_->TapKey(DIK_RETURN);
     Wait(kStep);
     ASSERT_EQ(std::string(Engine().scriptName), "Script/Market.vsf");
-    ASSERT_TRUE(ClickUntil([&] { return g_bPageTextDone == 1 && g_bPageEffectsDone == 1; }, 10, nullptr));
+    ASSERT_TRUE(ClickUntil([&] { return g_bPageTextDone == 1 && g_bPageEffectsDone == 1; }, 10));
 
     // The menu's save into the first slot, then quit from the menu.
     RightClickAt(400, 300);
@@ -176,12 +173,12 @@ TEST_F(MainRoad, PlaysFromTheTitleToTheEndAndBack) {
     EXPECT_EQ(Here(), SPage("Script/Market.vsf", 1)) << "where the menu's save was made";
 
     // On to the end of the scenario, which returns to the title.
-    std::set<SPage> later;
-    ASSERT_TRUE(ClickUntil([&] { return App().mode != kModeAdventure; }, 400, &later));
+    seen_.clear();
+    ASSERT_TRUE(ClickUntil([&] { return App().mode != kModeAdventure; }, 400));
     EXPECT_EQ(App().mode, kModeTitle);
-    for (uint32_t page = 2; page <= 6; ++page) EXPECT_EQ(later.count(SPage{"Script/Market.vsf", page}), 1u);
-    EXPECT_EQ(later.count(SPage{"Script/Lighthouse.vsf", 7}), 1u);
-    EXPECT_EQ(later.count(SPage{"Script/NormalEnd.vsf", 4}), 1u);
+    for (uint32_t page = 2; page <= 6; ++page) EXPECT_EQ(seen_.count(SPage{"Script/Market.vsf", page}), 1u);
+    EXPECT_EQ(seen_.count(SPage{"Script/Lighthouse.vsf", 7}), 1u);
+    EXPECT_EQ(seen_.count(SPage{"Script/NormalEnd.vsf", 4}), 1u);
     // The story movie of the lighthouse cannot start here; the adventure went on.
     const std::vector<std::string> messages = harness_->TakeMessages();
     EXPECT_EQ(messages, std::vector<std::string>{"Error!!|" + kMovieFailed});

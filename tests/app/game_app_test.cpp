@@ -45,6 +45,12 @@ public:
     CTempFolder folder;
 };
 
+class GameApp : public ::testing::Test {
+protected:
+    LogoOnlyGame game;
+    CAppHarness harness{game.folder.Path()};
+};
+
 uint32_t Red(uint32_t pixel) { return (pixel >> 16) & 0xFF; }
 
 SStoredSystemData StoredSystemData(const CAppHarness& harness) {
@@ -54,9 +60,7 @@ SStoredSystemData StoredSystemData(const CAppHarness& harness) {
     return stored;
 }
 
-TEST(GameApp, LogoFadesInHoldsFadesOutAndPauses) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
+TEST_F(GameApp, LogoFadesInHoldsFadesOutAndPauses) {
     ASSERT_EQ(harness.Start(), 1);
     EXPECT_EQ(harness.app.mode, kModeMakerLogo);
     const uint32_t start = harness.app.logo.stateStart;
@@ -81,7 +85,7 @@ TEST(GameApp, LogoFadesInHoldsFadesOutAndPauses) {
     EXPECT_EQ(GetTimeMs() - start, 1500u + 3001 + 1500 + 1000);
 }
 
-TEST(GameApp, ClickOrEnterOnTheFirstFrameEndsTheLogo) {
+TEST(GameAppLogo, ClickOrEnterOnTheFirstFrameEndsTheLogo) {
     for (int input = 0; input < 3; ++input) {
         SCOPED_TRACE(input);
         LogoOnlyGame game;
@@ -101,7 +105,7 @@ TEST(GameApp, ClickOrEnterOnTheFirstFrameEndsTheLogo) {
     }
 }
 
-TEST(GameApp, MissingLogoEndsStartUpAndStillWritesSystemData) {
+TEST(GameAppLogo, MissingLogoEndsStartUpAndStillWritesSystemData) {
     CTempFolder empty;
     CAppHarness harness(empty.Path());
     EXPECT_EQ(harness.Start(), 0);
@@ -118,9 +122,7 @@ TEST(GameApp, MissingLogoEndsStartUpAndStillWritesSystemData) {
     harness.app.Shutdown();  // a second shutdown does nothing
 }
 
-TEST(GameApp, FullScreenFromSystemDataComesBeforeTheDeviceAndLeavesAtShutdown) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
+TEST_F(GameApp, FullScreenFromSystemDataComesBeforeTheDeviceAndLeavesAtShutdown) {
     std::snprintf(g_SaveFolder, sizeof g_SaveFolder, "%s", harness.SaveFolder().c_str());
     InitGlobals();
     ASSERT_EQ(SetDefaultSystemData(), 1);
@@ -136,9 +138,7 @@ TEST(GameApp, FullScreenFromSystemDataComesBeforeTheDeviceAndLeavesAtShutdown) {
     EXPECT_EQ(StoredSystemData(harness).windowed, 0u) << "the display mode is saved before the desktop is restored";
 }
 
-TEST(GameApp, DamagedSystemDataStartsWithTheDefaultsAndShutdownWritesItAnew) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
+TEST_F(GameApp, DamagedSystemDataStartsWithTheDefaultsAndShutdownWritesItAnew) {
     CTempFolder scratch;
     std::vector<uint8_t> damaged(80, 0);
     damaged[60] = 200;  // a font face length far beyond its field
@@ -169,9 +169,7 @@ TEST(GameApp, DamagedSystemDataStartsWithTheDefaultsAndShutdownWritesItAnew) {
     EXPECT_EQ(stored.movieFlags[7], 1);
 }
 
-TEST(GameApp, RequestFromOutsideShowsTheInformationBoxAndALostDeviceIsResetBeforeTheFrame) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
+TEST_F(GameApp, RequestFromOutsideShowsTheInformationBoxAndALostDeviceIsResetBeforeTheFrame) {
     ASSERT_EQ(harness.Start(), 1);
     ASSERT_EQ(raise(SIGUSR1), 0);
     harness.Tick(1500);
@@ -193,9 +191,7 @@ TEST(GameApp, RequestFromOutsideShowsTheInformationBoxAndALostDeviceIsResetBefor
     EXPECT_EQ(BackBufferPixel(400, 300), 0xFFFFFFu) << "the frame after the reset draws the logo";
 }
 
-TEST(GameApp, LoopRunsOneTickEvery15MsAndSleepsBetween) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
+TEST_F(GameApp, LoopRunsOneTickEvery15MsAndSleepsBetween) {
     ASSERT_EQ(harness.Start(), 1);
     std::atomic<int32_t> result{-2};
     // The loop runs as a clocked thread, so that each millisecond of fake time is taken by it
@@ -211,9 +207,7 @@ TEST(GameApp, LoopRunsOneTickEvery15MsAndSleepsBetween) {
     EXPECT_EQ(harness.app.logo.state, kLogoHold);
 }
 
-TEST(GameApp, SecondInstanceLeavesAtOnceWithoutWindowOrFiles) {
-    LogoOnlyGame game;
-    CAppHarness harness(game.folder.Path());
+TEST_F(GameApp, SecondInstanceLeavesAtOnceWithoutWindowOrFiles) {
     CInstanceLock first;
     ASSERT_EQ(AcquireInstanceLock(&first, GetInstanceLockPath()), 1);
     EXPECT_EQ(harness.app.Run(), 1);

@@ -51,7 +51,22 @@ protected:
         ASSERT_NE(file, nullptr);
         std::fclose(file);
     }
-    void ClickAt(SPoint point) { harness_->Click(point.x, point.y); }
+    // A tick with a click (right click) at the point; the tick's result.
+    int32_t ClickAt(SPoint point) {
+        harness_->Click(point.x, point.y);
+        return harness_->Tick();
+    }
+    int32_t RightClickAt(SPoint point) {
+        harness_->RightClick(point.x, point.y);
+        return harness_->Tick();
+    }
+    // Lets a screen open over the title fade in, closes it with a right click and lets it fade out.
+    void CloseScreenByRightClick() {
+        harness_->Tick(500);
+        RightClickAt({400, 300});
+        harness_->Tick(500);
+        EXPECT_EQ(TitleMode().state, kTitleMenu);
+    }
     void Press(uint8_t dik) {
         harness_->TapKey(dik);
         harness_->Tick(kKeyGuardMs);
@@ -81,8 +96,7 @@ TEST_F(Title, OpensFromBlackWithItsMusicAndItsMenu) {
 TEST_F(Title, ClickDuringTheOpeningFadeShowsTheMenuAtOnce) {
     OpenTitle();
     harness_->Tick(kKeyGuardMs);
-    harness_->Click(10, 10);
-    harness_->Tick();
+    ClickAt({10, 10});
     EXPECT_EQ(TitleMode().state, kTitleMenu);
 }
 
@@ -91,18 +105,14 @@ TEST_F(Title, WithoutSavesLoadAndContinueAreSkippedByTheKeysAndQuitEndsTheProgra
     EXPECT_EQ(TitleMode().loadEnabled, 0);
     EXPECT_EQ(TitleMode().continueEnabled, 0);
     EXPECT_EQ(TitleMode().extraEnabled, 0);
-    Press(DIK_UP);
-    EXPECT_EQ(TitleMode().hover, kTitleQuit);
-    Press(DIK_LEFT);
-    EXPECT_EQ(TitleMode().hover, kTitleConfig);
-    Press(DIK_UP);
-    EXPECT_EQ(TitleMode().hover, kTitleNewGame);
-    Press(DIK_UP);
-    EXPECT_EQ(TitleMode().hover, kTitleQuit);
-    Press(DIK_DOWN);
-    EXPECT_EQ(TitleMode().hover, kTitleNewGame);
-    const SPoint load = TitleButton(kTitleLoad);
-    harness_->MoveMouse(load.x, load.y);
+    const std::pair<uint8_t, int32_t> steps[] = {{DIK_UP, kTitleQuit},      {DIK_LEFT, kTitleConfig},
+                                                 {DIK_UP, kTitleNewGame},    {DIK_UP, kTitleQuit},
+                                                 {DIK_DOWN, kTitleNewGame}};
+    for (const auto& [key, hover] : steps) {
+        Press(key);
+        EXPECT_EQ(TitleMode().hover, hover) << "key " << int(key);
+    }
+    harness_->MoveMouse(TitleButton(kTitleLoad).x, TitleButton(kTitleLoad).y);
     harness_->Tick();
     EXPECT_EQ(TitleMode().hover, -1) << "a disabled button is never hovered";
 
@@ -116,34 +126,26 @@ TEST_F(Title, WithoutSavesLoadAndContinueAreSkippedByTheKeysAndQuitEndsTheProgra
     EXPECT_EQ(TitleMode().hover, kTitleConfig);
     FeedKey(DIK_DOWN, false);
 
-    ClickAt(TitleButton(kTitleQuit));
-    EXPECT_EQ(harness_->Tick(), 1);
+    EXPECT_EQ(ClickAt(TitleButton(kTitleQuit)), 1);
     EXPECT_EQ(harness_->Tick(kTitleFadeMs), 0);
 }
 
-TEST_F(Title, SaveFilesEnableLoadAndContinue) {
-    MakeSaveFile("A-Save03.sav");
+TEST_F(Title, SaveFilesEnableLoadAndOnlyTheQuickSaveContinue) {
     OpenTitle();
-    EXPECT_EQ(TitleMode().loadEnabled, 1) << "an auto save enables load";
-    EXPECT_EQ(TitleMode().continueEnabled, 0);
-    TitleMode().End();
-    std::filesystem::remove(harness_->SavePath("A-Save03.sav"));
-    MakeSaveFile("Q-Save.sav");
-    ASSERT_EQ(TitleMode().Init(), 0);
-    EXPECT_EQ(TitleMode().loadEnabled, 1);
-    EXPECT_EQ(TitleMode().continueEnabled, 1);
-    TitleMode().End();
-    std::filesystem::remove(harness_->SavePath("Q-Save.sav"));
-    MakeSaveFile("Save99.sav");
-    ASSERT_EQ(TitleMode().Init(), 0);
-    EXPECT_EQ(TitleMode().loadEnabled, 1);
-    EXPECT_EQ(TitleMode().continueEnabled, 0);
+    for (const char* file : {"A-Save03.sav", "Q-Save.sav", "Save99.sav"}) {
+        SCOPED_TRACE(file);
+        TitleMode().End();
+        MakeSaveFile(file);
+        ASSERT_EQ(TitleMode().Init(), 0);
+        EXPECT_EQ(TitleMode().loadEnabled, 1);
+        EXPECT_EQ(TitleMode().continueEnabled, std::string(file) == "Q-Save.sav" ? 1 : 0);
+        std::filesystem::remove(harness_->SavePath(file));
+    }
 }
 
 TEST_F(Title, NewGameFadesToBlackThenStartsTheFirstScript) {
     OpenMenu();
     ClickAt(TitleButton(kTitleNewGame));
-    harness_->Tick();
     EXPECT_EQ(TitleMode().state, kTitleClosing);
     EXPECT_EQ(TitleMode().hover, -1);
     harness_->Tick(kTitleFadeMs - 15);
@@ -158,14 +160,11 @@ TEST_F(Title, NewGameFadesToBlackThenStartsTheFirstScript) {
 TEST_F(Title, ContinueLoadsTheQuickSaveAndAClickSkipsTheClosingFade) {
     MakeSaveFile("Q-Save.sav");
     OpenMenu();
-    Press(DIK_DOWN);
-    Press(DIK_DOWN);
-    Press(DIK_DOWN);
+    for (int i = 0; i < 3; ++i) Press(DIK_DOWN);
     EXPECT_EQ(TitleMode().hover, kTitleContinue);
     Press(DIK_RETURN);
     EXPECT_EQ(TitleMode().state, kTitleClosing);
-    harness_->Click(0, 0);
-    harness_->Tick();
+    ClickAt({0, 0});
     EXPECT_EQ(App().mode, kModeAdventure);
     EXPECT_EQ(App().adventureLoadFlag, 1);
     EXPECT_EQ(std::string(App().adventureName), harness_->SavePath("Q-Save.sav"));
@@ -175,33 +174,22 @@ TEST_F(Title, LoadAndConfigurationOpenOverTheMenuAndCloseBackToIt) {
     MakeSaveFile("Save00.sav");
     OpenMenu();
     ClickAt(TitleButton(kTitleLoad));
-    harness_->Tick();
     ASSERT_EQ(TitleMode().state, kTitleLoadOpen);
     EXPECT_EQ(TitleMode().loadScreen.kind, kLoadFromTitle);
-    harness_->Tick(500);
-    harness_->RightClick(400, 300);
-    harness_->Tick();
-    harness_->Tick(500);
-    EXPECT_EQ(TitleMode().state, kTitleMenu);
+    CloseScreenByRightClick();
     EXPECT_EQ(TitleMode().loadScreen.head.background, nullptr) << "the closed load screen is released";
 
     ClickAt(TitleButton(kTitleConfig));
-    harness_->Tick();
     ASSERT_EQ(TitleMode().state, kTitleConfigOpen);
     harness_->Tick(500);
-    harness_->Click(223, 428);  // music off reaches the title's music
-    harness_->Tick();
+    ClickAt({223, 428});  // music off reaches the title's music
     EXPECT_EQ(g_Config.bgmOff, 1u);
     EXPECT_EQ(TitleMode().music->GetMasterVolume(), -10000);
-    harness_->RightClick(400, 300);
-    harness_->Tick();
-    harness_->Tick(500);
-    EXPECT_EQ(TitleMode().state, kTitleMenu);
+    CloseScreenByRightClick();
     EXPECT_EQ(TitleMode().configScreen.head.background, nullptr);
 
     // The ending of the screen with return to the title, when its quit question cannot be opened.
     ClickAt(TitleButton(kTitleConfig));
-    harness_->Tick();
     ASSERT_EQ(TitleMode().state, kTitleConfigOpen);
     TitleMode().configScreen.state = 6;
     TitleMode().configScreen.result = kConfigReturnToTitle;
@@ -224,12 +212,9 @@ protected:
         ASSERT_EQ(SaveSystemData(), 1);
         InitGlobals();
     }
-    // Opens the extra menu and waits for its fade-in.
+    // Opens the extra menu from the title's menu and waits for its fade-in.
     void OpenExtra() {
-        OpenMenu();
-        EXPECT_EQ(TitleMode().extraEnabled, 1) << "follows the system-wide game flag 0";
         ClickAt(TitleButton(kTitleExtra));
-        harness_->Tick();
         ASSERT_EQ(TitleMode().state, kTitleExtraOpen);
         harness_->Tick(kExtraMenuFadeMs);
         ASSERT_EQ(TitleMode().extraMenu.state, kExtraIdle);
@@ -238,6 +223,8 @@ protected:
 };
 
 TEST_F(ExtraMenu, KeysWrapAndBackOrARightClickReturnToTheTitleMenu) {
+    OpenMenu();
+    EXPECT_EQ(TitleMode().extraEnabled, 1) << "follows the system-wide game flag 0";
     OpenExtra();
     Press(DIK_UP);
     EXPECT_EQ(Menu().hover, 3) << "up from no hover selects back";
@@ -252,29 +239,22 @@ TEST_F(ExtraMenu, KeysWrapAndBackOrARightClickReturnToTheTitleMenu) {
     EXPECT_EQ(TitleMode().state, kTitleMenu);
     EXPECT_EQ(Menu().head.background, nullptr);
 
-    ClickAt(TitleButton(kTitleExtra));
-    harness_->Tick();
-    harness_->Tick(kExtraMenuFadeMs);
-    ASSERT_EQ(Menu().state, kExtraIdle);
-    harness_->RightClick(10, 10);
-    harness_->Tick();
+    OpenExtra();
+    RightClickAt({10, 10});
     EXPECT_EQ(Menu().state, kExtraFadeOut);
     EXPECT_EQ(Menu().result, kExtraBack);
-    harness_->Click(10, 10);  // ends the fade at once
-    harness_->Tick();
+    ClickAt({10, 10});  // ends the fade at once
     EXPECT_EQ(TitleMode().state, kTitleMenu);
 }
 
 TEST_F(ExtraMenu, GalleryChoiceFadesToBlackWithoutSkipAndLeavesTheTitle) {
+    OpenMenu();
     OpenExtra();
     ClickAt(ExtraButton(2));
-    harness_->Tick();
     EXPECT_EQ(Menu().state, kExtraFadeToBlack);
     EXPECT_EQ(Menu().result, kExtraMusicGallery);
-    harness_->RightClick(10, 10);
-    harness_->Tick();
-    harness_->Click(10, 10);
-    harness_->Tick();
+    RightClickAt({10, 10});
+    ClickAt({10, 10});
     EXPECT_EQ(Menu().state, kExtraFadeToBlack) << "neither click ends the fade to black";
     EXPECT_EQ(Menu().result, kExtraMusicGallery);
     harness_->Tick(kExtraMenuFadeMs);

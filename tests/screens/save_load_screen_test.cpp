@@ -66,7 +66,7 @@ protected:
     int32_t AnswerQuestion(int32_t x, int32_t y) {
         for (int i = 0; i < 12 && screen.question.state == 0; ++i) Draw();
         EXPECT_SHOWS(321, 174, kTagYesNoButton, 120, 80);  // the overwrite question
-        ClickOn(x, y);
+        EXPECT_EQ(ClickOn(x, y), 0);
         int32_t result = 0;
         for (int i = 0; i < 20 && screen.state == 3; ++i) {
             Draw();
