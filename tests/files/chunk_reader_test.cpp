@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -13,18 +12,7 @@
 
 namespace {
 
-CTestBytes I32(CTestBytes bytes, int32_t value) { return bytes.U32(static_cast<uint32_t>(value)); }
-
-// A command chunk "CMD " holding two sub-chunks, followed by bytes of the next command.
-CTestBytes CommandWithTrailer(CTestBytes* payloadOut = nullptr) {
-    CTestBytes payload;
-    payload.Chunk("AAAA", CTestBytes().U32(0x11223344));
-    payload.Chunk("BBBB", I32(CTestBytes().F32(2.5f), -7));
-    if (payloadOut) *payloadOut = payload;
-    CTestBytes all;
-    all.Chunk("CMD ", payload).Tag("NEXT").U32(0);
-    return all;
-}
+uint32_t SizeOf(const CTestBytes& bytes) { return static_cast<uint32_t>(bytes.size()); }
 
 struct Seen {
     uint32_t a = 0;
@@ -33,6 +21,7 @@ struct Seen {
     int chunks = 0;
 };
 
+// Reads "AAAA" (a u32) and "BBBB" (a float and an i32) sub-chunks of a command payload.
 Seen ParseCommand(CReadStream* stream, uint32_t size) {
     Seen seen;
     CChunkReader reader(stream, size);
@@ -49,61 +38,55 @@ Seen ParseCommand(CReadStream* stream, uint32_t size) {
     return seen;
 }
 
-uint32_t SizeOf(const CTestBytes& bytes) { return static_cast<uint32_t>(bytes.size()); }
+std::string NextFour(CReadStream* stream) {
+    char next[4] = {};
+    return std::string(next, stream->Read(next, 4) == 4 ? 4 : 0);
+}
 
-// The engine reads the command header and hands the payload over, with or without having
-// filled it; either way the reader gets every field and stops exactly at the chunk's end.
+// The engine reads the command header and hands the payload over, in window mode with or
+// without having filled it, or in block mode; either way the reader gets every field and stops
+// exactly at the chunk's end without fetching a byte beyond it.
 TEST(ChunkReader, ReadsNestedChunksWhetherOrNotThePayloadWasFilled) {
     CTestBytes payload;
-    const CTestBytes file = CommandWithTrailer(&payload);
-    for (int filled = 0; filled < 2; ++filled) {
-        for (uint32_t buffer : {65536u, 8u, 5u}) {
+    payload.ChunkU32("AAAA", 0x11223344).Chunk("BBBB", CTestBytes().F32(2.5f).I32(-7));
+    CTestBytes file;
+    file.Chunk("CMD ", payload).Tag("NEXT").U32(0);
+    const uint32_t end = 8 + SizeOf(payload);
+    for (int mode = 0; mode < 3; ++mode) {
+        for (uint32_t buffer : {65536u, 8u, 6u, 5u}) {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << " buffer " << buffer);
             CMemoryReadStream m(file.bytes, buffer);
-            m.stream.Fill(8);
+            m.stream.blockMode = mode == 2;
+            m.stream.Fill(8);  // does nothing in block mode
             uint8_t header[8];
             ASSERT_EQ(m.stream.Read(header, 8), 8);
-            if (filled) m.stream.Fill(SizeOf(payload));
+            if (mode == 1) m.stream.Fill(SizeOf(payload));
             const Seen seen = ParseCommand(&m.stream, SizeOf(payload));
             EXPECT_EQ(seen.chunks, 2);
             EXPECT_EQ(seen.a, 0x11223344u);
             EXPECT_EQ(seen.f, 2.5f);
             EXPECT_EQ(seen.i, -7);
-            EXPECT_EQ(m.stream.LogicalPosition(), static_cast<int64_t>(8 + payload.size()));
-            // Nothing beyond the command was fetched from the source.
-            EXPECT_LE(m.stream.callbacks.tell(m.stream.source), static_cast<long>(8 + payload.size()))
-                << "buffer " << buffer << " filled " << filled;
+            EXPECT_EQ(m.stream.LogicalPosition(), static_cast<int64_t>(end));
+            if (mode < 2) {
+                EXPECT_LE(m.stream.callbacks.tell(m.stream.source), static_cast<long>(end));
+            }
         }
     }
 }
 
-TEST(ChunkReader, BlockModeStreamsWork) {
-    CTestBytes payload;
-    const CTestBytes file = CommandWithTrailer(&payload);
-    CMemoryReadStream m(file.bytes, 6);
-    m.stream.blockMode = 1;
-    uint8_t header[8];
-    ASSERT_EQ(m.stream.Read(header, 8), 8);
-    const Seen seen = ParseCommand(&m.stream, SizeOf(payload));
-    EXPECT_EQ(seen.a, 0x11223344u);
-    EXPECT_EQ(seen.i, -7);
-    EXPECT_EQ(m.stream.LogicalPosition(), static_cast<int64_t>(8 + payload.size()));
-}
-
 TEST(ChunkReader, OversizedSubChunkEndsTheCommandAndShortFieldsAreRefused) {
     CTestBytes payload;
-    payload.Chunk("AAAA", CTestBytes().U32(5));
+    payload.ChunkU32("AAAA", 5);
     payload.Tag("BBBB").U32(1000).U32(1);  // claims more than the command holds
-    payload.Chunk("AAAA", CTestBytes().U32(6));  // never reached
-    CTestBytes file;
-    file.Raw(payload.bytes.data(), payload.size()).Tag("NEXT");
+    payload.ChunkU32("AAAA", 6);           // never reached
+    CTestBytes file = payload;
+    file.Tag("NEXT");
     CMemoryReadStream m(file.bytes);
     m.stream.Fill(SizeOf(file));
     const Seen seen = ParseCommand(&m.stream, SizeOf(payload));
     EXPECT_EQ(seen.chunks, 1);
     EXPECT_EQ(seen.a, 5u);
-    char next[4];
-    ASSERT_EQ(m.stream.Read(next, 4), 4);
-    EXPECT_EQ(std::string(next, 4), "NEXT");
+    EXPECT_EQ(NextFour(&m.stream), "NEXT");
 
     // A field cut short: the value stays as it was and the sub-chunk is still consumed whole.
     CTestBytes shortField;
@@ -137,44 +120,42 @@ TEST(ChunkReader, ClippedSubChunksTakeWhatIsLeftAndPayloadlessTagsKeepTheirNeigh
     EXPECT_FALSE(reader.NextChunk(&header, OversizedChunk::Clip));
     EXPECT_FALSE(reader.Intact());
     EXPECT_EQ(reader.Consumed(), SizeOf(payload));
-    char next[4];
     m.stream.Fill(4);
-    ASSERT_EQ(m.stream.Read(next, 4), 4);
-    EXPECT_EQ(std::string(next, 4), "NEXT");
+    EXPECT_EQ(NextFour(&m.stream), "NEXT");
 }
 
 TEST(ChunkReader, IntactOnlyWhenWholeSubChunksFillThePayload) {
-    const auto walk = [](const CTestBytes& payload, uint32_t size) {
+    const auto walk = [](const CTestBytes& payload, uint32_t extra) {
         CMemoryReadStream m(payload.bytes);
-        CChunkReader reader(&m.stream, size);
+        CChunkReader reader(&m.stream, SizeOf(payload) + extra);
         CChunkHeader header;
         while (reader.NextChunk(&header)) reader.Body().SkipRest();
         return reader.Intact();
     };
     CTestBytes whole;
-    whole.Chunk("AAAA", CTestBytes().U32(1)).Empty("BBBB");
-    EXPECT_TRUE(walk(whole, SizeOf(whole)));
-    CTestBytes tail = whole;
-    tail.Raw("xyz", 3);  // too short for a header
-    EXPECT_FALSE(walk(tail, SizeOf(tail)));
-    CTestBytes oversized = whole;
-    oversized.Tag("CCCC").U32(1);  // claims a byte that is not in the payload
-    EXPECT_FALSE(walk(oversized, SizeOf(oversized)));
-    EXPECT_FALSE(walk(whole, SizeOf(whole) + 12));  // the source ends inside the payload
+    whole.ChunkU32("AAAA", 1).Empty("BBBB");
+    EXPECT_TRUE(walk(whole, 0));
+    EXPECT_FALSE(walk(CTestBytes(whole).Raw("xyz", 3), 0)) << "a tail too short for a header";
+    EXPECT_FALSE(walk(CTestBytes(whole).Tag("CCCC").U32(1), 0)) << "a sub-chunk claiming a byte not there";
+    EXPECT_FALSE(walk(whole, 12)) << "the source ends inside the payload";
 }
 
-TEST(ChunkReader, StringsAreCutTerminatedAndTheRestSkipped) {
+TEST(ChunkReader, UntakenBodiesAreSkippedAndStringsCutTerminated) {
     CTestBytes payload;
+    payload.Chunk("XXXX", CTestBytes().U32(1).U32(2).U32(3));
     payload.ChunkStr("LONG", "abcdefghij").ChunkStr("SHRT", "xy").Chunk("NONE", CTestBytes().Raw("pq", 2));
     CMemoryReadStream m(payload.bytes, 7);
     CChunkReader reader(&m.stream, SizeOf(payload));
     CChunkHeader header;
+    ASSERT_TRUE(reader.NextChunk(&header));
+    EXPECT_EQ(header.tag, MakeTag("XXXX"));
     char fields[3][6];
     std::memset(fields, '#', sizeof fields);
     for (auto& field : fields) {
         ASSERT_TRUE(reader.NextChunk(&header));
         reader.Body().ReadString(field, sizeof field);
     }
+    EXPECT_EQ(header.tag, MakeTag("NONE"));
     EXPECT_STREQ(fields[0], "abcde");
     EXPECT_EQ(std::string(fields[1], 6), std::string("xy\0\0\0\0", 6));  // zero-filled
     EXPECT_EQ(std::string(fields[2], 6), std::string("pq\0\0\0\0", 6));  // terminated though the data was not
@@ -182,9 +163,9 @@ TEST(ChunkReader, StringsAreCutTerminatedAndTheRestSkipped) {
     EXPECT_TRUE(reader.Intact());
 }
 
-TEST(ChunkReader, SlicesBoundRecordsWithoutHeaders) {
+TEST(ChunkReader, SlicesAndFieldStructsTakeOnlyWhatIsThere) {
     CTestBytes payload;
-    payload.U32(6).Raw("abcdef", 6).U32(100).Raw("gh", 2);  // the second record claims too much
+    payload.U32(6).Raw("abcdef", 6).U32(100).U32(5).Raw("\x06\x00", 2);  // the second record claims too much
     CMemoryReadStream m(payload.bytes);
     CChunkReader reader(&m.stream, SizeOf(payload));
     uint32_t length = 0;
@@ -198,14 +179,21 @@ TEST(ChunkReader, SlicesBoundRecordsWithoutHeaders) {
     }
     ASSERT_TRUE(reader.ReadU32(&length));
     CChunkReader record = reader.Slice(length);
-    EXPECT_EQ(record.Size(), 2u);
+    EXPECT_EQ(record.Size(), 6u);
     EXPECT_EQ(reader.Remaining(), 0u);
+    struct SPair {
+        int32_t x = -1;
+        int32_t y = -1;
+    } pair;
+    ReadFields(record, &pair);
+    EXPECT_EQ(pair.x, 5);
+    EXPECT_EQ(pair.y, -1) << "a field cut short is not taken";
+    EXPECT_EQ(record.Remaining(), 0u);
 }
 
 TEST(ChunkReader, SourceThatEndsEarlyStopsWithoutLooping) {
     CTestBytes payload;
-    payload.Chunk("AAAA", CTestBytes().U32(9));
-    payload.Tag("BBBB").U32(0x7FFFFFF0);  // truncated file
+    payload.ChunkU32("AAAA", 9).Tag("BBBB").U32(0x7FFFFFF0);  // truncated file
     CMemoryReadStream m(payload.bytes, 16);
     CChunkReader reader(&m.stream, 0xFFFFFFFFu);
     CChunkHeader header;
@@ -236,47 +224,13 @@ TEST(ChunkReader, SourceThatEndsEarlyStopsWithoutLooping) {
     EXPECT_EQ(outer.Consumed(), SizeOf(nested));
 }
 
-TEST(ChunkReader, UntakenBodiesAreSkipped) {
-    CTestBytes payload;
-    payload.Chunk("XXXX", CTestBytes().U32(1).U32(2).U32(3));
-    payload.Chunk("AAAA", CTestBytes().U32(42));
-    CMemoryReadStream m(payload.bytes, 7);
-    CChunkReader reader(&m.stream, SizeOf(payload));
-    CChunkHeader header;
-    ASSERT_TRUE(reader.NextChunk(&header));
-    EXPECT_EQ(header.tag, MakeTag("XXXX"));
-    ASSERT_TRUE(reader.NextChunk(&header));
-    EXPECT_EQ(header.tag, MakeTag("AAAA"));
-    uint32_t v = 0;
-    EXPECT_TRUE(reader.Body().ReadU32(&v));
-    EXPECT_EQ(v, 42u);
-    EXPECT_FALSE(reader.NextChunk(&header));
-}
-
-TEST(ChunkReader, FieldStructsTakeOnlyWholeFields) {
-    struct SPair {
-        int32_t x = -1;
-        int32_t y = -1;
-    };
-    CTestBytes payload;
-    payload.U32(5).Raw("\x06\x00", 2);
-    CMemoryReadStream m(payload.bytes);
-    CChunkReader body(&m.stream, SizeOf(payload));
-    SPair pair;
-    ReadFields(body, &pair);
-    EXPECT_EQ(pair.x, 5);
-    EXPECT_EQ(pair.y, -1);
-    EXPECT_EQ(body.Remaining(), 0u);
-}
-
 // Damaged sizes at every level: the walk ends, never reads outside the chunk and accounts for
 // exactly the bytes it took.
 TEST(ChunkReader, RandomSizesNeverLeaveTheChunk) {
     std::mt19937 random(11);
     for (int round = 0; round < 300; ++round) {
         CTestBytes data;
-        const int words = 1 + static_cast<int>(random() % 24);
-        for (int w = 0; w < words; ++w) {
+        for (int w = 1 + static_cast<int>(random() % 24); w > 0; --w) {
             const uint32_t r = random();
             data.U32(r % 3 == 0 ? r % 40 : r);
         }

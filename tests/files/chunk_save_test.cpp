@@ -27,19 +27,16 @@ void WriteSample(CSaveChunkWriter& writer) {
 TEST_F(ChunkSaveTest, CountingWritesNothingAndMatchesTheBytesWritten) {
     CSaveChunkWriter counter(nullptr);
     WriteSample(counter);
-
     CMemoryWriteStream memory;
     CSaveChunkWriter writer(&memory.stream);
     WriteSample(writer);
-    const std::vector<uint8_t> bytes = memory.Bytes();
     EXPECT_EQ(counter.Total(), writer.Total());
-    ASSERT_EQ(bytes.size(), writer.Total());
-
     // With the key cleared the chunks stand plain, byte for byte.
     CTestBytes plain;
     plain.ChunkU32("NUMB", 0x01020304).ChunkStr("NAME", "Script/Main.vsf");
     plain.Chunk("NEST", CTestBytes().ChunkU32("PAIR", 5).Empty("NONE"));
-    EXPECT_EQ(bytes, plain.bytes);
+    EXPECT_EQ(memory.Bytes(), plain.bytes);
+    EXPECT_EQ(plain.size(), writer.Total());
 }
 
 // A save stream behind a plain head: the key chunk stands plain, every byte after it is
@@ -58,11 +55,9 @@ TEST_F(ChunkSaveTest, KeyChunkThenScrambledChunksReadBack) {
     EXPECT_EQ(std::memcmp(bytes.data() + 13, key, sizeof key), 0);
     const size_t first = 5 + kSaveKeyChunkBytes;
     EXPECT_EQ(bytes[first], static_cast<uint8_t>('N' ^ key[first % kScrambleKeySize]));
-
-    // The same seed draws the same key.
     CMemoryWriteStream again;
     WriteSaveKeyChunk(&again.stream, 1234);
-    EXPECT_EQ(std::memcmp(g_SaveKey, key, sizeof key), 0);
+    EXPECT_EQ(std::memcmp(g_SaveKey, key, sizeof key), 0) << "the same seed draws the same key";
 
     ClearSaveMask();
     CMemoryReadStream in(bytes, 8);

@@ -18,6 +18,8 @@
 
 namespace {
 
+using Messages = std::vector<std::string>;
+
 // "ファイルのオープンに失敗しました\n\"<path>\"" as the box shows it.
 std::string OpenErrorBox(const std::string& path) {
     return "Error!!|\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xC9\x8E\xB8\x94\x73"
@@ -28,10 +30,6 @@ std::string OpenErrorBox(const std::string& path) {
 std::vector<uint8_t> Teyl(int32_t width, int32_t height, uint32_t colour) {
     const std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, colour);
     return BuildTeyl(width, height, pixels.data());
-}
-
-std::vector<uint8_t> Png(uint32_t width, uint32_t height, uint32_t colour) {
-    return EncodeTestPng(width, height, std::vector<uint32_t>(static_cast<size_t>(width) * height, colour));
 }
 
 std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
@@ -46,7 +44,7 @@ protected:
         device_ = MakeTestDevice(64, 64);
     }
     void TearDown() override {
-        if (texture_ != nullptr) texture_->Release();
+        DropTexture();
         CloseArchives();
         CloseSystemArchive();
         device_->Release();
@@ -70,6 +68,8 @@ protected:
     std::unique_ptr<CWorkingFolder> working_;
     CGraphicsDevice* device_ = nullptr;
     CTexture* texture_ = nullptr;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
 };
 
 }  // namespace
@@ -83,36 +83,29 @@ TEST_F(Loaders, LooseFilesWinOverImagePacEntries) {
                                 {"Image/Junk.bmp", Teyl(3, 3, 0xFFFF0000)}},
                                scrambled),
               0);
-    folder_.Write("Image/Bg.png", Png(6, 4, 0x80123456));
+    folder_.Write("Image/Bg.png", EncodeTestPng(6, 4, std::vector<uint32_t>(24, 0x80123456)));
     folder_.Write("Image/Junk.bmp", "neither TEYL nor a picture");
+    folder_.Write("Image/Raw.teyl", Teyl(3, 1, 0xFF010203));
     OpenEngineArchives(0xFF);
 
-    int32_t width = 0;
-    int32_t height = 0;
-    ASSERT_EQ(LoadTexture(device_, &texture_, "Image/Bg.png", &width, &height), 0);
-    EXPECT_EQ(width, 6) << "the loose PNG, not the archive's TEYL";
-    EXPECT_EQ(height, 4);
+    ASSERT_EQ(LoadTexture(device_, &texture_, "Image/Bg.png", &width_, &height_), 0);
+    EXPECT_EQ(width_, 6) << "the loose PNG, not the archive's TEYL";
+    EXPECT_EQ(height_, 4);
     EXPECT_EQ(texture_->Width(), 6u) << "a decoded picture keeps its own size";
     EXPECT_EQ(Texel(5, 3), 0x80123456u) << "PNG alpha is kept";
     DropTexture();
-
-    ASSERT_EQ(LoadTexture(device_, &texture_, "image\\only.BMP", &width, &height), 0);
-    EXPECT_EQ(width, 2);
+    ASSERT_EQ(LoadTexture(device_, &texture_, "image\\only.BMP", &width_, &height_), 0);
+    EXPECT_EQ(width_, 2);
     EXPECT_EQ(Texel(1, 1), 0xFF00FF00u);
     DropTexture();
-
     // A loose file that no reader understands falls through to the entry of the same name.
-    ASSERT_EQ(LoadTexture(device_, &texture_, "Image/Junk.bmp", &width, &height), 0);
-    EXPECT_EQ(width, 3);
+    ASSERT_EQ(LoadTexture(device_, &texture_, "Image/Junk.bmp", &width_, &height_), 0);
+    EXPECT_EQ(width_, 3);
     EXPECT_EQ(texture_->Width(), 4u) << "TEYL pictures get a power-of-two texture";
     EXPECT_EQ(Texel(2, 2), 0xFFFF0000u);
     DropTexture();
-
-    // A loose TEYL file is read as TEYL.
-    folder_.Write("Image/Raw.teyl", Teyl(3, 1, 0xFF010203));
-    ASSERT_EQ(LoadTexture(device_, &texture_, "Image/Raw.teyl", nullptr), 0);
+    ASSERT_EQ(LoadTexture(device_, &texture_, "Image/Raw.teyl", nullptr), 0) << "a loose TEYL file";
     EXPECT_EQ(Texel(2, 0), 0xFF010203u);
-    DropTexture();
     EXPECT_TRUE(TakeShownMessages().empty());
 }
 
@@ -120,12 +113,11 @@ TEST_F(Loaders, MissingPicturesShowTheBoxOnlyWhereAsked) {
     OpenEngineArchives(0xFF);
     EXPECT_EQ(LoadTexture(device_, &texture_, "Image/None.bmp"), -1);
     EXPECT_EQ(texture_, nullptr);
-    EXPECT_EQ(TakeShownMessages(), (std::vector<std::string>{OpenErrorBox("Image/None.bmp")}));
-
-    OpenEngineArchives(0xFF & ~kReportPictures);
-    EXPECT_EQ(LoadTexture(device_, &texture_, "Image/None.bmp"), -1);
-    OpenEngineArchives(0);
-    EXPECT_EQ(LoadTexture(device_, &texture_, "Image/None.bmp"), -1);
+    EXPECT_EQ(TakeShownMessages(), Messages{OpenErrorBox("Image/None.bmp")});
+    for (uint32_t mask : {0xFFu & ~kReportPictures, 0u}) {
+        OpenEngineArchives(mask);
+        EXPECT_EQ(LoadTexture(device_, &texture_, "Image/None.bmp"), -1);
+    }
     EXPECT_TRUE(TakeShownMessages().empty()) << "a mask without the picture bit shows nothing";
 
     // The system loaders: System.pac missing, loose files still serve; a missing one shows the
@@ -136,7 +128,7 @@ TEST_F(Loaders, MissingPicturesShowTheBoxOnlyWhereAsked) {
     ASSERT_EQ(LoadSystemTexture(device_, &texture_, "System/Title.bmp"), 0);
     DropTexture();
     EXPECT_EQ(LoadSystemTexture(device_, &texture_, "System/Gone.bmp"), -1);
-    EXPECT_EQ(TakeShownMessages(), (std::vector<std::string>{OpenErrorBox("System/Gone.bmp")}));
+    EXPECT_EQ(TakeShownMessages(), Messages{OpenErrorBox("System/Gone.bmp")});
     CloseSystemArchive();
     EXPECT_EQ(LoadSystemTexture(device_, &texture_, "System/Gone.bmp"), -1);
     EXPECT_TRUE(TakeShownMessages().empty()) << "no box once error display is off";
@@ -151,15 +143,15 @@ TEST_F(Loaders, SystemArchiveServesWhatIsNotLooseAndAStartClearsTheKey) {
     EXPECT_EQ(g_SystemDataKey[0], 0);
     ASSERT_EQ(LoadSystemTexture(device_, &texture_, "system/logo.bmp"), 0);
     EXPECT_EQ(Texel(1, 0), 0xFF445566u);
-
     // A damaged System.pac is refused and loose files serve alone.
     folder_.Write("System.pac", "PACK but nothing else");
     ASSERT_EQ(OpenSystemArchive(nullptr), 0);
     EXPECT_EQ(g_pSystemArchive, nullptr);
 }
 
-TEST_F(Loaders, ScriptsOpenLooseFirstThenFromScriptPac) {
+TEST_F(Loaders, ScriptsAndSoundsOpenLooseFirstThenFromTheirArchive) {
     ASSERT_EQ(WritePackArchive("Script.pac", {{"Script/Main.vsf", Bytes("packed")}, {"Script/Sub.vsf", Bytes("sub")}}), 0);
+    ASSERT_EQ(WritePackArchive("SE.pac", {{"Se/Click.ogg", Bytes("OggS....")}}), 0);
     folder_.Write("Script/Main.vsf", "loose");
     g_SaveKey[5] = 1;
     OpenEngineArchives(0xFF);
@@ -182,7 +174,16 @@ TEST_F(Loaders, ScriptsOpenLooseFirstThenFromScriptPac) {
     EXPECT_EQ(readAll("script/SUB.vsf"), "sub");
     EXPECT_TRUE(TakeShownMessages().empty());
     EXPECT_EQ(readAll("Script/None.vsf"), "<failed>");
-    EXPECT_EQ(TakeShownMessages(), (std::vector<std::string>{OpenErrorBox("Script/None.vsf")}));
+    EXPECT_EQ(TakeShownMessages(), Messages{OpenErrorBox("Script/None.vsf")});
+
+    EXPECT_EQ(NewEntryStream(nullptr, "Se/Click.ogg"), nullptr);
+    EXPECT_EQ(NewEntryStream(g_pArchives[kSeArchive], "Se/None.ogg"), nullptr);
+    CFileStream* sound = NewEntryStream(g_pArchives[kSeArchive], "se/click.ogg");
+    ASSERT_NE(sound, nullptr);
+    char head[4];
+    EXPECT_EQ(CFileStream::Read(head, 1, 4, sound), 4u);
+    EXPECT_EQ(std::string(head, 4), "OggS");
+    EXPECT_EQ(CFileStream::Release(sound), 0);
 
     CFileStream record;
     ASSERT_EQ(OpenDataFile(&record, "Script/Sub.vsf"), 0);
@@ -192,30 +193,19 @@ TEST_F(Loaders, ScriptsOpenLooseFirstThenFromScriptPac) {
     EXPECT_EQ(OpenDataFile(&record, "Script/None.vsf"), -1);
     EXPECT_EQ(record.file, nullptr);
     EXPECT_TRUE(TakeShownMessages().empty());
-
     CloseArchives();
     EXPECT_EQ(g_pArchives[kScriptArchive], nullptr);
     EXPECT_EQ(g_ArchiveErrorMask, 0u);
 }
 
-TEST_F(Loaders, EntryStreamsAndMessages) {
-    ASSERT_EQ(WritePackArchive("SE.pac", {{"Se/Click.ogg", Bytes("OggS....")}}), 0);
-    OpenEngineArchives(0xFF);
-    EXPECT_EQ(NewEntryStream(nullptr, "Se/Click.ogg"), nullptr);
-    EXPECT_EQ(NewEntryStream(g_pArchives[kSeArchive], "Se/None.ogg"), nullptr);
-    CFileStream* record = NewEntryStream(g_pArchives[kSeArchive], "se/click.ogg");
-    ASSERT_NE(record, nullptr);
-    char head[4];
-    EXPECT_EQ(CFileStream::Read(head, 1, 4, record), 4u);
-    EXPECT_EQ(std::string(head, 4), "OggS");
-    EXPECT_EQ(CFileStream::Release(record), 0);
-
+TEST(LoaderMessages, FormatCutsToTheBufferAndTheBoxNamesThePath) {
+    SuppressMessageBoxWindows(true);
+    TakeShownMessages();
     char text[1024];
     FormatMessage1K(text, "%s-%d", "a", 7);
     EXPECT_STREQ(text, "a-7");
-    const std::string longPath(2000, 'p');
-    FormatMessage1K(text, "%s", longPath.c_str());
-    EXPECT_EQ(std::strlen(text), 1023u) << "cut to the buffer";
+    FormatMessage1K(text, "%s", std::string(2000, 'p').c_str());
+    EXPECT_EQ(std::strlen(text), 1023u);
     ShowDataFileOpenError("x");
-    EXPECT_EQ(TakeShownMessages(), (std::vector<std::string>{OpenErrorBox("x")}));
+    EXPECT_EQ(TakeShownMessages(), Messages{OpenErrorBox("x")});
 }

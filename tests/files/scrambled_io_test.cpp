@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "tests/files/temp_folder.h"
+#include "tests/support/engine_bytes.h"
 
 namespace {
 
@@ -23,22 +23,19 @@ std::vector<uint8_t> Payload(size_t n) {
     return v;
 }
 
-// Writes a 5-byte plain head, then the payload scrambled in pieces of the given sizes.
-std::vector<uint8_t> WriteInPieces(const std::string& path, const std::vector<uint8_t>& payload,
-                                   const std::vector<uint32_t>& pieces, uint32_t bufferSize, const uint8_t* key) {
-    CWriteStream stream;
-    stream.file = std::fopen(path.c_str(), "wb");
-    if (bufferSize > 0) stream.AllocBuffer(bufferSize);
-    stream.Write("HEAD!", 5);
-    uint32_t done = 0;
-    size_t piece = 0;
-    while (done < payload.size()) {
-        const uint32_t size = std::min<uint32_t>(pieces[piece++ % pieces.size()], static_cast<uint32_t>(payload.size() - done));
-        EXPECT_EQ(WriteScrambled(&stream, payload.data() + done, size, key), size);
+// Writes a 5-byte plain head, then the payload scrambled in pieces of the given sizes
+// (an unbuffered stream for bufferSize 0).
+std::vector<uint8_t> WriteInPieces(const std::vector<uint8_t>& payload, const std::vector<uint32_t>& pieces,
+                                   uint32_t bufferSize, const uint8_t* key) {
+    CMemoryWriteStream memory(bufferSize);
+    CWriteStream* stream = &memory.stream;
+    stream->Write("HEAD!", 5);
+    for (uint32_t done = 0, piece = 0; done < payload.size(); ++piece) {
+        const uint32_t size = std::min<uint32_t>(pieces[piece % pieces.size()], static_cast<uint32_t>(payload.size() - done));
+        EXPECT_EQ(WriteScrambled(stream, payload.data() + done, size, key), size);
         done += size;
     }
-    stream.Close();
-    return CTempFolder::Read(path);
+    return memory.Bytes();
 }
 
 }  // namespace
@@ -58,57 +55,35 @@ TEST(Scramble, EachByteIsXoredByItsAbsoluteOffset) {
 }
 
 TEST(ScrambledIo, SplitWritesGiveTheSameFileAsOneWrite) {
-    CTempFolder folder;
-    const std::vector<uint8_t> key = TestKey();
     const std::vector<uint8_t> payload = Payload(3000);
-    const std::string path = folder / "out.bin";
-
-    // The expected bytes, worked out by hand from the rule: plain head, then p XOR key[p mod 32].
-    std::vector<uint8_t> expected = {'H', 'E', 'A', 'D', '!'};
-    for (size_t i = 0; i < payload.size(); ++i) expected.push_back(payload[i] ^ key[(5 + i) % 32]);
-
-    EXPECT_EQ(WriteInPieces(path, payload, {3000}, 0, key.data()), expected);
-    EXPECT_EQ(WriteInPieces(path, payload, {3000}, 4096, key.data()), expected);
-    // Pieces that straddle the 100-byte buffer boundary and the 1,024-byte block size.
-    EXPECT_EQ(WriteInPieces(path, payload, {1, 99, 7, 1025, 33, 100, 2}, 100, key.data()), expected);
-    EXPECT_EQ(WriteInPieces(path, payload, {17}, 64, key.data()), expected);
-}
-
-TEST(ScrambledIo, ZeroKeyIsPlainAndTheSourceIsLeftAlone) {
-    CTempFolder folder;
-    const std::string path = folder / "plain.bin";
-    const std::vector<uint8_t> zero(32, 0);
-    const std::vector<uint8_t> payload = Payload(100);
     const std::vector<uint8_t> copy = payload;
-    std::vector<uint8_t> expected = {'H', 'E', 'A', 'D', '!'};
-    expected.insert(expected.end(), payload.begin(), payload.end());
-    EXPECT_EQ(WriteInPieces(path, payload, {13}, 32, zero.data()), expected);
-    EXPECT_EQ(payload, copy);
+    for (const std::vector<uint8_t>& key : {TestKey(), std::vector<uint8_t>(32, 0)}) {
+        // The expected bytes, worked out by hand from the rule: plain head, then p XOR key[p mod 32].
+        std::vector<uint8_t> expected = {'H', 'E', 'A', 'D', '!'};
+        for (size_t i = 0; i < payload.size(); ++i) expected.push_back(payload[i] ^ key[(5 + i) % 32]);
+        EXPECT_EQ(WriteInPieces(payload, {3000}, 0, key.data()), expected);
+        EXPECT_EQ(WriteInPieces(payload, {3000}, 4096, key.data()), expected);
+        // Pieces that straddle the 100-byte buffer boundary and the 1,024-byte block size.
+        EXPECT_EQ(WriteInPieces(payload, {1, 99, 7, 1025, 33, 100, 2}, 100, key.data()), expected);
+        EXPECT_EQ(WriteInPieces(payload, {17}, 64, key.data()), expected);
+    }
+    EXPECT_EQ(payload, copy) << "the source is left alone";
 }
 
 TEST(ScrambledIo, ReadUnscramblesByPositionAlsoAfterASeek) {
-    CTempFolder folder;
-    const std::string path = folder / "data.bin";
     const std::vector<uint8_t> payload = Payload(5000);
     std::memcpy(g_SaveKey, TestKey().data(), 32);
     std::memcpy(g_SystemDataKey, TestKey().data(), 32);
     g_SystemDataKey[3] ^= 0xFF;
-    {
-        CWriteStream stream;
-        stream.file = std::fopen(path.c_str(), "wb");
-        stream.AllocBuffer(512);
-        stream.Write("HEAD!", 5);
-        WriteSaveScrambled(&stream, payload.data(), 2500);
-        WriteSystemScrambled(&stream, payload.data() + 2500, 2500);
-        ASSERT_TRUE(stream.Close());
-    }
-    CReadStream stream;
-    ASSERT_EQ(stream.OpenFile(path.c_str()), 0);
+    CMemoryWriteStream file(512);
+    file.stream.Write("HEAD!", 5);
+    WriteSaveScrambled(&file.stream, payload.data(), 2500);
+    WriteSystemScrambled(&file.stream, payload.data() + 2500, 2500);
+    CMemoryReadStream in(file.Bytes(), 300);
+    CReadStream& stream = in.stream;
     stream.blockMode = 1;
-    ASSERT_EQ(stream.AllocBuffer(300), 0);
     std::vector<uint8_t> got(2500);
-    char head[5];
-    ASSERT_EQ(stream.Read(head, 5), 5);
+    ASSERT_EQ(stream.Read(got.data(), 5), 5);
     ASSERT_EQ(ReadSaveScrambled(&stream, got.data(), 1234), 1234);
     ASSERT_EQ(ReadSaveScrambled(&stream, got.data() + 1234, 1266), 1266);
     EXPECT_TRUE(std::equal(got.begin(), got.end(), payload.begin()));

@@ -4,47 +4,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 #include <string>
 #include <vector>
 
 #include "tests/files/temp_folder.h"
+#include "tests/support/engine_bytes.h"
 
 namespace {
-
-// An in-memory source that records how far into it anything was read.
-struct CMemorySource {
-    std::vector<uint8_t> data;
-    size_t at = 0;
-    size_t furthestRead = 0;
-    int closes = 0;
-
-    static size_t Read(void* destination, size_t size, size_t count, void* self) {
-        auto* s = static_cast<CMemorySource*>(self);
-        const size_t n = std::min(size * count, s->data.size() - std::min(s->at, s->data.size()));
-        std::memcpy(destination, s->data.data() + s->at, n);
-        s->at += n;
-        s->furthestRead = std::max(s->furthestRead, s->at);
-        return n;
-    }
-    static int Seek(void* self, int64_t offset, int origin) {
-        auto* s = static_cast<CMemorySource*>(self);
-        const int64_t base = origin == 0 ? 0 : origin == 1 ? static_cast<int64_t>(s->at) : static_cast<int64_t>(s->data.size());
-        if (base + offset < 0) return -1;
-        s->at = static_cast<size_t>(base + offset);
-        return 0;
-    }
-    static int Close(void* self) {
-        static_cast<CMemorySource*>(self)->closes++;
-        return 0;
-    }
-    static long Tell(void* self) { return static_cast<long>(static_cast<CMemorySource*>(self)->at); }
-    static int Eof(void* self) {
-        auto* s = static_cast<CMemorySource*>(self);
-        return s->at >= s->data.size();
-    }
-    CStreamCallbacks Callbacks() const { return {Read, Seek, Close, Tell, Eof}; }
-};
 
 std::vector<uint8_t> Counting(size_t n) {
     std::vector<uint8_t> v(n);
@@ -52,159 +18,133 @@ std::vector<uint8_t> Counting(size_t n) {
     return v;
 }
 
-void PutChunk(std::vector<uint8_t>* out, const char (&tag)[5], const std::vector<uint8_t>& payload) {
-    uint8_t header[8];
-    WriteU32LE(header, MakeTag(tag));
-    WriteU32LE(header + 4, static_cast<uint32_t>(payload.size()));
-    out->insert(out->end(), header, header + 8);
-    out->insert(out->end(), payload.begin(), payload.end());
-}
+// How far into the source the stream has read (its sources only move forward here).
+long SourceAt(CMemoryReadStream& m) { return m.stream.callbacks.tell(m.stream.source); }
 
 }  // namespace
 
 TEST(ReadStream, WindowLargerThanBufferIsFetchedInLoadsAndNeverReadPast) {
-    CMemorySource source;
-    source.data = Counting(1000);
-    CReadStream stream;
-    stream.SetSource(source.Callbacks(), &source);
-    ASSERT_EQ(stream.AllocBuffer(64), 0);
-
+    CMemoryReadStream m(Counting(1000), 64);
+    CReadStream& stream = m.stream;
     ASSERT_EQ(stream.Fill(300), 0);
-    EXPECT_EQ(source.furthestRead, 64u);
+    EXPECT_EQ(SourceAt(m), 64);
     std::vector<uint8_t> got(400);
-    // Reads of odd sizes across several buffer loads, then a request running past the window.
     EXPECT_EQ(stream.Read(got.data(), 10), 10);
     EXPECT_EQ(stream.Read(got.data() + 10, 100), 100);
     EXPECT_EQ(stream.Read(got.data() + 110, 250), 190);
-    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 300, source.data.begin()));
-    EXPECT_EQ(source.furthestRead, 300u);
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 300, m.data.begin()));
+    EXPECT_EQ(SourceAt(m), 300);
     EXPECT_EQ(stream.Read(got.data(), 1), 0);
     EXPECT_EQ(stream.LogicalPosition(), 300);
 
     // The next window starts exactly where the previous one ended.
     ASSERT_EQ(stream.Fill(5), 0);
     EXPECT_EQ(stream.Read(got.data(), 5), 5);
-    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 5, source.data.begin() + 300));
-    EXPECT_EQ(source.furthestRead, 305u);
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 5, m.data.begin() + 300));
+    EXPECT_EQ(SourceAt(m), 305);
 }
 
 TEST(ReadStream, FillEdgeCases) {
-    CMemorySource source;
-    source.data = Counting(10);
-    CReadStream stream;
-    stream.SetSource(source.Callbacks(), &source);
-    uint8_t byte;
+    CMemoryReadStream m(Counting(10), 16);
+    CReadStream& stream = m.stream;
+    stream.FreeBuffer();
+    uint8_t got[100];
     EXPECT_EQ(stream.Fill(4), -1) << "no buffer";
-    EXPECT_EQ(stream.Read(&byte, 1), -1);
+    EXPECT_EQ(stream.Read(got, 1), -1);
     ASSERT_EQ(stream.AllocBuffer(16), 0);
     EXPECT_EQ(stream.Fill(0), 0) << "an empty payload is a valid window";
-    EXPECT_EQ(stream.Read(&byte, 1), 0);
+    EXPECT_EQ(stream.Read(got, 1), 0);
     EXPECT_EQ(stream.Fill(100), 0) << "a window longer than the source reads what exists";
-    std::vector<uint8_t> got(100);
-    EXPECT_EQ(stream.Read(got.data(), 100), 10);
+    EXPECT_EQ(stream.Read(got, 100), 10);
     EXPECT_EQ(stream.Fill(4), -1) << "nothing left";
     // A window size beyond 2 GiB (a damaged chunk size) reads to the end of the source.
     stream.Seek(2, 0);
     EXPECT_EQ(stream.Fill(0xFFFFFFF0u), 0);
     EXPECT_GT(stream.windowLeft, 0);
-    EXPECT_EQ(stream.Read(got.data(), 100), 8);
+    EXPECT_EQ(stream.Read(got, 100), 8);
 }
 
-TEST(ReadStream, BlockModeReadsAcrossBuffersToTheEnd) {
-    CMemorySource source;
-    source.data = Counting(777);
-    CReadStream stream;
-    stream.SetSource(source.Callbacks(), &source);
+TEST(ReadStream, BlockModeReadsAcrossBuffersAndSeeksDropTheBuffer) {
+    CMemoryReadStream m(Counting(777), 100);
+    CReadStream& stream = m.stream;
     stream.blockMode = 1;
-    ASSERT_EQ(stream.AllocBuffer(100), 0);
     EXPECT_EQ(stream.Fill(5), 0);
     std::vector<uint8_t> got;
     uint8_t block[33];
-    int32_t n;
-    while ((n = stream.Read(block, sizeof block)) > 0) {
+    for (int32_t n; (n = stream.Read(block, sizeof block)) > 0;) {
         got.insert(got.end(), block, block + n);
         EXPECT_EQ(stream.LogicalPosition(), static_cast<int64_t>(got.size()));
     }
-    EXPECT_EQ(got, source.data);
-}
+    EXPECT_EQ(got, m.data);
 
-TEST(ReadStream, SeekDropsTheBuffer) {
-    CMemorySource source;
-    source.data = Counting(500);
-    CReadStream stream;
-    stream.SetSource(source.Callbacks(), &source);
-    stream.blockMode = 1;
-    ASSERT_EQ(stream.AllocBuffer(128), 0);
-    uint8_t got[4];
-    ASSERT_EQ(stream.Read(got, 4), 4);
     ASSERT_EQ(stream.Seek(200, 0), 0);
-    ASSERT_EQ(stream.Read(got, 4), 4);
-    EXPECT_EQ(0, std::memcmp(got, source.data.data() + 200, 4));
+    ASSERT_EQ(stream.Read(block, 4), 4);
+    EXPECT_EQ(0, std::memcmp(block, m.data.data() + 200, 4));
     EXPECT_EQ(stream.LogicalPosition(), 204);
     // From the end, and relative to the source (which stands after the buffered block).
     ASSERT_EQ(stream.Seek(-10, 2), 0);
-    ASSERT_EQ(stream.Read(got, 4), 4);
-    EXPECT_EQ(0, std::memcmp(got, source.data.data() + 490, 4));
+    ASSERT_EQ(stream.Read(block, 4), 4);
+    EXPECT_EQ(0, std::memcmp(block, m.data.data() + 767, 4));
     EXPECT_EQ(stream.Seek(-1000, 1), -1);
     CReadStream noSource;
     EXPECT_EQ(noSource.Seek(0, 0), -1);
 }
 
 TEST(ReadStream, UnknownChunkLargerThanTheBufferIsSkippedBySize) {
-    CMemorySource source;
-    PutChunk(&source.data, "JUNK", Counting(5000));
-    PutChunk(&source.data, "DATA", {1, 2, 3, 4, 5});
-    PutChunk(&source.data, "EMPT", {});
-    PutChunk(&source.data, "EOF ", {});
-    CReadStream stream;
-    stream.SetSource(source.Callbacks(), &source);
-    ASSERT_EQ(stream.AllocBuffer(256), 0);
-
+    CTestBytes file;
+    file.Chunk("JUNK", CTestBytes{Counting(5000)}).Chunk("DATA", CTestBytes{{1, 2, 3, 4, 5}}).Empty("EMPT").Empty("EOF ");
+    CMemoryReadStream m(file.bytes, 256);
+    CReadStream& stream = m.stream;
     std::vector<std::string> seen;
-    std::vector<uint8_t> payload;
-    for (;;) {
-        uint8_t header[8];
-        if (stream.Fill(8) != 0 || stream.Read(header, 8) != 8) break;
+    for (uint8_t header[8]; stream.Fill(8) == 0 && stream.Read(header, 8) == 8;) {
         const uint32_t tag = ReadU32LE(header);
         const uint32_t size = ReadU32LE(header + 4);
         seen.emplace_back(reinterpret_cast<const char*>(header), 4);
         if (tag == MakeTag("EOF ")) break;
-        if (tag == MakeTag("DATA") || tag == MakeTag("EMPT")) {
-            ASSERT_EQ(stream.Fill(size), 0);
-            payload.resize(size);
-            ASSERT_EQ(stream.Read(payload.data(), size), static_cast<int32_t>(size));
-        } else {
+        if (tag == MakeTag("JUNK")) {
             ASSERT_EQ(stream.Seek(size, 1), 0);
+            continue;
         }
+        std::vector<uint8_t> payload(size);
+        ASSERT_EQ(stream.Fill(size), 0);
+        ASSERT_EQ(stream.Read(payload.data(), size), static_cast<int32_t>(size));
     }
     EXPECT_EQ(seen, (std::vector<std::string>{"JUNK", "DATA", "EMPT", "EOF "}));
-    EXPECT_EQ(source.furthestRead, source.data.size());
+    EXPECT_EQ(SourceAt(m), static_cast<long>(file.size()));
     EXPECT_EQ(MakeTag("PAGE"), 0x45474150u);
     EXPECT_EQ(MakeReversedTag("LYER"), MakeTag("REYL"));
 }
 
 TEST(ReadStream, CloseRunsTheSourceCloseOnceAndOpenFileFailsCleanly) {
-    CMemorySource source;
-    source.data = Counting(4);
+    static int closes = 0;
+    CStreamCallbacks counting;
+    counting.close = [](void*) {
+        ++closes;
+        return 0;
+    };
     {
         CReadStream stream;
-        stream.SetSource(source.Callbacks(), &source);
+        stream.SetSource(counting, &closes);
         stream.CloseFile();
-        EXPECT_EQ(stream.callbacks.read, nullptr);
+        EXPECT_EQ(stream.callbacks.close, nullptr);
         stream.Close();
     }
-    EXPECT_EQ(source.closes, 1);
+    EXPECT_EQ(closes, 1);
 
     CTempFolder folder;
     CReadStream stream;
     EXPECT_EQ(stream.OpenFile((folder / "missing.bin").c_str()), -1);
-    const std::string path = folder.Write("data.bin", Counting(20));
-    ASSERT_EQ(stream.OpenFile(path.c_str()), 0);
+    ASSERT_EQ(stream.OpenFile(folder.Write("data.bin", Counting(20)).c_str()), 0);
     ASSERT_EQ(stream.AllocBuffer(8), 0);
     ASSERT_EQ(stream.Fill(20), 0);
     uint8_t got[20];
     EXPECT_EQ(stream.Read(got, 20), 20);
     EXPECT_EQ(0, std::memcmp(got, Counting(20).data(), 20));
+    EXPECT_EQ(stream.LogicalPosition(), 20);
+    ASSERT_EQ(stream.Seek(-5, 2), 0);
+    ASSERT_EQ(stream.Fill(5), 0);
+    EXPECT_EQ(stream.Read(got, 20), 5);
+    EXPECT_EQ(0, std::memcmp(got, Counting(20).data() + 15, 5));
 }
 
 TEST(WriteStream, ExactlyFullBufferWaitsForTheNextWriteOrClose) {
@@ -213,7 +153,6 @@ TEST(WriteStream, ExactlyFullBufferWaitsForTheNextWriteOrClose) {
     const std::vector<uint8_t> bytes = Counting(100);
     CWriteStream stream;
     stream.file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(stream.file, nullptr);
     ASSERT_EQ(stream.AllocBuffer(40), 0);
     EXPECT_EQ(stream.Write(bytes.data(), 40), 40u);
     EXPECT_EQ(ftello(stream.file), 0) << "a buffer filled exactly is not written yet";
@@ -232,14 +171,12 @@ TEST(WriteStream, ExactlyFullBufferWaitsForTheNextWriteOrClose) {
     EXPECT_EQ(direct.LogicalPosition(), 7);
     EXPECT_TRUE(direct.Close());
     EXPECT_EQ(CTempFolder::Read(path).size(), 7u);
-}
 
-TEST(WriteStream, AFullDiskIsReported) {
-    CWriteStream stream;
-    stream.file = std::fopen("/dev/full", "wb");
-    if (stream.file == nullptr) GTEST_SKIP() << "/dev/full is not available";
-    ASSERT_EQ(stream.AllocBuffer(16), 0);
-    const std::vector<uint8_t> bytes = Counting(64);
-    stream.Write(bytes.data(), 64);
-    EXPECT_FALSE(stream.Close());
+    // A full disk is reported.
+    CWriteStream full;
+    full.file = std::fopen("/dev/full", "wb");
+    if (full.file == nullptr) return;
+    ASSERT_EQ(full.AllocBuffer(16), 0);
+    full.Write(bytes.data(), 64);
+    EXPECT_FALSE(full.Close());
 }

@@ -2,11 +2,14 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
+
+#include "tests/support/engine_bytes.h"
 
 class CTempFolder {
 public:
@@ -30,12 +33,7 @@ public:
     // Writes a file (creating its folders) and returns its path.
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
         const std::string file = *this / name;
-        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-        FILE* f = std::fopen(file.c_str(), "wb");
-        if (f != nullptr) {
-            if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-            std::fclose(f);
-        }
+        WriteFileBytes(file, bytes);
         return file;
     }
     std::string Write(const std::string& name, const std::string& text) const {
@@ -43,14 +41,8 @@ public:
     }
 
     static std::vector<uint8_t> Read(const std::string& file) {
-        std::vector<uint8_t> bytes;
-        FILE* f = std::fopen(file.c_str(), "rb");
-        if (f == nullptr) return bytes;
-        uint8_t block[4096];
-        size_t got;
-        while ((got = std::fread(block, 1, sizeof block, f)) > 0) bytes.insert(bytes.end(), block, block + got);
-        std::fclose(f);
-        return bytes;
+        std::ifstream in(file, std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
     }
 
 private:

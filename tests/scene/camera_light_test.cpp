@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "model/shader_context.h"
 #include "scene/camera.h"
@@ -39,11 +40,27 @@ MATCHER_P4(NearVector, x, y, z, eps, "") {
 }
 MATCHER_P3(IsVector, x, y, z, "") { return ExplainMatchResult(NearVector(x, y, z, kEps), arg, result_listener); }
 
-// An animated sub-chunk: animate 1, cubic, count, then the keys as given.
-Bytes Keys(uint32_t cubic, uint32_t count, const Bytes& keys) {
-    Bytes out;
-    out.U32(1).U32(cubic).U32(count).Raw(keys.bytes.data(), keys.size());
-    return out;
+// A static sub-chunk: animate 0 and the values.
+Bytes Static(const char* tag, std::initializer_list<float> values) {
+    Bytes payload;
+    payload.U32(0);
+    for (float v : values) payload.F32(v);
+    return Bytes().Chunk(tag, payload);
+}
+
+// An animated sub-chunk: animate 1, cubic, the key count and the keys {time, values}.
+struct SKey {
+    int32_t time;
+    std::vector<float> values;
+};
+Bytes Animated(const char* tag, uint32_t cubic, std::initializer_list<SKey> keys) {
+    Bytes payload;
+    payload.U32(1).U32(cubic).U32(static_cast<uint32_t>(keys.size()));
+    for (const SKey& key : keys) {
+        payload.I32(key.time);
+        for (float v : key.values) payload.F32(v);
+    }
+    return Bytes().Chunk(tag, payload);
 }
 
 TEST_F(CameraTest, DefaultLookAndRotations) {
@@ -58,22 +75,22 @@ TEST_F(CameraTest, DefaultLookAndRotations) {
     EXPECT_NEAR(projection.m[3][2], -0.1f * 20.0f / 19.9f, kEps);
 
     // About Z only turns the up vector.
-    ParseInto(&camera, Bytes().Chunk("ANGL", Bytes().U32(0).F32(0).F32(0).F32(1.5707964f)));
+    ParseInto(&camera, Static("ANGL", {0, 0, 1.5707964f}));
     camera.Apply();
     EXPECT_THAT(ViewColumn(2), IsVector(0, 0, 1));
     EXPECT_THAT(ViewColumn(1), IsVector(-1, 0, 0));
 
     // About X and Y: (cos ax sin ay, -sin ax, cos ax cos ay).
     const float ax = 0.3f, ay = -0.8f;
-    ParseInto(&camera, Bytes().Chunk("ANGL", Bytes().U32(0).F32(ax).F32(ay).F32(0.7f)));
+    ParseInto(&camera, Static("ANGL", {ax, ay, 0.7f}));
     camera.Apply();
     EXPECT_THAT(ViewColumn(2), IsVector(std::cos(ax) * std::sin(ay), -std::sin(ax), std::cos(ax) * std::cos(ay)));
 }
 
 TEST_F(CameraTest, AnimatedEyeRunsFromThePageStartAndFinishes) {
     CCamera camera;
-    const Bytes keys = Keys(0, 2, Bytes().U32(0).F32(0).F32(0).F32(-1).U32(1000).F32(0).F32(2).F32(-3));
-    ParseInto(&camera, Bytes().Chunk("POS ", keys).Chunk("JUNK", Bytes().U32(5)));
+    const Bytes keys = Animated("POS ", 0, {{0, {0, 0, -1}}, {1000, {0, 2, -3}}});
+    ParseInto(&camera, keys + Bytes().ChunkU32("JUNK", 5));
     camera.startTime = g_GameClock;
     g_GameClock += 500;
     EXPECT_EQ(camera.Apply(), 1);
@@ -84,7 +101,7 @@ TEST_F(CameraTest, AnimatedEyeRunsFromThePageStartAndFinishes) {
     EXPECT_FLOAT_EQ(g_ShaderContext.eye.z, -3.0f);
 
     // Finish jumps to the last key; a field-of-view track without keys keeps its value.
-    ParseInto(&camera, Bytes().Chunk("POS ", keys).Chunk("FOV ", Keys(1, 0, Bytes())));
+    ParseInto(&camera, keys + Animated("FOV ", 1, {}));
     EXPECT_EQ(camera.Apply(), 1);  // a keyless animation reports running
     camera.Finish();
     EXPECT_FLOAT_EQ(camera.eye.value.z, -3.0f);
@@ -92,7 +109,7 @@ TEST_F(CameraTest, AnimatedEyeRunsFromThePageStartAndFinishes) {
     EXPECT_EQ(camera.Apply(), 0);
 
     // A new static POS removes the keys.
-    ParseInto(&camera, Bytes().Chunk("POS ", Bytes().U32(0).F32(1).F32(2).F32(3)));
+    ParseInto(&camera, Static("POS ", {1, 2, 3}));
     EXPECT_EQ(camera.eye.track.Count(), 0);
     EXPECT_FLOAT_EQ(camera.eye.value.x, 1.0f);
 }
@@ -104,16 +121,13 @@ TEST_F(CameraTest, SavedFormIs52BytesAndRestoresWithoutMotion) {
     camera.angles.value = SVector3{0.1f, 0.2f, 0.3f};
     camera.fieldOfView.value = 0.9f;
     const std::vector<uint8_t> bytes = SavedBytes(camera, 5);
-    const Bytes expected = Bytes()
-                               .Raw("\xAA\xAA\xAA\xAA\xAA", 5)
-                               .Chunk("POS ", Bytes().F32(1.5f).F32(-2.0f).F32(3.0f))
-                               .Chunk("ANGL", Bytes().F32(0.1f).F32(0.2f).F32(0.3f))
-                               .Chunk("FOV ", Bytes().F32(0.9f));
+    const Bytes expected = Bytes().Raw("\xAA\xAA\xAA\xAA\xAA", 5) + Floats("POS ", {1.5f, -2.0f, 3.0f}) +
+                           Floats("ANGL", {0.1f, 0.2f, 0.3f}) + Floats("FOV ", {0.9f});
     ASSERT_EQ(bytes.size(), 5u + 52);
     EXPECT_TRUE(std::equal(bytes.begin() + 5, bytes.end(), Unscrambled(expected.bytes).begin() + 5));
 
     CCamera restored;
-    ParseInto(&restored, Bytes().Chunk("POS ", Keys(0, 1, Bytes().U32(100).F32(9).F32(9).F32(9))));
+    ParseInto(&restored, Animated("POS ", 0, {{100, {9, 9, 9}}}));
     EXPECT_EQ(RestoreFrom(&restored, bytes, 5), 0);
     EXPECT_THAT(restored.eye.value, FieldsAre(1.5f, -2.0f, 3.0f));
     EXPECT_EQ(restored.angles.value.z, 0.3f);
@@ -126,14 +140,15 @@ TEST_F(CameraTest, SavedFormIs52BytesAndRestoresWithoutMotion) {
 TEST_F(CameraTest, DamagedPayloadsAreBoundedAndConsumedWhole) {
     CCamera camera;
     // Key count far above what the payload holds, and a cut-off key.
-    ParseInto(&camera, Bytes().Chunk("POS ", Keys(1, 0xFFFFFFFF, Bytes().U32(0).F32(4).F32(5).F32(6).U32(9))));
+    const Bytes oneKeyAndAHalf = Bytes().U32(1).U32(1).U32(0xFFFFFFFF).U32(0).F32(4).F32(5).F32(6).U32(9);
+    ParseInto(&camera, Bytes().Chunk("POS ", oneKeyAndAHalf));
     EXPECT_EQ(camera.eye.track.Count(), 1);
     EXPECT_EQ(camera.eye.track.cubic, 1);
     // A short static value: only the whole fields are taken.
     ParseInto(&camera, Bytes().Chunk("ANGL", Bytes().U32(0).F32(0.5f).Raw("\x01\x02", 2)));
     EXPECT_THAT(camera.angles.value, FieldsAre(0.5f, 0.0f, 0.0f));
     // An empty sub-chunk: static, nothing read.
-    ParseInto(&camera, Bytes().Chunk("FOV ", Bytes()));
+    ParseInto(&camera, Bytes().Empty("FOV "));
     EXPECT_EQ(camera.fieldOfView.animating, 0u);
     // A sub-chunk claiming more than the command holds ends the command.
     ParseInto(&camera, Bytes().Tag("POS ").U32(400).U32(0).F32(7).F32(7).F32(7));
@@ -151,19 +166,18 @@ TEST_F(LightTest, DefaultDirectionsAndColours) {
 
 TEST_F(LightTest, CommandsReplaceKeysKeepAlphaAndLiftTheColourLimit) {
     CSceneLight lights;
-    ParseInto(&lights, Bytes().Chunk("ANG1", Keys(0, 2, Bytes().U32(0).F32(0).F32(0).U32(500).F32(1).F32(1))));
-    ParseInto(&lights,
-              Bytes().Chunk("ANG1", Keys(1, 2, Bytes().U32(100).F32(0.25f).F32(0.5f).U32(200).F32(0.75f).F32(1.0f))));
+    ParseInto(&lights, Animated("ANG1", 0, {{0, {0, 0}}, {500, {1, 1}}}));
+    ParseInto(&lights, Animated("ANG1", 1, {{100, {0.25f, 0.5f}}, {200, {0.75f, 1.0f}}}));
     ASSERT_EQ(lights.light1Angles.track.Count(), 2);
     EXPECT_EQ(lights.light1Angles.track.GetKey(0)->time, 100);
     EXPECT_EQ(lights.light1Angles.track.cubic, 1);
 
     lights.ambient.value.a = 0.25f;
-    ParseInto(&lights, Bytes().Chunk("AMBT", Bytes().U32(0).F32(1).F32(0).F32(0)));
+    ParseInto(&lights, Static("AMBT", {1, 0, 0}));
     EXPECT_THAT(lights.ambient.value, FieldsAre(1.0f, 0.0f, 0.0f, 0.25f));
     EXPECT_EQ(lights.ambient.track.clampFlags, 3u);  // a static colour keeps the limit
 
-    ParseInto(&lights, Bytes().Chunk("COL1", Keys(0, 2, Bytes().U32(0).F32(0).F32(0).F32(0).U32(1000).F32(2).F32(2).F32(2))));
+    ParseInto(&lights, Animated("COL1", 0, {{0, {0, 0, 0}}, {1000, {2, 2, 2}}}));
     EXPECT_EQ(lights.light1Colour.track.clampFlags, 0u);
     lights.startTime = g_GameClock;
     g_GameClock += 400;
@@ -176,7 +190,7 @@ TEST_F(LightTest, CommandsReplaceKeysKeepAlphaAndLiftTheColourLimit) {
 
     // Finish takes every component of the last key, alpha 1.0 included.
     lights.ambient.value.a = 0.5f;
-    ParseInto(&lights, Bytes().Chunk("AMBT", Keys(0, 1, Bytes().U32(5000).F32(0.3f).F32(0.4f).F32(0.5f))));
+    ParseInto(&lights, Animated("AMBT", 0, {{5000, {0.3f, 0.4f, 0.5f}}}));
     lights.Finish();
     EXPECT_EQ(lights.ambient.animating, 0u);
     EXPECT_THAT(lights.ambient.value, FieldsAre(0.3f, 0.4f, 0.5f, 1.0f));
@@ -184,20 +198,15 @@ TEST_F(LightTest, CommandsReplaceKeysKeepAlphaAndLiftTheColourLimit) {
 
 TEST_F(LightTest, SavedFormIs92BytesInTheOrderOfTheTable) {
     CSceneLight lights;
-    EXPECT_EQ(SavedBytes(lights), Bytes()
-                                      .Chunk("AMBT", Bytes().F32(0.2f).F32(0.2f).F32(0.2f))
-                                      .Chunk("COL1", Bytes().F32(1).F32(1).F32(1))
-                                      .Chunk("ANG1", Bytes().F32(0.5236f).F32(0.7854f))
-                                      .Chunk("COL2", Bytes().F32(0).F32(0).F32(0))
-                                      .Chunk("ANG2", Bytes().F32(0.5236f).F32(-0.7854f))
+    EXPECT_EQ(SavedBytes(lights), (Floats("AMBT", {0.2f, 0.2f, 0.2f}) + Floats("COL1", {1, 1, 1}) +
+                                   Floats("ANG1", {0.5236f, 0.7854f}) + Floats("COL2", {0, 0, 0}) +
+                                   Floats("ANG2", {0.5236f, -0.7854f}))
                                       .bytes);
 
     CSceneLight restored;
-    ParseInto(&restored, Bytes().Chunk("ANG2", Keys(0, 1, Bytes().U32(100).F32(0.9f).F32(0.9f))));
-    const Bytes saved = Bytes()
-                            .Chunk("ANG2", Bytes().F32(0.1f).F32(0.2f))
-                            .Chunk("XTRA", Bytes().U32(1))
-                            .Chunk("COL2", Bytes().F32(0.5f).F32(0.6f).F32(0.7f).F32(99.0f));  // longer than saved
+    ParseInto(&restored, Animated("ANG2", 0, {{100, {0.9f, 0.9f}}}));
+    const Bytes saved = Floats("ANG2", {0.1f, 0.2f}) + Bytes().ChunkU32("XTRA", 1) +
+                        Floats("COL2", {0.5f, 0.6f, 0.7f, 99.0f});  // longer than saved
     EXPECT_EQ(RestoreFrom(&restored, saved.bytes), 0);
     EXPECT_THAT(restored.light2Angles.value, FieldsAre(0.1f, 0.2f));
     EXPECT_EQ(restored.light2Angles.animating, 0u);

@@ -38,6 +38,10 @@ protected:
         std::strcpy(layer->name, name);
         layer->ResetGeometry();
     }
+    void Shown(CImageLayer* layer, int32_t width, int32_t height, uint32_t side) {
+        Loaded(layer, width, height, side);
+        layer->visible = 1;
+    }
     int32_t DrawFrame(CImageLayer* layer) {
         scene.Clear(0);
         return layer->Draw();
@@ -49,6 +53,7 @@ protected:
         EXPECT_EQ(DrawFrame(layer), result);
         EXPECT_EQ(scene.CountLit(), lit);
     }
+    uint32_t TexelAt(int x, int y) const { return scene.Pixel(x, y) | 0xFF000000u; }
     int Level() const { return static_cast<int>(scene.Pixel(5, 5) & 0xFF); }
 
     SceneDevice scene;
@@ -66,21 +71,18 @@ TEST_F(LayerTest, DefaultGeometryCentresAndStandsOnTheBottomLine) {
     Loaded(&layer, 800, 600, 1024);
     EXPECT_THAT(layer.pivot, FieldsAre(0, 0));
     EXPECT_THAT(layer.source, FieldsAre(0, 0, 800, 600));
-
-    Loaded(&layer, 1024, 600, 1024);
-    EXPECT_THAT(layer.pivot, FieldsAre(-112, 0));
     EXPECT_EQ(layer.visible, 0u);
-    layer.visible = 1;
-    DrawFrame(&layer);
-    EXPECT_EQ(SceneDevice::TexelX(scene.Pixel(0, 0)), 112);
-    EXPECT_EQ(SceneDevice::TexelX(scene.Pixel(799, 599)), 911);
-    EXPECT_EQ(SceneDevice::TexelY(scene.Pixel(799, 599)), 599);
 
-    Loaded(&layer, 401, 300, 512);
-    EXPECT_THAT(layer.pivot, FieldsAre(199, 300));  // (800 - 401) × 0.5 truncated
-    layer.visible = 1;
+    Shown(&layer, 1024, 600, 1024);
+    EXPECT_THAT(layer.pivot, FieldsAre(-112, 0));
     DrawFrame(&layer);
-    EXPECT_EQ(scene.Pixel(199, 300), SceneDevice::PositionTexel(0, 0) & 0xFFFFFF);
+    EXPECT_EQ(TexelAt(0, 0), SceneDevice::PositionTexel(112, 0));
+    EXPECT_EQ(TexelAt(799, 599), SceneDevice::PositionTexel(911, 599));
+
+    Shown(&layer, 401, 300, 512);
+    EXPECT_THAT(layer.pivot, FieldsAre(199, 300));  // (800 - 401) × 0.5 truncated
+    DrawFrame(&layer);
+    EXPECT_EQ(TexelAt(199, 300), SceneDevice::PositionTexel(0, 0));
     EXPECT_EQ(scene.Pixel(198, 300), 0u);
     EXPECT_EQ(scene.Pixel(199, 299), 0u);
     EXPECT_EQ(scene.CountLit(), 401 * 300);
@@ -88,12 +90,8 @@ TEST_F(LayerTest, DefaultGeometryCentresAndStandsOnTheBottomLine) {
 
 TEST_F(LayerTest, PlacementOffsetScaleRotationAndSource) {
     CImageLayer layer;
-    Loaded(&layer, 100, 50, 128);
-    layer.visible = 1;
-    ParseInto(&layer, Bytes()
-                          .Chunk("PIVO", Bytes().U32(400).U32(300))
-                          .Chunk("DPOS", Bytes().I32(-50).I32(-25))
-                          .Chunk("SCAL", Bytes().F32(2.0f).F32(2.0f)));
+    Shown(&layer, 100, 50, 128);
+    ParseInto(&layer, Ints("PIVO", {400, 300}) + Ints("DPOS", {-50, -25}) + Floats("SCAL", {2, 2}));
     DrawFrame(&layer);
     EXPECT_NE(scene.Pixel(300, 250), 0u);
     EXPECT_EQ(scene.Pixel(299, 250), 0u);
@@ -103,10 +101,7 @@ TEST_F(LayerTest, PlacementOffsetScaleRotationAndSource) {
     EXPECT_EQ(scene.CountLit(), 200 * 100);
 
     // A positive angle turns clockwise: the picture's +x axis points down the screen.
-    ParseInto(&layer, Bytes()
-                          .Chunk("DPOS", Bytes().U32(0).U32(0))
-                          .Chunk("SCAL", Bytes().F32(1.0f).F32(1.0f))
-                          .Chunk("ANGL", Bytes().F32(1.5707964f)));
+    ParseInto(&layer, Ints("DPOS", {0, 0}) + Floats("SCAL", {1, 1}) + Floats("ANGL", {1.5707964f}));
     DrawFrame(&layer);
     const uint32_t below = scene.Pixel(380, 360);  // local (60, 20)
     EXPECT_NEAR(SceneDevice::TexelX(below), 60, 1);
@@ -115,32 +110,24 @@ TEST_F(LayerTest, PlacementOffsetScaleRotationAndSource) {
     EXPECT_EQ(scene.Pixel(420, 360), 0u);  // nor to its right
 
     // The source rectangle picks the texels.
-    ParseInto(&layer, Bytes()
-                          .Chunk("ANGL", Bytes().F32(0.0f))
-                          .Chunk("PIVO", Bytes().U32(0).U32(0))
-                          .Chunk("DREC", Bytes().U32(10).U32(20).U32(30).U32(25)));
+    ParseInto(&layer, Floats("ANGL", {0}) + Ints("PIVO", {0, 0}) + Ints("DREC", {10, 20, 30, 25}));
     DrawFrame(&layer);
-    EXPECT_EQ(scene.Pixel(0, 0), SceneDevice::PositionTexel(10, 20) & 0xFFFFFF);
-    EXPECT_EQ(scene.Pixel(19, 4), SceneDevice::PositionTexel(29, 24) & 0xFFFFFF);
+    EXPECT_EQ(TexelAt(0, 0), SceneDevice::PositionTexel(10, 20));
+    EXPECT_EQ(TexelAt(19, 4), SceneDevice::PositionTexel(29, 24));
     EXPECT_EQ(scene.CountLit(), 20 * 5);
 }
 
 TEST_F(LayerTest, DamagedGeometryDrawsNothingWrong) {
     const Bytes cases[] = {
-        Bytes().Chunk("SCAL", Bytes().U32(0x7FC00000).F32(1.0f)),  // NaN
-        Bytes().Chunk("ANGL", Bytes().U32(0x7F800000)),             // infinity
-        Bytes().Chunk("DREC", Bytes().I32(INT32_MIN).U32(0).I32(INT32_MAX).U32(50)),
-        Bytes().Chunk("DPOS", Bytes().I32(INT32_MAX).I32(INT32_MIN)),
+        Floats("SCAL", {NAN, 1}), Floats("ANGL", {INFINITY}), Ints("DREC", {INT32_MIN, 0, INT32_MAX, 50}),
+        Ints("DPOS", {INT32_MAX, INT32_MIN}),
         // Negative and huge (but bounded) rectangles and scales go to the rasteriser, which
         // clips them.
-        Bytes().Chunk("DREC", Bytes().I32(-5000).I32(-5000).U32(5000).I32(-9000)),
-        Bytes().Chunk("SCAL", Bytes().F32(1e30f).F32(-1e30f)),
-    };
+        Ints("DREC", {-5000, -5000, 5000, -9000}), Floats("SCAL", {1e30f, -1e30f})};
     CImageLayer layer;
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
-        Loaded(&layer, 100, 50, 128);
-        layer.visible = 1;
+        Shown(&layer, 100, 50, 128);
         ParseInto(&layer, cases[i]);
         EXPECT_EQ(DrawFrame(&layer), 0);
         if (i < 4) {
@@ -152,7 +139,7 @@ TEST_F(LayerTest, DamagedGeometryDrawsNothingWrong) {
 TEST_F(LayerTest, EffectsRunFromThePageStartAfterTheirDelay) {
     CImageLayer layer;
     Loaded(&layer, 16, 16, 16);
-    EXPECT_EQ(ParseInto(&layer, Bytes().Chunk("PIVO", Bytes().U32(10).U32(10)) + Effect(1, 500, 1)), 0);
+    EXPECT_EQ(ParseInto(&layer, Ints("PIVO", {10, 10}) + Effect(1, 500, 1)), 0);
     ExpectFrame(&layer, 0, kRunning, 0);  // before the page-start stamp
     layer.StampEffectStart(g_GameClock);
     ExpectFrame(&layer, 499, kRunning, 0);
@@ -163,8 +150,7 @@ TEST_F(LayerTest, EffectsRunFromThePageStartAfterTheirDelay) {
 
     // A fade in up to the layer's alpha, drawn in white.
     Loaded(&layer, 16, 16, 16, "white.bmp", [](int, int) { return 0xFFFFFFFFu; });
-    ParseInto(&layer, Bytes().Chunk("PIVO", Bytes().U32(0).U32(0)).Chunk("COLR", Bytes().U32(0x80FFFFFF)) +
-                          Effect(2, 0, 0, 1000));
+    ParseInto(&layer, Ints("PIVO", {0, 0}) + Bytes().ChunkU32("COLR", 0x80FFFFFF) + Effect(2, 0, 0, 1000));
     layer.StampEffectStart(g_GameClock);
     ExpectFrame(&layer, 500, kRunning, 256);
     EXPECT_NEAR(Level(), 0x40, 1);
@@ -208,13 +194,13 @@ TEST_F(LayerTest, EffectsReplaceEachOtherAndUnknownKindsAreSkipped) {
 
     IEffecter9* cut = layer.effect;
     layer.startPending = 0;
-    ParseInto(&layer, Bytes().Chunk("EFEC", Bytes().U32(9).U32(700).U32(1).U32(2)));
+    ParseInto(&layer, Ints("EFEC", {9, 700, 1, 2}));
     EXPECT_EQ(layer.effect, cut);
     EXPECT_EQ(layer.effectDelay, 700);  // stored before the kind was known
     EXPECT_EQ(layer.startPending, 0u);
 
     // A truncated EFEC still makes its effect with the defaults it could not read.
-    ParseInto(&layer, Bytes().Chunk("EFEC", Bytes().U32(2).U32(0)));
+    ParseInto(&layer, Ints("EFEC", {2, 0}));
     ASSERT_EQ(layer.effect->GetType(), EffectType::Fade);
     uint32_t params[IEffecter9::kMaxParams];
     layer.effect->GetParams(params);
@@ -226,18 +212,13 @@ TEST_F(LayerTest, LoadCommandsAndTheirFailures) {
     CImageLayer layer;
     // Geometry before LOAD is overwritten; geometry after it stays; a failed load leaves a
     // used 0 × 0 layer and the command reports -1 after reading everything.
-    EXPECT_EQ(ParseInto(&layer, Bytes()
-                                    .Chunk("PIVO", Bytes().U32(5).U32(6))
-                                    .ChunkU32("COLR", 0x12345678)
-                                    .ChunkStr("LOAD", "Image\\missing.bmp")
-                                    .ChunkU32("DMOD", 4) +
+    EXPECT_EQ(ParseInto(&layer, Ints("PIVO", {5, 6}) + Ints("COLR", {0x12345678}) +
+                                    Bytes().ChunkStr("LOAD", "Image\\missing.bmp") + Ints("DMOD", {4}) +
                                     Effect(1, 0, 1)),
               -1);
     EXPECT_EQ(layer.used, 1u);
     EXPECT_STREQ(layer.name, "Image\\missing.bmp");
-    EXPECT_EQ(layer.width, 0);
-    EXPECT_EQ(layer.height, 0);
-    EXPECT_THAT(layer.pivot, FieldsAre(400, 600));
+    EXPECT_THAT(layer.pivot, FieldsAre(400, 600));  // reset for a 0 × 0 picture
     EXPECT_EQ(layer.colour, 0xFFFFFFFFu);
     EXPECT_EQ(layer.blendMode, 4u);
     EXPECT_NE(layer.effect, nullptr);
@@ -246,12 +227,11 @@ TEST_F(LayerTest, LoadCommandsAndTheirFailures) {
     // pending effect dropped.
     Loaded(&layer, 64, 32, 64, "Image\\Bg01.bmp");
     CTexture* texture = layer.texture;
-    ParseInto(&layer, Effect(2, 0, 0, 100) + Bytes().Chunk("SCAL", Bytes().F32(3).F32(3)));
+    ParseInto(&layer, Effect(2, 0, 0, 100) + Floats("SCAL", {3, 3}));
     EXPECT_EQ(ParseInto(&layer, Bytes().ChunkStr("LOAD", "IMAGE\\bg01.BMP")), 0);
     EXPECT_EQ(layer.texture, texture);
     EXPECT_EQ(layer.effect, nullptr);
     EXPECT_EQ(layer.scale.x, 1.0f);
-    EXPECT_EQ(layer.width, 64);
     EXPECT_EQ(layer.pivot.x, 368);
 
     // A model name goes to the picture loader while models are not usable.
@@ -261,7 +241,6 @@ TEST_F(LayerTest, LoadCommandsAndTheirFailures) {
     EXPECT_EQ(ParseInto(&layer, Bytes().ChunkStr("LOAD", "Model\\boy.lmf")), -1);
     EXPECT_EQ(layer.kind, LayerKind::Model);
     EXPECT_EQ(layer.width, 0);
-    g_bModelsUsable = 0;
 
     // A name longer than the field is cut; RLAS frees the layer.
     ParseInto(&layer, Bytes().ChunkStr("LOAD", std::string(400, 'x')));
@@ -278,15 +257,9 @@ TEST_F(LayerTest, SavedFormFollowsTheTable) {
     EXPECT_EQ(SavedBytes(layer), Bytes().ChunkU32("EFLG", 0).bytes);
 
     Loaded(&layer, 64, 32, 64, "Image\\Bg01.bmp");
-    const Bytes placement = Bytes()
-                                .Chunk("DPOS", Bytes().I32(-3).U32(4))
-                                .Chunk("PIVO", Bytes().U32(368).U32(568))
-                                .Chunk("DREC", Bytes().U32(1).U32(2).U32(30).U32(31))
-                                .Chunk("SCAL", Bytes().F32(0.5f).F32(2.0f))
-                                .Chunk("ANGL", Bytes().F32(0.25f))
-                                .ChunkU32("COLR", 0xC0FF8040)
-                                .ChunkU32("DMOD", 2)
-                                .ChunkU32("FILT", 1);
+    const Bytes placement = Ints("DPOS", {-3, 4}) + Ints("PIVO", {368, 568}) + Ints("DREC", {1, 2, 30, 31}) +
+                            Floats("SCAL", {0.5f, 2.0f}) + Floats("ANGL", {0.25f}) + Bytes().ChunkU32("COLR", 0xC0FF8040) +
+                            Ints("DMOD", {2}) + Ints("FILT", {1});
     ParseInto(&layer, placement + Effect(1, 0, 1));
     layer.visible = 1;
     SetSaveKey(0x21);
@@ -339,7 +312,7 @@ TEST_F(LayerTest, LoadsPicturesAndReloadsThemOnRestore) {
     EXPECT_EQ(scene.Pixel(400, 599), 0x102035u);  // the last pixel of the picture
 
     // Restored on an empty layer, the picture is loaded again and placed as saved.
-    ParseInto(&layer, Bytes().Chunk("PIVO", Bytes().U32(7).U32(8)).Chunk("SCAL", Bytes().F32(2).F32(3)));
+    ParseInto(&layer, Ints("PIVO", {7, 8}) + Floats("SCAL", {2, 3}));
     CImageLayer restored;
     EXPECT_EQ(RestoreFrom(&restored, SavedBytes(layer)), 0);
     EXPECT_EQ(restored.effect, nullptr);
@@ -357,19 +330,15 @@ TEST_F(LayerTest, LoadsPicturesAndReloadsThemOnRestore) {
 TEST_F(LayerTest, MainLayerShowsTheSceneTarget) {
     CImageLayer main;
     main.InitMainLayer();
-    EXPECT_EQ(main.kind, LayerKind::SceneTarget);
-    EXPECT_EQ(main.used, 1u);
-    EXPECT_THAT(main.pivot, FieldsAre(0, 0));
-    EXPECT_EQ(main.source.right, 800);
     EXPECT_EQ(main.visible, 0u);
     EXPECT_EQ(SavedBytes(main).size(), 161u);
 
     CTexture* target = nullptr;
+    CSurface* surface = nullptr;
+    CSurface* back = nullptr;
     ASSERT_EQ(scene.device->CreateTexture(1024, 1024, 1, Usage::RenderTarget, Format::A8R8G8B8, Pool::Default,
                                           &target),
               0);
-    CSurface* surface = nullptr;
-    CSurface* back = nullptr;
     target->GetSurfaceLevel(0, &surface);
     scene.device->SetRenderTarget(surface);
     scene.device->Clear(0, nullptr, ClearFlag::Target, 0xFF336699u, 1.0f, 0);

@@ -28,6 +28,18 @@ inline Bytes operator+(Bytes first, const Bytes& second) {
     return first;
 }
 
+// A sub-chunk of 32-bit integers or of floats.
+inline Bytes Ints(const char* tag, std::initializer_list<int32_t> values) {
+    Bytes payload;
+    for (int32_t v : values) payload.I32(v);
+    return Bytes().Chunk(tag, payload);
+}
+inline Bytes Floats(const char* tag, std::initializer_list<float> values) {
+    Bytes payload;
+    for (float v : values) payload.F32(v);
+    return Bytes().Chunk(tag, payload);
+}
+
 // An 800 x 600 device with the engine's render states, inside a scene.
 class SceneDevice {
 public:

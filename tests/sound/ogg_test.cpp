@@ -21,11 +21,6 @@ std::vector<size_t> PageOffsets(const std::vector<uint8_t>& bytes) {
     return offsets;
 }
 
-bool AllZero(const std::vector<uint8_t>& bytes, size_t from, size_t to) {
-    return std::all_of(bytes.begin() + static_cast<long>(from), bytes.begin() + static_cast<long>(to),
-                       [](uint8_t b) { return b == 0; });
-}
-
 class OggTest : public SoundClockTest {
 protected:
     void SetUp() override {
@@ -41,29 +36,23 @@ protected:
 TEST_F(OggTest, PlayCountOnePadsWithZerosAndStaysEnded) {
     CTestOgg ogg;
     ASSERT_EQ(ogg.Open(m_device.get(), Write(m_halfSecond).c_str()), 0);
-    EXPECT_EQ(ogg.GetFormat().nChannels, 1);
-    EXPECT_EQ(ogg.GetFormat().nSamplesPerSec, 22050u);
-    EXPECT_EQ(ogg.GetFormat().wBitsPerSample, 16);
-    EXPECT_EQ(ogg.GetFormat().nAvgBytesPerSec, 44100u);
+    const SWaveFormat& format = ogg.GetFormat();
+    EXPECT_EQ(std::make_tuple(format.nChannels, format.nSamplesPerSec, format.wBitsPerSample, format.nAvgBytesPerSec),
+              std::make_tuple(1, 22050u, 16, 44100u));
     ogg.SetPlay(1, 0.0);
-    std::vector<uint8_t> block(44100, 0xAA);
-    EXPECT_EQ(ogg.Fill(block.data(), 44100), 1);
+    std::vector<uint8_t> block = FilledBlock(ogg, 44100, 1);
     EXPECT_FALSE(AllZero(block, 1000, 20000));
     EXPECT_TRUE(AllZero(block, 22050, 44100));  // 11025 frames decoded, then zeros
-    std::fill(block.begin(), block.end(), 0xAA);
-    EXPECT_EQ(ogg.Fill(block.data(), 44100), 1);
-    EXPECT_TRUE(AllZero(block, 0, 44100));
+    EXPECT_TRUE(AllZero(FilledBlock(ogg, 44100, 1), 0, 44100));
     EXPECT_EQ(ogg.SeekTime(0.0), 0);
-    EXPECT_EQ(ogg.Fill(block.data(), 4410), 0);
-    EXPECT_FALSE(AllZero(block, 1000, 4410));
+    EXPECT_FALSE(AllZero(FilledBlock(ogg, 4410, 0, 0), 1000, 4410));
 }
 
 TEST_F(OggTest, EndlessPlayLoopsInsideOneFill) {
     CTestOgg ogg;
     ASSERT_EQ(ogg.Open(m_device.get(), Write(m_halfSecond).c_str()), 0);
     ogg.SetPlay(0, 0.0);
-    std::vector<uint8_t> block(44100 * 2, 0);
-    EXPECT_EQ(ogg.Fill(block.data(), static_cast<uint32_t>(block.size())), 0);
+    const std::vector<uint8_t> block = FilledBlock(ogg, 2 * 44100, 0, 0);
     // The second play of the source follows the first without a gap of zeros.
     EXPECT_FALSE(AllZero(block, 22050 + 2000, 22050 + 4000));
     EXPECT_FALSE(AllZero(block, 44100 + 22050 + 2000, 44100 + 22050 + 4000));

@@ -22,9 +22,9 @@ size_t CountNonZeroFrames(const std::vector<int16_t>& output) {
     return count;
 }
 
-int32_t PeakOf(const std::vector<int16_t>& output, size_t from, size_t to) {
+int32_t PeakOf(const std::vector<int16_t>& output, size_t frames) {
     int32_t peak = 0;
-    for (size_t i = 2 * from; i < 2 * to && i < output.size(); ++i) peak = std::max(peak, std::abs(int32_t{output[i]}));
+    for (size_t i = 0; i < 2 * frames && i < output.size(); ++i) peak = std::max(peak, std::abs(int32_t{output[i]}));
     return peak;
 }
 
@@ -35,30 +35,33 @@ protected:
     }
     // A 44.1 kHz 16-bit stereo sound of the given length holding the ramp.
     void OpenRamp(CDirectSoundWave& wave, uint32_t ms) { OpenWav(wave, PcmFormat(2, 44100, 16), ToBytes(Ramp(FrameAt(ms)))); }
+    // One second of a 441 Hz sine of amplitude 20000.
+    void OpenSine(CDirectSoundWave& wave) {
+        OpenWav(wave, PcmFormat(2, 44100, 16), ToBytes(Sine(FrameAt(1000), 2, 441, 44100, 20000)));
+    }
     // Plays and clears the recorded output, so that output index 0 is the start.
     void Start(IDirectSoundPlayer& player, int32_t count, int32_t loopBackMs) {
         TakeOutput();
         ASSERT_EQ(player.Play(count, loopBackMs), 0);
     }
+    // Runs ms and returns the loudest sample mixed in that time.
+    int32_t PeakDuring(uint32_t ms) {
+        TakeOutput();
+        Run(ms);
+        return PeakOf(TakeOutput(), FrameAt(ms));
+    }
     CTempFolder m_folder;
 };
 
 TEST_F(PlayerTest, EveryOperationOnAClosedPlayerFails) {
-    CDirectSoundWave neverOpened;
+    CDirectSoundWave neverOpened, closed;
     CDirectSoundOgg closedOgg;
-    CDirectSoundWave closed;
     OpenRamp(closed, 100);
     closed.Close();
-    for (IDirectSoundPlayer* player : {static_cast<IDirectSoundPlayer*>(&neverOpened),
-                                       static_cast<IDirectSoundPlayer*>(&closedOgg),
-                                       static_cast<IDirectSoundPlayer*>(&closed)}) {
-        EXPECT_EQ(player->Play(0, 0), -1);
-        EXPECT_EQ(player->Pause(), -1);
-        EXPECT_EQ(player->Stop(0.0f), -1);
-        EXPECT_EQ(player->Seek(100), -1);
-        EXPECT_EQ(player->SetVolume(-100, 0.0f), -1);
-        EXPECT_EQ(player->SetPan(100, 0.0f), -1);
-        EXPECT_EQ(player->SetRate(900, 0.0f), -1);
+    for (IDirectSoundPlayer* player : std::initializer_list<IDirectSoundPlayer*>{&neverOpened, &closedOgg, &closed}) {
+        for (int32_t result : {player->Play(0, 0), player->Pause(), player->Stop(0.0f), player->Seek(100),
+                               player->SetVolume(-100, 0.0f), player->SetPan(100, 0.0f), player->SetRate(900, 0.0f)})
+            EXPECT_EQ(result, -1);
         EXPECT_EQ(player->SetMasterVolume(-300), 0);
         EXPECT_EQ(player->GetMasterVolume(), -300);
         EXPECT_EQ(player->GetState(), kSoundStopped);
@@ -71,7 +74,8 @@ TEST_F(PlayerTest, EveryOperationOnAClosedPlayerFails) {
     }
 }
 
-TEST_F(PlayerTest, HalfSecondSoundPlaysOnceStopsAfterOneSecondAndReplaysFromTheStart) {
+TEST_F(PlayerTest, PlayCountsAndLoopBack) {
+    // Half a second played once stops after about a second and plays again from the start.
     CDirectSoundWave wave;
     OpenRamp(wave, 500);
     Start(wave, 1, 0);
@@ -83,22 +87,19 @@ TEST_F(PlayerTest, HalfSecondSoundPlaysOnceStopsAfterOneSecondAndReplaysFromTheS
     EXPECT_EQ(LeftAt(output, 0), 1);
     EXPECT_EQ(LeftAt(output, 499), 50);
     EXPECT_EQ(CountNonZeroFrames(output), FrameAt(500));
-
     Start(wave, 1, 0);
     Run(200);
     output = TakeOutput();
     EXPECT_EQ(LeftAt(output, 0), 1);
     EXPECT_EQ(LeftAt(output, 150), 16);
-}
 
-TEST_F(PlayerTest, PlayCountThreeAndLoopBack) {
-    CDirectSoundWave wave;
-    OpenRamp(wave, 300);
-    Start(wave, 3, 0);
+    CDirectSoundWave thrice;
+    OpenRamp(thrice, 300);
+    Start(thrice, 3, 0);
     Run(1100);
-    EXPECT_EQ(wave.GetState(), kSoundStopped);
-    EXPECT_EQ(wave.GetPlayCount(), 3);
-    std::vector<int16_t> output = TakeOutput();
+    EXPECT_EQ(thrice.GetState(), kSoundStopped);
+    EXPECT_EQ(thrice.GetPlayCount(), 3);
+    output = TakeOutput();
     EXPECT_EQ(CountNonZeroFrames(output), 3 * FrameAt(300));
     EXPECT_EQ(LeftAt(output, 300), 1);
     EXPECT_EQ(LeftAt(output, 650), 6);
@@ -109,11 +110,9 @@ TEST_F(PlayerTest, PlayCountThreeAndLoopBack) {
     Run(9000);
     EXPECT_EQ(looping.GetState(), kSoundPlaying);
     output = TakeOutput();
-    EXPECT_EQ(LeftAt(output, 3999), 400);
-    EXPECT_EQ(LeftAt(output, 4000), 301);  // resumed 3 s into the source
-    EXPECT_EQ(LeftAt(output, 4999), 400);
-    EXPECT_EQ(LeftAt(output, 5000), 301);
-    EXPECT_EQ(LeftAt(output, 8500), 351);
+    // Each pass after the first resumes 3 s into the source.
+    const std::pair<uint32_t, int16_t> samples[] = {{3999, 400}, {4000, 301}, {4999, 400}, {5000, 301}, {8500, 351}};
+    for (const auto& [ms, value] : samples) EXPECT_EQ(LeftAt(output, ms), value) << ms;
 }
 
 TEST_F(PlayerTest, PlayRightAfterAStopRunsANewThread) {
@@ -134,18 +133,16 @@ TEST_F(PlayerTest, PlayRightAfterAStopRunsANewThread) {
     EXPECT_EQ(CountNonZeroFrames(output), output.size() / 2);
 }
 
-TEST_F(PlayerTest, FadeOutSpeedsAndTheStopBelowMinus5000) {
+TEST_F(PlayerTest, FadeOutSpeedsTheStopBelowMinus5000AndWhatCancelsIt) {
     CDirectSoundWave wave;
-    OpenWav(wave, PcmFormat(2, 44100, 16), ToBytes(Sine(FrameAt(1000), 2, 441, 44100, 20000)));
+    OpenSine(wave);
     Start(wave, 0, 0);
     Run(100);
     ASSERT_EQ(wave.Stop(0.5f), 0);
     EXPECT_EQ(wave.GetState(), kSoundPlaying);
     Run(2000);
     // 25 hundredths per 50-ms poll: 1000 after 2 s, a gain of 10^(-1000/2000).
-    TakeOutput();
-    Run(40);
-    EXPECT_NEAR(PeakOf(TakeOutput(), 0, FrameAt(40)), 20000 * std::pow(10.0, -0.5), 60);
+    EXPECT_NEAR(PeakDuring(40), 20000 * std::pow(10.0, -0.5), 60);
     Run(7960);
     EXPECT_EQ(wave.GetState(), kSoundPlaying);  // attenuation 5000: volume - 5000 is not below -5000
     Run(60);
@@ -162,36 +159,29 @@ TEST_F(PlayerTest, FadeOutSpeedsAndTheStopBelowMinus5000) {
     EXPECT_EQ(wave.GetState(), kSoundPlaying);
     Run(60);
     EXPECT_EQ(wave.GetState(), kSoundStopped);
-}
 
-TEST_F(PlayerTest, PlayOrPauseDuringAFadeOutRestoresTheVolume) {
-    CDirectSoundWave wave;
-    OpenWav(wave, PcmFormat(2, 44100, 16), ToBytes(Sine(FrameAt(1000), 2, 441, 44100, 20000)));
+    // Play during a fade-out cancels it without restarting.
     Start(wave, 0, 0);
     Run(100);
     wave.Stop(0.5f);
     Run(4000);  // attenuation 2000
-    EXPECT_EQ(wave.Play(0, 0), 0);  // cancels the fade-out without restarting
+    EXPECT_EQ(wave.Play(0, 0), 0);
     Run(50);
-    TakeOutput();
-    Run(500);
+    EXPECT_NEAR(PeakDuring(500), 20000, 2);
     EXPECT_EQ(wave.GetState(), kSoundPlaying);
-    EXPECT_NEAR(PeakOf(TakeOutput(), 0, FrameAt(500)), 20000, 2);
 
+    // Pause during a fade-out keeps the sound paused and silent; play resumes it at full volume.
     wave.Stop(0.5f);
     Run(4000);
     EXPECT_EQ(wave.Pause(), 0);
     EXPECT_EQ(wave.GetState(), kSoundPaused);
-    TakeOutput();
-    Run(20000);
+    EXPECT_EQ(PeakDuring(20000), 0);
     EXPECT_EQ(wave.GetState(), kSoundPaused);
-    EXPECT_EQ(CountNonZeroFrames(TakeOutput()), 0u);
     EXPECT_EQ(wave.Play(0, 0), 0);
-    Run(500);
-    EXPECT_NEAR(PeakOf(TakeOutput(), 0, FrameAt(500)), 20000, 2);
+    EXPECT_NEAR(PeakDuring(500), 20000, 2);
 }
 
-TEST_F(PlayerTest, VolumePanAndRateFadesStepEachPoll) {
+TEST_F(PlayerTest, VolumePanAndRateFadesStepEachPollAndClamp) {
     CDirectSoundWave wave;
     OpenRamp(wave, 3000);
     EXPECT_EQ(wave.Pause(), 0);
@@ -220,23 +210,22 @@ TEST_F(PlayerTest, VolumePanAndRateFadesStepEachPoll) {
     EXPECT_EQ(wave.Pause(), 0);
     EXPECT_EQ(wave.GetVolume(), -3000);
     EXPECT_EQ(wave.GetPan(), -10000);
-}
 
-TEST_F(PlayerTest, ClampsOfMasterVolumePanAndRate) {
-    CDirectSoundWave wave;
-    OpenRamp(wave, 100);
-    EXPECT_EQ(wave.SetMasterVolume(500), 0);
-    EXPECT_EQ(wave.GetMasterVolume(), 0);
-    EXPECT_EQ(wave.SetMasterVolume(-20000), 0);
-    EXPECT_EQ(wave.GetMasterVolume(), -10000);
-    EXPECT_EQ(wave.SetPan(-20000, 0.0f), 0);
-    EXPECT_EQ(wave.GetPan(), -10000);
-    EXPECT_EQ(wave.SetPan(20000, 0.0f), 0);
-    EXPECT_EQ(wave.GetPan(), 10000);
-    EXPECT_EQ(wave.SetRate(5, 0.0f), 0);
-    EXPECT_EQ(wave.GetRate(), 10);
-    EXPECT_EQ(wave.SetRate(5000, 0.0f), 0);
-    EXPECT_EQ(wave.GetRate(), 2000);
+    // Out-of-range values are clamped.
+    const std::pair<int32_t, int32_t> masterVolumes[] = {{500, 0}, {-20000, -10000}};
+    for (const auto& [given, kept] : masterVolumes) {
+        EXPECT_EQ(wave.SetMasterVolume(given), 0);
+        EXPECT_EQ(wave.GetMasterVolume(), kept);
+    }
+    const std::pair<int32_t, int32_t> pans[] = {{-20000, -10000}, {20000, 10000}}, rates[] = {{5, 10}, {5000, 2000}};
+    for (const auto& [given, kept] : pans) {
+        EXPECT_EQ(wave.SetPan(given, 0.0f), 0);
+        EXPECT_EQ(wave.GetPan(), kept);
+    }
+    for (const auto& [given, kept] : rates) {
+        EXPECT_EQ(wave.SetRate(given, 0.0f), 0);
+        EXPECT_EQ(wave.GetRate(), kept);
+    }
     EXPECT_EQ(wave.SetVolume(300, 0.0f), 0);
     EXPECT_EQ(wave.GetVolume(), 0);
 }
@@ -259,16 +248,15 @@ TEST_F(PlayerTest, SeekWhilePlayingAndWhileStopped) {
     EXPECT_EQ(wave.GetPosition(), 2500u * 176400 / 1000);
     Start(wave, 0, 0);
     Run(20);
-    output = TakeOutput();
-    EXPECT_EQ(LeftAt(output, 0), 251);
+    EXPECT_EQ(LeftAt(TakeOutput(), 0), 251);
 }
 
 TEST_F(PlayerTest, LevelMeter) {
+    int32_t left = 0, right = 0;
     CDirectSoundWave silence;
     OpenWav(silence, PcmFormat(1, 44100, 8), std::vector<uint8_t>(44100, 128));
     Start(silence, 0, 0);
     Run(100);
-    int32_t left = 0, right = 0;
     EXPECT_EQ(silence.GetLevel(&left, &right), 0);
     EXPECT_EQ(left, -10000);
     EXPECT_EQ(right, -10000);
@@ -307,13 +295,12 @@ TEST_F(PlayerTest, SineThroughTheMixerWithVolumePanAndRate) {
     Run(500);
     output = TakeOutput();
     const size_t frames = FrameAt(400);
-    // Between two source frames the output is their linear interpolation.
     size_t crossings = 0;
     for (size_t i = 0; i < frames; ++i) {
         EXPECT_EQ(output[2 * i + 1], 0);
         if (i > 0 && (output[2 * i - 2] < 0) != (output[2 * i] < 0)) ++crossings;
     }
-    EXPECT_NEAR(PeakOf(output, 0, frames), 1200, 2);
+    EXPECT_NEAR(PeakOf(output, frames), 1200, 2);
     EXPECT_NEAR(static_cast<double>(crossings), 2.0 * 220 * 0.4, 3.0);
 }
 

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -72,6 +73,11 @@ int CountOpenFileDescriptors() {
         closedir(dir);
     }
     return count;
+}
+
+bool AllZero(const std::vector<uint8_t>& bytes, size_t from, size_t to) {
+    return std::all_of(bytes.begin() + static_cast<long>(from), bytes.begin() + static_cast<long>(to),
+                       [](uint8_t b) { return b == 0; });
 }
 
 void SoundClockTest::SetUp() {

@@ -32,6 +32,16 @@ struct CMemorySource {
 
 int CountOpenFileDescriptors();
 
+bool AllZero(const std::vector<uint8_t>& bytes, size_t from, size_t to);
+
+// Fills a block of `size` bytes holding `before` and checks Fill's result.
+template <typename Player>
+std::vector<uint8_t> FilledBlock(Player& player, size_t size, int32_t expected, uint8_t before = 0xAA) {
+    std::vector<uint8_t> block(size, before);
+    EXPECT_EQ(player.Fill(block.data(), static_cast<uint32_t>(size)), expected);
+    return block;
+}
+
 // A player whose play count and loop-back point are set as Play would set them, so that Fill
 // runs without a streaming thread.
 template <typename Player>

@@ -1,8 +1,6 @@
 // The WAV player's RIFF walk and its Fill rules at the end of the data, read without a thread.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "sound/wave_player.h"
 #include "tests/sound/sound_test_util.h"
 
@@ -21,6 +19,7 @@ protected:
     }
     std::unique_ptr<CAudioDevice> m_device;
     CTempFolder m_folder;
+    const SWaveFormat m_mono8 = PcmFormat(1, 8000, 8);
 };
 
 std::vector<uint8_t> Bytes(size_t count, uint8_t first) {
@@ -30,12 +29,15 @@ std::vector<uint8_t> Bytes(size_t count, uint8_t first) {
 }
 
 TEST_F(WaveTest, ChunksBeforeAndBetweenFormatAndDataAreSkipped) {
-    const SWaveFormat format = PcmFormat(2, 22050, 16);
     const std::vector<uint8_t> pcm = Bytes(400, 1);
-    const auto bytes =
-        CWavBuilder().Chunk("LIST", Bytes(13, 0x50)).Format(format).Chunk("fact", Bytes(4, 9)).Data(pcm).Build();
     CTestWave wave;
-    ASSERT_EQ(OpenBytes(wave, bytes), 0);
+    ASSERT_EQ(OpenBytes(wave, CWavBuilder()
+                                  .Chunk("LIST", Bytes(13, 0x50))
+                                  .Format(PcmFormat(2, 22050, 16))
+                                  .Chunk("fact", Bytes(4, 9))
+                                  .Data(pcm)
+                                  .Build()),
+              0);
     EXPECT_EQ(wave.GetFormat().nChannels, 2);
     EXPECT_EQ(wave.GetFormat().nSamplesPerSec, 22050u);
     EXPECT_EQ(wave.GetFormat().wBitsPerSample, 16);
@@ -43,22 +45,20 @@ TEST_F(WaveTest, ChunksBeforeAndBetweenFormatAndDataAreSkipped) {
     EXPECT_EQ(wave.GetDataOffset(), 12u + 8 + 13 + 8 + 16 + 8 + 4 + 8);
 
     wave.SetPlay(1, 0.0);
-    std::vector<uint8_t> block(1000, 0xAA);
-    EXPECT_EQ(wave.Fill(block.data(), 1000), 1);
+    const std::vector<uint8_t> block = FilledBlock(wave, 1000, 1);
     EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), block.begin()));
-    EXPECT_TRUE(std::all_of(block.begin() + 400, block.end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(AllZero(block, 400, 1000));
 }
 
-TEST_F(WaveTest, FormatPayloadSizes) {
-    SWaveFormat format = PcmFormat(1, 8000, 8);
+TEST_F(WaveTest, FormatPayloadSizesAndHeaders) {
     CTestWave wave;
     // 14 bytes: no wBitsPerSample, so no buffer can be made and the open fails.
-    EXPECT_EQ(OpenBytes(wave, CWavBuilder().Format(format, 14).Data(Bytes(8, 0)).Build()), -1);
+    EXPECT_EQ(OpenBytes(wave, CWavBuilder().Format(m_mono8, 14).Data(Bytes(8, 0)).Build()), -1);
     EXPECT_EQ(wave.GetFormat().wBitsPerSample, 0);
     EXPECT_EQ(wave.GetFormat().nChannels, 1);
 
     // 18 bytes: the last two are skipped and the data chunk is found after them.
-    ASSERT_EQ(OpenBytes(wave, CWavBuilder().Format(format, 18).Data(Bytes(8, 7)).Build()), 0);
+    ASSERT_EQ(OpenBytes(wave, CWavBuilder().Format(m_mono8, 18).Data(Bytes(8, 7)).Build()), 0);
     EXPECT_EQ(wave.GetFormat().wBitsPerSample, 8);
     EXPECT_EQ(wave.GetDataOffset(), 12u + 8 + 18 + 8);
     EXPECT_EQ(wave.GetDataSize(), 8u);
@@ -67,73 +67,64 @@ TEST_F(WaveTest, FormatPayloadSizes) {
     EXPECT_EQ(OpenBytes(wave, CWavBuilder().Chunk("fmt ", {1, 0}).Data(Bytes(8, 7)).Build()), -1);
     EXPECT_EQ(wave.GetFormat().nChannels, 0);
     EXPECT_EQ(wave.GetDataSize(), 8u);
-}
 
-TEST_F(WaveTest, NotRiffWaveFailsToOpen) {
-    const SWaveFormat format = PcmFormat(1, 8000, 8);
-    CTestWave wave;
-    EXPECT_EQ(OpenBytes(wave, CWavBuilder().Format(format).Data(Bytes(8, 0)).Build("RIFX", "WAVE")), -1);
-    EXPECT_EQ(OpenBytes(wave, CWavBuilder().Format(format).Data(Bytes(8, 0)).Build("RIFF", "AVI ")), -1);
+    // Not RIFF WAVE, cut after the magic, or missing.
+    EXPECT_EQ(OpenBytes(wave, CWavBuilder().Format(m_mono8).Data(Bytes(8, 0)).Build("RIFX", "WAVE")), -1);
+    EXPECT_EQ(OpenBytes(wave, CWavBuilder().Format(m_mono8).Data(Bytes(8, 0)).Build("RIFF", "AVI ")), -1);
     EXPECT_EQ(OpenBytes(wave, {'R', 'I', 'F', 'F'}), -1);
     EXPECT_EQ(wave.Open(m_device.get(), (m_folder / "missing.wav").c_str()), -1);
     EXPECT_EQ(wave.Play(0, 0), -1);
 }
 
 TEST_F(WaveTest, DamagedSizesNeverReadPastTheSource) {
-    const SWaveFormat format = PcmFormat(1, 8000, 16);
-    auto bytes = CWavBuilder().Format(format).Data(Bytes(100, 3)).Build();
+    auto bytes = CWavBuilder().Format(PcmFormat(1, 8000, 16)).Data(Bytes(100, 3)).Build();
     // The data chunk claims far more than the file holds: what is there plays, then silence.
     WriteU32LE(bytes.data() + 12 + 8 + 16 + 4, 0xFFFFFFF0u);
     CTestWave wave;
     ASSERT_EQ(OpenBytes(wave, bytes), 0);
     EXPECT_EQ(wave.GetDataSize(), 100u);
     wave.SetPlay(1, 0.0);
-    std::vector<uint8_t> block(16000, 0xAA);
-    EXPECT_EQ(wave.Fill(block.data(), 16000), 1);
+    const std::vector<uint8_t> block = FilledBlock(wave, 16000, 1);
     EXPECT_EQ(block[99], static_cast<uint8_t>(3 + 99));
-    EXPECT_TRUE(std::all_of(block.begin() + 100, block.end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(AllZero(block, 100, 16000));
 
     // A chunk size that jumps past the end ends the walk; every truncation fails or opens.
-    auto jumping = CWavBuilder().Chunk("junk", Bytes(4, 0)).Format(format).Data(Bytes(100, 3)).Build();
+    auto jumping = CWavBuilder().Chunk("junk", Bytes(4, 0)).Format(m_mono8).Data(Bytes(100, 3)).Build();
     WriteU32LE(jumping.data() + 16, 0x7FFFFFFFu);
     EXPECT_EQ(OpenBytes(wave, jumping), -1);
     for (size_t cut = 0; cut < bytes.size(); cut += 7) {
-        std::vector<uint8_t> truncated(bytes.begin(), bytes.begin() + static_cast<long>(cut));
         CTestWave other;
-        if (OpenBytes(other, truncated) == 0) {
+        if (OpenBytes(other, std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(cut))) == 0) {
             EXPECT_LE(other.GetDataOffset() + other.GetDataSize(), cut);
             other.SetPlay(0, 0.0);
-            other.Fill(block.data(), 16000);
+            std::vector<uint8_t> scratch(16000);
+            other.Fill(scratch.data(), 16000);
         }
     }
 }
 
 TEST_F(WaveTest, PlayCountTwoPlaysTheDataTwiceThenSilence) {
-    const SWaveFormat format = PcmFormat(1, 8000, 8);
     const std::vector<uint8_t> pcm = Bytes(300, 10);
     CTestWave wave;
-    ASSERT_EQ(OpenBytes(wave, MakeWav(format, pcm)), 0);
+    ASSERT_EQ(OpenBytes(wave, MakeWav(m_mono8, pcm)), 0);
     wave.SetPlay(2, 0.0);
-    std::vector<uint8_t> block(1000, 0xAA);
-    EXPECT_EQ(wave.Fill(block.data(), 1000), 1);
+    std::vector<uint8_t> block = FilledBlock(wave, 1000, 1);
     EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), block.begin()));
     EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), block.begin() + 300));
-    EXPECT_TRUE(std::all_of(block.begin() + 600, block.end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(AllZero(block, 600, 1000));
     EXPECT_EQ(wave.PlaysDone(), 2);
 
     // Further fills give silence until a seek makes the data readable again.
-    EXPECT_EQ(wave.Fill(block.data(), 100), 1);
-    EXPECT_TRUE(std::all_of(block.begin(), block.begin() + 100, [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(AllZero(FilledBlock(wave, 100, 1), 0, 100));
     EXPECT_EQ(wave.SeekTime(0.0), 0);
-    EXPECT_EQ(wave.Fill(block.data(), 100), 0);
-    EXPECT_TRUE(std::equal(block.begin(), block.begin() + 100, pcm.begin()));
+    block = FilledBlock(wave, 100, 0);
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), pcm.begin()));
 }
 
 TEST_F(WaveTest, EndlessPlayResumesAtTheLoopBackPointInsideOneFill) {
-    const SWaveFormat format = PcmFormat(2, 44100, 16);
     const std::vector<int16_t> ramp = Ramp(44100);  // one second
     CTestWave wave;
-    ASSERT_EQ(OpenBytes(wave, MakeWav(format, ToBytes(ramp))), 0);
+    ASSERT_EQ(OpenBytes(wave, MakeWav(PcmFormat(2, 44100, 16), ToBytes(ramp))), 0);
     wave.SetPlay(0, 0.5);
     std::vector<int16_t> block(2 * 44100 + 2 * 1000);
     EXPECT_EQ(wave.Fill(block.data(), static_cast<uint32_t>(block.size() * 2)), 0);
@@ -153,8 +144,7 @@ TEST_F(WaveTest, EndlessPlayResumesAtTheLoopBackPointInsideOneFill) {
 }
 
 TEST_F(WaveTest, OpenFromCallbacksOwnsTheSourceOnlyOnSuccess) {
-    const SWaveFormat format = PcmFormat(1, 8000, 8);
-    CMemorySource good{MakeWav(format, Bytes(64, 0))};
+    CMemorySource good{MakeWav(m_mono8, Bytes(64, 0))};
     CMemorySource bad{{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'X', 'X', 'X', 'X'}};
     const CStreamCallbacks callbacks = CMemorySource::Callbacks();
     {

@@ -77,6 +77,6 @@ bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
     if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path());
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
 }

@@ -95,15 +95,7 @@ TEST_F(TextRevealTest, RunsStackLinesByHeightAndGapAndStopAtTheBottom) {
     EXPECT_EQ(GlyphAt(100, 127), 0xFFFFFFu);  // glyph 3 starts the second line
 }
 
-TEST_F(TextRevealTest, AGlyphWiderThanTheRectangleEndsTheRun) {
-    MakeRun(4);
-    glyphs_[0].advance = 100;
-    EXPECT_EQ(DrawGlyphRun(device_, glyphs_.data(), 4, rect_, 1, 0, 0, 0), 1);
-    for (EffectFn effect : kEffects) EXPECT_EQ(Run(effect, 0xF0000000u), 1);
-    EXPECT_EQ(LitPixels({0, 0, 800, 600}), 0);
-}
-
-TEST_F(TextRevealTest, FadeTimingAtFiftyMillisecondsPerCharacter) {
+TEST_F(TextRevealTest, FadeAndTypewriterTimingAtFiftyMillisecondsPerCharacter) {
     MakeRun(20);
     rect_ = {0, 0, 800, 600};
     EXPECT_EQ(Run(DrawGlyphRunFade, 0), 0);
@@ -118,11 +110,7 @@ TEST_F(TextRevealTest, FadeTimingAtFiftyMillisecondsPerCharacter) {
     EXPECT_EQ(GlyphAt(190, 12), 0xFEFEFEu);
     EXPECT_EQ(Run(DrawGlyphRunFade, 1351), 1);
     EXPECT_EQ(LitPixels({0, 0, 800, 600}), 20 * kSize * kSize);
-}
 
-TEST_F(TextRevealTest, TypewriterCompletesWhenTheLastGlyphAppears) {
-    MakeRun(20);
-    rect_ = {0, 0, 800, 600};
     EXPECT_EQ(Run(DrawGlyphRunTyped, 949), 0);
     EXPECT_EQ(LitPixels({0, 0, 800, 600}), 19 * kSize * kSize);
     EXPECT_EQ(GlyphAt(190, 12), 0u);
@@ -148,6 +136,15 @@ TEST_F(TextRevealTest, EveryEffectShowsAllAtOnceWithoutSpeedOrAfterAHugeElapsedT
         EXPECT_EQ(LitPixels({0, 0, 800, 600}), 10 * kSize * kSize);
         rect_.bottom = 200;
     }
+    // A glyph wider than the rectangle ends the run; so do negative and zero counts.
+    glyphs_[0].advance = 100;
+    EXPECT_EQ(DrawGlyphRun(device_, glyphs_.data(), 12, rect_, 1, 0, 0, 0), 1);
+    for (EffectFn effect : kEffects) EXPECT_EQ(Run(effect, 0xF0000000u), 1);
+    EXPECT_EQ(LitPixels({0, 0, 800, 600}), 0);
+    glyphs_[0].advance = kAdvance;
+    EXPECT_EQ(DrawGlyphRun(device_, glyphs_.data(), -1, rect_, 1, 0, 0, 0), 1);
+    EXPECT_EQ(DrawGlyphRunFade(device_, glyphs_.data(), -1, rect_, 0, 1000, 50, 0, 0), 1);
+    EXPECT_EQ(LitPixels({0, 0, 800, 600}), 0);
     glyphs_.clear();
     for (EffectFn effect : kEffects) EXPECT_EQ(Run(effect, 0), 1);
 }
@@ -214,14 +211,6 @@ TEST_F(TextRevealTest, ZoomAndSwellScaleAboutTheCentreAndRestoreTheFilter) {
     EXPECT_EQ(Run(Swell, 401), 1);
     EXPECT_EQ(LitPixels({0, 0, 800, 600}), kSize * kSize);
     EXPECT_EQ(device_->GetSamplerState(0, Sampler::MinFilter), TexFilter::None);
-}
-
-TEST_F(TextRevealTest, NegativeCountsDrawNothing) {
-    MakeRun(4);
-    MakeNewline(2);
-    EXPECT_EQ(DrawGlyphRun(device_, glyphs_.data(), -1, rect_, 1, 0, 0, 0), 1);
-    EXPECT_EQ(DrawGlyphRunFade(device_, glyphs_.data(), -1, rect_, 0, 1000, 50, 0, 0), 1);
-    EXPECT_EQ(LitPixels({0, 0, 800, 600}), 0);
 }
 
 }  // namespace

@@ -135,23 +135,6 @@ TEST_F(CGeneratedGame, ScreenPicturesCoverTheirSpriteRectangles) {
     }
 }
 
-TEST_F(CGeneratedGame, SoundsAndTablesOfTheScreens) {
-    for (std::string path : {"System/OnCursor.ogg", "System/Select.ogg", "System/Title/BGM.ogg", "System/Extra/BGM.ogg"})
-        EXPECT_EQ(Entry("System.pac", path).substr(0, 4), "OggS") << path;
-    for (int n = 1; n <= 7; ++n) {
-        const std::string path = "BGM/BGM0" + std::to_string(n) + ".ogg";
-        EXPECT_EQ(Entry("BGM.pac", path).substr(0, 4), "OggS") << path;
-    }
-    // Every picture and movie table that the gallery tables name exists.
-    for (const char* table : {"System/Extra/CGTable.txt", "System/Extra/MovieTable.txt"}) {
-        std::string text = Entry("System.pac", table);
-        ASSERT_FALSE(text.empty()) << table;
-        auto named = QuotedFiles(text);
-        for (const auto& [path, kind] : named) EXPECT_FALSE(Entry(ArchiveOf(path), path).empty()) << path << " named by " << table;
-        EXPECT_GE(named.size(), 3u) << table;
-    }
-}
-
 // Every file that a script or a movie table names is in its archive, or a loose movie file.
 TEST_F(CGeneratedGame, EveryFileTheStoryNamesExists) {
     std::vector<std::string> texts;
@@ -179,7 +162,17 @@ TEST_F(CGeneratedGame, EveryFileTheStoryNamesExists) {
     EXPECT_GT(checked, 40);
 }
 
-TEST_F(CGeneratedGame, LooseFilesOverrideArchiveEntries) {
+TEST_F(CGeneratedGame, ScreenSoundsTablesAndLooseOverrides) {
+    for (std::string path : {"System/OnCursor.ogg", "System/Select.ogg", "System/Title/BGM.ogg", "System/Extra/BGM.ogg",
+                             "BGM/BGM01.ogg", "BGM/BGM02.ogg", "BGM/BGM03.ogg", "BGM/BGM04.ogg", "BGM/BGM05.ogg",
+                             "BGM/BGM06.ogg", "BGM/BGM07.ogg"})
+        EXPECT_EQ(Entry(ArchiveOf(path), path).substr(0, 4), "OggS") << path;
+    // Every picture and movie table that the gallery tables name exists.
+    for (const char* table : {"System/Extra/CGTable.txt", "System/Extra/MovieTable.txt"}) {
+        auto named = QuotedFiles(Entry("System.pac", table));
+        for (const auto& [path, kind] : named) EXPECT_FALSE(Entry(ArchiveOf(path), path).empty()) << path << " named by " << table;
+        EXPECT_GE(named.size(), 3u) << table;
+    }
     // A loose bitmap in place of the archive's raw picture.
     std::string loose = ReadFile(GameFolder() / "System/Title/TitleBG02.bmp");
     ASSERT_GE(loose.size(), 54u);
@@ -189,8 +182,7 @@ TEST_F(CGeneratedGame, LooseFilesOverrideArchiveEntries) {
     EXPECT_EQ(Entry("System.pac", "System/Title/TitleBG02.bmp").substr(0, 4), "TEYL");
     // A loose script and a loose sound with the same names as archive entries.
     for (const char* path : {"Script/NormalEnd.vsf", "SE/Bell.wav"}) {
-        std::string file = ReadFile(GameFolder() / path);
-        EXPECT_FALSE(file.empty()) << path;
+        EXPECT_FALSE(ReadFile(GameFolder() / path).empty()) << path;
         EXPECT_FALSE(Entry(ArchiveOf(path), path).empty()) << path;
     }
     EXPECT_TRUE(m_archives["SE.pac"].scrambled);
