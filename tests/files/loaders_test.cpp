@@ -88,24 +88,29 @@ TEST_F(Loaders, LooseFilesWinOverImagePacEntries) {
     folder_.Write("Image/Raw.teyl", Teyl(3, 1, 0xFF010203));
     OpenEngineArchives(0xFF);
 
-    ASSERT_EQ(LoadTexture(device_, &texture_, "Image/Bg.png", &width_, &height_), 0);
-    EXPECT_EQ(width_, 6) << "the loose PNG, not the archive's TEYL";
-    EXPECT_EQ(height_, 4);
-    EXPECT_EQ(texture_->Width(), 6u) << "a decoded picture keeps its own size";
-    EXPECT_EQ(Texel(5, 3), 0x80123456u) << "PNG alpha is kept";
-    DropTexture();
-    ASSERT_EQ(LoadTexture(device_, &texture_, "image\\only.BMP", &width_, &height_), 0);
-    EXPECT_EQ(width_, 2);
-    EXPECT_EQ(Texel(1, 1), 0xFF00FF00u);
-    DropTexture();
-    // A loose file that no reader understands falls through to the entry of the same name.
-    ASSERT_EQ(LoadTexture(device_, &texture_, "Image/Junk.bmp", &width_, &height_), 0);
-    EXPECT_EQ(width_, 3);
-    EXPECT_EQ(texture_->Width(), 4u) << "TEYL pictures get a power-of-two texture";
-    EXPECT_EQ(Texel(2, 2), 0xFFFF0000u);
-    DropTexture();
-    ASSERT_EQ(LoadTexture(device_, &texture_, "Image/Raw.teyl", nullptr), 0) << "a loose TEYL file";
-    EXPECT_EQ(Texel(2, 0), 0xFF010203u);
+    struct SCase {
+        const char* path;
+        int32_t width, height;
+        uint32_t textureWidth;
+        int32_t x, y;
+        uint32_t texel;
+    };
+    const SCase cases[] = {
+        {"Image/Bg.png", 6, 4, 6, 5, 3, 0x80123456},  // the loose PNG at its own size, alpha kept
+        {"image\\only.BMP", 2, 2, 2, 1, 1, 0xFF00FF00},
+        {"Image/Junk.bmp", 3, 3, 4, 2, 2, 0xFFFF0000},  // a loose file no reader understands: the entry
+        {"Image/Raw.teyl", 3, 1, 4, 2, 0, 0xFF010203},  // a loose TEYL file, on a power-of-two texture
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.path);
+        ASSERT_EQ(LoadTexture(device_, &texture_, c.path, &width_, &height_), 0);
+        EXPECT_EQ(width_, c.width);
+        EXPECT_EQ(height_, c.height);
+        EXPECT_EQ(texture_->Width(), c.textureWidth);
+        EXPECT_EQ(Texel(c.x, c.y), c.texel);
+        DropTexture();
+    }
+    ASSERT_EQ(LoadTexture(device_, &texture_, "Image/Raw.teyl", nullptr), 0) << "without size outputs";
     EXPECT_TRUE(TakeShownMessages().empty());
 }
 

@@ -18,72 +18,36 @@ std::vector<uint8_t> Counting(size_t n) {
     return v;
 }
 
-// An in-memory source that records how far into it anything was read.
-struct CMemorySource {
-    std::vector<uint8_t> data;
-    size_t at = 0;
-    size_t furthestRead = 0;
-    int closes = 0;
-
-    static CMemorySource& Of(void* self) { return *static_cast<CMemorySource*>(self); }
-    static size_t Read(void* destination, size_t size, size_t count, void* self) {
-        CMemorySource& s = Of(self);
-        const size_t n = std::min(size * count, s.data.size() - std::min(s.at, s.data.size()));
-        std::memcpy(destination, s.data.data() + s.at, n);
-        s.at += n;
-        s.furthestRead = std::max(s.furthestRead, s.at);
-        return n;
-    }
-    static int Seek(void* self, int64_t offset, int origin) {
-        CMemorySource& s = Of(self);
-        const int64_t base = origin == 0 ? 0 : static_cast<int64_t>(origin == 1 ? s.at : s.data.size());
-        if (base + offset < 0) return -1;
-        s.at = static_cast<size_t>(base + offset);
-        return 0;
-    }
-    static int Close(void* self) {
-        Of(self).closes++;
-        return 0;
-    }
-    static long Tell(void* self) { return static_cast<long>(Of(self).at); }
-    static int Eof(void* self) { return Of(self).at >= Of(self).data.size(); }
-
-    // A stream over this source with a buffer of `capacity` bytes (none for 0).
-    void Attach(CReadStream* stream, uint32_t capacity, uint32_t blockMode = 0) {
-        stream->SetSource({Read, Seek, Close, Tell, Eof}, this);
-        stream->blockMode = blockMode;
-        if (capacity > 0) stream->AllocBuffer(capacity);
-    }
-};
+// How far into the source the stream has read (its sources only move forward here).
+long SourceAt(CMemoryReadStream& m) { return m.stream.callbacks.tell(m.stream.source); }
 
 }  // namespace
 
 TEST(ReadStream, WindowLargerThanBufferIsFetchedInLoadsAndNeverReadPast) {
-    CMemorySource source{Counting(1000)};
-    CReadStream stream;
-    source.Attach(&stream, 64);
+    CMemoryReadStream m(Counting(1000), 64);
+    CReadStream& stream = m.stream;
     ASSERT_EQ(stream.Fill(300), 0);
-    EXPECT_EQ(source.furthestRead, 64u);
+    EXPECT_EQ(SourceAt(m), 64);
     std::vector<uint8_t> got(400);
     EXPECT_EQ(stream.Read(got.data(), 10), 10);
     EXPECT_EQ(stream.Read(got.data() + 10, 100), 100);
     EXPECT_EQ(stream.Read(got.data() + 110, 250), 190);
-    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 300, source.data.begin()));
-    EXPECT_EQ(source.furthestRead, 300u);
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 300, m.data.begin()));
+    EXPECT_EQ(SourceAt(m), 300);
     EXPECT_EQ(stream.Read(got.data(), 1), 0);
     EXPECT_EQ(stream.LogicalPosition(), 300);
 
     // The next window starts exactly where the previous one ended.
     ASSERT_EQ(stream.Fill(5), 0);
     EXPECT_EQ(stream.Read(got.data(), 5), 5);
-    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 5, source.data.begin() + 300));
-    EXPECT_EQ(source.furthestRead, 305u);
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 5, m.data.begin() + 300));
+    EXPECT_EQ(SourceAt(m), 305);
 }
 
 TEST(ReadStream, FillEdgeCases) {
-    CMemorySource source{Counting(10)};
-    CReadStream stream;
-    source.Attach(&stream, 0);
+    CMemoryReadStream m(Counting(10), 16);
+    CReadStream& stream = m.stream;
+    stream.FreeBuffer();
     uint8_t got[100];
     EXPECT_EQ(stream.Fill(4), -1) << "no buffer";
     EXPECT_EQ(stream.Read(got, 1), -1);
@@ -101,9 +65,9 @@ TEST(ReadStream, FillEdgeCases) {
 }
 
 TEST(ReadStream, BlockModeReadsAcrossBuffersAndSeeksDropTheBuffer) {
-    CMemorySource source{Counting(777)};
-    CReadStream stream;
-    source.Attach(&stream, 100, 1);
+    CMemoryReadStream m(Counting(777), 100);
+    CReadStream& stream = m.stream;
+    stream.blockMode = 1;
     EXPECT_EQ(stream.Fill(5), 0);
     std::vector<uint8_t> got;
     uint8_t block[33];
@@ -111,16 +75,16 @@ TEST(ReadStream, BlockModeReadsAcrossBuffersAndSeeksDropTheBuffer) {
         got.insert(got.end(), block, block + n);
         EXPECT_EQ(stream.LogicalPosition(), static_cast<int64_t>(got.size()));
     }
-    EXPECT_EQ(got, source.data);
+    EXPECT_EQ(got, m.data);
 
     ASSERT_EQ(stream.Seek(200, 0), 0);
     ASSERT_EQ(stream.Read(block, 4), 4);
-    EXPECT_EQ(0, std::memcmp(block, source.data.data() + 200, 4));
+    EXPECT_EQ(0, std::memcmp(block, m.data.data() + 200, 4));
     EXPECT_EQ(stream.LogicalPosition(), 204);
     // From the end, and relative to the source (which stands after the buffered block).
     ASSERT_EQ(stream.Seek(-10, 2), 0);
     ASSERT_EQ(stream.Read(block, 4), 4);
-    EXPECT_EQ(0, std::memcmp(block, source.data.data() + 767, 4));
+    EXPECT_EQ(0, std::memcmp(block, m.data.data() + 767, 4));
     EXPECT_EQ(stream.Seek(-1000, 1), -1);
     CReadStream noSource;
     EXPECT_EQ(noSource.Seek(0, 0), -1);
@@ -129,9 +93,8 @@ TEST(ReadStream, BlockModeReadsAcrossBuffersAndSeeksDropTheBuffer) {
 TEST(ReadStream, UnknownChunkLargerThanTheBufferIsSkippedBySize) {
     CTestBytes file;
     file.Chunk("JUNK", CTestBytes{Counting(5000)}).Chunk("DATA", CTestBytes{{1, 2, 3, 4, 5}}).Empty("EMPT").Empty("EOF ");
-    CMemorySource source{file.bytes};
-    CReadStream stream;
-    source.Attach(&stream, 256);
+    CMemoryReadStream m(file.bytes, 256);
+    CReadStream& stream = m.stream;
     std::vector<std::string> seen;
     for (uint8_t header[8]; stream.Fill(8) == 0 && stream.Read(header, 8) == 8;) {
         const uint32_t tag = ReadU32LE(header);
@@ -147,21 +110,26 @@ TEST(ReadStream, UnknownChunkLargerThanTheBufferIsSkippedBySize) {
         ASSERT_EQ(stream.Read(payload.data(), size), static_cast<int32_t>(size));
     }
     EXPECT_EQ(seen, (std::vector<std::string>{"JUNK", "DATA", "EMPT", "EOF "}));
-    EXPECT_EQ(source.furthestRead, source.data.size());
+    EXPECT_EQ(SourceAt(m), static_cast<long>(file.size()));
     EXPECT_EQ(MakeTag("PAGE"), 0x45474150u);
     EXPECT_EQ(MakeReversedTag("LYER"), MakeTag("REYL"));
 }
 
 TEST(ReadStream, CloseRunsTheSourceCloseOnceAndOpenFileFailsCleanly) {
-    CMemorySource source{Counting(4)};
+    static int closes = 0;
+    CStreamCallbacks counting;
+    counting.close = [](void*) {
+        ++closes;
+        return 0;
+    };
     {
         CReadStream stream;
-        source.Attach(&stream, 0);
+        stream.SetSource(counting, &closes);
         stream.CloseFile();
-        EXPECT_EQ(stream.callbacks.read, nullptr);
+        EXPECT_EQ(stream.callbacks.close, nullptr);
         stream.Close();
     }
-    EXPECT_EQ(source.closes, 1);
+    EXPECT_EQ(closes, 1);
 
     CTempFolder folder;
     CReadStream stream;

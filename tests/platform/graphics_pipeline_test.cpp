@@ -244,10 +244,9 @@ TEST_P(PipelineTest, GouraudColoursMeetTheVerticesAndInterpolateBetween) {
                                 {0, 8, 0, 1, 0xFF00FF00u}};
     Fill(0);
     Draw(Primitive::TriangleFan, 2, q);
-    EXPECT_EQ(At(0, 0), 0xFF000000u);
-    EXPECT_EQ(At(4, 0), 0xFF000080u) << "blue halfway along the top: 127.5 rounds up";
-    EXPECT_EQ(At(0, 4), 0xFF008000u);
-    EXPECT_EQ(At(4, 4), 0xFF008080u);
+    // Pixels (0, 0), (4, 0), (0, 4), (4, 4): halfway, 127.5 rounds up.
+    EXPECT_EQ((std::vector{At(0, 0), At(4, 0), At(0, 4), At(4, 4)}),
+              (std::vector{0xFF000000u, 0xFF000080u, 0xFF008000u, 0xFF008080u}));
 }
 
 TEST_P(PipelineTest, DepthTestOrdersDrawsAndHonoursTheSwitches) {
@@ -306,9 +305,7 @@ TEST_P(PipelineTest, AbsurdCoordinatesAreClippedOrDropped) {
     const SColourVertex wide[3] = {{-4e8f, 10, 0, 1, 0x01010101}, {4e8f, 10, 0, 1, 0x01010101},
                                    {0, -4e8f, 0, 1, 0x01010101}};
     Draw(Primitive::TriangleList, 1, wide);
-    EXPECT_EQ(At(0, 0), 0x01010101u);
-    EXPECT_EQ(At(63, 9), 0x01010101u);
-    EXPECT_EQ(At(0, 10), 0u);
+    EXPECT_EQ((std::vector{At(0, 0), At(63, 9), At(0, 10)}), (std::vector{0x01010101u, 0x01010101u, 0u}));
 }
 
 TEST_P(PipelineTest, FillRuleDrawsSharedEdgesOnce) {
@@ -332,9 +329,7 @@ TEST_P(PipelineTest, FillRuleDrawsSharedEdgesOnce) {
         ASSERT_LE(pixel, 0x01010101u);
         covered += pixel != 0;
     }
-    EXPECT_EQ(At(20, 17), 0x01010101u);
-    EXPECT_EQ(At(45, 12), 0x01010101u);
-    EXPECT_EQ(At(50, 13), 0x01010101u);
+    EXPECT_EQ((std::vector{At(20, 17), At(45, 12), At(50, 13)}), std::vector<uint32_t>(3, 0x01010101u));
     EXPECT_GT(covered, 200 + 600 / 2);
 }
 
@@ -356,19 +351,16 @@ TEST_P(PipelineTest, ViewportClipsDrawsAndClearsAndResetsWithTheTarget) {
     ASSERT_EQ(device_->SetViewport({10, 5, 20, 10, 0.0f, 1.0f}), 0);
     EXPECT_EQ(device_->SetViewport({60, 0, 10, 10, 0.0f, 1.0f}), -1);
     Rect(0, 0, 64, 48, 0xFFFFFFFFu);
-    EXPECT_EQ(At(10, 5), 0xFFFFFFFFu);
-    EXPECT_EQ(At(29, 14), 0xFFFFFFFFu);
-    EXPECT_EQ(At(9, 5), 0u);
-    EXPECT_EQ(At(30, 14), 0u);
-    EXPECT_EQ(At(10, 15), 0u);
+    // The viewport's corners inside, the pixels beside them outside.
+    EXPECT_EQ((std::vector{At(10, 5), At(29, 14), At(9, 5), At(30, 14), At(10, 15)}),
+              (std::vector{0xFFFFFFFFu, 0xFFFFFFFFu, 0u, 0u, 0u}));
     device_->Clear(0, nullptr, ClearFlag::Target, 0x12345678u, 1.0f, 0);
     EXPECT_EQ(At(12, 7), 0x12345678u);
     EXPECT_EQ(At(0, 0), 0u) << "clear keeps to the viewport";
     ASSERT_EQ(device_->SetRenderTarget(surface_), 0);
     SViewport now;
     device_->GetViewport(&now);
-    EXPECT_EQ(now.width, 64u);
-    EXPECT_EQ(now.height, 48u);
+    EXPECT_EQ((std::vector{now.x, now.y, now.width, now.height}), (std::vector{0u, 0u, 64u, 48u}));
 }
 
 TEST_P(PipelineTest, SavedStatesRestoreTheSameDrawing) {

@@ -14,20 +14,8 @@ using namespace scene_test;
 
 constexpr float kEps = 1e-4f;
 
-class SceneClock : public ::testing::Test {
-protected:
-    void SetUp() override {
-        g_GameClock = 10000;
-        SetSaveKey(0);
-    }
-    void TearDown() override {
-        g_GameClock = 0;
-        SetSaveKey(0);
-    }
-};
-
-using CameraTest = SceneClock;
-using LightTest = SceneClock;
+using CameraTest = SceneGlobalsTest;
+using LightTest = SceneGlobalsTest;
 
 // The view's third column (the looking direction) or its second (the up vector).
 SVector3 ViewColumn(int column) {

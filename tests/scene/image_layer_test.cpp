@@ -14,19 +14,8 @@ using namespace scene_test;
 
 constexpr int32_t kRunning = LayerFrame::Animating | LayerFrame::HoldText;
 
-class LayerTest : public ::testing::Test {
+class LayerTest : public SceneGlobalsTest {
 protected:
-    void SetUp() override {
-        g_GameClock = 10000;
-        g_bModelsUsable = 0;
-        SetSaveKey(0);
-    }
-    void TearDown() override {
-        g_GameClock = 0;
-        g_bModelsUsable = 0;
-        SetSaveKey(0);
-    }
-
     // A layer as a successful LOAD leaves it, with a picture that names its texel positions.
     void Loaded(CImageLayer* layer, int32_t width, int32_t height, uint32_t side, const char* name = "a.bmp",
                 uint32_t (*texel)(int, int) = SceneDevice::PositionTexel) {
@@ -123,7 +112,8 @@ TEST_F(LayerTest, DamagedGeometryDrawsNothingWrong) {
         Ints("DPOS", {INT32_MAX, INT32_MIN}),
         // Negative and huge (but bounded) rectangles and scales go to the rasteriser, which
         // clips them.
-        Ints("DREC", {-5000, -5000, 5000, -9000}), Floats("SCAL", {1e30f, -1e30f})};
+        Ints("DREC", {-5000, -5000, 5000, -9000}), Floats("SCAL", {1e30f, -1e30f}),
+        Ints("DREC", {-5000, -5000, 5000, -9000}) + Floats("SCAL", {1e30f, -1e30f})};
     CImageLayer layer;
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
@@ -181,16 +171,10 @@ TEST_F(LayerTest, EffectsRunFromThePageStartAfterTheirDelay) {
 TEST_F(LayerTest, EffectsReplaceEachOtherAndUnknownKindsAreSkipped) {
     CImageLayer layer;
     Loaded(&layer, 16, 16, 16);
-    ParseInto(&layer, Effect(2, 100, 0, 1000));
-    IEffecter9* fade = layer.effect;
-    ASSERT_NE(fade, nullptr);
-    ParseInto(&layer, Effect(2, 200, 1, 50));
-    EXPECT_EQ(layer.effect, fade);  // the same object, new parameters
-    EXPECT_EQ(layer.effect->GetEndState(), EffectEndState::Hidden);
-    EXPECT_EQ(layer.effectDelay, 200);
-    ParseInto(&layer, Effect(1, 300, 1));
+    ParseInto(&layer, Effect(2, 100, 0, 1000) + Effect(1, 300, 1));
     ASSERT_NE(layer.effect, nullptr);
     EXPECT_EQ(layer.effect->GetType(), EffectType::Cut);
+    EXPECT_EQ(layer.effectDelay, 300);
 
     IEffecter9* cut = layer.effect;
     layer.startPending = 0;

@@ -100,6 +100,19 @@ public:
     CGraphicsDevice* device = nullptr;
 };
 
+// The engine globals that scene objects read, set for a page at game time 10000 and cleared
+// afterwards.
+class SceneGlobalsTest : public ::testing::Test {
+protected:
+    void SetUp() override { Reset(10000); }
+    void TearDown() override { Reset(0); }
+    static void Reset(uint32_t clock) {
+        g_GameClock = clock;
+        g_bModelsUsable = 0;
+        std::memset(g_SaveKey, 0, sizeof g_SaveKey);
+    }
+};
+
 // Runs a command parser over the payload; it must consume the payload exactly.
 template <typename Target>
 int32_t ParseInto(Target* target, const Bytes& payload) {

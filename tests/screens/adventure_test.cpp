@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -378,23 +376,6 @@ TEST_F(AdventureTest, EndWritesGameDataOnceAndItsReadHistoryLimitsSkipMode) {
     EXPECT_EQ(adventure.engine.IsSkipMode(), 0);
 }
 
-TEST_F(AdventureTest, MenuSaveWritesTheChosenSlotAndShowsItOnThePage) {
-    Start(PlainPages("one|two"));
-    RunFrames(3);
-    OpenMenu();
-    ClickFrame(330, 80);  // save
-    ASSERT_EQ(adventure.menu.state, 2);
-    RunFrames(12);
-    ClickFrame(16 + 388 + 50, 48 + 95 * 2 + 40);  // slot 7 of page 0
-    EXPECT_TRUE(std::filesystem::exists(SavePath("Save07.sav")));
-    EXPECT_EQ(adventure.menu.saveScreen.slots[7].used, 1u);
-    EXPECT_EQ(adventure.menu.saveScreen.newest, 7);
-    EXPECT_EQ(adventure.menu.state, 2);  // the save screen stays open
-    RightClickFrame();
-    RunFrames(12);
-    EXPECT_EQ(adventure.subMode, kAdventureScript);  // closing the save screen ends the menu
-}
-
 TEST_F(AdventureTest, UpAndDownPickAChoiceWhileLeftAndRightStayWithTheBar) {
     WriteScript("ChoiceA", PlainPages("went left"));
     WriteScript("ChoiceB", PlainPages("went right"));
@@ -441,11 +422,23 @@ TEST_F(AdventureTest, MenuQuitAndReturnAskFirstAndEndTheAdventure) {
     EXPECT_EQ(answer({300, 240}), kFrameQuit);
 }
 
-TEST_F(AdventureTest, MenuLoadRestoresTheChosenSaveAndAFailedLoadLeaves) {
+TEST_F(AdventureTest, MenuSavesAndLoadsThroughItsScreensAndAFailedLoadLeaves) {
     Start(PlainPages("one|two|three"));
     RunFrames(3);
     NextPage();
-    ASSERT_EQ(adventure.WriteSave(SavePath("Save02.sav").c_str()), 0);
+    OpenMenu();
+    ClickFrame(330, 80);  // save
+    ASSERT_EQ(adventure.menu.state, 2);
+    RunFrames(12);
+    ClickFrame(100, 48 + 95 * 2 + 40);  // slot 2 of page 0
+    EXPECT_TRUE(std::filesystem::exists(SavePath("Save02.sav")));
+    EXPECT_EQ(adventure.menu.saveScreen.slots[2].used, 1u);
+    EXPECT_EQ(adventure.menu.saveScreen.newest, 2);
+    EXPECT_EQ(adventure.menu.state, 2);  // the save screen stays open
+    RightClickFrame();
+    RunFrames(12);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);  // closing the save screen ends the menu
+
     NextPage();
     RunFrames(3);
     OpenMenu();

@@ -75,6 +75,11 @@ protected:
         EXPECT_EQ(read, payload.size());
         return result;
     }
+    // Parses a command and runs one update.
+    void Apply(CSoundChannel& channel, int32_t kind, const Bytes& payload, int32_t hold = 0) {
+        Parse(channel, kind, payload);
+        channel.Update(hold);
+    }
     // Restores the save form through a read window of its size; it must be read whole.
     static int32_t RestoreFrom(CSoundChannel& channel, int32_t kind, const std::vector<uint8_t>& bytes) {
         CMemoryReadStream reader(bytes);
@@ -105,6 +110,17 @@ protected:
             Run(10);
             channel.Update(hold);
         }
+    }
+    // Runs frames and checks the state of the channel's player after them.
+    void FramesExpecting(CSoundChannel& channel, uint32_t ms, int32_t state, int32_t hold = 0) {
+        Frames(channel, ms, hold);
+        EXPECT_EQ(channel.player->GetState(), state) << "after " << ms << " ms";
+    }
+    // Loads a sound and restarts it on a page that starts now; it plays after ms of frames.
+    void StartPlaying(CSoundChannel& channel, int32_t kind, const char* name, uint32_t count, uint32_t ms) {
+        ASSERT_EQ(Parse(channel, kind, Join(Load(name), Status(kSoundRestart, 0, count, 0))), 0);
+        StampPage(channel);
+        FramesExpecting(channel, ms, kSoundPlaying);
     }
 
     static Bytes Load(const std::string& name) { return Bytes().ChunkStr("LOAD", name); }
@@ -167,8 +183,7 @@ TEST_F(ChannelTest, StatusCommandWaitsForItsDelayFromThePageStart) {
     music.Update(0);  // no page stamp yet: nothing happens
     EXPECT_EQ(music.status.pending, 1);
     StampPage(music);
-    Frames(music, 1490);
-    EXPECT_EQ(music.player->GetState(), kSoundStopped);
+    FramesExpecting(music, 1490, kSoundStopped);
     g_GameClock += 9;  // 1499 ms
     music.Update(0);
     EXPECT_EQ(music.player->GetState(), kSoundStopped);
@@ -180,35 +195,28 @@ TEST_F(ChannelTest, StatusCommandWaitsForItsDelayFromThePageStart) {
     EXPECT_EQ(music.playCount, 0);
 
     // Pause and play resume; stop at once.
-    Parse(music, kSoundKindMusic, Status(kSoundPause, 0));
-    music.Update(1);  // pause is applied even while held
+    Apply(music, kSoundKindMusic, Status(kSoundPause, 0), 1);  // pause is applied even while held
     EXPECT_EQ(music.state, kSoundPause);
     EXPECT_EQ(music.player->GetState(), kSoundPaused);
-    Parse(music, kSoundKindMusic, Status(kSoundPlay, 0, 2, 0));
-    music.Update(0);
+    Apply(music, kSoundKindMusic, Status(kSoundPlay, 0, 2, 0));
     EXPECT_EQ(music.player->GetState(), kSoundPlaying);
     EXPECT_EQ(music.playCount, 2);
-    Parse(music, kSoundKindMusic, StopWithFade(0.0f));
-    music.Update(0);
+    Apply(music, kSoundKindMusic, StopWithFade(0.0f));
     EXPECT_EQ(music.player->GetState(), kSoundStopped);
     EXPECT_EQ(music.state, kSoundStop);
 }
 
 TEST_F(ChannelTest, VolumeFadeRunsInThePlayerWhileTheChannelRecordsTheTarget) {
     CSoundChannel music;
-    Parse(music, kSoundKindMusic, Join(Load("BGM/Loop.wav"), Status(kSoundRestart, 0, 0, 0)));
-    StampPage(music);
-    Frames(music, 100);
-    Parse(music, kSoundKindMusic, Value("VOLM", -2000, 0.5f, 0));
-    music.Update(0);
+    StartPlaying(music, kSoundKindMusic, "BGM/Loop.wav", 0, 100);
+    Apply(music, kSoundKindMusic, Value("VOLM", -2000, 0.5f, 0));
     EXPECT_EQ(music.volume, -2000);
     Frames(music, 2000);
     EXPECT_NEAR(music.player->GetVolume(), -1000, 30);
     Frames(music, 2100);
     EXPECT_EQ(music.player->GetVolume(), -2000);
 
-    Parse(music, kSoundKindMusic, Join(Value("PAN ", -20000, 0.0f, 0), Value("TEMP", 1500, 0.0f, 0)));
-    music.Update(0);
+    Apply(music, kSoundKindMusic, Join(Value("PAN ", -20000, 0.0f, 0), Value("TEMP", 1500, 0.0f, 0)));
     EXPECT_EQ(music.pan, -20000);  // the command's target as given
     EXPECT_EQ(music.player->GetPan(), -10000);
     EXPECT_EQ(music.player->GetRate(), 1500);
@@ -223,25 +231,19 @@ TEST_F(ChannelTest, HoldKeepsPlayCommandsPendingButNotVolume) {
     EXPECT_EQ(voice.player->GetState(), kSoundStopped);
     EXPECT_EQ(voice.volumeCommand.pending, 0);
     EXPECT_EQ(voice.player->GetVolume(), -500);
-    Frames(voice, 10, 0);
-    EXPECT_EQ(voice.player->GetState(), kSoundPlaying);
+    FramesExpecting(voice, 10, kSoundPlaying, 0);
 }
 
 TEST_F(ChannelTest, StopAtOnceOrWithAFadeOut) {
     CSoundChannel effect;
-    Parse(effect, kSoundKindEffect, Join(Load("SE/Hit.WAV"), Status(kSoundRestart, 0, 0, 0)));
-    StampPage(effect);
-    Frames(effect, 100);
+    StartPlaying(effect, kSoundKindEffect, "SE/Hit.WAV", 0, 100);
     Parse(effect, kSoundKindEffect, StopWithFade(1.0f));
-    Frames(effect, 4900);
-    EXPECT_EQ(effect.player->GetState(), kSoundPlaying);  // 1.0 per ms: below -5000 after 5 s
-    Frames(effect, 200);
-    EXPECT_EQ(effect.player->GetState(), kSoundStopped);
+    FramesExpecting(effect, 4900, kSoundPlaying);  // 1.0 per ms: below -5000 after 5 s
+    FramesExpecting(effect, 200, kSoundStopped);
 
     // RLAS closes a playing sound at once.
     Parse(effect, kSoundKindEffect, Status(kSoundRestart, 0, 0, 0));
-    Frames(effect, 50);
-    EXPECT_EQ(effect.player->GetState(), kSoundPlaying);
+    FramesExpecting(effect, 50, kSoundPlaying);
     TakeOutput();
     Parse(effect, kSoundKindEffect, Bytes().Empty("RLAS"));
     EXPECT_EQ(effect.player, nullptr);
@@ -256,10 +258,7 @@ TEST_F(ChannelTest, ArchiveEntriesAreReleasedWithTheirPlayer) {
     const int before = CountOpenFileDescriptors();
     {
         CSoundChannel music;
-        ASSERT_EQ(Parse(music, kSoundKindMusic, Join(Load("BGM/Track.ogg"), Status(kSoundRestart, 0, 1, 0))), 0);
-        StampPage(music);
-        Frames(music, 300);
-        EXPECT_EQ(music.player->GetState(), kSoundPlaying);
+        StartPlaying(music, kSoundKindMusic, "BGM/Track.ogg", 1, 300);
         EXPECT_EQ(CountOpenFileDescriptors(), before + 1);  // the entry's own handle
         ASSERT_EQ(Parse(music, kSoundKindMusic, Load("BGM/Loop.wav")), 0);
         EXPECT_EQ(CountOpenFileDescriptors(), before + 1);
@@ -300,8 +299,7 @@ TEST_F(ChannelTest, SaveFormAndItsRestore) {
     EXPECT_EQ(restored.volumeCommand.target, -1200);
     EXPECT_THAT(restored.panCommand, FieldsAre(_, 300, _, 0u));
     StampPage(restored);
-    Frames(restored, 20);
-    EXPECT_EQ(restored.player->GetState(), kSoundPlaying);
+    FramesExpecting(restored, 20, kSoundPlaying);
     EXPECT_EQ(restored.player->GetVolume(), -1200);
     EXPECT_EQ(restored.player->GetMasterVolume(), -300);
     EXPECT_EQ(restored.player->GetPan(), 300);
@@ -317,8 +315,7 @@ TEST_F(ChannelTest, SaveFormAndItsRestore) {
     EXPECT_EQ(effect.active, 1);
     EXPECT_EQ(effect.status.pending, 0);
     StampPage(effect);
-    Frames(effect, 50);
-    EXPECT_EQ(effect.player->GetState(), kSoundStopped);
+    FramesExpecting(effect, 50, kSoundStopped);
 }
 
 TEST_F(ChannelTest, InactiveChannelSavesOnlyItsFlagAndRestoringItReleases) {

@@ -44,6 +44,11 @@ protected:
         TakeOutput();
         ASSERT_EQ(player.Play(count, loopBackMs), 0);
     }
+    // Runs ms and checks the player's state after them.
+    void RunExpecting(IDirectSoundPlayer& player, uint32_t ms, int32_t state) {
+        Run(ms);
+        EXPECT_EQ(player.GetState(), state) << "after " << ms << " ms";
+    }
     // Runs ms and returns the loudest sample mixed in that time.
     int32_t PeakDuring(uint32_t ms) {
         TakeOutput();
@@ -79,10 +84,8 @@ TEST_F(PlayerTest, PlayCountsAndLoopBack) {
     CDirectSoundWave wave;
     OpenRamp(wave, 500);
     Start(wave, 1, 0);
-    Run(990);
-    EXPECT_EQ(wave.GetState(), kSoundPlaying);
-    Run(60);
-    EXPECT_EQ(wave.GetState(), kSoundStopped);
+    RunExpecting(wave, 990, kSoundPlaying);
+    RunExpecting(wave, 60, kSoundStopped);
     std::vector<int16_t> output = TakeOutput();
     EXPECT_EQ(LeftAt(output, 0), 1);
     EXPECT_EQ(LeftAt(output, 499), 50);
@@ -96,8 +99,7 @@ TEST_F(PlayerTest, PlayCountsAndLoopBack) {
     CDirectSoundWave thrice;
     OpenRamp(thrice, 300);
     Start(thrice, 3, 0);
-    Run(1100);
-    EXPECT_EQ(thrice.GetState(), kSoundStopped);
+    RunExpecting(thrice, 1100, kSoundStopped);
     EXPECT_EQ(thrice.GetPlayCount(), 3);
     output = TakeOutput();
     EXPECT_EQ(CountNonZeroFrames(output), 3 * FrameAt(300));
@@ -107,8 +109,7 @@ TEST_F(PlayerTest, PlayCountsAndLoopBack) {
     CDirectSoundWave looping;
     OpenRamp(looping, 4000);
     Start(looping, 0, 3000);
-    Run(9000);
-    EXPECT_EQ(looping.GetState(), kSoundPlaying);
+    RunExpecting(looping, 9000, kSoundPlaying);
     output = TakeOutput();
     // Each pass after the first resumes 3 s into the source.
     const std::pair<uint32_t, int16_t> samples[] = {{3999, 400}, {4000, 301}, {4999, 400}, {5000, 301}, {8500, 351}};
@@ -125,8 +126,7 @@ TEST_F(PlayerTest, PlayRightAfterAStopRunsANewThread) {
     AdvanceFakeClock(5);  // the old thread has not polled since
     Start(wave, 0, 0);
     EXPECT_EQ(wave.GetState(), kSoundPlaying);
-    Run(500);
-    EXPECT_EQ(wave.GetState(), kSoundPlaying);
+    RunExpecting(wave, 500, kSoundPlaying);
     const std::vector<int16_t> output = TakeOutput();
     // The new thread reads on from where the old one left the source.
     EXPECT_GT(LeftAt(output, 0), 10);
@@ -143,10 +143,8 @@ TEST_F(PlayerTest, FadeOutSpeedsTheStopBelowMinus5000AndWhatCancelsIt) {
     Run(2000);
     // 25 hundredths per 50-ms poll: 1000 after 2 s, a gain of 10^(-1000/2000).
     EXPECT_NEAR(PeakDuring(40), 20000 * std::pow(10.0, -0.5), 60);
-    Run(7960);
-    EXPECT_EQ(wave.GetState(), kSoundPlaying);  // attenuation 5000: volume - 5000 is not below -5000
-    Run(60);
-    EXPECT_EQ(wave.GetState(), kSoundStopped);
+    RunExpecting(wave, 7960, kSoundPlaying);  // attenuation 5000: volume - 5000 is not below -5000
+    RunExpecting(wave, 60, kSoundStopped);
     EXPECT_EQ(wave.GetVolume(), 0);
 
     // A second Stop during the fade only changes its speed.
@@ -155,10 +153,8 @@ TEST_F(PlayerTest, FadeOutSpeedsTheStopBelowMinus5000AndWhatCancelsIt) {
     ASSERT_EQ(wave.Stop(0.5f), 0);
     Run(1000);  // attenuation 500
     ASSERT_EQ(wave.Stop(2.0f), 0);
-    Run(2240);  // + 44 polls of 100
-    EXPECT_EQ(wave.GetState(), kSoundPlaying);
-    Run(60);
-    EXPECT_EQ(wave.GetState(), kSoundStopped);
+    RunExpecting(wave, 2240, kSoundPlaying);  // + 44 polls of 100
+    RunExpecting(wave, 60, kSoundStopped);
 
     // Play during a fade-out cancels it without restarting.
     Start(wave, 0, 0);

@@ -103,24 +103,6 @@ TEST_F(WaveTest, DamagedSizesNeverReadPastTheSource) {
     }
 }
 
-TEST_F(WaveTest, PlayCountTwoPlaysTheDataTwiceThenSilence) {
-    const std::vector<uint8_t> pcm = Bytes(300, 10);
-    CTestWave wave;
-    ASSERT_EQ(OpenBytes(wave, MakeWav(m_mono8, pcm)), 0);
-    wave.SetPlay(2, 0.0);
-    std::vector<uint8_t> block = FilledBlock(wave, 1000, 1);
-    EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), block.begin()));
-    EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), block.begin() + 300));
-    EXPECT_TRUE(AllZero(block, 600, 1000));
-    EXPECT_EQ(wave.PlaysDone(), 2);
-
-    // Further fills give silence until a seek makes the data readable again.
-    EXPECT_TRUE(AllZero(FilledBlock(wave, 100, 1), 0, 100));
-    EXPECT_EQ(wave.SeekTime(0.0), 0);
-    block = FilledBlock(wave, 100, 0);
-    EXPECT_TRUE(std::equal(block.begin(), block.end(), pcm.begin()));
-}
-
 TEST_F(WaveTest, EndlessPlayResumesAtTheLoopBackPointInsideOneFill) {
     const std::vector<int16_t> ramp = Ramp(44100);  // one second
     CTestWave wave;

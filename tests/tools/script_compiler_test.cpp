@@ -77,15 +77,14 @@ std::string Repeat(const std::string& text, int times) {
 TEST(ScriptCompiler, WholeFileOfTwoPagesAndAHeader) {
     SResult r = Compile("# a comment\nheader \"v1\"\n\npage\npage  # second\n  setflag 1\n");
     ASSERT_TRUE(r.ok);
-    const unsigned char expected[] = {
-        'V', 'S', 'F', '3', 0, 0, 0, 0,                        // magic, free word
-        'M', 'S', 'T', 'P', 3, 0, 0, 0, 'v', '1', 0,           // header chunk
-        'P', 'A', 'G', 'E', 0, 0, 0, 0,                        // empty first page
-        'P', 'A', 'G', 'E', 12, 0, 0, 0,                       // second page
-        'F', 'L', 'G', 'U', 4, 0, 0, 0, 1, 0, 0, 0,            //   setflag 1
-        'E', 'O', 'F', ' ', 0, 0, 0, 0,                        // end of the scenario
-    };
-    EXPECT_EQ(r.bytes, std::string(reinterpret_cast<const char*>(expected), sizeof expected));
+    const std::string expected("VSF3\0\0\0\0"           // magic, free word
+                               "MSTP\3\0\0\0v1\0"       // header chunk
+                               "PAGE\0\0\0\0"           // empty first page
+                               "PAGE\x0C\0\0\0"         // second page:
+                               "FLGU\4\0\0\0\1\0\0\0"  //   setflag 1
+                               "EOF \0\0\0\0",          // end of the scenario
+                               55);
+    EXPECT_EQ(r.bytes, expected);
 }
 
 TEST(ScriptCompiler, PictureLayerCommands) {
