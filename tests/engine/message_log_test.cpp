@@ -10,14 +10,15 @@ namespace {
 
 using MessageLogTest = EngineTest;
 
-TEST_F(MessageLogTest, KeepsTheNewest32PagesAndSkipsNblfPages) {
-    std::vector<CTestPage> pages;
+TEST_F(MessageLogTest, KeepsTheNewest32PagesSkipsNblfPagesAndShowsEntriesInTheWindow) {
+    std::vector<CTestPage> pages = {CTestPage().Text("", "hidden", TextFlag::Nblf)};
     for (int i = 1; i <= 33; ++i) pages.push_back(CTestPage().Text("N", "page " + std::to_string(i)));
     pages.push_back(CTestPage().Text("N", "not logged", TextFlag::Nblf));
     ASSERT_EQ(StartScript(pages), 0);
-    EXPECT_EQ(engine->OpenMessageLog(0), 0);
-    engine->messageLog.SetOpen(0, &engine->messageWindow, engine->logVoiceChannels);
-    for (int i = 2; i <= 34; ++i) ASSERT_EQ(engine->RunPage(), 0);
+    EXPECT_EQ(engine->OpenMessageLog(1), -1);  // nothing logged yet
+    Press(Wheel(120));
+    EXPECT_EQ(TakeShownMessages().size(), 1u);  // "バックログの表示に失敗しました"
+    for (int i = 2; i <= 35; ++i) ASSERT_EQ(engine->RunPage(), 0);
     ASSERT_EQ(engine->messageLog.Count(), 32);
     CMessageLogEntry entry;
     ASSERT_EQ(engine->messageLog.GetEntry(0, &entry), 0);
@@ -27,23 +28,22 @@ TEST_F(MessageLogTest, KeepsTheNewest32PagesAndSkipsNblfPages) {
     EXPECT_STREQ(entry.text, "page 2");
     EXPECT_EQ(engine->messageLog.GetEntry(32, &entry), -1);
     EXPECT_EQ(engine->messageLog.GetEntry(-1, &entry), -1);
-}
 
-TEST_F(MessageLogTest, OpeningAnEmptyLogFailsAndTheViewShowsTheEntryInTheWindow) {
-    ASSERT_EQ(StartScript({CTestPage().Text("", "hidden", TextFlag::Nblf), CTestPage().Text("Who", "seen")}), 0);
-    EXPECT_EQ(engine->OpenMessageLog(1), -1);
-    Press(Wheel(120));
-    EXPECT_EQ(TakeShownMessages().size(), 1u);  // "バックログの表示に失敗しました"
-    ASSERT_EQ(engine->RunPage(), 0);
+    // Opening without stopping the modes keeps skip mode; opening from the input stops it.
     engine->readHistory.skipOn = 1;
+    EXPECT_EQ(engine->OpenMessageLog(0), 0);
+    EXPECT_EQ(engine->readHistory.skipOn, 1);
+    engine->messageLog.SetOpen(0, &engine->messageWindow, engine->logVoiceChannels);
     ASSERT_EQ(engine->OpenMessageLog(1), 0);
     EXPECT_EQ(engine->readHistory.skipOn, 0);
-    EXPECT_STREQ(engine->messageWindow.logText, "seen");
-    EXPECT_STREQ(engine->messageWindow.logName, "Who");
+    EXPECT_STREQ(engine->messageWindow.logText, "page 33");
+    EXPECT_STREQ(engine->messageWindow.logName, "N");
     // ShowNewer at the newest and ShowOlder at the oldest leave the view as it is.
     EXPECT_EQ(engine->messageLog.ShowNewer(&engine->messageWindow, engine->logVoiceChannels), 0);
-    EXPECT_EQ(engine->messageLog.ShowOlder(&engine->messageWindow, engine->logVoiceChannels), 0);
     EXPECT_EQ(engine->messageLog.shownIndex, 0);
+    for (int i = 0; i < 32; ++i) engine->messageLog.ShowOlder(&engine->messageWindow, engine->logVoiceChannels);
+    EXPECT_EQ(engine->messageLog.shownIndex, 31);
+    EXPECT_STREQ(engine->messageWindow.logText, "page 2");
     EXPECT_EQ(engine->messageLog.viewOpen, 1);
     // While the view is open the window draws the entry and leaves the text flag alone.
     g_bPageTextDone = 0;

@@ -112,16 +112,11 @@ TEST_F(PagesTest, AFailingCommandFailsThePageButTheRestRuns) {
 TEST_F(PagesTest, UnknownTagsAreSkippedInsideAndOutsidePages) {
     CTestPage page;
     page.Raw("ZZZZ", std::vector<uint8_t>(100000, 0x41)).Raw("MOVI", {1, 2, 3}).Flags("FLGU", {4}).Text("", "x");
-    // An unknown top-level chunk between the pages.
-    std::vector<uint8_t> bytes = BuildScript({page});
-    CChunkWriter tail;
-    tail.Chunk("JUNK", std::string(70000, 'j'));
-    tail.Begin("PAGE");
-    tail.Append(CTestPage().Text("", "y").w);
-    tail.End();
-    tail.EmptyChunk("EOF ");
-    bytes.resize(bytes.size() - 8);
-    bytes.insert(bytes.end(), tail.Data().begin(), tail.Data().end());
+    std::vector<uint8_t> bytes = BuildScript({page, CTestPage().Text("", "y")});
+    CChunkWriter junk;  // an unknown top-level chunk between the pages
+    junk.Chunk("JUNK", std::string(70000, 'j'));
+    const size_t firstPageEnd = BuildScript({page}).size() - 8;
+    bytes.insert(bytes.begin() + static_cast<long>(firstPageEnd), junk.Data().begin(), junk.Data().end());
     ASSERT_TRUE(WriteFileBytes("b.vsf", bytes));
     ASSERT_EQ(Start(), 0);
     ASSERT_EQ(engine->Load("b.vsf"), 0);

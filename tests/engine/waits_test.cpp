@@ -39,7 +39,7 @@ Wait Parsed(const char* timeTag, int32_t time, bool iwf, bool twf) {
     return wait;
 }
 
-TEST_F(WaitsTest, LocksRunFromThePageStampOrFromTextAndVoicesDone) {
+TEST_F(WaitsTest, LocksRunFromThePageStampOrOnceTextAndVoicesAreDone) {
     CClockWait lock = Parsed<CClockWait>("LTIM", 3000, false, false);
     EXPECT_EQ(lock.time, 3000);
     lock.Stamp(g_GameClock);
@@ -52,18 +52,15 @@ TEST_F(WaitsTest, LocksRunFromThePageStampOrFromTextAndVoicesDone) {
     zero.Stamp(g_GameClock);
     EXPECT_FALSE(zero.IsLocking());
 
+    // TWF: the lock starts only once the text is shown and no voice plays.
     CClockWait twf = Parsed<CClockWait>("LTIM", 500, false, true);
     twf.Stamp(g_GameClock);
-    EXPECT_FALSE(twf.HasStarted());
     g_GameClock += 10000;
-    twf.Start();
-    EXPECT_TRUE(twf.IsLocking());  // not started: still locked
     g_bPageTextDone = 1;
     twf.Start();
-    EXPECT_FALSE(twf.HasStarted());  // the voices still play
+    EXPECT_TRUE(twf.IsLocking());  // not started: still locked
     g_bPageVoiceDone = 1;
     twf.Start();
-    EXPECT_EQ(twf.start, g_GameClock);
     g_GameClock += 499;
     EXPECT_TRUE(twf.IsLocking());
     g_GameClock += 1;

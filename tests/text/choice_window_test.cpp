@@ -43,11 +43,13 @@ protected:
         std::memset(g_SaveKey, 0, sizeof(g_SaveKey));
     }
 
-    // Runs the page command over a window holding exactly the payload.
-    int32_t Parse(const CChunkWriter& payload, uint32_t* consumed) {
+    // Runs the page command over a window holding exactly the payload; the bytes it consumed.
+    uint32_t Parse(const CChunkWriter& payload) {
         CMemoryReadStream in(payload.Data());
         in.Window(static_cast<uint32_t>(payload.Size()));
-        return window->ParseCommand(&in.stream, static_cast<uint32_t>(payload.Size()), consumed);
+        uint32_t consumed = 0;
+        EXPECT_EQ(window->ParseCommand(&in.stream, static_cast<uint32_t>(payload.Size()), &consumed), 0);
+        return consumed;
     }
 
     static CChunkWriter Items(const std::vector<std::pair<uint32_t, std::string>>& items) {
@@ -71,14 +73,13 @@ protected:
 };
 
 TEST_F(ChoiceWindowTest, OneChoiceIsCentredAndThreeStartNinetySevenAboveTheOrigin) {
-    uint32_t consumed = 0;
-    ASSERT_EQ(Parse(Items({{1, "only"}}), &consumed), 0);
+    Parse(Items({{1, "only"}}));
     EXPECT_EQ(window->active, 1);
     EXPECT_EQ(window->waitForVoice, 1);
     EXPECT_EQ(window->BarLeft(), 400 - 271);
     EXPECT_EQ(window->BarTop(1), 190 - 24);
 
-    ASSERT_EQ(Parse(Items({{0, "a"}, {1, "b"}, {3, "c"}}), &consumed), 0);
+    Parse(Items({{0, "a"}, {1, "b"}, {3, "c"}}));
     EXPECT_EQ(window->items[2].used, 0);
     EXPECT_EQ(window->BarTop(0), 190 - 97);
     EXPECT_EQ(window->BarTop(1), 190 - 97 + 73);
@@ -90,8 +91,7 @@ TEST_F(ChoiceWindowTest, OneChoiceIsCentredAndThreeStartNinetySevenAboveTheOrigi
 }
 
 TEST_F(ChoiceWindowTest, KeysWrapOverUnusedItemsAndReturnNeedsAHighlight) {
-    uint32_t consumed = 0;
-    ASSERT_EQ(Parse(Items({{0, "first"}, {2, "second"}}), &consumed), 0);
+    Parse(Items({{0, "first"}, {2, "second"}}));
     EXPECT_EQ(window->BarTop(2), window->BarTop(0) + 73);  // item 2 takes the second row
     char target[kChoiceTargetSize] = "";
     g_ClockNow = 777;
@@ -148,9 +148,7 @@ TEST_F(ChoiceWindowTest, LongTextsAreCutAndTheFollowingSubChunksStillRead) {
     w.CStringChunk("TEXT", "no slot");
     w.U32Chunk("SELN", 1);
     w.CStringChunk("TEXT", std::string(79, 'x'));
-    uint32_t consumed = 0;
-    ASSERT_EQ(Parse(w, &consumed), 0);
-    EXPECT_EQ(consumed, w.Size());
+    EXPECT_EQ(Parse(w), w.Size());
     EXPECT_STREQ(window->items[0].text, "ignored?");
     EXPECT_STREQ(window->items[0].target, "after.vsf");
     EXPECT_EQ(window->UsedCount(), 2);
@@ -159,13 +157,12 @@ TEST_F(ChoiceWindowTest, LongTextsAreCutAndTheFollowingSubChunksStillRead) {
 }
 
 TEST_F(ChoiceWindowTest, SaveFormMatchesHandBuiltBytesAndRestores) {
-    uint32_t consumed = 0;
-    ASSERT_EQ(Parse(Items({{1, "yes"}, {3, "no"}}), &consumed), 0);
+    Parse(Items({{1, "yes"}, {3, "no"}}));
     uint32_t size = 0;
     window->Save(nullptr, &size);
     EXPECT_EQ(size, 30u + 3 + 11 + 30u + 2 + 11);
-    const uint8_t key[32] = {0xA5, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
-                             16,   17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31};
+    uint8_t key[32];
+    for (int i = 0; i < 32; ++i) key[i] = static_cast<uint8_t>(i == 0 ? 0xA5 : i);
     std::memcpy(g_SaveKey, key, 32);
     CMemoryWriteStream out;
     window->Save(&out.stream, &size);
@@ -178,7 +175,9 @@ TEST_F(ChoiceWindowTest, SaveFormMatchesHandBuiltBytesAndRestores) {
     restored.Clear();
     CMemoryReadStream in(bytes);
     in.Window(static_cast<uint32_t>(bytes.size()));
+    uint32_t consumed = 0;
     ASSERT_EQ(restored.Restore(&in.stream, static_cast<uint32_t>(bytes.size()), &consumed), 0);
+    EXPECT_EQ(consumed, bytes.size());
     EXPECT_EQ(restored.active, 1);
     EXPECT_EQ(restored.waitForVoice, 1);
     EXPECT_EQ(restored.items[0].used, 0);
@@ -193,25 +192,24 @@ TEST_F(ChoiceWindowTest, BarsAreDrawnOnlyOnceThePageHasSettled) {
     });
     ASSERT_NE(bars, nullptr);
     window->picture = bars;
-    uint32_t consumed = 0;
-    ASSERT_EQ(Parse(Items({{0, "a"}}), &consumed), 0);
+    Parse(Items({{0, "a"}}));
     CSurface* back = nullptr;
     ASSERT_EQ(device->GetBackBuffer(&back), 0);
     const int32_t x = window->BarLeft() + 2;
     const int32_t y = window->BarTop(0) + 2;
+    auto drawn = [&] {
+        device->Clear(0, nullptr, ClearFlag::Target, 0xFF000000u, 1.0f, 0);
+        device->BeginScene();
+        window->Draw();
+        device->EndScene();
+        return SurfacePixel(back, x, y) & 0xFFFFFF;
+    };
     g_bPageEffectsDone = g_bPageTextDone = 1;
     g_bPageVoiceDone = 0;
-    device->Clear(0, nullptr, ClearFlag::Target, 0xFF000000u, 1.0f, 0);
-    device->BeginScene();
-    window->Draw();
-    device->EndScene();
-    EXPECT_EQ(SurfacePixel(back, x, y) & 0xFFFFFF, 0u);
+    EXPECT_EQ(drawn(), 0u);
     g_bPageVoiceDone = 1;
     window->highlighted = 0;
-    device->BeginScene();
-    window->Draw();
-    device->EndScene();
-    EXPECT_EQ(SurfacePixel(back, x, y) & 0xFFFFFF, 0x00FF00u);  // the highlighted bar
+    EXPECT_EQ(drawn(), 0x00FF00u);  // the highlighted bar
     back->Release();
     g_bPageEffectsDone = g_bPageTextDone = g_bPageVoiceDone = 0;
 }
