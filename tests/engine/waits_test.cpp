@@ -56,11 +56,14 @@ TEST_F(WaitsTest, LocksRunFromThePageStampOrOnceTextAndVoicesAreDone) {
     CClockWait twf = Parsed<CClockWait>("LTIM", 500, false, true);
     twf.Stamp(g_GameClock);
     g_GameClock += 10000;
-    g_bPageTextDone = 1;
     twf.Start();
     EXPECT_TRUE(twf.IsLocking());  // not started: still locked
+    g_bPageTextDone = 1;
+    twf.Start();
+    EXPECT_FALSE(twf.HasStarted());  // the voices still play
     g_bPageVoiceDone = 1;
     twf.Start();
+    EXPECT_EQ(twf.start, g_GameClock);
     g_GameClock += 499;
     EXPECT_TRUE(twf.IsLocking());
     g_GameClock += 1;
