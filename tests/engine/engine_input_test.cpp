@@ -30,8 +30,7 @@ TEST_F(InputTest, AClickCompletesTheTextBeforeItAdvances) {
 
 TEST_F(InputTest, AClickDuringATransitionOnlyFinishesIt) {
     WritePicture("Image/bg.teyl", 8, 8, 0xFF000000u);
-    CTestPage page;
-    page.Layer(0, "Image/bg.teyl", 2, 0, 2000).Text("", "x", TextFlag::Niwf);
+    CTestPage page = CTestPage().Layer(0, "Image/bg.teyl", 2, 0, 2000).Text("", "x", TextFlag::Niwf);
     ASSERT_EQ(StartScript({page, CTestPage().Text("", "y")}), 0);
     Frame();
     EXPECT_EQ(g_bPageTextDone, 1u);
@@ -71,8 +70,7 @@ TEST_F(InputTest, AutoModeWaitsTheAutoUnitPerCharacterFromTheRevealStart) {
 }
 
 TEST_F(InputTest, TheInputLockStopsClicksButNotAutoOrSkipMode) {
-    CTestPage locked;
-    locked.Text("", Hiragana(2)).Wait("KLOK", 3000, false, false);
+    CTestPage locked = CTestPage().Text("", Hiragana(2)).Wait("KLOK", 3000, false, false);
     std::vector<CTestPage> pages = {locked, locked, locked, CTestPage().Text("", "end")};
     ASSERT_EQ(StartScript(pages), 0);
     const uint32_t pageStart = g_PageStartClock;
@@ -109,8 +107,7 @@ TEST_F(InputTest, TheInputLockStopsClicksButNotAutoOrSkipMode) {
 TEST_F(InputTest, LockWithTwfStartsWhenTextAndVoicesAreDone) {
     WriteVoice("Voice/v.wav", 300);
     settings.textSpeed = 20;
-    CTestPage page;
-    page.Text("", Hiragana(10)).Voice(0, "Voice/v.wav").Wait("KLOK", 500, false, true);
+    CTestPage page = CTestPage().Text("", Hiragana(10)).Voice(0, "Voice/v.wav").Wait("KLOK", 500, false, true);
     ASSERT_EQ(StartScript({page, CTestPage().Text("", "next")}), 0);
     Frame();
     EXPECT_FALSE(engine->inputLock.HasStarted());
@@ -133,8 +130,7 @@ TEST_F(InputTest, LockWithTwfStartsWhenTextAndVoicesAreDone) {
 
 TEST_F(InputTest, AutomaticAdvanceWithIwfRunsOnceTheTransitionsEnd) {
     WritePicture("Image/bg.teyl", 8, 8, 0xFF000000u);
-    CTestPage page;
-    page.Layer(0, "Image/bg.teyl", 2, 0, 400).Text("", "x").Wait("ACTL", 0, true, false);
+    CTestPage page = CTestPage().Layer(0, "Image/bg.teyl", 2, 0, 400).Text("", "x").Wait("ACTL", 0, true, false);
     ASSERT_EQ(StartScript({page, CTestPage().Text("", "next")}), 0);
     Idle(384);
     EXPECT_EQ(engine->pageNumber, 1u);

@@ -30,13 +30,13 @@ std::vector<SChunk> TopLevelChunks(const std::vector<uint8_t>& plain, size_t fro
 
 class SaveTest : public EngineTest {
 protected:
-    void WriteStory() {
+    // Writes the story's script, pictures and sounds, initialises the engine and starts a new game.
+    void StartStory() {
         WritePicture("Image/bg.teyl", 800, 600, 0xFF203040u);
         WritePicture("Image/girl.teyl", 100, 200, 0xFFFF8080u);
         WriteVoice("BGM/theme.wav", 4000);
         WriteVoice("Voice/hello.wav", 2000);
-        CTestPage first;
-        first.Layer(0, "Image/bg.teyl", 1, 1).Layer(5, "Image/girl.teyl", 1, 1);
+        CTestPage first = CTestPage().Layer(0, "Image/bg.teyl", 1, 1).Layer(5, "Image/girl.teyl", 1, 1);
         first.Number("BTNO", 1);
         first.w.Begin("BGMT");
         first.w.CStringChunk("LOAD", "BGM/theme.wav");
@@ -45,8 +45,7 @@ protected:
         first.w.End();
         first.w.End();
         first.Voice(2, "Voice/hello.wav").Text("Aki", "first").Flags("FLGU", {3, 200}).Flags("CGFU", {1});
-        CTestPage second;
-        second.Text("Aki", "second page").Choices({{"go", "b.vsf"}, {"stay", ""}}, {0, 2});
+        CTestPage second = CTestPage().Text("Aki", "second page").Choices({{"go", "b.vsf"}, {"stay", ""}}, {0, 2});
         second.Wait("ACTL", 5000, false, true).Wait("KLOK", 200, false, false);
         second.w.I32Chunk("IMGN", 5);
         second.w.Begin("IMAG");
@@ -55,6 +54,8 @@ protected:
         second.w.End();
         second.w.End();
         WriteScript("Script/a.vsf", {first, second, CTestPage().Text("", "third")});
+        ASSERT_EQ(Start(), 0);
+        ASSERT_EQ(engine->NewGame("Script/a.vsf"), 0);
     }
 
     // The plain file head, the u32 length, then the engine state.
@@ -88,6 +89,12 @@ protected:
         return engine->Restore(&in.stream, ReadU32LE(head.data() + kHeaderSize - 4));
     }
 
+    // Writes a u32 into the masked stream at an absolute file offset.
+    static void PutMaskedU32(std::vector<uint8_t>* file, size_t at, uint32_t value) {
+        for (size_t i = 0; i < 4; ++i)
+            (*file)[at + i] = static_cast<uint8_t>((value >> (8 * i)) ^ (*file)[kHeaderSize + 8 + (at + i) % 32]);
+    }
+
     // A fresh engine, as a load from the title makes it.
     void Restart() {
         engine.reset();
@@ -97,9 +104,7 @@ protected:
 };
 
 TEST_F(SaveTest, TheMaskedStreamRestoresTheSameStateAndSavesTheSamePlainBytes) {
-    WriteStory();
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->NewGame("Script/a.vsf"), 0);
+    ASSERT_NO_FATAL_FAILURE(StartStory());
     ASSERT_EQ(engine->RunPage(), 0);
     Idle(300);
     ASSERT_EQ(engine->layers[5].visible, 1u);
@@ -203,9 +208,7 @@ TEST_F(SaveTest, TheMaskedStreamRestoresTheSameStateAndSavesTheSamePlainBytes) {
 }
 
 TEST_F(SaveTest, ASaveWithoutChoicesOrWaitsRestoresThemInactive) {
-    WriteStory();
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->NewGame("Script/a.vsf"), 0);
+    ASSERT_NO_FATAL_FAILURE(StartStory());
     uint32_t size = 0;
     const std::vector<uint8_t> file = SaveToFile(&size);
     EXPECT_EQ(SaveToFile(&size), file);  // saves within one millisecond draw the same mask
@@ -226,9 +229,7 @@ TEST_F(SaveTest, ASaveWithoutChoicesOrWaitsRestoresThemInactive) {
 }
 
 TEST_F(SaveTest, DamagedStreamsFailAndLeaveAnEngineThatRunsItsFrames) {
-    WriteStory();
-    ASSERT_EQ(Start(), 0);
-    ASSERT_EQ(engine->NewGame("Script/a.vsf"), 0);
+    ASSERT_NO_FATAL_FAILURE(StartStory());
     ASSERT_EQ(engine->RunPage(), 0);
     uint32_t size = 0;
     const std::vector<uint8_t> file = SaveToFile(&size);
@@ -243,12 +244,7 @@ TEST_F(SaveTest, DamagedStreamsFailAndLeaveAnEngineThatRunsItsFrames) {
 
     // A chunk claiming more than the stream holds.
     std::vector<uint8_t> oversized = file;
-    const uint8_t* key = file.data() + kHeaderSize + 8;
-    const size_t timeSize = kHeaderSize + 40 + 4;
-    const uint32_t huge = 0x7FFFFFF0u;
-    for (int i = 0; i < 4; ++i) {
-        oversized[timeSize + i] = static_cast<uint8_t>((huge >> (8 * i)) ^ key[(timeSize + i) % 32]);
-    }
+    PutMaskedU32(&oversized, kHeaderSize + 40 + 4, 0x7FFFFFF0u);  // the size of TIME
     Restart();
     EXPECT_EQ(RestoreFromFile(oversized), -1);
     Idle(50);
@@ -256,8 +252,7 @@ TEST_F(SaveTest, DamagedStreamsFailAndLeaveAnEngineThatRunsItsFrames) {
     // A layer index out of range is skipped.
     std::vector<uint8_t> badIndex = file;
     const std::vector<SChunk> chunks = TopLevelChunks(Unmask(file), kHeaderSize);
-    const size_t at = chunks[4].offset;  // the first IMGN
-    for (int i = 0; i < 4; ++i) badIndex[at + i] = static_cast<uint8_t>((i == 0 ? 99 : 0) ^ key[(at + i) % 32]);
+    PutMaskedU32(&badIndex, chunks[4].offset, 99);  // the first IMGN
     Restart();
     EXPECT_EQ(RestoreFromFile(badIndex), 0);
     EXPECT_EQ(engine->layers[0].used, 0u);

@@ -53,8 +53,7 @@ TEST_F(MessageLogTest, KeepsTheNewest32PagesSkipsNblfPagesAndShowsEntriesInTheWi
 
 TEST_F(MessageLogTest, RecordsTheVoicesThatPlayAndNotOnesStoppedOnThePage) {
     WriteVoice("Voice/a.wav", 200);
-    CTestPage second;
-    second.Text("", "second");
+    CTestPage second = CTestPage().Text("", "second");
     second.w.I32Chunk("VTNO", 0);
     second.w.Begin("VOIT");
     second.w.CStringChunk("LOAD", "Voice/a.wav");

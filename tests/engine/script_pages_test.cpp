@@ -79,8 +79,7 @@ TEST_F(PagesTest, ScriptsNeedTheMagicAndAnMstpChunkAndEndAtTheirEnd) {
 
 TEST_F(PagesTest, LayerAndChannelNumbersAreLocalToThePageAndCheckedAgainstTheirRange) {
     WritePicture("Image/bg.teyl", 8, 8, 0xFF102030u);
-    CTestPage first;
-    first.Number("IMGN", 3).Layer(3, "Image/bg.teyl").Text("", "one");
+    CTestPage first = CTestPage().Number("IMGN", 3).Layer(3, "Image/bg.teyl").Text("", "one");
     CTestPage second;
     // IMAG with no IMGN on this page: skipped, IMGN 3 of the previous page does not carry over.
     second.w.Begin("IMAG");
@@ -101,8 +100,7 @@ TEST_F(PagesTest, LayerAndChannelNumbersAreLocalToThePageAndCheckedAgainstTheirR
 }
 
 TEST_F(PagesTest, AFailingCommandFailsThePageButTheRestRuns) {
-    CTestPage page;
-    page.Layer(0, "Image/missing.teyl").Flags("FLGU", {9}).Text("", "after");
+    CTestPage page = CTestPage().Layer(0, "Image/missing.teyl").Flags("FLGU", {9}).Text("", "after");
     EXPECT_EQ(StartScript({page}), -1);
     EXPECT_EQ(engine->flags.game[9], 1);
     EXPECT_STREQ(engine->messageWindow.text, "after");
@@ -110,8 +108,8 @@ TEST_F(PagesTest, AFailingCommandFailsThePageButTheRestRuns) {
 }
 
 TEST_F(PagesTest, UnknownTagsAreSkippedInsideAndOutsidePages) {
-    CTestPage page;
-    page.Raw("ZZZZ", std::vector<uint8_t>(100000, 0x41)).Raw("MOVI", {1, 2, 3}).Flags("FLGU", {4}).Text("", "x");
+    CTestPage page = CTestPage().Raw("ZZZZ", std::vector<uint8_t>(100000, 0x41)).Raw("MOVI", {1, 2, 3});
+    page.Flags("FLGU", {4}).Text("", "x");
     std::vector<uint8_t> bytes = BuildScript({page, CTestPage().Text("", "y")});
     CChunkWriter junk;  // an unknown top-level chunk between the pages
     junk.Chunk("JUNK", std::string(70000, 'j'));
@@ -141,12 +139,10 @@ TEST_F(PagesTest, AnEmptyPageStillRunsEveryAfterPageStep) {
 }
 
 TEST_F(PagesTest, ACommandLargerThanItsPageEndsThePage) {
-    CTestPage page;
-    page.Flags("FLGU", {1});
+    CTestPage page = CTestPage().Flags("FLGU", {1});
     page.w.Header("FLGU", 1000);  // claims more than the page holds
     page.w.U32(2);
-    CTestPage next;
-    next.Flags("FLGU", {3}).Text("", "next");
+    CTestPage next = CTestPage().Flags("FLGU", {3}).Text("", "next");
     ASSERT_EQ(StartScript({page, next}), 0);
     EXPECT_EQ(engine->flags.game[1], 1);
     EXPECT_EQ(engine->flags.game[2], 0);
@@ -156,13 +152,11 @@ TEST_F(PagesTest, ACommandLargerThanItsPageEndsThePage) {
 }
 
 TEST_F(PagesTest, JumpsSeeTheFlagsOfTheirOwnPageAndNeitherLogNorStamp) {
-    CTestPage jumping;
-    jumping.Text("", "jumping page").Flags("FLGU", {5, 6}).Flags("FLGD", {6});
+    CTestPage jumping = CTestPage().Text("", "jumping page").Flags("FLGU", {5, 6}).Flags("FLGD", {6});
     jumping.Jump({{0, {6}, {}, "b.vsf"}, {1, {5}, {6}, "c.vsf"}, {2, {}, {}, "b.vsf"}});
     WriteScript("a.vsf", {CTestPage().Text("", "start"), jumping});
     WriteScript("c.vsf", {CTestPage().Flags("FLGU", {7})});
-    CTestPage stay;
-    stay.Text("", "stay").Jump({{0, {}, {}, ""}});
+    CTestPage stay = CTestPage().Text("", "stay").Jump({{0, {}, {}, ""}});
     WriteScript("stay.vsf", {stay, CTestPage().Text("", "next")});
     WriteScript("loop.vsf", {CTestPage().Text("", "again").Jump({{0, {}, {}, "loop.vsf"}})});
     ASSERT_EQ(Start(), 0);
@@ -204,8 +198,7 @@ TEST_F(PagesTest, HostTextReachesTheCallbackWholeOrCut) {
     exact.push_back(0);
     std::vector<uint8_t> longer(5000, 'b');
     longer.push_back(0);
-    CTestPage page;
-    page.Raw("SSCR", exact).Raw("SSCR", longer).Flags("FLGU", {1});
+    CTestPage page = CTestPage().Raw("SSCR", exact).Raw("SSCR", longer).Flags("FLGU", {1});
     ASSERT_EQ(StartScript({page}), 0);
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0], std::string(4095, 'a'));
@@ -223,12 +216,9 @@ TEST_F(PagesTest, EffectsOffShowsTransitionsAtTheirEndInTheSameCall) {
 
 TEST_F(PagesTest, TheTextHoldWaitsForTheLayerEffects) {
     WritePicture("Image/bg.teyl", 8, 8, 0xFF102030u);
-    CTestPage fade;
-    fade.Layer(0, "Image/bg.teyl", 2, 0, 500).Text("", "x");
-    CTestPage plain;
-    plain.Text("", "y");
-    CTestPage early;
-    early.Layer(0, "Image/bg.teyl", 2, 1, 500).Text("", "z", TextFlag::Niwf);
+    CTestPage fade = CTestPage().Layer(0, "Image/bg.teyl", 2, 0, 500).Text("", "x");
+    CTestPage plain = CTestPage().Text("", "y");
+    CTestPage early = CTestPage().Layer(0, "Image/bg.teyl", 2, 1, 500).Text("", "z", TextFlag::Niwf);
     ASSERT_EQ(StartScript({fade, plain, early}), 0);
     Frame();
     EXPECT_EQ(g_bHoldTextStart, 1u);
@@ -251,7 +241,8 @@ TEST_F(PagesTest, TheTextHoldWaitsForTheLayerEffects) {
 }
 
 TEST_F(PagesTest, SaveCaptionKeepsTheFirst31BytesAndAHiddenWindowCountsAsShown) {
-    ASSERT_EQ(StartScript({CTestPage().Text("", std::string(40, 'c')), CTestPage().Text("", "short", TextFlag::Whf)}), 0);
+    const CTestPage hidden = CTestPage().Text("", "short", TextFlag::Whf);
+    ASSERT_EQ(StartScript({CTestPage().Text("", std::string(40, 'c')), hidden}), 0);
     char caption[32];
     std::memset(caption, 'x', sizeof(caption));
     engine->GetSaveCaption(caption);

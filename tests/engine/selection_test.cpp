@@ -9,8 +9,8 @@ using SelectionTest = EngineTest;
 
 TEST_F(SelectionTest, AClickBeforeTheVoiceEndsClearsTheWaitButTheChoicesStayHidden) {
     WriteVoice("Voice/long.wav", 3000);
-    CTestPage page;
-    page.Text("", "choose").Voice(0, "Voice/long.wav").Choices({{"left", "left.vsf"}, {"right", "right.vsf"}});
+    CTestPage page = CTestPage().Text("", "choose").Voice(0, "Voice/long.wav");
+    page.Choices({{"left", "left.vsf"}, {"right", "right.vsf"}});
     WriteScript("right.vsf", {CTestPage().Text("", "went right")});
     ASSERT_EQ(StartScript({page}), 0);
     EXPECT_EQ(engine->choiceWindow.active, 1);
@@ -34,8 +34,7 @@ TEST_F(SelectionTest, AClickBeforeTheVoiceEndsClearsTheWaitButTheChoicesStayHidd
 }
 
 TEST_F(SelectionTest, APickWithAnEmptyTargetRunsTheNextPage) {
-    CTestPage page;
-    page.Text("", "choose").Choices({{"stay", ""}});
+    CTestPage page = CTestPage().Text("", "choose").Choices({{"stay", ""}});
     ASSERT_EQ(StartScript({page, CTestPage().Text("", "next")}), 0);
     Frame();
     CInputState click = Click();

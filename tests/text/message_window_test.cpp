@@ -292,7 +292,8 @@ TEST_F(MessageWindowTest, ShadowPassesDrawInTheShadowColourAndRestoreTheStage) {
     auto countRed = [this](const SRect& rect) {
         int32_t red = 0;
         for (int32_t y = rect.top; y < rect.bottom; ++y)
-            for (int32_t x = rect.left; x < rect.right; ++x) red += (Pixel(x, y) & 0xFFFF) == 0 && (Pixel(x, y) >> 16) > 0x80;
+            for (int32_t x = rect.left; x < rect.right; ++x)
+                red += (Pixel(x, y) & 0xFFFF) == 0 && (Pixel(x, y) >> 16) > 0x80;
         return red;
     };
     EXPECT_GT(countRed({90, 480, 130, 520}), 10);  // the text shadow peeks out by two pixels
