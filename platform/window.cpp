@@ -124,10 +124,36 @@ void HandleEvent(CPlatformWindow* window, const SDL_Event& event) {
     }
 }
 
+// True when the renderer's OpenGL implementation draws on the CPU (Mesa's llvmpipe, softpipe or
+// swrast, as under Xvfb or in a virtual machine without a GPU).
+bool RendersOnCpu(SDL_Renderer* renderer) {
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0) return false;
+    using GetStringFunction = const unsigned char* (*)(unsigned int);
+    const auto getString = reinterpret_cast<GetStringFunction>(SDL_GL_GetProcAddress("glGetString"));
+    if (getString == nullptr) return false;
+    constexpr unsigned int kGlRenderer = 0x1F01;
+    const char* name = reinterpret_cast<const char*>(getString(kGlRenderer));
+    if (name == nullptr) return false;
+    for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"}) {
+        if (std::strstr(name, software) != nullptr) return true;
+    }
+    return false;
+}
+
 bool CreateRenderer(CPlatformWindow* window) {
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     window->renderer = SDL_CreateRenderer(window->window, -1, SDL_RENDERER_ACCELERATED);
+    // The frame is already drawn in memory: when OpenGL would only draw on the CPU too, copying
+    // the frame straight into the X window costs a fifth of the CPU time.
+    const char* chosenDriver = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    if (window->renderer != nullptr && (chosenDriver == nullptr || *chosenDriver == '\0') &&
+        RendersOnCpu(window->renderer)) {
+        SDL_DestroyRenderer(window->renderer);
+        window->renderer = nullptr;
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
     if (window->renderer == nullptr) window->renderer = SDL_CreateRenderer(window->window, -1, SDL_RENDERER_SOFTWARE);
     if (window->renderer == nullptr) return false;
     // Full screen on the desktop's mode scales the picture and letterboxes it; mouse events
