@@ -315,6 +315,91 @@ TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnGameSizedFrames) {
     }
 }
 
+// Pictures drawn at scale 1 through the linear filter: quads at integer, half-integer or any
+// positions, with texture coordinates that put the pixel centres on texel centres (every weight
+// zero), a hair before or after them, on texel edges or at the layers' 0.1-texel nudge, offset
+// by whole turns of the texture (wrapped taps), on textures of odd and even sizes, partly left of
+// the target or of its clip rectangle.
+SCase OneToOneLinearCase(uint32_t seed) {
+    CRandom r(seed);
+    SCase c;
+    c.width = 1 + r.Below(120);
+    c.height = 1 + r.Below(30);
+    c.opaque = r.Chance(50);
+    c.withDepth = r.Chance(30);
+    c.pixels.resize(c.width * c.height);
+    for (uint32_t& p : c.pixels) p = r.Colour();
+    if (c.withDepth) c.depth.assign(c.width * c.height, 65535);
+    c.texWidth = 1 + r.Below(70);
+    c.texHeight = 1 + r.Below(40);
+    c.texels.resize(c.texWidth * c.texHeight);
+    const int texelKind = static_cast<int>(r.Below(3));
+    for (uint32_t& t : c.texels) t = RandomTexel(r, texelKind);
+    c.pipeline = RandomPipeline(r, true);
+    c.pipeline.useTexture = true;
+    c.pipeline.minLinear = c.pipeline.magLinear = true;
+    c.pipeline.texture = {c.texels.data(), static_cast<int32_t>(c.texWidth), c.texWidth, c.texHeight,
+                          r.Chance(30) ? 0xFF000000u : 0u};
+    c.clip[0] = r.Chance(50) ? 0 : static_cast<int32_t>(r.Below(c.width));
+    c.clip[1] = 0;
+    c.clip[2] = static_cast<int32_t>(c.width);
+    c.clip[3] = static_cast<int32_t>(c.height);
+    // Where the first pixel centre falls within its texel: the centre, a hair either side of it,
+    // the edge, the nudge, or anywhere.
+    const auto texelOffset = [&] {
+        const double kOffsets[] = {0.5, 0.5, 0.5 + 1e-9, 0.5 - 1e-9, 0.5 + 0.003, 0.0, 0.1};
+        return r.Chance(85) ? kOffsets[r.Below(7)] : r.Real(0, 1);
+    };
+    const int draws = 1 + static_cast<int>(r.Below(3));
+    for (int i = 0; i < draws; ++i) {
+        const double kPlaces[] = {0.0, 0.5, r.Real(0, 1)};
+        const double x = std::floor(r.Real(-30, c.width)) + kPlaces[r.Below(3)];
+        const double y = std::floor(r.Real(-10, c.height)) + kPlaces[r.Below(3)];
+        const double w = 1 + r.Below(150), h = 1 + r.Below(40);
+        // Texture coordinates at the quad's corner, so that the first pixel centre inside it
+        // (at ceil(x), ceil(y)) lands at the chosen offset within its texel.
+        const double turnsU = static_cast<double>(r.Below(5)) - 2, turnsV = static_cast<double>(r.Below(5)) - 2;
+        const double u0 = turnsU + (r.Below(c.texWidth) + texelOffset() - (std::ceil(x) - x)) / c.texWidth;
+        const double v0 = turnsV + (r.Below(c.texHeight) + texelOffset() - (std::ceil(y) - y)) / c.texHeight;
+        const double u1 = u0 + w / c.texWidth, v1 = v0 + h / c.texHeight;
+        const uint32_t colour = r.Chance(60) ? 0xFFFFFFFFu : r.Colour();
+        const auto corner = [&](double px, double py, double u, double v) {
+            return raster::SVertex{px, py, 0.0, colour, u, v};
+        };
+        c.shapes.push_back({corner(x, y, u0, v0), corner(x + w, y, u1, v0), corner(x + w, y + h, u1, v1),
+                            corner(x, y + h, u0, v1)});
+    }
+    return c;
+}
+
+// Whether the reference draws the case alike with the linear filter and with point sampling:
+// every weight of the filter is then zero.
+bool LinearDrawsAsPoint(const SCase& c) {
+    SCase point = c;
+    point.pipeline.minLinear = point.pipeline.magLinear = false;
+    std::vector<uint32_t> linearPixels, pointPixels;
+    std::vector<uint16_t> linearDepth, pointDepth;
+    Render(c, Path::Reference, &linearPixels, &linearDepth);
+    Render(point, Path::Reference, &pointPixels, &pointDepth);
+    return linearPixels == pointPixels;
+}
+
+TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnLinearPicturesAtScaleOne) {
+    int drawn = 0, asPoint = 0;
+    for (uint32_t seed = 1; seed <= 3000; ++seed) {
+        const SCase c = OneToOneLinearCase(seed);
+        bool changed = false;
+        ASSERT_TRUE(MatchesReference(c, seed, &changed));
+        if (!changed) continue;
+        ++drawn;
+        asPoint += LinearDrawsAsPoint(c);
+    }
+    EXPECT_GT(drawn, 2000);
+    // Both kinds of draw must be common: all weights zero, and some not.
+    EXPECT_GT(asPoint, 500);
+    EXPECT_LT(asPoint, drawn - 500);
+}
+
 TEST(RasterPathsTest, AutoChoosesTheWidestSupportedPath) {
     raster::SelectPath(Path::Auto);
     EXPECT_EQ(raster::ActivePath(), raster::CpuHasAvx2() ? Path::Avx2 : Path::Sse2);
