@@ -608,21 +608,6 @@ inline bool Contiguous(uint32_t u, uint32_t step, int n, uint32_t size) {
     return TexelIndex(static_cast<uint32_t>(end), size) - TexelIndex(u, size) == static_cast<uint32_t>(n - 1);
 }
 
-// True when every weight of the linear filter is zero along the run of n pixels that steps du
-// from (u, v) and keeps v (dv == 0). A zero weight leaves the first tap as it is (Lerp8(a, b, 0)
-// is a), and puts the sample point less than 1/256 texel past that tap's centre, so the tap is
-// the texel point sampling reads: the run can be read as point-sampled. Along u the point's
-// offset past the tap (in 1/2^32 texel) moves by du * width each pixel; it must stay below 2^24
-// at both ends of the run, and so everywhere between them.
-inline bool LinearIsPoint(const STextureView& tv, uint32_t u, uint32_t v, uint32_t du, uint32_t dv, int n) {
-    if (dv != 0 || LinearTap(v, tv.height).weight != 0) return false;
-    constexpr int64_t kZeroWeight = int64_t{1} << 24;
-    const int64_t first = static_cast<uint32_t>(uint64_t{u} * tv.width - 0x80000000u);
-    const int64_t step = static_cast<int32_t>(static_cast<uint32_t>(uint64_t{du} * tv.width));
-    const int64_t last = first + step * (n - 1);
-    return first < kZeroWeight && last >= 0 && last < kZeroWeight;
-}
-
 // The distance in bytes from the texel at (u, v) to the one the same pixel of the next row
 // reads: large textures are read row after row with a gap between the rows, which the
 // processor's own prefetching does not cross in time.
@@ -648,10 +633,7 @@ int64_t RunLength(const SKernel<I>& k, const SPlanes& planes, int32_t py, int32_
     const int64_t dx = static_cast<int64_t>(x0) - planes.originX;
     const int64_t dy = static_cast<int64_t>(py) - planes.originY;
     const uint32_t u = planes.u + planes.udx * static_cast<uint32_t>(dx) + planes.udy * static_cast<uint32_t>(dy);
-    const uint32_t v = planes.v + planes.vdx * static_cast<uint32_t>(dx) + planes.vdy * static_cast<uint32_t>(dy);
-    const STextureView& tv = k.p->texture;
-    const bool point = !planes.linear || LinearIsPoint(tv, u, v, planes.udx, planes.vdx, x1 - x0);
-    if (point && planes.vdx == 0 && Contiguous(u, planes.udx, x1 - x0, tv.width)) return x1 - x0;
+    if (!planes.linear && planes.vdx == 0 && Contiguous(u, planes.udx, x1 - x0, k.p->texture.width)) return x1 - x0;
     return kChunk;
 }
 
@@ -683,7 +665,7 @@ __attribute__((noinline)) SRunInput PrepareRun(const SKernel<I>& k, const STarge
         uint32_t u = planes.u + planes.udx * static_cast<uint32_t>(dx) + planes.udy * static_cast<uint32_t>(dy);
         uint32_t v = planes.v + planes.vdx * static_cast<uint32_t>(dx) + planes.vdy * static_cast<uint32_t>(dy);
         uint32_t* texels = buffers->texel;
-        if (planes.linear && !LinearIsPoint(tv, u, v, planes.udx, planes.vdx, n)) {
+        if (planes.linear) {
             SampleLinearRun(k, tv, u, v, planes.udx, planes.vdx, n, texels);
         } else if (planes.vdx == 0) {
             const uint32_t* texRow = tv.texels + static_cast<int64_t>(TexelIndex(v, tv.height)) * tv.pitch;
