@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/clock.h"
+#include "tests/platform/scoped_env.h"
 #include "tools/lib/sound_writer.h"
 
 namespace {
@@ -228,9 +229,10 @@ TEST_F(AudioMixer, ClockOutputFollowsTheFakeClock) {
 }
 
 TEST_F(AudioMixer, SystemOutputFallsBackToTheDummyDriver) {
-    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    device = CAudioDevice::Create(EAudioOutput::System);
-    unsetenv("SDL_AUDIODRIVER");
+    {
+        CScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
+        device = CAudioDevice::Create(EAudioOutput::System);
+    }
     ASSERT_NE(device, nullptr);
     EXPECT_STREQ(device->GetDriverName(), "dummy");
     BufferPtr buffer = MakeBuffer(*device, PcmFormat(1, 44100, 16), 88200);
