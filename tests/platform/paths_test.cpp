@@ -79,3 +79,11 @@ TEST(Paths, SaveFolderFollowsXdgDataHomeAndIsCreated) {
         EXPECT_EQ(InitSaveFolder(), -1) << "a file in the way";
     }
 }
+
+TEST(Paths, ExtensionIsTheLastDotOfTheLastComponent) {
+    EXPECT_STREQ(PathExtension("bgm/track01.ogg"), ".ogg");
+    EXPECT_STREQ(PathExtension("data\\model.v2.LMF"), ".LMF");
+    EXPECT_STREQ(PathExtension("name."), ".");
+    for (const char* none : {"", "noext", "folder.d/file", "folder.d\\file", "a.b/c\\d"})
+        EXPECT_STREQ(PathExtension(none), "") << none;
+}
