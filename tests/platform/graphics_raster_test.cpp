@@ -167,10 +167,11 @@ uint32_t RandomTexel(CRandom& r, int kind) {
     }
 }
 
-SCase RandomCase(uint32_t seed, bool gameStates) {
+// maxWidth bounds the target's width; the shapes' spans follow it.
+SCase RandomCase(uint32_t seed, bool gameStates, uint32_t maxWidth = 90) {
     CRandom r(seed);
     SCase c;
-    c.width = 1 + r.Below(90);
+    c.width = 1 + r.Below(maxWidth);
     c.height = 1 + r.Below(40);
     c.opaque = r.Chance(50);
     c.withDepth = r.Chance(70);
@@ -245,11 +246,11 @@ bool MatchesReference(const SCase& c, uint32_t seed, bool* drawn) {
 }
 
 // Returns how many random cases changed any pixel or depth value, or -1 at the first mismatch.
-int CompareWithReference(uint32_t seeds, bool gameStates) {
+int CompareWithReference(uint32_t seeds, bool gameStates, uint32_t maxWidth = 90) {
     int drawnCases = 0;
     for (uint32_t seed = 1; seed <= seeds; ++seed) {
         bool drawn = false;
-        if (!MatchesReference(RandomCase(seed, gameStates), seed, &drawn)) return -1;
+        if (!MatchesReference(RandomCase(seed, gameStates, maxWidth), seed, &drawn)) return -1;
         drawnCases += drawn;
     }
     return drawnCases;
@@ -259,6 +260,12 @@ TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnRandomDraws) {
     // Most random cases must change pixels, or the comparison proves little.
     EXPECT_GT(CompareWithReference(6000, false), 2800) << "any states";
     EXPECT_GT(CompareWithReference(8000, true), 4800) << "the game's states";
+}
+
+TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnRowsLongerThanABuffer) {
+    // Spans of hundreds of pixels with shaded colour or depth run in several buffered pieces.
+    EXPECT_GT(CompareWithReference(1500, false, 400), 650) << "any states";
+    EXPECT_GT(CompareWithReference(1500, true, 400), 900) << "the game's states";
 }
 
 // A game-sized frame: an 800 × 600 target and a 1024 × 1024 picture whose rows are read with
