@@ -162,12 +162,9 @@ int32_t CVantEngine::RestoreComponents(CReadStream* stream, uint32_t size) {
         uint32_t consumed = 0;
         int32_t result = 0;
         switch (header.tag) {
-            case EngineTag::kKey: {
-                uint8_t key[kScrambleKeySize];
-                if (n < sizeof key || !ReadExactly(stream, key, sizeof key)) return -1;
-                InstallSaveMask(key);
+            case EngineTag::kKey:
+                if (!ReadSaveKeyChunk(stream, n)) return -1;
                 break;
-            }
             case EngineTag::kTime:
                 result = RestoreClock(stream, n);
                 break;

@@ -119,12 +119,10 @@ int32_t CReadHistory::Restore(CReadStream* stream, uint32_t size, uint32_t* cons
             break;
         }
         if (header.tag == kTagCkey && header.size >= kScrambleKeySize) {
-            uint8_t key[kScrambleKeySize];
-            if (ReadSaveScrambled(stream, key, sizeof key) != static_cast<int32_t>(sizeof key)) {
+            if (!ReadSaveKeyChunk(stream, header.size)) {
                 result = -1;
                 break;
             }
-            InstallSaveMask(key);
         } else if (header.tag == kTagRdat) {
             if (RestoreRecord(stream, header.size) != 0) {
                 result = -1;

@@ -44,6 +44,14 @@ void ClearSaveMask() { std::memset(g_SaveKey, 0, sizeof g_SaveKey); }
 
 void InstallSaveMask(const uint8_t key[kScrambleKeySize]) { std::memcpy(g_SaveKey, key, sizeof g_SaveKey); }
 
+bool ReadSaveKeyChunk(CReadStream* stream, uint32_t size) {
+    uint8_t key[kScrambleKeySize];
+    if (size < sizeof key) return false;
+    if (ReadSaveScrambled(stream, key, sizeof key) != static_cast<int32_t>(sizeof key)) return false;
+    InstallSaveMask(key);
+    return true;
+}
+
 uint32_t WriteSaveKeyChunk(CWriteStream* stream, uint32_t seed) {
     ClearSaveMask();
     std::srand(seed);

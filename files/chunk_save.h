@@ -33,6 +33,9 @@ constexpr uint32_t kSaveKeyChunkBytes = 8 + kScrambleKeySize;
 // Draws a new save key (srand seeded with `seed`, the low byte of 32 rand() draws), writes it
 // as the plain "CKEY" chunk with the key cleared, then installs it. Returns the bytes written.
 uint32_t WriteSaveKeyChunk(CWriteStream* stream, uint32_t seed);
+// Reads the key from the payload of a "CKEY" chunk of `size` bytes (its window opened by
+// BeginChunk) and installs it. False when the payload is shorter than a key or the data ends.
+bool ReadSaveKeyChunk(CReadStream* stream, uint32_t size);
 // Clears the save key to zero: the bytes up to the next "CKEY" chunk stand plain.
 void ClearSaveMask();
 // Installs 32 bytes as the save key.

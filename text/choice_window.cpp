@@ -88,7 +88,7 @@ int32_t CChoiceWindow::BuildItemGlyphs(const char* text, CGlyph* glyphs, int32_t
     return result;
 }
 
-int32_t CChoiceWindow::ReadItems(CReadStream* stream, ReadFn read, uint32_t size, uint32_t* consumed) {
+int32_t CChoiceWindow::ReadItems(CReadStream* stream, ChunkReadFn read, uint32_t size, uint32_t* consumed) {
     CChoiceScratch scratch[kChoiceItemCount] = {};
     CChoiceScratch* selected = nullptr;
     CChunkReader reader(stream, size, read);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "files/chunk_reader.h"
 #include "files/stream.h"
 #include "platform/types.h"
 #include "text/glyph.h"
@@ -96,7 +97,6 @@ struct CChoiceWindow {
     int32_t ItemAt(int32_t x, int32_t y) const;
 
 private:
-    using ReadFn = int32_t (*)(CReadStream* stream, void* destination, uint32_t n);
-    int32_t ReadItems(CReadStream* stream, ReadFn read, uint32_t size, uint32_t* consumed);
+    int32_t ReadItems(CReadStream* stream, ChunkReadFn read, uint32_t size, uint32_t* consumed);
     int32_t StepHighlight(int32_t direction) const;
 };

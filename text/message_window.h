@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "files/chunk_reader.h"
 #include "files/stream.h"
 #include "platform/types.h"
 #include "text/glyph.h"
@@ -120,8 +121,7 @@ struct CMessageWindow {
     void CopyText(char* destination, CTextFormat* formats) const;
 
 private:
-    int32_t ReadPayload(CReadStream* stream, uint32_t size, uint32_t* consumed,
-                        int32_t (*read)(CReadStream*, void*, uint32_t));
+    int32_t ReadPayload(CReadStream* stream, uint32_t size, uint32_t* consumed, ChunkReadFn read);
     int32_t DrawTextRun(const SRect& rect, uint32_t elapsed, int32_t overrideFlag, uint32_t overrideColour);
     // Copies a text and its format records (the window font's when formats is null) into the
     // given fields and builds its glyphs; the log's glyphs are translucent.

@@ -11,6 +11,7 @@
 
 #include "app/game_app.h"
 #include "app/system_data.h"
+#include "files/loaders.h"
 #include "platform/devices_graphics.h"
 #include "platform/input_devices.h"
 #include "platform/paths.h"
@@ -247,9 +248,49 @@ TEST_F(ExtraMenu, KeysWrapAndBackOrARightClickReturnToTheTitleMenu) {
     EXPECT_EQ(TitleMode().state, kTitleMenu);
 }
 
+TEST_F(ExtraMenu, ScreensThatCannotOpenShowTheirBoxAndLeaveTheTitleOnItsMenu) {
+    MakeSaveFile("Save00.sav");
+    OpenMenu();
+    // The pictures of the three screens are only in System.pac; the title's open sounds keep
+    // reading from it, so the archive stays open while the loaders do not see it.
+    CPackArchive* const systemArchive = g_pSystemArchive;
+    g_pSystemArchive = nullptr;
+    harness_->TakeMessages();
+    const std::pair<int32_t, std::string> buttons[] = {
+        // ロード画面の初期化に失敗しました
+        {kTitleLoad, "\x83\x8D\x81\x5B\x83\x68\x89\xE6\x96\xCA\x82\xCC\x8F\x89\x8A\xFA\x89\xBB\x82\xC9\x8E\xB8"
+                     "\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD"},
+        // コンフィグ画面の初期化に失敗しました
+        {kTitleConfig, "\x83\x52\x83\x93\x83\x74\x83\x42\x83\x4F\x89\xE6\x96\xCA\x82\xCC\x8F\x89\x8A\xFA\x89\xBB"
+                       "\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD"},
+        // エクストラメニューの初期化に失敗しました
+        {kTitleExtra, "\x83\x47\x83\x4E\x83\x58\x83\x67\x83\x89\x83\x81\x83\x6A\x83\x85\x81\x5B\x82\xCC\x8F\x89"
+                      "\x8A\xFA\x89\xBB\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD"},
+    };
+    for (const auto& [button, text] : buttons) {
+        SCOPED_TRACE(button);
+        EXPECT_EQ(ClickAt(TitleButton(button)), 1);
+        EXPECT_EQ(TitleMode().state, kTitleMenu);
+        const std::vector<std::string> messages = harness_->TakeMessages();
+        ASSERT_EQ(messages.size(), 2u) << "the missing picture, then the screen";
+        EXPECT_EQ(messages.back(), "Error!!|" + text);
+        harness_->Tick(kKeyGuardMs);
+    }
+    g_pSystemArchive = systemArchive;
+    EXPECT_EQ(TitleMode().loadScreen.head.background, nullptr);
+    EXPECT_EQ(TitleMode().configScreen.head.background, nullptr);
+    EXPECT_EQ(Menu().head.background, nullptr);
+    EXPECT_EQ(App().mode, kModeTitle);
+}
+
 TEST_F(ExtraMenu, GalleryChoiceFadesToBlackWithoutSkipAndLeavesTheTitle) {
     OpenMenu();
-    OpenExtra();
+    ClickAt(TitleButton(kTitleExtra));
+    harness_->Tick(kKeyGuardMs);
+    ASSERT_EQ(Menu().state, kExtraFadeIn);
+    ClickAt({10, 10});
+    EXPECT_EQ(Menu().state, kExtraIdle) << "a click ends the fade-in at once";
+    harness_->Tick(kKeyGuardMs);
     ClickAt(ExtraButton(2));
     EXPECT_EQ(Menu().state, kExtraFadeToBlack);
     EXPECT_EQ(Menu().result, kExtraMusicGallery);

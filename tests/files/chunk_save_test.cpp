@@ -68,9 +68,9 @@ TEST_F(ChunkSaveTest, KeyChunkThenScrambledChunksReadBack) {
     CChunkHeader header;
     ASSERT_TRUE(BeginChunk(&in.stream, ReadSaveScrambled, static_cast<uint32_t>(bytes.size() - 5), &done, &header));
     EXPECT_EQ(header.tag, MakeTag("CKEY"));
-    uint8_t readKey[kScrambleKeySize];
-    ASSERT_EQ(ReadSaveScrambled(&in.stream, readKey, sizeof readKey), static_cast<int32_t>(sizeof readKey));
-    InstallSaveMask(readKey);
+    EXPECT_FALSE(ReadSaveKeyChunk(&in.stream, kScrambleKeySize - 1)) << "a payload too short for a key";
+    ASSERT_TRUE(ReadSaveKeyChunk(&in.stream, header.size));
+    EXPECT_EQ(std::memcmp(g_SaveKey, key, sizeof key), 0);
     EXPECT_TRUE(EndChunk(&in.stream));
 
     CChunkReader reader(&in.stream, writer.Total(), ReadSaveScrambled);

@@ -3,6 +3,7 @@
 #include <sstream>
 #include <vector>
 
+#include "tests/support/engine_bytes.h"
 #include "tools/lib/script_compiler.h"
 
 std::string PlainPages(const std::string& texts) {
@@ -24,12 +25,7 @@ std::string AdventureTest::WriteScript(const std::string& name, const std::strin
     const bool compiled = CompileScript(source, name + ".vss", &bytes, &errors);
     EXPECT_TRUE(compiled) << (errors.empty() ? std::string() : errors[0]);
     const std::string path = "Script/" + name + ".vsf";
-    std::filesystem::create_directories(AssetFolder() + "/Script");
-    FILE* file = std::fopen((AssetFolder() + "/" + path).c_str(), "wb");
-    if (file != nullptr) {
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
-    }
+    EXPECT_TRUE(WriteFileBytes(AssetFolder() + "/" + path, bytes)) << path;
     return path;
 }
 

@@ -208,31 +208,31 @@ float FormantGain(const SFormants& formants, float scale, float frequency) {
 
 }  // namespace
 
-SAudio MakeVoice(const SVoiceSpec& tune) {
+SAudio MakeVoice(const SVoiceLine& voice) {
     SAudio out;
     out.rate = 22050;
     out.channels = 1;
-    const size_t syllables = tune.vowels.size();
-    const float total = syllables * tune.syllable + 0.25f;
+    const size_t syllables = voice.vowels.size();
+    const float total = syllables * voice.syllable + 0.25f;
     out.samples.assign(static_cast<size_t>(total * out.rate), 0.0f);
-    const float formantScale = tune.pitch > 200 ? 1.15f : 1.0f;
-    CRandom random(tune.seed);
+    const float formantScale = voice.pitch > 200 ? 1.15f : 1.0f;
+    CRandom random(voice.seed);
     const int harmonics = 40;
     std::vector<float> phase(harmonics, 0.0f);
     for (size_t i = 0; i < out.samples.size(); ++i) {
         const float t = static_cast<float>(i) / out.rate;
-        const float position = t / tune.syllable;
+        const float position = t / voice.syllable;
         const size_t s = std::min(static_cast<size_t>(position), syllables - 1);
         const float within = position - static_cast<float>(s);
         if (position >= syllables) break;
         // Glide between this vowel and the next over the syllable's last quarter.
-        SFormants a = VowelFormants(tune.vowels[s]);
-        SFormants b = VowelFormants(tune.vowels[std::min(s + 1, syllables - 1)]);
+        SFormants a = VowelFormants(voice.vowels[s]);
+        SFormants b = VowelFormants(voice.vowels[std::min(s + 1, syllables - 1)]);
         float blend = std::clamp((within - 0.75f) * 4, 0.0f, 1.0f);
         SFormants f{};
         for (int k = 0; k < 3; ++k) f.f[k] = a.f[k] + (b.f[k] - a.f[k]) * blend;
-        const float progress = t / (syllables * tune.syllable);
-        const float f0 = (tune.pitch + (tune.endPitch - tune.pitch) * progress) *
+        const float progress = t / (syllables * voice.syllable);
+        const float f0 = (voice.pitch + (voice.endPitch - voice.pitch) * progress) *
                          (1.0f + 0.03f * std::sin(2 * kPi * 0.5f * position));
         float v = 0;
         for (int h = 1; h <= harmonics; ++h) {
@@ -245,7 +245,7 @@ SAudio MakeVoice(const SVoiceSpec& tune) {
         // Each syllable swells and dips a little; a soft breath of noise starts it.
         const float syllableEnvelope = 0.55f + 0.45f * std::sin(kPi * std::min(within * 1.2f, 1.0f));
         const float breath = within < 0.12f ? (random.Unit() * 2 - 1) * 0.25f * (1 - within / 0.12f) : 0.0f;
-        const float lineEnvelope = std::min({1.0f, t * 30, (syllables * tune.syllable - t) * 12});
+        const float lineEnvelope = std::min({1.0f, t * 30, (syllables * voice.syllable - t) * 12});
         out.samples[i] = (v * 0.12f * syllableEnvelope + breath * 0.3f) * std::max(lineEnvelope, 0.0f);
     }
     float top = 1e-6f;

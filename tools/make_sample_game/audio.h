@@ -32,14 +32,14 @@ struct SMusicTune {
 SAudio MakeMusic(const SMusicTune& tune);
 
 // A voice line: syllables of formant vowels over a pitch contour (a sung murmur, not words).
-struct SVoiceSpec {
+struct SVoiceLine {
     float pitch = 220;      // Hz at the start of the line
     float endPitch = 200;   // Hz at its end
     std::string vowels;     // one of "aiueo" per syllable
     float syllable = 0.13f; // seconds per syllable
     uint32_t seed = 1;
 };
-SAudio MakeVoice(const SVoiceSpec& tune);
+SAudio MakeVoice(const SVoiceLine& voice);
 
 enum class ESoundEffect { Cursor, Select, Waves, Bell, Door, Steps, Lamp, Chime };
 SAudio MakeEffect(ESoundEffect kind);

@@ -239,7 +239,7 @@ private:
             if (line.empty() || line[0] == '#') continue;
             std::istringstream fields(line);
             std::string path, text;
-            SVoiceSpec voice;
+            SVoiceLine voice;
             if (!(fields >> path >> voice.pitch >> voice.endPitch) || !std::getline(fields >> std::ws, text))
                 throw std::runtime_error("voices.txt: bad line: " + line);
             voice.vowels = VowelsOf(text);
