@@ -21,6 +21,13 @@ void ExpectNear(const SVector3& v, float x, float y, float z) {
     EXPECT_NEAR(v.z, z, kEps);
 }
 
+// Equal within four units in the last place: for results that small integers give exactly.
+void ExpectFloatEq(const SVector3& v, float x, float y, float z) {
+    EXPECT_FLOAT_EQ(v.x, x);
+    EXPECT_FLOAT_EQ(v.y, y);
+    EXPECT_FLOAT_EQ(v.z, z);
+}
+
 SVector3 Normal(const SMatrix& m, SVector3 v) {
     SVector3 out;
     Vec3TransformNormal(&out, &v, &m);
@@ -61,9 +68,9 @@ TEST(Math3d, MultiplyAppliesTheLeftMatrixFirst) {
     MatrixScaling(&s, 2, 3, 4);
     MatrixMultiply(&ts, &t, &s);
     const SVector4 out = Point(ts, {1, 1, 1});
-    ExpectNear({out.x, out.y, out.z}, 4, 9, 16);
+    ExpectFloatEq({out.x, out.y, out.z}, 4, 9, 16);
     EXPECT_FLOAT_EQ(out.w, 1);
-    ExpectNear(Normal(ts, {1, 1, 1}), 2, 3, 4);  // translation ignored
+    ExpectFloatEq(Normal(ts, {1, 1, 1}), 2, 3, 4);  // translation ignored
 }
 
 TEST(Math3d, InverseOfRandomScaledSingularAndAliasedMatrices) {
@@ -141,9 +148,9 @@ TEST(Math3d, NormalizeKeepsZeroVectorsZero) {
     EXPECT_EQ((std::vector<float>{v.x, v.y, v.z, v.w}), (std::vector<float>{0, 0, 0, 0}));
 
     SVector3 a{0, 0, 0}, b{0, 5, 0}, x{1, 0, 0}, y{0, 1, 0}, z;
-    ExpectNear(*Vec3Normalize(&a, &a), 0, 0, 0);
-    ExpectNear(*Vec3Normalize(&b, &b), 0, 1, 0);
-    ExpectNear(*Vec3Cross(&z, &x, &y), 0, 0, 1);
+    ExpectFloatEq(*Vec3Normalize(&a, &a), 0, 0, 0);
+    ExpectFloatEq(*Vec3Normalize(&b, &b), 0, 1, 0);
+    ExpectFloatEq(*Vec3Cross(&z, &x, &y), 0, 0, 1);
 }
 
 }  // namespace
