@@ -73,6 +73,7 @@ public:
         for (int32_t i = 0; i < 10; ++i) WriteBytes("Sound/s" + std::to_string(i) + ".wav", wav);
 
         device_ = CGraphicsDevice::Create(SDeviceParams{});
+        device_->SetDamageTracking(false);  // every draw rasterised at once: the drawing is measured
         ApplyDefaultRenderStates(device_);
         device_->GetBackBuffer(&backBuffer_);
         audio_ = CAudioDevice::Create(EAudioOutput::Manual);

@@ -22,6 +22,7 @@ struct SScene {
         params.width = kWidth;
         params.height = kHeight;
         device = CGraphicsDevice::Create(params);
+        device->SetDamageTracking(false);  // every draw rasterised at once: the drawing is measured
         ApplyDefaultRenderStates(device);
         device->CreateTexture(kWidth, kHeight, 1, Usage::None, Format::A8R8G8B8, Pool::Managed, &picture);
         SLockedRect locked;

@@ -21,6 +21,7 @@ public:
     explicit BenchDevice(bool engineStates) {
         SDeviceParams params;
         device_ = CGraphicsDevice::Create(params);
+        device_->SetDamageTracking(false);  // every draw rasterised at once: the drawing is measured
         ApplyDefaultRenderStates(device_);
         device_->SetRenderState(RenderState::ZEnable, 0);
         if (engineStates) {

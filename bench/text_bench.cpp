@@ -37,6 +37,7 @@ std::string PageText(int32_t n) {
 CGraphicsDevice* MakeDevice() {
     SDeviceParams params;
     CGraphicsDevice* device = CGraphicsDevice::Create(params);
+    device->SetDamageTracking(false);  // every draw rasterised at once: the drawing is measured
     ApplyDefaultRenderStates(device);
     return device;
 }

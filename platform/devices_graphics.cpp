@@ -1,5 +1,6 @@
 #include "platform/devices_graphics.h"
 
+#include <cstdlib>
 #include <initializer_list>
 
 CGraphicsDevice* g_pD3DDevice = nullptr;
@@ -29,6 +30,12 @@ int32_t TakeSurfaces(uint32_t width, uint32_t height) {
     if (g_pD3DDevice->CreateDepthSurface(g_Request.depthWidth, g_Request.depthHeight, &g_pDepthSurface) != 0)
         return -1;
     return g_pD3DDevice->SetDepthSurface(g_pDepthSurface);
+}
+
+// VELKORA_FULL_REDRAW=1 draws and shows every frame whole, for comparison and measurement.
+bool FullRedrawRequested() {
+    const char* value = std::getenv("VELKORA_FULL_REDRAW");
+    return value != nullptr && value[0] != '\0' && value[0] != '0';
 }
 
 int32_t SetFullViewport(uint32_t width, uint32_t height) {
@@ -66,6 +73,7 @@ int32_t InitDirect3D(const SDeviceRequest& request) {
     params.presentUser = request.presentUser;
     g_pD3DDevice = CGraphicsDevice::Create(params);
     if (!g_pD3DDevice) return -1;
+    if (FullRedrawRequested()) g_pD3DDevice->SetDamageTracking(false);
     if (SetFullViewport(request.width, request.height) != 0) return -1;
     g_bOffscreenTarget = request.offscreenTarget;
     if (TakeSurfaces(request.width, request.height) != 0) return -1;

@@ -1,12 +1,16 @@
 #include "platform/graphics.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
 
+#include "platform/frame_record.h"
 #include "platform/raster.h"
 
 namespace {
@@ -29,55 +33,22 @@ bool Is32Bit(Format format) { return format == Format::A8R8G8B8 || format == For
 
 uint32_t BytesPerPixel(Format format) { return format == Format::D16 ? 2 : 4; }
 
+// Surfaces of at least this many bytes get pages of their own: zero-filled by the system and
+// resident only once written, and given back whole when freed.
+constexpr size_t kMappedSurfaceBytes = 64 * 1024;
+// A recorded frame longer than this is rasterised at once (a program drawing without Present).
+constexpr size_t kMaxPendingEntries = 4096;
+constexpr size_t kMaxPendingVertexBytes = 4 << 20;
+// A back buffer drawn on without full clears keeps its record only up to this length.
+constexpr size_t kMaxHeldEntries = 8192;
+
+std::atomic<uint64_t> g_nextStamp{1};
+
+uint64_t NewStamp() { return g_nextStamp.fetch_add(1, std::memory_order_relaxed); }
+
 bool ValidRect(const SRect& r, uint32_t width, uint32_t height) {
     return r.left >= 0 && r.top >= 0 && r.left < r.right && r.top < r.bottom &&
            static_cast<uint32_t>(r.right) <= width && static_cast<uint32_t>(r.bottom) <= height;
-}
-
-float ReadFloat(const uint8_t* p) {
-    float f;
-    std::memcpy(&f, p, sizeof f);
-    return f;
-}
-
-uint32_t ReadU32(const uint8_t* p) {
-    uint32_t u;
-    std::memcpy(&u, p, sizeof u);
-    return u;
-}
-
-// Byte offsets inside one vertex of an FVF; -1 when absent.
-struct SVertexLayout {
-    uint32_t size;
-    int32_t diffuse;
-    int32_t texCoord;
-};
-
-bool LayoutOf(uint32_t fvf, SVertexLayout* layout) {
-    constexpr uint32_t kPositionMask = 0x400E, kNormal = 0x010, kPointSize = 0x020, kSpecular = 0x080;
-    constexpr uint32_t kKnownBits = 0x0FFF;
-    if ((fvf & kPositionMask) != Fvf::XyzRhw || (fvf & kNormal) || (fvf & ~kKnownBits)) return false;
-    uint32_t size = 16;
-    if (fvf & kPointSize) size += 4;
-    layout->diffuse = (fvf & Fvf::Diffuse) ? static_cast<int32_t>(size) : -1;
-    if (fvf & Fvf::Diffuse) size += 4;
-    if (fvf & kSpecular) size += 4;
-    const uint32_t texSets = (fvf >> 8) & 0xF;
-    if (texSets > 8) return false;
-    layout->texCoord = texSets > 0 ? static_cast<int32_t>(size) : -1;
-    layout->size = size + texSets * 8;
-    return true;
-}
-
-raster::SVertex ReadVertex(const uint8_t* p, const SVertexLayout& layout) {
-    raster::SVertex v;
-    v.x = ReadFloat(p);
-    v.y = ReadFloat(p + 4);
-    v.z = ReadFloat(p + 8);
-    v.diffuse = layout.diffuse >= 0 ? ReadU32(p + layout.diffuse) : 0xFFFFFFFFu;
-    v.u = layout.texCoord >= 0 ? ReadFloat(p + layout.texCoord) : 0.0;
-    v.v = layout.texCoord >= 0 ? ReadFloat(p + layout.texCoord + 4) : 0.0;
-    return v;
 }
 
 }  // namespace
@@ -102,19 +73,56 @@ struct CGraphicsDevice::Impl {
     std::vector<CSurface*> surfaces;  // every live surface that is not a texture level
     std::vector<CTexture*> textures;  // every live texture
 
+    // Damage tracking of the back buffer (see graphics.h). `held` describes what the back
+    // buffer holds when heldValid: drawing it from nothing gives exactly its pixels. `pending`
+    // holds the clears and draws not yet rasterised; `changed` the rectangles of the back buffer
+    // written since the last Present. The generation counts flushes: a surface whose recordedIn_
+    // equals it is read by a pending draw.
+    bool tracking = true;
+    frame::CFrameList held;
+    frame::CFrameList pending;
+    bool heldValid = false;
+    frame::CDamage changed;
+    uint64_t generation = 1;
+    PresentCallback observer = nullptr;
+    void* observerUser = nullptr;
+
+    static uint8_t* AllocatePixels(size_t bytes, size_t* mappedBytes) {
+        *mappedBytes = 0;
+        if (bytes >= kMappedSurfaceBytes) {
+            void* pages = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (pages == MAP_FAILED) return nullptr;
+            *mappedBytes = bytes;
+            return static_cast<uint8_t*>(pages);
+        }
+        void* bits = std::aligned_alloc(64, (bytes + 63) & ~size_t{63});
+        if (bits) std::memset(bits, 0, bytes);
+        return static_cast<uint8_t*>(bits);
+    }
+
+    static void FreePixels(uint8_t* bits, size_t mappedBytes) {
+        if (mappedBytes > 0)
+            ::munmap(bits, mappedBytes);
+        else
+            std::free(bits);
+    }
+
     static CSurface* NewSurface(CGraphicsDevice* device, uint32_t width, uint32_t height, Format format,
                                 uint32_t usage, Pool pool) {
         if (width == 0 || height == 0 || width > kMaxTextureSide || height > kMaxTextureSide) return nullptr;
         const uint32_t pitch = (width * BytesPerPixel(format) + 15) & ~15u;
         const size_t bytes = static_cast<size_t>(pitch) * height;
-        void* bits = std::aligned_alloc(64, (bytes + 63) & ~size_t{63});
+        size_t mappedBytes = 0;
+        uint8_t* bits = AllocatePixels(bytes, &mappedBytes);
         if (!bits) return nullptr;
-        std::memset(bits, 0, bytes);
         CSurface* surface = new (std::nothrow) CSurface();
         if (!surface) {
-            std::free(bits);
+            FreePixels(bits, mappedBytes);
             return nullptr;
         }
+        surface->mappedBytes_ = mappedBytes;
+        surface->stamp_ = NewStamp();
+        surface->depthClean_ = format == Format::D16;  // zero-filled
         surface->device_ = device;
         surface->format_ = format;
         surface->usage_ = usage;
@@ -243,6 +251,11 @@ struct CGraphicsDevice::Impl {
     }
 
     void InstallOwnBuffers(CSurface* back, CSurface* depth) {
+        pending.Reset();
+        held.Reset();
+        heldValid = false;
+        changed.Clear();
+        changed.Add({0, 0, static_cast<int32_t>(back->width_), static_cast<int32_t>(back->height_)});
         UnbindAll();
         if (backBuffer) backBuffer->Release();
         if (autoDepth) autoDepth->Release();
@@ -259,11 +272,140 @@ struct CGraphicsDevice::Impl {
 
     raster::SPipeline Pipeline() const;
     raster::STarget Target() const;
+
+    SRect WholeBackBuffer() const {
+        return {0, 0, static_cast<int32_t>(backBuffer->width_), static_cast<int32_t>(backBuffer->height_)};
+    }
+    SRect ViewportRect() const {
+        return {static_cast<int32_t>(viewport.x), static_cast<int32_t>(viewport.y),
+                static_cast<int32_t>(viewport.x + viewport.width), static_cast<int32_t>(viewport.y + viewport.height)};
+    }
+
+    // Clears and draws are recorded while they go to the back buffer and its own depth surface.
+    bool Recording() const {
+        return tracking && renderTarget == backBuffer && (depthSurface == autoDepth || depthSurface == nullptr);
+    }
+
+    bool IsPendingSource(const CSurface* surface) const {
+        return !pending.Empty() && surface->recordedIn_ == generation;
+    }
+
+    void RecordDraw(const raster::SPipeline& pipeline, Primitive type, uint32_t primitiveCount,
+                    const uint8_t* vertices, uint32_t stride, const frame::SVertexLayout& layout) {
+        const SRect clip = ViewportRect();
+        const SRect bounds = frame::PrimitiveBounds(type, primitiveCount, vertices, stride, clip);
+        if (frame::IsEmpty(bounds)) return;
+        CSurface* texture = stageTextures[0] ? stageTextures[0]->level0_ : nullptr;
+        const uint64_t stamp = texture && pipeline.useTexture ? texture->stamp_ : 0;
+        pending.AddDraw(pipeline, stamp, depthSurface != nullptr, clip, type, primitiveCount, vertices, stride, layout,
+                        bounds);
+        if (stamp != 0) texture->recordedIn_ = generation;
+        // A texture still locked may change before the flush: its draw is rasterised now.
+        if ((texture && texture->locked_) || pending.Size() > kMaxPendingEntries ||
+            pending.VertexBytes() > kMaxPendingVertexBytes)
+            Flush();
+    }
+
+    void RecordClear(const SRect& rect, uint32_t flags, uint32_t fill, uint16_t depthFill) {
+        // Whatever is pending before a clear of everything can never show.
+        if (frame::IsFullClear(rect, flags, backBuffer->width_, backBuffer->height_, autoDepth != nullptr) &&
+            depthSurface == autoDepth)
+            pending.Reset();
+        pending.AddClear(rect, flags, fill, depthFill);
+        if (pending.Size() > kMaxPendingEntries) Flush();
+    }
+
+    // The back buffer and its depth surface as the rasteriser's target, clipped to clip.
+    raster::STarget BackBufferTarget(const SRect& clip) const {
+        raster::STarget t = {};
+        t.pixels = reinterpret_cast<uint32_t*>(backBuffer->bits_);
+        t.pitch = backBuffer->pitch_ / 4;
+        t.width = backBuffer->width_;
+        t.height = backBuffer->height_;
+        t.opaque = true;
+        if (autoDepth) {
+            t.depth = reinterpret_cast<uint16_t*>(autoDepth->bits_);
+            t.depthPitch = autoDepth->pitch_ / 2;
+        }
+        t.clipLeft = clip.left;
+        t.clipTop = clip.top;
+        t.clipRight = clip.right;
+        t.clipBottom = clip.bottom;
+        return t;
+    }
+
+    // Rasterises what is pending. A list that starts by clearing everything is compared with
+    // the held one and drawn only where the two differ; any other list is drawn whole on top of
+    // what the back buffer holds.
+    void Flush() {
+        if (pending.Empty()) return;
+        const SRect whole = WholeBackBuffer();
+        const raster::STarget target = BackBufferTarget(whole);
+        frame::CDamage damage;
+        bool wroteDepth = false;
+        if (pending.StartsWithFullClear(backBuffer->width_, backBuffer->height_, autoDepth != nullptr)) {
+            if (heldValid)
+                frame::FindDamage(held, pending, &damage);
+            else
+                damage.Add(whole);
+            for (uint32_t i = 0; i < damage.Count(); ++i)
+                wroteDepth = pending.Replay(target, damage.Rects()[i]) || wroteDepth;
+            std::swap(held, pending);
+            heldValid = true;
+        } else {
+            for (size_t i = 0; i < pending.Size(); ++i) damage.Add(pending[i].bounds);
+            wroteDepth = pending.Replay(target, whole);
+            if (heldValid) held.Append(pending);
+            heldValid = heldValid && held.Size() <= kMaxHeldEntries;
+        }
+        pending.Reset();
+        ++generation;
+        if (wroteDepth && autoDepth) autoDepth->depthClean_ = false;
+        for (uint32_t i = 0; i < damage.Count(); ++i) changed.Add(damage.Rects()[i]);
+    }
+
+    // The back buffer was (or may have been) written in rect by something the record does not
+    // describe.
+    void BackBufferWritten(const SRect& rect) {
+        if (heldValid) held.AddBarrier(rect);
+        changed.Add(rect);
+    }
+
+    // Before writing a surface outside the record: pending draws must not see the write, and
+    // the surface's contents change.
+    void BeforeDirectWrite(CSurface* surface) {
+        if (surface == backBuffer || surface == autoDepth || IsPendingSource(surface)) Flush();
+        surface->stamp_ = NewStamp();
+    }
+
+    // Fills rect of a depth surface, skipped when it already holds the value everywhere.
+    static void FillDepth(CSurface* depth, SRect r, uint16_t value) {
+        r.right = std::min<int32_t>(r.right, static_cast<int32_t>(depth->width_));
+        r.bottom = std::min<int32_t>(r.bottom, static_cast<int32_t>(depth->height_));
+        if (r.left >= r.right || r.top >= r.bottom) return;
+        if (depth->depthClean_ && depth->depthCleanValue_ == value) return;
+        for (int32_t y = r.top; y < r.bottom; ++y) {
+            uint16_t* row = reinterpret_cast<uint16_t*>(depth->bits_ + static_cast<size_t>(y) * depth->pitch_);
+            std::fill(row + r.left, row + r.right, value);
+        }
+        const bool whole = r.left == 0 && r.top == 0 && r.right == static_cast<int32_t>(depth->width_) &&
+                           r.bottom == static_cast<int32_t>(depth->height_);
+        depth->depthClean_ = whole;
+        depth->depthCleanValue_ = value;
+    }
 };
 
 // ---- CSurface ----
 
-CSurface::~CSurface() { std::free(bits_); }
+CSurface::~CSurface() { CGraphicsDevice::Impl::FreePixels(bits_, mappedBytes_); }
+
+uint8_t* CSurface::Bits() const {
+    if (device_) {
+        CGraphicsDevice::Impl& d = *device_->impl_;
+        if (this == d.backBuffer || this == d.autoDepth) d.Flush();
+    }
+    return bits_;
+}
 
 void CSurface::AddRef() {
     if (owner_) {
@@ -294,6 +436,12 @@ int32_t CSurface::LockRect(SLockedRect* locked, const SRect* rect, uint32_t /*fl
     const SRect whole = {0, 0, static_cast<int32_t>(width_), static_cast<int32_t>(height_)};
     const SRect r = rect ? *rect : whole;
     if (!ValidRect(r, width_, height_)) return -1;
+    // The caller may read and write the rectangle until it unlocks.
+    if (device_) {
+        CGraphicsDevice::Impl& d = *device_->impl_;
+        d.BeforeDirectWrite(this);
+        if (this == d.backBuffer) d.BackBufferWritten(r);
+    }
     locked->pitch = pitch_;
     locked->bits = bits_ + static_cast<size_t>(r.top) * pitch_ + static_cast<size_t>(r.left) * BytesPerPixel(format_);
     locked_ = true;
@@ -303,6 +451,7 @@ int32_t CSurface::LockRect(SLockedRect* locked, const SRect* rect, uint32_t /*fl
 int32_t CSurface::UnlockRect() {
     if (!locked_) return -1;
     locked_ = false;
+    stamp_ = NewStamp();
     return 0;
 }
 
@@ -315,7 +464,11 @@ void CTexture::AddRef() { ++refs_; }
 uint32_t CTexture::Release() {
     const uint32_t left = --refs_;
     if (left == 0) {
-        if (level0_->device_) CGraphicsDevice::Impl::Erase(level0_->device_->impl_->textures, this);
+        if (level0_->device_) {
+            CGraphicsDevice::Impl& d = *level0_->device_->impl_;
+            if (d.IsPendingSource(level0_)) d.Flush();  // its texels are read at the flush
+            CGraphicsDevice::Impl::Erase(d.textures, this);
+        }
         delete this;
     }
     return left;
@@ -373,6 +526,7 @@ CGraphicsDevice* CGraphicsDevice::Create(const SDeviceParams& params) {
 
 CGraphicsDevice::~CGraphicsDevice() {
     if (!impl_) return;
+    impl_->pending.Reset();
     impl_->UnbindAll();
     if (impl_->backBuffer) impl_->backBuffer->Release();
     if (impl_->autoDepth) impl_->autoDepth->Release();
@@ -443,6 +597,7 @@ int32_t CGraphicsDevice::SetRenderTarget(CSurface* surface) {
     if (!surface || surface->device_ != this || !(surface->usage_ & Usage::RenderTarget) ||
         !Is32Bit(surface->format_))
         return -1;
+    if (surface != impl_->renderTarget) impl_->Flush();
     impl_->Bind(impl_->renderTarget, surface);
     impl_->FullViewport();
     return 0;
@@ -450,6 +605,7 @@ int32_t CGraphicsDevice::SetRenderTarget(CSurface* surface) {
 
 int32_t CGraphicsDevice::SetDepthSurface(CSurface* surface) {
     if (surface && (surface->device_ != this || surface->format_ != Format::D16)) return -1;
+    if (surface != impl_->depthSurface) impl_->Flush();
     impl_->Bind(impl_->depthSurface, surface);
     return 0;
 }
@@ -476,35 +632,30 @@ int32_t CGraphicsDevice::Clear(uint32_t rectCount, const SRect* rects, uint32_t 
     if ((flags & ClearFlag::Stencil) || (rectCount > 0 && !rects)) return -1;
     if ((flags & ClearFlag::ZBuffer) && (!d.depthSurface || !(z >= 0.0f && z <= 1.0f))) return -1;
     if (d.loss != kLossNone) return 0;
-    const SRect view = {static_cast<int32_t>(d.viewport.x), static_cast<int32_t>(d.viewport.y),
-                        static_cast<int32_t>(d.viewport.x + d.viewport.width),
-                        static_cast<int32_t>(d.viewport.y + d.viewport.height)};
+    const SRect view = d.ViewportRect();
     CSurface* target = d.renderTarget;
     CSurface* depth = d.depthSurface;
     const uint32_t fill = target->format_ == Format::X8R8G8B8 ? colour | 0xFF000000u : colour;
     const uint16_t depthFill = static_cast<uint16_t>(std::lround(z * 65535.0f));
+    const bool recording = d.Recording();
+    if (!recording && (flags & ClearFlag::Target)) d.BeforeDirectWrite(target);
+    if (!recording && (flags & ClearFlag::ZBuffer)) d.BeforeDirectWrite(depth);
     const uint32_t count = rectCount > 0 ? rectCount : 1;
     for (uint32_t i = 0; i < count; ++i) {
-        SRect r = rectCount > 0 ? rects[i] : view;
-        r.left = std::max(r.left, view.left);
-        r.top = std::max(r.top, view.top);
-        r.right = std::min(r.right, view.right);
-        r.bottom = std::min(r.bottom, view.bottom);
-        if (r.left >= r.right || r.top >= r.bottom) continue;
+        const SRect r = frame::Intersection(rectCount > 0 ? rects[i] : view, view);
+        if (frame::IsEmpty(r)) continue;
+        if (recording) {
+            d.RecordClear(r, flags, fill, depthFill);
+            continue;
+        }
         if (flags & ClearFlag::Target) {
             for (int32_t y = r.top; y < r.bottom; ++y) {
                 uint32_t* row = reinterpret_cast<uint32_t*>(target->bits_ + static_cast<size_t>(y) * target->pitch_);
                 std::fill(row + r.left, row + r.right, fill);
             }
+            if (target == d.backBuffer) d.BackBufferWritten(r);
         }
-        if (flags & ClearFlag::ZBuffer) {
-            const int32_t right = std::min<int32_t>(r.right, static_cast<int32_t>(depth->width_));
-            const int32_t bottom = std::min<int32_t>(r.bottom, static_cast<int32_t>(depth->height_));
-            for (int32_t y = r.top; y < bottom; ++y) {
-                uint16_t* row = reinterpret_cast<uint16_t*>(depth->bits_ + static_cast<size_t>(y) * depth->pitch_);
-                if (r.left < right) std::fill(row + r.left, row + right, depthFill);
-            }
-        }
+        if (flags & ClearFlag::ZBuffer) Impl::FillDepth(depth, r, depthFill);
     }
     return 0;
 }
@@ -522,13 +673,35 @@ int32_t CGraphicsDevice::EndScene() {
 }
 
 int32_t CGraphicsDevice::Present() {
-    const Impl& d = *impl_;
+    Impl& d = *impl_;
     if (d.loss != kLossNone) return kDeviceLost;
+    d.Flush();
+    if (!d.tracking) {
+        d.changed.Clear();
+        d.changed.Add(d.WholeBackBuffer());
+    }
     const CSurface* back = d.backBuffer;
-    if (d.params.present)
-        d.params.present(d.params.presentUser, reinterpret_cast<const uint32_t*>(back->bits_), back->pitch_,
-                         back->width_, back->height_);
+    const SPresentFrame frame = {reinterpret_cast<const uint32_t*>(back->bits_), back->pitch_, back->width_,
+                                 back->height_, d.changed.Rects(), d.changed.Count()};
+    if (d.params.present) d.params.present(d.params.presentUser, frame);
+    if (d.observer) d.observer(d.observerUser, frame);
+    d.changed.Clear();
     return 0;
+}
+
+void CGraphicsDevice::SetDamageTracking(bool on) {
+    Impl& d = *impl_;
+    d.Flush();
+    d.tracking = on;
+    d.heldValid = false;
+    d.held.Reset();
+}
+
+bool CGraphicsDevice::DamageTracking() const { return impl_->tracking; }
+
+void CGraphicsDevice::SetPresentObserver(PresentCallback observer, void* user) {
+    impl_->observer = observer;
+    impl_->observerUser = user;
 }
 
 int32_t CGraphicsDevice::SetRenderState(RenderState state, uint32_t value) {
@@ -669,28 +842,23 @@ raster::STarget CGraphicsDevice::Impl::Target() const {
 int32_t CGraphicsDevice::DrawPrimitiveUP(Primitive type, uint32_t primitiveCount, const void* vertices,
                                          uint32_t stride) {
     Impl& d = *impl_;
-    SVertexLayout layout;
-    if (!vertices || !d.inScene || !LayoutOf(d.fvf, &layout) || stride < layout.size) return -1;
+    frame::SVertexLayout layout;
+    if (!vertices || !d.inScene || !frame::LayoutOf(d.fvf, &layout) || stride < layout.size) return -1;
     if (type != Primitive::TriangleList && type != Primitive::TriangleFan) return -1;
     if (d.loss != kLossNone || primitiveCount == 0) return 0;
     const raster::SPipeline pipeline = d.Pipeline();
-    const raster::STarget target = d.Target();
-    const uint8_t* base = static_cast<const uint8_t*>(vertices);
-    const auto vertex = [&](uint64_t index) { return ReadVertex(base + index * stride, layout); };
-    if (type == Primitive::TriangleList) {
-        for (uint64_t i = 0; i < primitiveCount; ++i)
-            raster::DrawTriangle(target, pipeline, vertex(3 * i), vertex(3 * i + 1), vertex(3 * i + 2));
-    } else if (primitiveCount == 2) {
-        raster::DrawQuad(target, pipeline, vertex(0), vertex(1), vertex(2), vertex(3));
-    } else {
-        const raster::SVertex centre = vertex(0);
-        raster::SVertex previous = vertex(1);
-        for (uint64_t i = 0; i < primitiveCount; ++i) {
-            const raster::SVertex next = vertex(i + 2);
-            raster::DrawTriangle(target, pipeline, centre, previous, next);
-            previous = next;
-        }
+    const uint8_t* bytes = static_cast<const uint8_t*>(vertices);
+    if (d.Recording()) {
+        d.RecordDraw(pipeline, type, primitiveCount, bytes, stride, layout);
+        return 0;
     }
+    CSurface* target = d.renderTarget;
+    d.BeforeDirectWrite(target);
+    const raster::STarget t = d.Target();
+    if (pipeline.depthWrite && t.depth) d.depthSurface->depthClean_ = false;
+    frame::RasterisePrimitives(t, pipeline, type, primitiveCount, bytes, stride, layout);
+    if (target == d.backBuffer)
+        d.BackBufferWritten(frame::PrimitiveBounds(type, primitiveCount, bytes, stride, d.ViewportRect()));
     return 0;
 }
 
@@ -739,6 +907,9 @@ int32_t CGraphicsDevice::StretchRect(CSurface* source, const SRect* sourceRect, 
     if (!ValidRect(sr, source->width_, source->height_) || !ValidRect(dr, dest->width_, dest->height_)) return -1;
     if (source == dest && Overlap(sr, dr)) return -1;
     if (impl_->loss != kLossNone) return 0;
+    impl_->Flush();  // the source may be the back buffer, the destination a texture a pending draw reads
+    impl_->BeforeDirectWrite(dest);
+    if (dest == impl_->backBuffer) impl_->BackBufferWritten(dr);
     const int32_t sw = sr.right - sr.left, sh = sr.bottom - sr.top;
     const int32_t dw = dr.right - dr.left, dh = dr.bottom - dr.top;
     const uint32_t alphaOr = dest->format_ == Format::X8R8G8B8 ? 0xFF000000u : 0u;
@@ -794,6 +965,7 @@ int32_t CGraphicsDevice::Reset(uint32_t width, uint32_t height) {
 }
 
 void CGraphicsDevice::SimulateDeviceLoss(uint32_t resettableAfter) {
+    impl_->Flush();
     impl_->loss = kLossLost;
     impl_->lossCountdown = resettableAfter;
 }

@@ -6,6 +6,7 @@
 // state save/restore code and tables written against those numbers stay meaningful.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/types.h"
@@ -169,7 +170,8 @@ public:
     uint32_t Width() const { return width_; }
     uint32_t Height() const { return height_; }
     Format GetFormat() const { return format_; }
-    uint8_t* Bits() const { return bits_; }
+    // The back buffer and its depth surface first receive every draw still pending on them.
+    uint8_t* Bits() const;
     int32_t Pitch() const { return pitch_; }
 
 private:
@@ -188,9 +190,14 @@ private:
     uint32_t height_ = 0;
     int32_t pitch_ = 0;
     uint8_t* bits_ = nullptr;
+    size_t mappedBytes_ = 0;    // pixels in pages of their own (freed with munmap), else 0
     bool locked_ = false;
     bool lockable_ = true;      // render targets (other than the back buffer) and depth surfaces are not
     bool deviceOwned_ = false;  // the back buffer and the automatic depth surface
+    uint64_t stamp_ = 0;        // renewed by every write: equal stamps mean equal contents
+    uint64_t recordedIn_ = 0;   // the device's record generation in which a draw last read this surface
+    bool depthClean_ = false;   // a depth surface that holds depthCleanValue_ everywhere
+    uint16_t depthCleanValue_ = 0;
 };
 
 // A texture of one level (a level count of 0 or 1 both make exactly one level).
@@ -218,9 +225,20 @@ private:
     CSurface* level0_ = nullptr;
 };
 
-// Called by Present with the finished back buffer (0xAARRGGBB pixels).
-using PresentCallback = void (*)(void* user, const uint32_t* pixels, int32_t pitchBytes, uint32_t width,
-                                 uint32_t height);
+// A presented frame: the whole back buffer (0xAARRGGBB pixels) and the disjoint rectangles in
+// which it differs from the previous presented frame (the whole buffer after a reset or when
+// damage tracking is off; none when nothing changed).
+struct SPresentFrame {
+    const uint32_t* pixels;
+    int32_t pitchBytes;
+    uint32_t width;
+    uint32_t height;
+    const SRect* changed;
+    uint32_t changedCount;
+};
+
+// Called by Present with the finished frame.
+using PresentCallback = void (*)(void* user, const SPresentFrame& frame);
 
 struct SDeviceParams {
     uint32_t width = 800;
@@ -261,11 +279,21 @@ public:
     // without a depth surface or with z outside 0..1. Drawing needs BeginScene, as in the
     // original interface; Present hands the back buffer to the present callback and answers
     // kDeviceLost while the device is lost.
+    //
+    // Damage tracking (on unless switched off): clears and draws on the back buffer are recorded
+    // and rasterised at Present, and only inside the rectangles where the frame differs from the
+    // previous one; the pixels are exactly those of drawing everything at once. Anything that
+    // reads or redirects the back buffer first rasterises what is recorded (a lock, Bits(),
+    // StretchRect, a change of render target or depth surface, a device loss).
     int32_t Clear(uint32_t rectCount, const SRect* rects, uint32_t flags, uint32_t colour, float z,
                   uint32_t stencil);
     int32_t BeginScene();
     int32_t EndScene();
     int32_t Present();
+
+    // Off: every draw is rasterised at once and every Present shows the whole frame.
+    void SetDamageTracking(bool on);
+    bool DamageTracking() const;
 
     // States: every Get returns what the last Set stored (or the creation default).
     int32_t SetRenderState(RenderState state, uint32_t value);
@@ -306,6 +334,8 @@ public:
     void SimulateDeviceLoss(uint32_t resettableAfter);
     // Test hook: the next `count` calls of Reset fail.
     void FailNextResets(uint32_t count);
+    // Test hook: called at every Present after the present callback, with the same frame.
+    void SetPresentObserver(PresentCallback observer, void* user);
 
 private:
     CGraphicsDevice() = default;

@@ -10,14 +10,12 @@
 #include "platform/input_devices.h"
 #include "platform/single_instance.h"
 #include "platform/sjis.h"
+#include "platform/window_present.h"
 #include "platform/window_sdl.h"
 
 struct CPlatformWindow {
     SDL_Window* window = nullptr;
-    SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
-    uint32_t textureWidth = 0;
-    uint32_t textureHeight = 0;
+    CWindowPresenter* presenter = nullptr;
     uint32_t width = 0;
     uint32_t height = 0;
     WindowProcedure procedure = nullptr;
@@ -67,10 +65,11 @@ void HandleButton(CPlatformWindow* window, const SDL_MouseButtonEvent& event) {
     if (!MouseButtonOf(event.button, &button)) return;
     const bool down = event.state == SDL_PRESSED;
     FeedMouseButton(button, down);
+    const SPoint at = WindowToPicture(window->presenter, event.x, event.y);
     if (button == MouseButton::Left) {
-        Deliver(window, down ? WindowEventType::LeftDown : WindowEventType::LeftUp, event.x, event.y);
+        Deliver(window, down ? WindowEventType::LeftDown : WindowEventType::LeftUp, at.x, at.y);
     } else if (button == MouseButton::Right) {
-        Deliver(window, down ? WindowEventType::RightDown : WindowEventType::RightUp, event.x, event.y);
+        Deliver(window, down ? WindowEventType::RightDown : WindowEventType::RightUp, at.x, at.y);
     }
 }
 
@@ -92,7 +91,16 @@ void HandleWindowEvent(CPlatformWindow* window, const SDL_WindowEvent& event) {
         case SDL_WINDOWEVENT_CLOSE: window->closed = true; break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: FeedFocus(true); break;
         case SDL_WINDOWEVENT_FOCUS_LOST: FeedFocus(false); break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED: KeepClientSize(window, event.data1, event.data2); break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            KeepClientSize(window, event.data1, event.data2);
+            InvalidateWindowPresenter(window->presenter);
+            break;
+        // The window's contents must be shown again, perhaps at another size.
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_RESIZED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+        case SDL_WINDOWEVENT_RESTORED: InvalidateWindowPresenter(window->presenter); break;
         default: break;
     }
 }
@@ -107,7 +115,10 @@ void HandleEvent(CPlatformWindow* window, const SDL_Event& event) {
         case SDL_MOUSEMOTION:
             if (event.motion.windowID != id) break;
             FeedMouseMotion(event.motion.xrel, event.motion.yrel);
-            Deliver(window, WindowEventType::MouseMove, event.motion.x, event.motion.y);
+            {
+                const SPoint at = WindowToPicture(window->presenter, event.motion.x, event.motion.y);
+                Deliver(window, WindowEventType::MouseMove, at.x, at.y);
+            }
             break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
@@ -124,62 +135,10 @@ void HandleEvent(CPlatformWindow* window, const SDL_Event& event) {
     }
 }
 
-// True when the renderer's OpenGL implementation draws on the CPU (Mesa's llvmpipe, softpipe or
-// swrast, as under Xvfb or in a virtual machine without a GPU).
-bool RendersOnCpu(SDL_Renderer* renderer) {
-    SDL_RendererInfo info;
-    if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0) return false;
-    using GetStringFunction = const unsigned char* (*)(unsigned int);
-    const auto getString = reinterpret_cast<GetStringFunction>(SDL_GL_GetProcAddress("glGetString"));
-    if (getString == nullptr) return false;
-    constexpr unsigned int kGlRenderer = 0x1F01;
-    const char* name = reinterpret_cast<const char*>(getString(kGlRenderer));
-    if (name == nullptr) return false;
-    for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"}) {
-        if (std::strstr(name, software) != nullptr) return true;
-    }
-    return false;
-}
-
-bool CreateRenderer(CPlatformWindow* window) {
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-    window->renderer = SDL_CreateRenderer(window->window, -1, SDL_RENDERER_ACCELERATED);
-    // The frame is already drawn in memory: when OpenGL would only draw on the CPU too, copying
-    // the frame straight into the X window costs a fifth of the CPU time.
-    const char* chosenDriver = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
-    if (window->renderer != nullptr && (chosenDriver == nullptr || *chosenDriver == '\0') &&
-        RendersOnCpu(window->renderer)) {
-        SDL_DestroyRenderer(window->renderer);
-        window->renderer = nullptr;
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    }
-    if (window->renderer == nullptr) window->renderer = SDL_CreateRenderer(window->window, -1, SDL_RENDERER_SOFTWARE);
-    if (window->renderer == nullptr) return false;
-    // Full screen on the desktop's mode scales the picture and letterboxes it; mouse events
-    // come back in picture coordinates.
-    return SDL_RenderSetLogicalSize(window->renderer, static_cast<int>(window->width),
-                                    static_cast<int>(window->height)) == 0;
-}
-
-bool EnsureTexture(CPlatformWindow* window, uint32_t width, uint32_t height) {
-    if (window->texture != nullptr && window->textureWidth == width && window->textureHeight == height) return true;
-    if (window->texture != nullptr) SDL_DestroyTexture(window->texture);
-    window->texture = SDL_CreateTexture(window->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                        static_cast<int>(width), static_cast<int>(height));
-    window->textureWidth = window->texture != nullptr ? width : 0;
-    window->textureHeight = window->texture != nullptr ? height : 0;
-    if (window->texture == nullptr) return false;
-    SDL_SetTextureBlendMode(window->texture, SDL_BLENDMODE_NONE);
-    return true;
-}
-
 void FreeSdlObjects(CPlatformWindow* window) {
-    if (window->texture != nullptr) SDL_DestroyTexture(window->texture);
-    if (window->renderer != nullptr) SDL_DestroyRenderer(window->renderer);
+    DestroyWindowPresenter(window->presenter);
     if (window->window != nullptr) SDL_DestroyWindow(window->window);
-    window->texture = nullptr;
-    window->renderer = nullptr;
+    window->presenter = nullptr;
     window->window = nullptr;
 }
 
@@ -259,7 +218,8 @@ CPlatformWindow* CreatePlatformWindow(const char* titleSjis, uint32_t width, uin
     const std::string title = SjisToUtf8(titleSjis != nullptr ? titleSjis : "");
     window->window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                       static_cast<int>(width), static_cast<int>(height), SDL_WINDOW_SHOWN);
-    if (window->window == nullptr || !CreateRenderer(window)) {
+    if (window->window != nullptr) window->presenter = CreateWindowPresenter(window->window, width, height);
+    if (window->presenter == nullptr) {
         std::fprintf(stderr, "window: %s\n", SDL_GetError());
         FreeSdlObjects(window);
         delete window;
@@ -301,16 +261,9 @@ int32_t PumpWindowEvents(CPlatformWindow* window) {
     return window->closed ? 1 : 0;
 }
 
-void PresentToWindow(void* user, const uint32_t* pixels, int32_t pitchBytes, uint32_t width, uint32_t height) {
+void PresentToWindow(void* user, const SPresentFrame& frame) {
     CPlatformWindow* window = static_cast<CPlatformWindow*>(user);
-    if (window == nullptr || pixels == nullptr || width == 0 || height == 0) return;
-    if (pitchBytes < 0 || static_cast<uint64_t>(pitchBytes) < static_cast<uint64_t>(width) * 4) return;
-    if (!EnsureTexture(window, width, height)) return;
-    if (SDL_UpdateTexture(window->texture, nullptr, pixels, pitchBytes) != 0) return;
-    SDL_SetRenderDrawColor(window->renderer, 0, 0, 0, 255);
-    SDL_RenderClear(window->renderer);
-    SDL_RenderCopy(window->renderer, window->texture, nullptr, nullptr);
-    SDL_RenderPresent(window->renderer);
+    if (window != nullptr) PresentFrame(window->presenter, frame);
 }
 
 void CapturePlatformMouse(CPlatformWindow* window, bool capture) {
@@ -329,10 +282,7 @@ SPoint GetCursorClientPosition(const CPlatformWindow* window) {
     int left = 0;
     int top = 0;
     SDL_GetWindowPosition(window->window, &left, &top);
-    float x = 0.0f;
-    float y = 0.0f;
-    SDL_RenderWindowToLogical(window->renderer, globalX - left, globalY - top, &x, &y);
-    return SPoint{static_cast<int32_t>(std::floor(x)), static_cast<int32_t>(std::floor(y))};
+    return WindowToPicture(window->presenter, globalX - left, globalY - top);
 }
 
 void RaisePlatformWindow(CPlatformWindow* window) {
@@ -364,6 +314,7 @@ int32_t SetPlatformFullscreen(CPlatformWindow* window, bool fullscreen) {
         --g_failDisplaySwitches;
         return -1;
     }
+    InvalidateWindowPresenter(window->presenter);
     if (fullscreen) {
         window->fullscreen = true;
         if (!EnterFullscreen(window)) {

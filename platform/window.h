@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "platform/graphics.h"
 #include "platform/types.h"
 
 struct CPlatformWindow;
@@ -43,8 +44,10 @@ void SetWindowProcedure(CPlatformWindow* window, WindowProcedure procedure, void
 // 0 otherwise.
 int32_t PumpWindowEvents(CPlatformWindow* window);
 
-// The graphics device's PresentCallback; user is the CPlatformWindow.
-void PresentToWindow(void* user, const uint32_t* pixels, int32_t pitchBytes, uint32_t width, uint32_t height);
+// The graphics device's PresentCallback; user is the CPlatformWindow. Only the frame's changed
+// rectangles are sent to the display (all of it after the window was exposed or resized); the
+// picture is scaled and letterboxed to the window's real drawable size.
+void PresentToWindow(void* user, const SPresentFrame& frame);
 
 // Mouse capture: while captured, releases and motion outside the window still arrive.
 void CapturePlatformMouse(CPlatformWindow* window, bool capture);
@@ -60,7 +63,8 @@ SRect GetPlatformWindowRect(const CPlatformWindow* window);
 void MovePlatformWindow(CPlatformWindow* window, int32_t left, int32_t top);
 
 // Full screen: 800×600 exclusive when the display offers that mode at its colour depth, else
-// the desktop's own mode with the picture scaled and letterboxed. Returns 0 / -1.
+// the desktop's own mode with the picture scaled and letterboxed to the size the window really
+// gets. Returns 0 / -1.
 int32_t SetPlatformFullscreen(CPlatformWindow* window, bool fullscreen);
 bool IsPlatformFullscreen(const CPlatformWindow* window);
 // Test hook: the next `count` switches of the display mode fail.

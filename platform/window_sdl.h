@@ -13,3 +13,8 @@ bool InitSdlVideo();
 void QuitSdlVideo();
 // True when video runs and shows nothing (the dummy or off-screen driver).
 bool IsSdlVideoHeadless();
+
+// The real size of an X11 window, which SDL may not know (a full-screen request that no window
+// manager carried out leaves the window as it was while SDL takes it for the display's size).
+// False on other video drivers.
+bool QueryX11WindowSize(SDL_Window* window, int* width, int* height);

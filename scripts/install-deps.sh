@@ -6,7 +6,7 @@ PACKAGES="
 build-essential cmake pkg-config git
 clang libclang-rt-dev
 libgtest-dev libgmock-dev googletest libbenchmark-dev
-libsdl2-dev
+libsdl2-dev libx11-dev
 libogg-dev libvorbis-dev
 libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
 libfreetype-dev libfontconfig-dev

@@ -24,8 +24,9 @@ protected:
         params.width = 200;
         params.height = 150;
         params.presentUser = &presented_;
-        params.present = [](void* user, const uint32_t* pixels, int32_t pitch, uint32_t w, uint32_t h) {
-            static_cast<std::vector<uint32_t>*>(user)->assign({pixels[0], uint32_t(pitch), w, h});
+        params.present = [](void* user, const SPresentFrame& frame) {
+            static_cast<std::vector<uint32_t>*>(user)->assign(
+                {frame.pixels[0], uint32_t(frame.pitchBytes), frame.width, frame.height});
         };
         device_ = CGraphicsDevice::Create(params);
         ASSERT_NE(device_, nullptr);

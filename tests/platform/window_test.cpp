@@ -168,23 +168,106 @@ TEST_F(WindowTest, SignalBecomesOneExternalRequest) {
     EXPECT_EQ(events.size(), 1u);
 }
 
-TEST_F(WindowTest, PresentShowsTheBackBuffer) {
+// A frame whose every pixel tells where it is (and which frame it belongs to).
+std::vector<uint32_t> CodedFrame(uint32_t tag) {
     std::vector<uint32_t> pixels(800 * 600);
-    for (uint32_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | (i % 800 % 256) << 16 | (i / 800 % 256) << 8 | i % 251;
-    pixels[0] = 0x00FF0000u;  // the alpha byte of the back buffer is not used
-    PresentToWindow(window, pixels.data(), 800 * 4, 800, 600);
+    for (uint32_t i = 0; i < pixels.size(); ++i) pixels[i] = tag << 24 | (i % 800 % 256) << 16 | (i / 800 % 256) << 8 | i % 251;
+    return pixels;
+}
 
-    SDL_Renderer* renderer = SDL_GetRenderer(GetSdlWindow(window));
-    ASSERT_NE(renderer, nullptr);
-    std::vector<uint32_t> shown(800 * 600);
-    ASSERT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, shown.data(), 800 * 4), 0);
-    for (uint32_t point : {0u, 1u, 799u, 600u * 400u + 321u, 800u * 600u - 1u})
-        EXPECT_EQ(shown[point] & 0xFFFFFFu, pixels[point] & 0xFFFFFFu) << "pixel " << point;
+// What the window's own surface shows at (x, y), as 0xRRGGBB.
+uint32_t Shown(CPlatformWindow* window, int x, int y) {
+    SDL_Surface* surface = SDL_GetWindowSurface(GetSdlWindow(window));
+    uint32_t pixel = 0;
+    SDL_ConvertPixels(1, 1, surface->format->format,
+                      static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + x * surface->format->BytesPerPixel,
+                      surface->pitch, SDL_PIXELFORMAT_ARGB8888, &pixel, 4);
+    return pixel & 0xFFFFFFu;
+}
+
+TEST_F(WindowTest, PresentSendsTheChangedRectanglesToTheWindowSurface) {
+    ASSERT_EQ(SDL_GetRenderer(GetSdlWindow(window)), nullptr) << "no GPU here: frames go to the window surface";
+    std::vector<uint32_t> first = CodedFrame(0x00);
+    SPresentFrame frame = {first.data(), 800 * 4, 800, 600, nullptr, 0};
+    PresentToWindow(window, frame);  // the first frame is shown whole, whatever changed
+    for (const auto [x, y] : {std::pair{0, 0}, {799, 0}, {321, 400}, {799, 599}})
+        EXPECT_EQ(Shown(window, x, y), first[y * 800 + x] & 0xFFFFFFu) << x << "," << y;
+
+    // Only the changed rectangles travel: the rest of the window keeps the first frame.
+    std::vector<uint32_t> second = CodedFrame(0x00);
+    for (uint32_t& pixel : second) pixel ^= 0x00FFFFFFu;
+    const SRect changed[] = {{10, 20, 30, 40}, {700, 500, 800, 600}};
+    frame = {second.data(), 800 * 4, 800, 600, changed, 2};
+    PresentToWindow(window, frame);
+    EXPECT_EQ(Shown(window, 10, 20), second[20 * 800 + 10] & 0xFFFFFFu);
+    EXPECT_EQ(Shown(window, 799, 599), second[599 * 800 + 799] & 0xFFFFFFu);
+    EXPECT_EQ(Shown(window, 30, 20), first[20 * 800 + 30] & 0xFFFFFFu) << "outside the changed rectangles";
+
+    // An exposed window is shown whole again.
+    PushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
+    PumpWindowEvents(window);
+    frame.changedCount = 0;
+    PresentToWindow(window, frame);
+    EXPECT_EQ(Shown(window, 30, 20), second[20 * 800 + 30] & 0xFFFFFFu);
 
     // Malformed frames are ignored.
-    PresentToWindow(window, pixels.data(), 100, 800, 600);
-    PresentToWindow(window, nullptr, 800 * 4, 800, 600);
-    PresentToWindow(nullptr, pixels.data(), 800 * 4, 800, 600);
+    frame.pitchBytes = 100;
+    PresentToWindow(window, frame);
+    frame = {nullptr, 800 * 4, 800, 600, nullptr, 0};
+    PresentToWindow(window, frame);
+    frame.pixels = second.data();
+    PresentToWindow(nullptr, frame);
+}
+
+// Full screen on the desktop's 1024 × 768 mode: the whole picture is scaled to the window's size
+// (nothing cropped), and mouse positions come back in picture pixels.
+TEST_F(WindowTest, FullScreenScalesThePictureToTheWindowAndMapsTheMouseBack) {
+    ASSERT_EQ(SetPlatformFullscreen(window, true), 0);
+    PumpWindowEvents(window);
+    events.clear();
+    SDL_Surface* surface = SDL_GetWindowSurface(GetSdlWindow(window));
+    ASSERT_NE(surface, nullptr);
+    ASSERT_EQ(surface->w, 1024);
+    ASSERT_EQ(surface->h, 768);
+    std::vector<uint32_t> pixels(800 * 600, 0xFF000000u);
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) pixels[y * 800 + x] |= (x < 400 ? 0xFF0000u : 0x00FF00u) | (y < 300 ? 0 : 0xFFu);
+    const SPresentFrame frame = {pixels.data(), 800 * 4, 800, 600, nullptr, 0};
+    PresentToWindow(window, frame);
+    EXPECT_EQ(Shown(window, 5, 5), 0xFF0000u);
+    EXPECT_EQ(Shown(window, 1018, 5), 0x00FF00u) << "the right edge is not cropped";
+    EXPECT_EQ(Shown(window, 5, 762), 0xFF00FFu) << "nor the bottom";
+    EXPECT_EQ(Shown(window, 1018, 762), 0x00FFFFu);
+
+    PushMotion(1023, 767, 1, 1);
+    PushMotion(512, 384, 1, 1);
+    PumpWindowEvents(window);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].x, 799u);
+    EXPECT_EQ(events[0].y, 599u);
+    EXPECT_EQ(events[1].x, 400u);
+    EXPECT_EQ(events[1].y, 300u);
+    ASSERT_EQ(SetPlatformFullscreen(window, false), 0);
+}
+
+TEST(WindowRendererTest, TheUsersRenderDriverIsRespected) {
+    const CScopedEnv video("SDL_VIDEODRIVER", "dummy");
+    const CScopedEnv driver("SDL_RENDER_DRIVER", "software");
+    CPlatformWindow* window = CreatePlatformWindow("Test", 800, 600);
+    ASSERT_NE(window, nullptr);
+    SDL_Renderer* renderer = SDL_GetRenderer(GetSdlWindow(window));
+    ASSERT_NE(renderer, nullptr);
+    SDL_RendererInfo info;
+    ASSERT_EQ(SDL_GetRendererInfo(renderer, &info), 0);
+    EXPECT_STREQ(info.name, "software");
+
+    std::vector<uint32_t> pixels = CodedFrame(0xFF);
+    PresentToWindow(window, SPresentFrame{pixels.data(), 800 * 4, 800, 600, nullptr, 0});
+    std::vector<uint32_t> shown(800 * 600);
+    ASSERT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, shown.data(), 800 * 4), 0);
+    for (uint32_t point : {0u, 799u, 600u * 400u + 321u, 800u * 600u - 1u})
+        EXPECT_EQ(shown[point] & 0xFFFFFFu, pixels[point] & 0xFFFFFFu) << "pixel " << point;
+    DestroyPlatformWindow(window);
 }
 
 TEST_F(WindowTest, CaptureAndFullscreenBookkeeping) {
