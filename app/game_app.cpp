@@ -1,5 +1,6 @@
 #include "app/game_app.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/app_messages.h"
@@ -70,8 +71,13 @@ int32_t CGameApp::Loop(uint32_t limitMs) {
         const uint32_t now = GetTimeMs();
         if (limitMs != 0 && now - start >= limitMs) return 1;
         // The pace counts from the start of the previous tick, so lateness does not pile up.
-        if (static_cast<int32_t>(now - last) < static_cast<int32_t>(kTickMs)) {
-            SleepMs(1);
+        const int32_t sinceTick = static_cast<int32_t>(now - last);
+        if (sinceTick < static_cast<int32_t>(kTickMs)) {
+            // Asleep until the next tick is due; the events that arrive meanwhile are drained
+            // just before it. (Waking every millisecond costs more than all of an idle tick.)
+            uint32_t wait = static_cast<uint32_t>(std::clamp<int32_t>(kTickMs - sinceTick, 1, kTickMs));
+            if (limitMs != 0) wait = std::clamp<uint32_t>(limitMs - (now - start), 1, wait);
+            SleepMs(wait);
             continue;
         }
         if (Tick() == 0) return 0;

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -131,6 +132,10 @@ int32_t AcquireInstanceLock(CInstanceLock* lock, const std::string& lockPath) {
 
 int32_t PollInstanceLock(CInstanceLock* lock) {
     if (lock->listenFd < 0) return 0;
+    // Asked at every pass of the main loop: a poll costs far less than an accept that finds
+    // nothing (the system builds a socket for it first).
+    pollfd waiting = {lock->listenFd, POLLIN, 0};
+    if (poll(&waiting, 1, 0) <= 0) return 0;
     int32_t requests = 0;
     for (;;) {
         const int fd = accept4(lock->listenFd, nullptr, nullptr, SOCK_CLOEXEC);
