@@ -1,7 +1,10 @@
-// The whole program on the sample game in real time: the time from start-up to the first logo
+// The whole program on the sample game. In real time: the time from start-up to the first logo
 // frame, and, while the game idles on a shown page, the tick rate, the share of one core the
-// process uses (all its threads) and its peak memory. Run from the build folder's bench program;
-// the sample game is expected in <build>/game (target sample_game).
+// process uses (all its threads) and its peak memory. On the fake clock: the main thread's CPU
+// time per tick on the first story page, still (the click-wait cursor animating) and while its
+// background fades in, with damage tracking on and off (core_percent: the share of one core at
+// one tick every 15 ms). Run from the build folder's bench program; the sample game is expected
+// in <build>/game (target sample_game).
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -10,11 +13,17 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "app/game_app.h"
+#include "platform/audio.h"
+#include "platform/clock.h"
+#include "platform/devices_graphics.h"
 #include "platform/message_box.h"
 #include "platform/render_context.h"
+#include "platform/window.h"
+#include "screens/title.h"
 
 namespace {
 
@@ -48,22 +57,30 @@ void Click(CGameApp& app, uint32_t x, uint32_t y) {
 // Runs the loop in real time for ms milliseconds.
 void Play(CGameApp& app, uint32_t ms) { app.Loop(ms); }
 
-void BM_GameIdleOnAPage(benchmark::State& state) {
-    const std::filesystem::path game = SampleGameFolder();
-    if (!std::filesystem::exists(game / "System.pac")) {
+// A run of the sample game without a display or sound card, its files in a temporary folder
+// of its own (returned; empty, after telling the benchmark to skip, when it cannot be made).
+std::string PrepareHeadlessRun(benchmark::State& state) {
+    if (!std::filesystem::exists(SampleGameFolder() / "System.pac")) {
         state.SkipWithError("the sample game is missing: build the sample_game target");
-        return;
+        return "";
     }
     char home[] = "/tmp/velkora-bench-XXXXXX";
     if (mkdtemp(home) == nullptr) {
         state.SkipWithError("no temporary folder");
-        return;
+        return "";
     }
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     setenv("XDG_DATA_HOME", home, 1);
     setenv("XDG_RUNTIME_DIR", home, 1);
     SuppressMessageBoxWindows(true);
+    return home;
+}
+
+void BM_GameIdleOnAPage(benchmark::State& state) {
+    const std::filesystem::path game = SampleGameFolder();
+    const std::string home = PrepareHeadlessRun(state);
+    if (home.empty()) return;
     const std::filesystem::path saved = std::filesystem::current_path();
     std::filesystem::current_path(game);
 
@@ -106,5 +123,105 @@ void BM_GameIdleOnAPage(benchmark::State& state) {
     std::filesystem::remove_all(home);
 }
 BENCHMARK(BM_GameIdleOnAPage)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The sample game on the fake clock, brought to its first story page: the page starts (its
+// background fading in over 1.5 s), or is shown whole by a click.
+class CTickedGame {
+public:
+    explicit CTickedGame(benchmark::State& state) {
+        home_ = PrepareHeadlessRun(state);
+        if (home_.empty()) return;
+        saved_ = std::filesystem::current_path();
+        std::filesystem::current_path(SampleGameFolder());
+        UseFakeClock(10000000);
+        g_pDirectSound = CAudioDevice::Create(EAudioOutput::Clock).release();
+        app_ = std::make_unique<CGameApp>();
+        if (app_->Init() == 0) {
+            state.SkipWithError("start-up failed");
+            return;
+        }
+        ready_ = true;
+    }
+    ~CTickedGame() {
+        if (app_) app_->Shutdown();
+        app_.reset();
+        ReleaseDirectSound();
+        UseRealClock();
+        if (!saved_.empty()) std::filesystem::current_path(saved_);
+        if (!home_.empty()) std::filesystem::remove_all(home_);
+    }
+
+    bool Ready() const { return ready_; }
+
+    void Tick() {
+        AdvanceFakeClock(kTickMs);
+        SettleFakeClock();
+        PumpWindowEvents(app_->window);
+        app_->Tick();
+    }
+    void Ticks(uint32_t ms) {
+        for (uint32_t t = 0; t < ms; t += kTickMs) Tick();
+    }
+
+    // Logo, title, new game: the first page has just begun.
+    bool StartFirstPage() {
+        Click(*app_, 400, 300);
+        Ticks(300);
+        Click(*app_, 10, 10);
+        Ticks(300);
+        Click(*app_, 680, 269);
+        Ticks(kTitleFadeMs + 250);
+        return app_->mode == kModeAdventure;
+    }
+    void ShowPageWhole() {
+        Click(*app_, 400, 300);
+        Ticks(1000);
+    }
+
+private:
+    std::filesystem::path saved_;
+    std::string home_;
+    std::unique_ptr<CGameApp> app_;
+    bool ready_ = false;
+};
+
+benchmark::Counter TickCorePercent(benchmark::State& state) {
+    return benchmark::Counter(static_cast<double>(state.iterations()) * kTickMs / 1000.0 / 100.0,
+                              benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void SetTracking(benchmark::State& state) {
+    const bool on = state.range(0) != 0;
+    g_pD3DDevice->SetDamageTracking(on);
+    state.SetLabel(on ? "tracked" : "full redraw");
+}
+
+void BM_TickStillPage(benchmark::State& state) {
+    CTickedGame game(state);
+    if (!game.Ready()) return;
+    if (!game.StartFirstPage()) {
+        state.SkipWithError("the first page did not start");
+        return;
+    }
+    game.ShowPageWhole();
+    SetTracking(state);
+    for (auto _ : state) game.Tick();
+    state.counters["core_percent"] = TickCorePercent(state);
+}
+BENCHMARK(BM_TickStillPage)->ArgName("tracking")->Arg(1)->Arg(0)->Iterations(400)->Unit(benchmark::kMicrosecond);
+
+// 80 ticks of the page's first 1.5 s, while its background fades in.
+void BM_TickDuringFade(benchmark::State& state) {
+    CTickedGame game(state);
+    if (!game.Ready()) return;
+    if (!game.StartFirstPage()) {
+        state.SkipWithError("the first page did not start");
+        return;
+    }
+    SetTracking(state);
+    for (auto _ : state) game.Tick();
+    state.counters["core_percent"] = TickCorePercent(state);
+}
+BENCHMARK(BM_TickDuringFade)->ArgName("tracking")->Arg(1)->Arg(0)->Iterations(80)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

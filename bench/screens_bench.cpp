@@ -56,100 +56,120 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::fclose(file);
 }
 
-struct CBenchGame {
-    std::string root;
-    CGraphicsDevice* device = nullptr;
-    std::unique_ptr<CAudioDevice> audio;
-    std::unique_ptr<CAdventure> adventure;
-    bool ready = false;
-
+// Each benchmark builds its own game and takes it down again, so that none depends on what
+// another left behind (the working folder, the device and engine globals, the save folder).
+class CBenchGame {
+public:
     CBenchGame() {
         char pattern[] = "/tmp/screens-bench-XXXXXX";
         if (::mkdtemp(pattern) == nullptr) return;
-        root = pattern;
-        WritePicture(root, "System/Adventure/TextWindowButton.bmp", 283, 170);
-        WritePicture(root, "System/Menu/SaveBG.bmp", 800, 600);
-        WritePicture(root, "System/Menu/LoadBG.bmp", 800, 600);
-        WritePicture(root, "System/Menu/SaveLoadButton.bmp", 432, 360);
-        WritePicture(root, "Image/TextWindow.bmp", 800, 184);
-        WritePicture(root, "Image/SelectWindow.bmp", 543, 96);
-        WritePicture(root, "Image/BG.bmp", 800, 600);
-        WritePicture(root, "Image/Chara.bmp", 400, 600);
-        WritePicture(root, "Image/BG2.bmp", 800, 600);
-        WritePicture(root, "Image/Chara2.bmp", 400, 600);
+        root_ = pattern;
+        WritePicture(root_, "System/Adventure/TextWindowButton.bmp", 283, 170);
+        WritePicture(root_, "System/Menu/SaveBG.bmp", 800, 600);
+        WritePicture(root_, "System/Menu/LoadBG.bmp", 800, 600);
+        WritePicture(root_, "System/Menu/SaveLoadButton.bmp", 432, 360);
+        WritePicture(root_, "Image/TextWindow.bmp", 800, 184);
+        WritePicture(root_, "Image/SelectWindow.bmp", 543, 96);
+        WritePicture(root_, "Image/BG.bmp", 800, 600);
+        WritePicture(root_, "Image/Chara.bmp", 400, 600);
+        WritePicture(root_, "Image/BG2.bmp", 800, 600);
+        WritePicture(root_, "Image/Chara2.bmp", 400, 600);
         std::vector<int16_t> samples(2 * 4410, 0);
         const std::vector<uint8_t> ogg = EncodeOgg(samples, 2, 44100);
-        WriteBytes(root + "/System/OnCursor.ogg", ogg);
-        WriteBytes(root + "/System/Select.ogg", ogg);
+        WriteBytes(root_ + "/System/OnCursor.ogg", ogg);
+        WriteBytes(root_ + "/System/Select.ogg", ogg);
         std::vector<uint8_t> script;
         std::vector<std::string> errors;
         if (!CompileScript(kScenario, "Main.vss", &script, &errors)) return;
-        WriteBytes(root + "/Script/Main.vsf", script);
-        if (::chdir(root.c_str()) != 0) return;
-        std::snprintf(g_SaveFolder, sizeof g_SaveFolder, "%s/save/", root.c_str());
+        WriteBytes(root_ + "/Script/Main.vsf", script);
+        saved_ = std::filesystem::current_path();
+        std::filesystem::current_path(root_);
+        std::snprintf(g_SaveFolder, sizeof g_SaveFolder, "%s/save/", root_.c_str());
 
         SuppressMessageBoxWindows(true);
         SDeviceParams params;
-        device = CGraphicsDevice::Create(params);
-        ApplyDefaultRenderStates(device);
-        g_pD3DDevice = device;
-        device->GetBackBuffer(&g_pBackBuffer);
-        audio = CAudioDevice::Create(EAudioOutput::Manual);
-        g_pDirectSound = audio.get();
+        device_ = CGraphicsDevice::Create(params);
+        ApplyDefaultRenderStates(device_);
+        g_pD3DDevice = device_;
+        device_->GetBackBuffer(&g_pBackBuffer);
+        audio_ = CAudioDevice::Create(EAudioOutput::Manual);
+        g_pDirectSound = audio_.get();
         SetDefaultSystemData();
         adventure = std::make_unique<CAdventure>();
         if (adventure->Init(0, kFirstScript) != 0) return;
         for (int i = 0; i < 3; ++i) adventure->Frame();
-        ready = true;
+        ready_ = true;
     }
+    ~CBenchGame() {
+        if (adventure) adventure->End();
+        adventure.reset();
+        g_pDirectSound = nullptr;
+        audio_.reset();
+        if (g_pBackBuffer) g_pBackBuffer->Release();
+        g_pBackBuffer = nullptr;
+        g_pD3DDevice = nullptr;
+        if (device_) device_->Release();
+        std::error_code ignored;
+        if (!saved_.empty()) std::filesystem::current_path(saved_, ignored);
+        if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
+    }
+    CBenchGame(const CBenchGame&) = delete;
+    CBenchGame& operator=(const CBenchGame&) = delete;
+
+    // False (after telling the benchmark to skip) when the game could not be set up.
+    bool Ready(benchmark::State& state) const {
+        if (!ready_) state.SkipWithError("the bench game could not be set up");
+        return ready_;
+    }
+
+    std::unique_ptr<CAdventure> adventure;
+
+private:
+    std::string root_;
+    std::filesystem::path saved_;
+    CGraphicsDevice* device_ = nullptr;
+    std::unique_ptr<CAudioDevice> audio_;
+    bool ready_ = false;
 };
 
-// The bench game, or null (the benchmark then skips) when it could not be set up.
-CBenchGame* ReadyGame(benchmark::State& state) {
-    static CBenchGame game;
-    if (game.ready) return &game;
-    state.SkipWithError("the bench game could not be set up");
-    return nullptr;
-}
-
 void BM_WriteSave(benchmark::State& state) {
-    CBenchGame* game = ReadyGame(state);
-    if (game == nullptr) return;
+    CBenchGame game;
+    if (!game.Ready(state)) return;
     char path[kSavePathSize];
     GetSaveFileName(0, path);
     for (auto _ : state) {
-        if (game->adventure->WriteSave(path) != 0) state.SkipWithError("the save failed");
+        if (game.adventure->WriteSave(path) != 0) state.SkipWithError("the save failed");
     }
 }
 BENCHMARK(BM_WriteSave)->Unit(benchmark::kMillisecond);
 
 // Loads a save of each of the two pages in turn, so that every load reads both pictures again.
 void BM_LoadSave(benchmark::State& state) {
-    CBenchGame* game = ReadyGame(state);
-    if (game == nullptr) return;
+    CBenchGame game;
+    if (!game.Ready(state)) return;
     char first[kSavePathSize];
     char second[kSavePathSize];
     GetSaveFileName(1, first);
     GetSaveFileName(2, second);
-    game->adventure->LoadSave(first);
-    game->adventure->WriteSave(first);
-    game->adventure->engine.RunPage();
-    game->adventure->WriteSave(second);
+    game.adventure->LoadSave(first);
+    game.adventure->WriteSave(first);
+    game.adventure->engine.RunPage();
+    game.adventure->WriteSave(second);
     bool odd = false;
     for (auto _ : state) {
         odd = !odd;
-        if (game->adventure->LoadSave(odd ? first : second) != 0) state.SkipWithError("the load failed");
+        if (game.adventure->LoadSave(odd ? first : second) != 0) state.SkipWithError("the load failed");
     }
 }
 BENCHMARK(BM_LoadSave)->Unit(benchmark::kMillisecond);
 
 // Opening the load screen on page 0, then each further page by its tab, with 100 saves present.
 void BM_SaveLoadScreenPage(benchmark::State& state) {
-    CBenchGame* game = ReadyGame(state);
-    if (game == nullptr) return;
+    CBenchGame game;
+    if (!game.Ready(state)) return;
     char path[kSavePathSize];
     GetSaveFileName(0, path);
-    game->adventure->WriteSave(path);
+    game.adventure->WriteSave(path);
     for (int32_t slot = 1; slot < kOrdinarySaveCount; ++slot) {
         char copy[kSavePathSize];
         GetSaveFileName(slot, copy);
