@@ -573,7 +573,31 @@ __attribute__((noinline)) void SampleLinearRun(const SKernel<I>& k, const STextu
     const uint32_t* row1 = tv.texels + static_cast<int64_t>(tapV.second) * tv.pitch;
     const V rowWeight = I::Set16(static_cast<uint16_t>(tapV.weight));
     const auto texels = [&](V t) { return Split(k, k.texAlphaOpaque ? I::Or(t, k.texAlphaOr) : t); };
-    for (int i = 0; i < n; i += N) {
+    int i = 0;
+    // A picture at scale 1 (the layers' 0.1-texel nudge puts every pixel at the same fraction
+    // between two columns): when the first and the last pixel of the run have the same weight
+    // and lie n - 1 columns apart without wrapping, every pixel between does too (the position
+    // is linear in the pixel), so the taps are plain loads of consecutive texels.
+    const SLinearTap firstTap = LinearTap(u, tv.width);
+    const uint64_t lastU = uint64_t{u} + uint64_t{du} * static_cast<uint64_t>(n - 1);
+    if (dv == 0 && n >= N && lastU >> 32 == 0) {
+        const SLinearTap lastTap = LinearTap(static_cast<uint32_t>(lastU), tv.width);
+        if (lastTap.weight == firstTap.weight && lastTap.first == firstTap.first + static_cast<uint32_t>(n - 1) &&
+            uint64_t{firstTap.first} + static_cast<uint64_t>(n) < tv.width) {
+            const V weightU = I::Set16(static_cast<uint16_t>(firstTap.weight));
+            const uint32_t* top = row0 + firstTap.first;
+            const uint32_t* bottom = row1 + firstTap.first;
+            for (; i + N <= n; i += N) {
+                const SHalves<I> upper = LerpHalves<I>(texels(I::Load(top + i)), texels(I::Load(top + i + 1)), weightU);
+                const SHalves<I> lower =
+                    LerpHalves<I>(texels(I::Load(bottom + i)), texels(I::Load(bottom + i + 1)), weightU);
+                const SHalves<I> mixed = LerpHalves<I>(upper, lower, rowWeight);
+                I::Store(out + i, Join<I>(mixed.rb, mixed.ag));
+            }
+            u += du * static_cast<uint32_t>(i);
+        }
+    }
+    for (; i < n; i += N) {
         SBilinearTaps<I> taps;
         V weightV = rowWeight;
         if (dv == 0) {

@@ -322,6 +322,53 @@ TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnGameSizedFrames) {
     }
 }
 
+// Pictures drawn unscaled through the linear filter, as the layers draw backgrounds: every pixel
+// of a row mixes two columns with the same weight, unless the position drifts across a weight
+// step or the row wraps around the texture's edge. Widths, nudges and offsets cover each case.
+TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnLinearPicturesAtScaleOne) {
+    const uint32_t widths[] = {800, 1024, 37, 9};
+    const double nudges[] = {0.1, 0.5, 0.0, 0.998};
+    const double offsets[] = {0.0, 0.25, -3.0};
+    uint32_t seed = 500;
+    int drawnCases = 0;
+    for (uint32_t width : widths)
+        for (double nudge : nudges)
+            for (double offset : offsets) {
+                CRandom r(++seed);
+                SCase c;
+                c.width = 820;
+                c.height = 5;
+                c.opaque = r.Chance(50);
+                c.withDepth = false;
+                c.pixels.resize(c.width * c.height);
+                for (uint32_t& p : c.pixels) p = r.Colour();
+                c.texWidth = width;
+                c.texHeight = 6;
+                c.texels.resize(c.texWidth * c.texHeight);
+                for (uint32_t& t : c.texels) t = r.Colour();
+                c.pipeline = RandomPipeline(r, true);
+                c.pipeline.useTexture = true;
+                c.pipeline.minLinear = c.pipeline.magLinear = true;
+                c.pipeline.texture = {c.texels.data(), static_cast<int32_t>(width), width, c.texHeight,
+                                      r.Chance(30) ? 0xFF000000u : 0u};
+                c.clip[0] = c.clip[1] = 0;
+                c.clip[2] = static_cast<int32_t>(c.width);
+                c.clip[3] = static_cast<int32_t>(c.height);
+                const double u0 = nudge / width, v0 = 0.1 / c.texHeight;
+                const double u1 = u0 + 800.0 / width, v1 = v0 + 5.0 / c.texHeight;
+                const uint32_t colour = r.Chance(50) ? 0xFFFFFFFFu : 0x80FFFFFFu;
+                const auto at = [&](double x, double y, double u, double v) {
+                    return raster::SVertex{x, y, 0.0, colour, u, v};
+                };
+                c.shapes.push_back({at(offset, 0, u0, v0), at(offset + 800, 0, u1, v0), at(offset + 800, 5, u1, v1),
+                                    at(offset, 5, u0, v1)});
+                bool drawn = false;
+                ASSERT_TRUE(MatchesReference(c, seed, &drawn)) << "width " << width << " nudge " << nudge;
+                drawnCases += drawn;
+            }
+    EXPECT_GT(drawnCases, 40) << "of 48";
+}
+
 TEST(RasterPathsTest, AutoChoosesTheWidestSupportedPath) {
     raster::SelectPath(Path::Auto);
     EXPECT_EQ(raster::ActivePath(), raster::CpuHasAvx2() ? Path::Avx2 : Path::Sse2);
