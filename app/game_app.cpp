@@ -66,22 +66,28 @@ int32_t CGameApp::Run() {
 int32_t CGameApp::Loop(uint32_t limitMs) {
     const uint32_t start = GetTimeMs();
     uint32_t last = start;
+    // Sleeps until the next tick is due (the pace counts from the start of the previous tick, so
+    // lateness does not pile up) or the limit comes; false when the tick is due already. Waking
+    // every millisecond instead would cost more than all of an idle tick.
+    const auto sleepUntilDue = [&](uint32_t now) {
+        const int32_t sinceTick = static_cast<int32_t>(now - last);
+        if (sinceTick >= static_cast<int32_t>(kTickMs)) return false;
+        uint32_t wait = static_cast<uint32_t>(std::clamp<int32_t>(kTickMs - sinceTick, 1, kTickMs));
+        if (limitMs != 0) wait = std::clamp<uint32_t>(limitMs - (now - start), 1, wait);
+        SleepMs(wait);
+        return true;
+    };
     for (;;) {
         if (PumpWindowEvents(window) != 0) return 0;
         const uint32_t now = GetTimeMs();
         if (limitMs != 0 && now - start >= limitMs) return 1;
-        // The pace counts from the start of the previous tick, so lateness does not pile up.
-        const int32_t sinceTick = static_cast<int32_t>(now - last);
-        if (sinceTick < static_cast<int32_t>(kTickMs)) {
-            // Asleep until the next tick is due; the events that arrive meanwhile are drained
-            // just before it. (Waking every millisecond costs more than all of an idle tick.)
-            uint32_t wait = static_cast<uint32_t>(std::clamp<int32_t>(kTickMs - sinceTick, 1, kTickMs));
-            if (limitMs != 0) wait = std::clamp<uint32_t>(limitMs - (now - start), 1, wait);
-            SleepMs(wait);
-            continue;
-        }
+        if (sleepUntilDue(now)) continue;
         if (Tick() == 0) return 0;
         last = now;
+        // Straight back to sleep: the events that arrive meanwhile are drained just before the
+        // next tick.
+        const uint32_t after = GetTimeMs();
+        if (limitMs == 0 || after - start < limitMs) sleepUntilDue(after);
     }
 }
 

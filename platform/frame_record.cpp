@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <initializer_list>
 
@@ -136,13 +137,15 @@ SRect PrimitiveBounds(Primitive type, uint32_t primitiveCount, const uint8_t* ve
         maxY = std::max(maxY, y);
     }
     if (minX > maxX) return {0, 0, 0, 0};
-    const auto inside = [](double value, int32_t low, int32_t high) {
-        return static_cast<int32_t>(std::clamp(value, static_cast<double>(low), static_cast<double>(high)));
+    // floor(value) + offset within low..high; clamped first, the value fits an integer.
+    const auto edge = [](double value, int32_t offset, int32_t low, int32_t high) {
+        const double bounded = std::clamp(value, low - 4.0, high + 4.0);
+        int32_t whole = static_cast<int32_t>(bounded);
+        if (whole > bounded) --whole;
+        return std::clamp(whole + offset, low, high);
     };
-    const SRect r = {inside(std::floor(minX) - 1, clip.left, clip.right),
-                     inside(std::floor(minY) - 1, clip.top, clip.bottom),
-                     inside(std::floor(maxX) + 2, clip.left, clip.right),
-                     inside(std::floor(maxY) + 2, clip.top, clip.bottom)};
+    const SRect r = {edge(minX, -1, clip.left, clip.right), edge(minY, -1, clip.top, clip.bottom),
+                     edge(maxX, 2, clip.left, clip.right), edge(maxY, 2, clip.top, clip.bottom)};
     return IsEmpty(r) ? SRect{0, 0, 0, 0} : r;
 }
 
@@ -200,11 +203,16 @@ void CFrameList::Reset() {
     vertices_.clear();
 }
 
-// The entry's vertex bytes are the last vertexByteCount bytes of vertices_.
+// The entry's vertex bytes are the last vertexByteCount bytes of vertices_. The hash only sorts
+// out entries that differ (Same compares them whole): the texture, the primitive and the
+// vertices tell most draws apart, the whole key the rest.
 void CFrameList::Push(SEntry entry, size_t vertexByteCount) {
     entry.vertexOffset = static_cast<uint32_t>(vertices_.size() - vertexByteCount);
-    entry.hash = HashBytes(HashBytes(0, reinterpret_cast<const uint8_t*>(&entry.key), sizeof entry.key),
-                           vertices_.data() + entry.vertexOffset, vertexByteCount);
+    const uint8_t* key = reinterpret_cast<const uint8_t*>(&entry.key);
+    entry.hash = vertexByteCount > 0
+                     ? HashBytes(HashBytes(0, key, offsetof(SKey, clipLeft)), vertices_.data() + entry.vertexOffset,
+                                 vertexByteCount)
+                     : HashBytes(0, key, sizeof entry.key);
     entries_.push_back(entry);
 }
 

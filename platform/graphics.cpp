@@ -107,19 +107,15 @@ struct CGraphicsDevice::Impl {
             std::free(bits);
     }
 
-    static CSurface* NewSurface(CGraphicsDevice* device, uint32_t width, uint32_t height, Format format,
-                                uint32_t usage, Pool pool) {
-        if (width == 0 || height == 0 || width > kMaxTextureSide || height > kMaxTextureSide) return nullptr;
+    // Gives a new surface its pixels and description; false when they cannot be had.
+    static bool InitSurface(CSurface* surface, CGraphicsDevice* device, uint32_t width, uint32_t height,
+                            Format format, uint32_t usage, Pool pool) {
+        if (width == 0 || height == 0 || width > kMaxTextureSide || height > kMaxTextureSide) return false;
         const uint32_t pitch = (width * BytesPerPixel(format) + 15) & ~15u;
         const size_t bytes = static_cast<size_t>(pitch) * height;
         size_t mappedBytes = 0;
         uint8_t* bits = AllocatePixels(bytes, &mappedBytes);
-        if (!bits) return nullptr;
-        CSurface* surface = new (std::nothrow) CSurface();
-        if (!surface) {
-            FreePixels(bits, mappedBytes);
-            return nullptr;
-        }
+        if (!bits) return false;
         surface->mappedBytes_ = mappedBytes;
         surface->stamp_ = NewStamp();
         surface->depthClean_ = format == Format::D16;  // zero-filled
@@ -130,8 +126,18 @@ struct CGraphicsDevice::Impl {
         surface->width_ = width;
         surface->height_ = height;
         surface->pitch_ = static_cast<int32_t>(pitch);
-        surface->bits_ = static_cast<uint8_t*>(bits);
+        surface->bits_ = bits;
         surface->lockable_ = format != Format::D16 && !(usage & Usage::RenderTarget);
+        return true;
+    }
+
+    static CSurface* NewSurface(CGraphicsDevice* device, uint32_t width, uint32_t height, Format format,
+                                uint32_t usage, Pool pool) {
+        CSurface* surface = new (std::nothrow) CSurface();
+        if (surface && !InitSurface(surface, device, width, height, format, usage, pool)) {
+            delete surface;
+            return nullptr;
+        }
         return surface;
     }
 
@@ -457,7 +463,7 @@ int32_t CSurface::UnlockRect() {
 
 // ---- CTexture ----
 
-CTexture::~CTexture() { delete level0_; }
+CTexture::~CTexture() = default;
 
 void CTexture::AddRef() { ++refs_; }
 
@@ -544,15 +550,13 @@ int32_t CGraphicsDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t
     *texture = nullptr;
     if (levels > 1 || !Is32Bit(format) || (usage & ~Usage::RenderTarget)) return -1;
     if ((usage & Usage::RenderTarget) && pool != Pool::Default) return -1;
-    CSurface* level = Impl::NewSurface(this, width, height, format, usage, pool);
-    if (!level) return -1;
     CTexture* created = new (std::nothrow) CTexture();
-    if (!created) {
-        delete level;
+    if (!created) return -1;
+    if (!Impl::InitSurface(created->level0_, this, width, height, format, usage, pool)) {
+        delete created;
         return -1;
     }
-    created->level0_ = level;
-    level->owner_ = created;
+    created->level0_->owner_ = created;
     impl_->textures.push_back(created);
     *texture = created;
     return 0;

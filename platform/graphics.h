@@ -222,7 +222,8 @@ private:
     ~CTexture();
 
     uint32_t refs_ = 1;
-    CSurface* level0_ = nullptr;
+    CSurface level_;                // in the texture's own block: one cache line away, not two
+    CSurface* level0_ = &level_;
 };
 
 // A presented frame: the whole back buffer (0xAARRGGBB pixels) and the disjoint rectangles in

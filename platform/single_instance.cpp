@@ -156,3 +156,5 @@ int32_t AcquireSingleInstance() { return AcquireInstanceLock(&g_processLock, Get
 int32_t PollSingleInstance() { return PollInstanceLock(&g_processLock); }
 
 void ReleaseSingleInstance() { ReleaseInstanceLock(&g_processLock); }
+
+int SingleInstanceFd() { return g_processLock.listenFd; }

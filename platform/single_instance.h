@@ -29,3 +29,6 @@ void ReleaseInstanceLock(CInstanceLock* lock);
 int32_t AcquireSingleInstance();
 int32_t PollSingleInstance();
 void ReleaseSingleInstance();
+// The socket on which later copies ask (-1 without one), for a caller that polls it together
+// with other descriptors before calling PollSingleInstance.
+int SingleInstanceFd();

@@ -1,5 +1,7 @@
 #include "platform/window.h"
 
+#include <poll.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -24,12 +26,17 @@ struct CPlatformWindow {
     bool captured = false;
     bool fullscreen = false;
     bool closed = false;
+    // Set by every call that talks to the display: its replies may bring events along, which
+    // SDL must then be pumped for (see PollEventSources).
+    mutable bool talkedToDisplay = true;
+    uint32_t lastPump = 0;  // SDL_GetTicks of the last time SDL was pumped
 };
 
 namespace {
 
 CPlatformWindow* g_window = nullptr;
 uint32_t g_failDisplaySwitches = 0;
+constexpr uint32_t kUpkeepPumpMs = 250;  // SDL is pumped at least this often
 int g_videoUsers = 0;  // InitSdlVideo calls not yet balanced by QuitSdlVideo
 
 bool HasDisplay() {
@@ -84,6 +91,28 @@ void KeepClientSize(CPlatformWindow* window, int32_t width, int32_t height) {
     if (window->fullscreen) return;
     if (width == static_cast<int32_t>(window->width) || height == static_cast<int32_t>(window->height)) return;
     SDL_SetWindowSize(window->window, static_cast<int>(window->width), static_cast<int>(window->height));
+    window->talkedToDisplay = true;
+}
+
+// Pumping SDL costs a system call to the display and more, and the main loop pumps before every
+// tick. One poll asks the display's connection and the other copies' socket at once; SDL is
+// pumped when the display sent something, Xlib or SDL hold events, the window has talked to
+// the display since the last pump, off X11, or for SDL's own upkeep now and then. Returns
+// whether to pump; *raiseRequest when another copy is asking.
+bool PollEventSources(CPlatformWindow* window, bool* raiseRequest) {
+    bool queued = false;
+    pollfd sources[2] = {{SingleInstanceFd(), POLLIN, 0}, {X11ConnectionFd(window->window, &queued), POLLIN, 0}};
+    const bool x11 = sources[1].fd >= 0;
+    const bool polled = (sources[0].fd >= 0 || x11) && poll(sources, 2, 0) >= 0;
+    *raiseRequest = !polled || sources[0].revents != 0;
+    const uint32_t now = SDL_GetTicks();
+    const bool pump = !x11 || !polled || sources[1].revents != 0 || queued || window->talkedToDisplay ||
+                      now - window->lastPump >= kUpkeepPumpMs || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    if (pump) {
+        window->lastPump = now;
+        window->talkedToDisplay = false;
+    }
+    return pump;
 }
 
 void HandleWindowEvent(CPlatformWindow* window, const SDL_WindowEvent& event) {
@@ -136,6 +165,8 @@ void HandleEvent(CPlatformWindow* window, const SDL_Event& event) {
 }
 
 void FreeSdlObjects(CPlatformWindow* window) {
+    bool queued = false;
+    X11ConnectionFd(nullptr, &queued);
     DestroyWindowPresenter(window->presenter);
     if (window->window != nullptr) SDL_DestroyWindow(window->window);
     window->presenter = nullptr;
@@ -254,21 +285,24 @@ void SetWindowProcedure(CPlatformWindow* window, WindowProcedure procedure, void
 
 int32_t PumpWindowEvents(CPlatformWindow* window) {
     if (window == nullptr) return 0;
-    if (PollSingleInstance() > 0) RaisePlatformWindow(window);
+    bool raiseRequest = false;
+    const bool pump = PollEventSources(window, &raiseRequest);
+    if (raiseRequest && PollSingleInstance() > 0) RaisePlatformWindow(window);
     if (TakeExternalRequest()) Deliver(window, WindowEventType::ExternalRequest);
     SDL_Event event;
-    while (SDL_PollEvent(&event)) HandleEvent(window, event);
+    while (pump && SDL_PollEvent(&event)) HandleEvent(window, event);
     return window->closed ? 1 : 0;
 }
 
 void PresentToWindow(void* user, const SPresentFrame& frame) {
     CPlatformWindow* window = static_cast<CPlatformWindow*>(user);
-    if (window != nullptr) PresentFrame(window->presenter, frame);
+    if (window != nullptr && PresentFrame(window->presenter, frame)) window->talkedToDisplay = true;
 }
 
 void CapturePlatformMouse(CPlatformWindow* window, bool capture) {
     if (window == nullptr || window->captured == capture) return;
     window->captured = capture;
+    window->talkedToDisplay = true;
     if (!window->headless) SDL_CaptureMouse(capture ? SDL_TRUE : SDL_FALSE);
 }
 
@@ -276,6 +310,7 @@ bool IsPlatformMouseCaptured(const CPlatformWindow* window) { return window != n
 
 SPoint GetCursorClientPosition(const CPlatformWindow* window) {
     if (window == nullptr) return SPoint{0, 0};
+    window->talkedToDisplay = true;
     int globalX = 0;
     int globalY = 0;
     SDL_GetGlobalMouseState(&globalX, &globalY);
@@ -287,6 +322,7 @@ SPoint GetCursorClientPosition(const CPlatformWindow* window) {
 
 void RaisePlatformWindow(CPlatformWindow* window) {
     if (window == nullptr) return;
+    window->talkedToDisplay = true;
     if (SDL_GetWindowFlags(window->window) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(window->window);
     SDL_RaiseWindow(window->window);
 }
@@ -305,7 +341,9 @@ SRect GetPlatformWindowRect(const CPlatformWindow* window) {
 }
 
 void MovePlatformWindow(CPlatformWindow* window, int32_t left, int32_t top) {
-    if (window != nullptr) SDL_SetWindowPosition(window->window, left, top);
+    if (window == nullptr) return;
+    window->talkedToDisplay = true;
+    SDL_SetWindowPosition(window->window, left, top);
 }
 
 int32_t SetPlatformFullscreen(CPlatformWindow* window, bool fullscreen) {
@@ -315,6 +353,7 @@ int32_t SetPlatformFullscreen(CPlatformWindow* window, bool fullscreen) {
         return -1;
     }
     InvalidateWindowPresenter(window->presenter);
+    window->talkedToDisplay = true;
     if (fullscreen) {
         window->fullscreen = true;
         if (!EnterFullscreen(window)) {

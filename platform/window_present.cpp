@@ -173,12 +173,12 @@ void DrawIntoSurface(CWindowPresenter* p, const SPresentFrame& frame, SDL_Surfac
     }
 }
 
-void PresentToSurface(CWindowPresenter* p, const SPresentFrame& frame) {
+bool PresentToSurface(CWindowPresenter* p, const SPresentFrame& frame) {
     SDL_Surface* surface = SDL_GetWindowSurface(p->window);
-    if (surface == nullptr) return;
+    if (surface == nullptr) return false;
     if (p->layoutStale) UpdateLayout(p);
-    if (p->picture.w <= 0 || p->picture.h <= 0) return;
-    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+    if (p->picture.w <= 0 || p->picture.h <= 0) return false;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
     std::vector<SDL_Rect> updated;
     const SDL_Rect drawable = {0, 0, p->drawableWidth, p->drawableHeight};
     if (p->showWhole) {
@@ -201,8 +201,10 @@ void PresentToSurface(CWindowPresenter* p, const SPresentFrame& frame) {
         }
     }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    if (!updated.empty() && SDL_UpdateWindowSurfaceRects(p->window, updated.data(), static_cast<int>(updated.size())) == 0)
+    if (updated.empty()) return false;
+    if (SDL_UpdateWindowSurfaceRects(p->window, updated.data(), static_cast<int>(updated.size())) == 0)
         p->showWhole = false;
+    return true;
 }
 
 bool EnsureTexture(CWindowPresenter* p, uint32_t width, uint32_t height) {
@@ -219,10 +221,10 @@ bool EnsureTexture(CWindowPresenter* p, uint32_t width, uint32_t height) {
     return true;
 }
 
-void PresentWithRenderer(CWindowPresenter* p, const SPresentFrame& frame) {
+bool PresentWithRenderer(CWindowPresenter* p, const SPresentFrame& frame) {
     if (p->layoutStale) UpdateLayout(p);
-    if (!EnsureTexture(p, frame.width, frame.height)) return;
-    if (!p->showWhole && frame.changedCount == 0) return;  // the window still shows this frame
+    if (!EnsureTexture(p, frame.width, frame.height)) return false;
+    if (!p->showWhole && frame.changedCount == 0) return false;  // the window still shows this frame
     const SRect whole = {0, 0, static_cast<int32_t>(frame.width), static_cast<int32_t>(frame.height)};
     const SRect* rects = p->showWhole ? &whole : frame.changed;
     const uint32_t count = p->showWhole ? 1 : frame.changedCount;
@@ -231,7 +233,7 @@ void PresentWithRenderer(CWindowPresenter* p, const SPresentFrame& frame) {
         const SDL_Rect area = {r.left, r.top, r.right - r.left, r.bottom - r.top};
         const uint8_t* first = reinterpret_cast<const uint8_t*>(frame.pixels) + static_cast<size_t>(r.top) * frame.pitchBytes +
                                static_cast<size_t>(r.left) * 4;
-        if (SDL_UpdateTexture(p->texture, &area, first, frame.pitchBytes) != 0) return;
+        if (SDL_UpdateTexture(p->texture, &area, first, frame.pitchBytes) != 0) return false;
     }
     SDL_Rect destination = p->picture;
     // OpenGL counts rows from the bottom of the drawable SDL believes in; when the real one is
@@ -246,6 +248,7 @@ void PresentWithRenderer(CWindowPresenter* p, const SPresentFrame& frame) {
     SDL_RenderCopy(p->renderer, p->texture, nullptr, &destination);
     SDL_RenderPresent(p->renderer);
     p->showWhole = false;
+    return true;
 }
 
 }  // namespace
@@ -275,13 +278,10 @@ void DestroyWindowPresenter(CWindowPresenter* presenter) {
     delete presenter;
 }
 
-void PresentFrame(CWindowPresenter* presenter, const SPresentFrame& frame) {
-    if (presenter == nullptr || frame.pixels == nullptr || frame.width == 0 || frame.height == 0) return;
-    if (frame.pitchBytes < 0 || static_cast<uint64_t>(frame.pitchBytes) < uint64_t{frame.width} * 4) return;
-    if (presenter->renderer != nullptr)
-        PresentWithRenderer(presenter, frame);
-    else
-        PresentToSurface(presenter, frame);
+bool PresentFrame(CWindowPresenter* presenter, const SPresentFrame& frame) {
+    if (presenter == nullptr || frame.pixels == nullptr || frame.width == 0 || frame.height == 0) return false;
+    if (frame.pitchBytes < 0 || static_cast<uint64_t>(frame.pitchBytes) < uint64_t{frame.width} * 4) return false;
+    return presenter->renderer != nullptr ? PresentWithRenderer(presenter, frame) : PresentToSurface(presenter, frame);
 }
 
 void InvalidateWindowPresenter(CWindowPresenter* presenter) {

@@ -19,7 +19,8 @@ struct CWindowPresenter;
 CWindowPresenter* CreateWindowPresenter(SDL_Window* window, uint32_t width, uint32_t height);
 void DestroyWindowPresenter(CWindowPresenter* presenter);
 
-void PresentFrame(CWindowPresenter* presenter, const SPresentFrame& frame);
+// Returns whether anything was sent to the display.
+bool PresentFrame(CWindowPresenter* presenter, const SPresentFrame& frame);
 // After an exposure, a resize or a change of display mode: the drawable's size is asked again
 // and the next frame is shown whole.
 void InvalidateWindowPresenter(CWindowPresenter* presenter);

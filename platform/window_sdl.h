@@ -18,3 +18,8 @@ bool IsSdlVideoHeadless();
 // manager carried out leaves the window as it was while SDL takes it for the display's size).
 // False on other video drivers.
 bool QueryX11WindowSize(SDL_Window* window, int* width, int* height);
+
+// The X11 connection's descriptor, or -1 on other video drivers; *eventsQueued tells whether
+// Xlib already holds events read from it. The window's connection is remembered until it is
+// asked with a null window, which the window's destruction does.
+int X11ConnectionFd(SDL_Window* window, bool* eventsQueued);

@@ -190,7 +190,7 @@ TEST_F(WindowTest, PresentSendsTheChangedRectanglesToTheWindowSurface) {
     std::vector<uint32_t> first = CodedFrame(0x00);
     SPresentFrame frame = {first.data(), 800 * 4, 800, 600, nullptr, 0};
     PresentToWindow(window, frame);  // the first frame is shown whole, whatever changed
-    for (const auto [x, y] : {std::pair{0, 0}, {799, 0}, {321, 400}, {799, 599}})
+    for (const auto& [x, y] : {std::pair{0, 0}, {799, 0}, {321, 400}, {799, 599}})
         EXPECT_EQ(Shown(window, x, y), first[y * 800 + x] & 0xFFFFFFu) << x << "," << y;
 
     // Only the changed rectangles travel: the rest of the window keeps the first frame.
