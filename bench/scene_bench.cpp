@@ -2,16 +2,24 @@
 // a typical frame (an opaque 800 × 600 background, two 400 × 600 characters with alpha and
 // one layer in the middle of a fade) and the worst case of 16 full-screen alpha layers.
 // Argument 1: the device as the engine sets it (separate alpha blending with the MAX
-// operation); 0: the default states alone, for comparison.
+// operation); 0: the default states alone, for comparison. And where a page of 16 full-screen
+// pictures puts its memory.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/devices_graphics.h"
 #include "platform/graphics.h"
 #include "platform/render_context.h"
 #include "scene/image_layer.h"
+#include "tools/lib/teyl_writer.h"
 
 namespace {
 
@@ -114,5 +122,58 @@ void SixteenFullScreenAlphaLayers(benchmark::State& state) {
     layers.clear();
 }
 BENCHMARK(SixteenFullScreenAlphaLayers)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// The process's resident memory now and at its peak (MiB), from /proc/self/status.
+double StatusMib(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0) return std::strtod(line.c_str() + std::string(key).size(), nullptr) / 1024.0;
+    return 0.0;
+}
+
+// 16 layers each loading its own 800 × 600 TEYL picture the way a script's LOAD does (into a
+// square power-of-two texture), drawn for a few frames. rss_per_layer_mib: what each loaded
+// layer adds to the resident memory (the picture's 1.83 MiB, in the rows of a 1024-wide texture
+// that it writes: the rest of the texture is never made resident); page_peak_mib: the page's
+// highest resident memory above what the process held before (loading included);
+// process_peak_mib: the bench process's own peak at that moment.
+void BM_SixteenLayerPageMemory(benchmark::State& state) {
+    char folder[] = "/tmp/scene-bench-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    std::vector<uint32_t> pixels(800 * 600);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0x33000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
+    std::filesystem::create_directories(std::string(folder) + "/Image");
+    for (int i = 0; i < 16; ++i)
+        WriteTeylFile(std::string(folder) + "/Image/P" + std::to_string(i) + ".bmp", 800, 600, pixels.data());
+    pixels = {};
+    const std::filesystem::path saved = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    for (auto _ : state) {
+        BenchDevice scene(true);
+        // Writing 5 resets the peak to the present resident size.
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const double before = StatusMib("VmRSS:");
+        std::vector<std::unique_ptr<CImageLayer>> layers;
+        for (int i = 0; i < 16; ++i) {
+            layers.push_back(std::make_unique<CImageLayer>());
+            const std::string name = "Image/P" + std::to_string(i) + ".bmp";
+            if (layers.back()->Load(name.c_str()) != 0) state.SkipWithError("a picture did not load");
+            layers.back()->visible = 1;
+        }
+        const double loaded = StatusMib("VmRSS:");
+        for (int frame = 0; frame < 3; ++frame)
+            for (auto& layer : layers) benchmark::DoNotOptimize(layer->Draw());
+        state.counters["rss_per_layer_mib"] = (loaded - before) / 16.0;
+        state.counters["page_peak_mib"] = StatusMib("VmHWM:") - before;
+        state.counters["process_peak_mib"] = StatusMib("VmHWM:");
+    }
+    std::filesystem::current_path(saved);
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_SixteenLayerPageMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -4,10 +4,12 @@
 # thread count, over a fixed time. The program is measured twice in one run, once as it draws
 # normally and once in its full-redraw mode (VELKORA_FULL_REDRAW=1, every frame drawn and shown
 # whole), each with the click-wait cursor animating and then with the message window hidden
-# (no animation left on the page).
+# (no animation left on the page). Last, the same on a page of 16 full-screen layers (the sample
+# game with its first script replaced, compiled by the build's tools/vsfc).
 #
 # Usage: scripts/measure-idle.sh [build folder] [seconds] [repetitions]
-#   build folder: holds velkora and game/ (default build/release; scripts/run.sh builds it)
+#   build folder: holds velkora, game/ and tools/vsfc (default build/release; build the targets
+#   velkora, sample_game and vsfc)
 #   seconds: the length of each measurement (default 10)
 #   repetitions: measurements of each kind, each figure reported as their median (default 3)
 # MEASURE_IDLE_SHOTS=<folder> keeps a screenshot of the screen as each measurement starts.
@@ -30,8 +32,8 @@ if [ "${MEASURE_IDLE_INSIDE:-0}" != 1 ]; then
 fi
 
 WORK=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null; rm -rf "$WORK"' EXIT
 pid=0
+trap '[ "$pid" -gt 0 ] && kill "$pid" 2>/dev/null; rm -rf "$WORK"' EXIT
 TICKS=$(getconf CLK_TCK)
 
 # The process's CPU time in clock ticks, user and system, all threads.
@@ -44,11 +46,12 @@ click_at() {
     xdotool click "${3:-1}"
 }
 
-# Starts the program and brings it to the first page of a new game, shown whole.
+# Starts the program in the game folder $1 and brings it to the first page of a new game,
+# shown whole.
 start_on_first_page() {
     rm -rf "$WORK/home"
     mkdir -p "$WORK/home"
-    (cd "$GAME" && XDG_DATA_HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/home" VELKORA_NO_MESSAGE_WINDOWS=1 \
+    (cd "$1" && XDG_DATA_HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/home" VELKORA_NO_MESSAGE_WINDOWS=1 \
         exec "$PROGRAM" >"$WORK/out.txt" 2>"$WORK/err.txt") &
     pid=$!
     wid=$(timeout 20 xdotool search --sync --name '^Velkora' | head -1)
@@ -78,20 +81,21 @@ measure() {
 }
 
 stop_program() {
-    kill "$pid" 2>/dev/null
+    [ "$pid" -gt 0 ] && kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
     pid=0
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# One kind: $1 label, $2 "full" or "", $3 "hidden" to hide the message window first.
+# One kind: $1 label, $2 "full" or "", $3 "hidden" to hide the message window first, $4 the
+# game folder (default: the sample game).
 run_kind() {
     : >"$WORK/rows"
     i=0
     while [ "$i" -lt "$REPEAT" ]; do
         if [ "$2" = full ]; then export VELKORA_FULL_REDRAW=1; else unset VELKORA_FULL_REDRAW; fi
-        start_on_first_page
+        start_on_first_page "${4:-$GAME}"
         if [ "$3" = hidden ]; then
             # The bar's hide button; the pointer then rests away from the bar.
             click_at 780 585
@@ -120,3 +124,31 @@ run_kind "tracked, cursor animating" "" ""
 run_kind "full redraw, cursor animating" full ""
 run_kind "tracked, message window hidden" "" hidden
 run_kind "full redraw, message window hidden" full hidden
+
+# The sample game with a first page of 16 full-screen pictures, each at a fifth of its opacity.
+make_sixteen_layer_game() {
+    game16="$WORK/game16"
+    mkdir -p "$game16/Script"
+    for entry in "$GAME"/*; do [ "$(basename "$entry")" = Script ] || ln -s "$entry" "$game16/"; done
+    for entry in "$GAME"/Script/*; do ln -s "$entry" "$game16/Script/"; done
+    {
+        echo 'header "Sixteen layers"'
+        echo 'page'
+        layer=0
+        for picture in BG/Harbour BG/Market BG/LampRoom BG/LighthouseNight CG/CG01 CG/CG02 CG/CG03 CG/CG04; do
+            for copy in 0 1; do
+                echo "  layer $layer: load \"Image/$picture.bmp\"; colour 0x33FFFFFF; cut in"
+                layer=$((layer + 1))
+            done
+        done
+        echo '  text: say "Sixteen layers."'
+    } >"$WORK/Main.vss"
+    "$BUILD/tools/vsfc" "$WORK/Main.vss" -o "$game16/Script/Main.vsf" >/dev/null
+}
+
+if [ -x "$BUILD/tools/vsfc" ] && make_sixteen_layer_game; then
+    run_kind "16 layers, tracked" "" "" "$WORK/game16"
+    run_kind "16 layers, full redraw" full "" "$WORK/game16"
+else
+    echo "(16-layer page skipped: build the vsfc target)"
+fi
