@@ -55,7 +55,26 @@ inside() {
     check_colour 400 300 101040 "background"
     check_colour 1 1 101040 "background corner"
     check_colour 799 599 101040 "background corner"
-    echo "platform_smoke: window, present, mouse, keyboard and request all work"
+
+    # Full screen where no window manager carries it out: the window keeps the size it has, and
+    # the whole picture is scaled to that size, nothing cut off at the right or the bottom.
+    mv "$WORK/out.txt" "$WORK/windowed.txt"
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" "$SMOKE" 30 --fullscreen >"$WORK/out.txt" 2>"$WORK/err.txt" &
+    pid=$!
+    wait_for_line ready 300 || fail "the full-screen window did not show its first frame"
+    sleep 0.5
+    wid=$(xdotool search --name '^Velkora' | head -1)
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    left=$X
+    top=$Y
+    import -window root "$WORK/shot.png" || fail "no screenshot"
+    xdotool key Escape
+    wait "$pid" || fail "the full-screen run failed (exit $?)"
+    scaled() { check_colour $(($1 * WIDTH / 800)) $(($2 * HEIGHT / 600)) "$3" "$4 in full screen (${WIDTH}x$HEIGHT)"; }
+    scaled 200 175 FF0000 "red quad"
+    scaled 600 425 FFFFFF "white quad"
+    scaled 798 598 101040 "bottom-right corner"
+    echo "platform_smoke: window, present, mouse, keyboard, request and full screen all work"
 }
 
 check_colour() {
