@@ -12,6 +12,7 @@ libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
 libfreetype-dev libfontconfig-dev
 libpng-dev libjpeg-dev zlib1g-dev
 fonts-ipafont-gothic fonts-ipafont-mincho
+zenity
 xvfb xauth xdotool imagemagick python3
 ffmpeg
 "
