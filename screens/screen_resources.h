@@ -21,6 +21,9 @@ constexpr int32_t kScreenWidth = 800;
 constexpr int32_t kScreenHeight = 600;
 constexpr SRect kFullScreenRect = {0, 0, kScreenWidth, kScreenHeight};
 constexpr uint32_t kOpaqueWhite = 0xFFFFFFFFu;
+// The galleries fade in and out over this time and fade their music out at this speed.
+constexpr uint32_t kGalleryFadeMs = 500;
+constexpr float kGalleryMusicFadeSpeed = 5.0f;
 
 struct CScreenResources {
     CTexture* background = nullptr;
