@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/system_data.h"
+#include "bench/bench_files.h"
 #include "platform/audio.h"
 #include "platform/devices_graphics.h"
 #include "platform/graphics.h"
@@ -19,24 +20,8 @@
 #include "screens/bgm_mode.h"
 #include "screens/cg_mode.h"
 #include "tools/lib/sound_writer.h"
-#include "tools/lib/teyl_writer.h"
 
 namespace {
-
-void WritePicture(const std::string& path, int32_t width, int32_t height) {
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    WriteTeylFile(path, width, height, pixels.data());
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return;
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
-}
 
 // Both galleries open on generated pictures, with all 20 entries unlocked.
 struct CBenchGalleries {
@@ -51,18 +36,18 @@ struct CBenchGalleries {
         char pattern[] = "/tmp/gallery-bench-XXXXXX";
         if (::mkdtemp(pattern) == nullptr) return;
         root = pattern;
-        WritePicture(root + "/System/Extra/CGModeBG.bmp", 800, 600);
-        WritePicture(root + "/System/Extra/CGModeButton.bmp", 600, 810);
-        WritePicture(root + "/System/Extra/BGMModeBG.bmp", 800, 600);
-        WritePicture(root + "/System/Extra/BGMModeButton.bmp", 1020, 350);
-        WritePicture(root + "/Image/CG/Picture.bmp", 800, 600);
+        WriteNoisePicture(root + "/System/Extra/CGModeBG.bmp", 800, 600);
+        WriteNoisePicture(root + "/System/Extra/CGModeButton.bmp", 600, 810);
+        WriteNoisePicture(root + "/System/Extra/BGMModeBG.bmp", 800, 600);
+        WriteNoisePicture(root + "/System/Extra/BGMModeButton.bmp", 1020, 350);
+        WriteNoisePicture(root + "/Image/CG/Picture.bmp", 800, 600);
         std::string table;
         for (int entry = 0; entry < kCgEntryCount; ++entry)
             table += std::to_string(entry) + " " + std::to_string(entry) + " \"Image/CG/Picture.bmp\"\n";
-        WriteText(root + "/System/Extra/CGTable.txt", table);
+        WriteBenchFile(root + "/System/Extra/CGTable.txt", std::vector<uint8_t>(table.begin(), table.end()));
         const std::vector<uint8_t> ogg = EncodeOgg(std::vector<int16_t>(2 * 4410, 0), 2, 44100);
         for (const char* name : {"/System/OnCursor.ogg", "/System/Select.ogg", "/System/Extra/BGM.ogg"})
-            WriteText(root + name, std::string(ogg.begin(), ogg.end()));
+            WriteBenchFile(root + name, ogg);
 
         SuppressMessageBoxWindows(true);
         device = CGraphicsDevice::Create(SDeviceParams{});

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <new>
 
 #include "app/system_data.h"
 #include "files/loaders.h"
@@ -11,6 +10,7 @@
 #include "platform/quad_draw.h"
 #include "platform/render_context.h"
 #include "platform/text_helpers.h"
+#include "screens/extra_menu.h"
 #include "sound/sound_loaders.h"
 
 const char kBgmBackgroundPath[] = "System/Extra/BGMModeBG.bmp";
@@ -68,11 +68,7 @@ void DrawAt(CTexture* sheet, const SRect& cell, const SRect& place) {
 int32_t CBgmMode::Init() {
     End();
     const CConfigBlock config = g_Config;
-    archive = new (std::nothrow) CPackArchive;
-    if (archive != nullptr && archive->Open(kBgmArchiveName) != 0) {
-        delete archive;
-        archive = nullptr;
-    }
+    archive = NewOpenedArchive(kBgmArchiveName);
     if (head.Load(kBgmBackgroundPath, kBgmButtonPath) != 0) return -1;
     head.ApplySoundVolume(config);
     state = kBgmFadeIn;
@@ -96,11 +92,7 @@ void CBgmMode::End() {
     head.Release();
     player.Stop(-1.0f);
     player.Close();
-    if (archive != nullptr) {
-        archive->Close();
-        delete archive;
-        archive = nullptr;
-    }
+    DeleteArchive(&archive);
 }
 
 int32_t CBgmMode::OpenTrack(const char* path) {
@@ -148,26 +140,9 @@ void CBgmMode::Update() {
     }
     if (state != kBgmIdle) return;
     const int32_t before = hover;
-    if (IsHoverTick()) {
-        hover = -1;
-        for (int32_t button = 0; button < kBgmButtonCount; ++button)
-            if (IsPointInRect(ButtonRect(button), MousePosition())) hover = button;
-    }
-    const auto enabled = [this](int32_t button) { return IsEnabled(button); };
-    if (IsPreviousKey()) {
-        hover = StepHover(hover, -1, kBgmButtonCount, enabled);
-        StampKeyGuard();
-    } else if (IsNextKey()) {
-        hover = StepHover(hover, 1, kBgmButtonCount, enabled);
-        StampKeyGuard();
-    }
-    if (IsActivation()) {
-        if (hover != -1) head.PlaySelect();
-        StampKeyGuard();
-        Activate(hover);
-    } else if (hover != -1 && hover != before) {
-        head.PlayCursor();
-    }
+    hover = UpdateButtonHover(hover, kBgmButtonCount, ButtonRect, [](int32_t) { return true; },
+                              [this](int32_t button) { return IsEnabled(button); });
+    if (head.TakeActivation(hover, before)) Activate(hover);
     if (IsCancelClick()) Close();
 }
 

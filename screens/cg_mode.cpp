@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <new>
 
 #include "app/system_data.h"
 #include "files/loaders.h"
@@ -100,11 +99,7 @@ bool CCgTable::AddLine(const char* line, const uint8_t* unlocked) {
 int32_t CCgMode::Init() {
     End();
     const CConfigBlock config = g_Config;
-    archive = new (std::nothrow) CPackArchive;
-    if (archive != nullptr && archive->Open(kImageArchiveName) != 0) {
-        delete archive;
-        archive = nullptr;
-    }
+    archive = NewOpenedArchive(kImageArchiveName);
     if (LoadTable() != 0) return -1;
     if (LoadSystemTexture(g_pD3DDevice, &head.background, kCgBackgroundPath) != 0) return -1;
     if (LoadSystemTexture(g_pD3DDevice, &head.buttonSheet, kCgButtonPath) != 0) return -1;
@@ -178,13 +173,7 @@ void CCgMode::UpdateList() {
     const int32_t before = hover;
     hover = UpdateButtonHover(hover, kCgHoverCount, HitRect,
                               [this](int32_t position) { return IsHoverable(position); });
-    if (IsActivation()) {
-        if (hover != -1) head.PlaySelect();
-        StampKeyGuard();
-        Activate(hover);
-    } else if (hover != -1 && hover != before) {
-        head.PlayCursor();
-    }
+    if (head.TakeActivation(hover, before)) Activate(hover);
     if (IsCancelClick()) Close();
 }
 
@@ -240,11 +229,7 @@ void CCgMode::DrawView() {
 }
 
 void CCgMode::End() {
-    if (archive != nullptr) {
-        archive->Close();
-        delete archive;
-        archive = nullptr;
-    }
+    DeleteArchive(&archive);
     ReleaseTexture(&picture);
     ReleaseScreenSound(&music);
     head.Release();
