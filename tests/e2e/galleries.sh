@@ -220,7 +220,7 @@ fi
 
 require_tools xvfb-run Xvfb
 for tool in xdotool import convert compare python3; do
-    command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing: run scripts/install-deps.sh"
+    command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing: run scripts/install-deps.sh test"
 done
 [ -x "$PROGRAM" ] || fail "$PROGRAM is missing: build the velkora target"
 [ -e "$GAME/System.pac" ] || fail "the sample game is missing: build the sample_game target"
