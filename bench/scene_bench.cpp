@@ -19,7 +19,7 @@
 #include "platform/graphics.h"
 #include "platform/render_context.h"
 #include "scene/image_layer.h"
-#include "tools/lib/teyl_writer.h"
+#include "bench/bench_files.h"
 
 namespace {
 
@@ -144,12 +144,7 @@ void BM_SixteenLayerPageMemory(benchmark::State& state) {
         state.SkipWithError("no temporary folder");
         return;
     }
-    std::vector<uint32_t> pixels(800 * 600);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0x33000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
-    std::filesystem::create_directories(std::string(folder) + "/Image");
-    for (int i = 0; i < 16; ++i)
-        WriteTeylFile(std::string(folder) + "/Image/P" + std::to_string(i) + ".bmp", 800, 600, pixels.data());
-    pixels = {};
+    for (int i = 0; i < 16; ++i) WriteNoisePicture(std::string(folder) + "/Image/P" + std::to_string(i) + ".bmp", 800, 600);
     const std::filesystem::path saved = std::filesystem::current_path();
     std::filesystem::current_path(folder);
     for (auto _ : state) {

@@ -6,12 +6,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/system_data.h"
+#include "bench/bench_files.h"
 #include "platform/audio.h"
 #include "platform/devices_graphics.h"
 #include "platform/graphics.h"
@@ -22,7 +24,6 @@
 #include "screens/save_load_screen.h"
 #include "tools/lib/script_compiler.h"
 #include "tools/lib/sound_writer.h"
-#include "tools/lib/teyl_writer.h"
 
 namespace {
 
@@ -42,18 +43,7 @@ const char kScenario[] =
     "  text: name \"Kai\"; say \"Then let us go and see it together, before the sun goes down.\"\n";
 
 void WritePicture(const std::string& root, const std::string& name, int32_t width, int32_t height) {
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
-    std::filesystem::create_directories(std::filesystem::path(root + "/" + name).parent_path());
-    WriteTeylFile(root + "/" + name, width, height, pixels.data());
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    WriteNoisePicture(root + "/" + name, width, height);
 }
 
 // Each benchmark builds its own game and takes it down again, so that none depends on what
@@ -76,15 +66,20 @@ public:
         WritePicture(root_, "Image/Chara2.bmp", 400, 600);
         std::vector<int16_t> samples(2 * 4410, 0);
         const std::vector<uint8_t> ogg = EncodeOgg(samples, 2, 44100);
-        WriteBytes(root_ + "/System/OnCursor.ogg", ogg);
-        WriteBytes(root_ + "/System/Select.ogg", ogg);
+        WriteBenchFile(root_ + "/System/OnCursor.ogg", ogg);
+        WriteBenchFile(root_ + "/System/Select.ogg", ogg);
         std::vector<uint8_t> script;
         std::vector<std::string> errors;
         if (!CompileScript(kScenario, "Main.vss", &script, &errors)) return;
-        WriteBytes(root_ + "/Script/Main.vsf", script);
+        WriteBenchFile(root_ + "/Script/Main.vsf", script);
         saved_ = std::filesystem::current_path();
         std::filesystem::current_path(root_);
+        std::memcpy(savedFolder_, g_SaveFolder, sizeof g_SaveFolder);
         std::snprintf(g_SaveFolder, sizeof g_SaveFolder, "%s/save/", root_.c_str());
+        savedDevice_ = g_pD3DDevice;
+        savedBackBuffer_ = g_pBackBuffer;
+        savedSound_ = g_pDirectSound;
+        g_pBackBuffer = nullptr;
 
         SuppressMessageBoxWindows(true);
         SDeviceParams params;
@@ -103,12 +98,15 @@ public:
     ~CBenchGame() {
         if (adventure) adventure->End();
         adventure.reset();
-        g_pDirectSound = nullptr;
         audio_.reset();
-        if (g_pBackBuffer) g_pBackBuffer->Release();
-        g_pBackBuffer = nullptr;
-        g_pD3DDevice = nullptr;
+        if (g_pBackBuffer && device_) g_pBackBuffer->Release();
         if (device_) device_->Release();
+        if (!root_.empty()) {  // what the program had before, for benchmarks that keep theirs
+            g_pD3DDevice = savedDevice_;
+            g_pBackBuffer = savedBackBuffer_;
+            g_pDirectSound = savedSound_;
+            std::memcpy(g_SaveFolder, savedFolder_, sizeof g_SaveFolder);
+        }
         std::error_code ignored;
         if (!saved_.empty()) std::filesystem::current_path(saved_, ignored);
         if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
@@ -130,6 +128,10 @@ private:
     CGraphicsDevice* device_ = nullptr;
     std::unique_ptr<CAudioDevice> audio_;
     bool ready_ = false;
+    CGraphicsDevice* savedDevice_ = nullptr;
+    CSurface* savedBackBuffer_ = nullptr;
+    CAudioDevice* savedSound_ = nullptr;
+    char savedFolder_[sizeof g_SaveFolder] = {};
 };
 
 void BM_WriteSave(benchmark::State& state) {

@@ -9,10 +9,10 @@
 
 #include <cstdint>
 
-#include "platform/graphics.h"
 #include "platform/types.h"
 
 struct CPlatformWindow;
+struct SPresentFrame;  // platform/graphics.h
 
 enum class WindowEventType : uint32_t {
     MouseMove,
