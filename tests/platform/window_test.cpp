@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/external_request.h"
+#include "platform/graphics.h"
 #include "platform/input_state.h"
 #include "platform/single_instance.h"
 #include "platform/window_sdl.h"
