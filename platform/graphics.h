@@ -166,7 +166,8 @@ public:
     int32_t UnlockRect();
 
     // Direct pixel access for the platform layer and tests (32-bit formats: one u32 per pixel,
-    // 0xAARRGGBB; D16: one u16 per pixel).
+    // 0xAARRGGBB; D16: one u16 per pixel). Textures and the back buffer are written through
+    // LockRect, which texture stamps and damage tracking follow; writes through Bits() are not.
     uint32_t Width() const { return width_; }
     uint32_t Height() const { return height_; }
     Format GetFormat() const { return format_; }
