@@ -24,7 +24,7 @@ float ChannelDefault(int channel) { return channel >= kChannelScaleX ? 1.0f : 0.
 // with r = hi - lo and q the floor of the single-precision quotient t / r. When that quotient
 // rounds across an integer the remainder t - q * r is brought back into 0..r-1, so that w
 // never leaves the range. `cycles` receives the number of whole cycles between t and w.
-int32_t WrapEnvelopeFrame(int32_t t, int32_t lo, int32_t hi, int32_t* cycles) {
+int32_t WrapEnvelopeFrame(int32_t t, int32_t lo, int32_t hi, int64_t* cycles) {
     const int64_t r = static_cast<int64_t>(hi) - lo;
     if (r == 0) {
         if (cycles != nullptr) *cycles = 0;
@@ -42,7 +42,7 @@ int32_t WrapEnvelopeFrame(int32_t t, int32_t lo, int32_t hi, int32_t* cycles) {
     const int64_t w = remainder + lo;
     // The rule -trunc(d + 0.5) for w > t and -trunc(d - 0.5) otherwise, with d = (w - t) / r
     // truncated: d is already whole, so both come down to -d.
-    if (cycles != nullptr) *cycles = static_cast<int32_t>(-((w - t) / r));
+    if (cycles != nullptr) *cycles = -((w - t) / r);
     return static_cast<int32_t>(w);
 }
 
@@ -150,7 +150,7 @@ bool ApplyBehaviour(uint16_t behaviour, bool before, const std::vector<CLmfKey>&
                     float* value) {
     const CLmfKey& first = keys.front();
     const CLmfKey& last = keys.back();
-    int32_t cycles = 0;
+    int64_t cycles = 0;
     switch (behaviour) {
         case kEnvelopeReset: *value = 0.0f; return true;
         case kEnvelopeConstant: *value = before ? first.value : last.value; return true;
@@ -262,14 +262,37 @@ void CLmfModel::EvaluateMorphNode(CLmfNode* node, int32_t elapsed, int32_t frame
     StoreValues(node, values);
 }
 
-// world = local(node) * local(parent) * local(grandparent) * ...; the walk takes at most one
-// step per node of the model, so it ends even on a hierarchy that was not loaded.
-void CLmfModel::UpdateWorldMatrix(CLmfNode* node) const {
-    node->world = node->local;
-    size_t steps = 0;
-    for (const CLmfNode* up = node->parent; up != nullptr && steps < nodes.size(); up = up->parent, ++steps)
-        MatrixMultiply(&node->world, &node->world, &up->local);
+// world = local * the parent's world: the product of the locals from the node up to its root,
+// multiplied from the root down, so that a child's world is exactly its local times its
+// parent's world, and each world costs one product however deep the hierarchy.
+void CLmfModel::UpdateWorldMatrix(CLmfNode* node) {
+    if (node->parent == nullptr)
+        node->world = node->local;
+    else
+        MatrixMultiply(&node->world, &node->local, &node->parent->world);
     MatrixMultiply(&node->skinning, &node->inverseRest, &node->world);
+}
+
+void CLmfModel::UpdateWorldMatrices() {
+    enum : uint8_t { kPending, kOnPath, kDone };
+    const size_t count = nodes.size();
+    worldState_.assign(count, kPending);
+    for (size_t i = 0; i < count; ++i) {
+        // Collect the node and its ancestors not yet done, then update them from the top. A
+        // chain that returns to itself (never so after a load) stops where it closes.
+        worldPath_.clear();
+        for (size_t n = i; worldState_[n] == kPending;) {
+            worldState_[n] = kOnPath;
+            worldPath_.push_back(static_cast<uint32_t>(n));
+            const uint16_t parent = nodes[n].parentIndex;
+            if (parent == kLmfNone || parent >= count) break;
+            n = parent;
+        }
+        for (auto it = worldPath_.rbegin(); it != worldPath_.rend(); ++it) {
+            UpdateWorldMatrix(&nodes[*it]);
+            worldState_[*it] = kDone;
+        }
+    }
 }
 
 int32_t CLmfModel::ApplyMotion(int32_t start, int32_t end, uint32_t repeats, int32_t t) {
@@ -283,7 +306,7 @@ int32_t CLmfModel::ApplyMotion(int32_t start, int32_t end, uint32_t repeats, int
         result = kMotionFinished;
     }
     for (CLmfNode& node : nodes) EvaluateNode(&node, static_cast<int32_t>(frame));
-    for (CLmfNode& node : nodes) UpdateWorldMatrix(&node);
+    UpdateWorldMatrices();
     return result;
 }
 
@@ -292,6 +315,6 @@ int32_t CLmfModel::ApplyBlendMotion(int32_t frameA, int32_t frameB, int32_t t, i
     const bool blending = t < duration;
     const int32_t elapsed = blending ? std::max(t, 0) : duration;
     for (CLmfNode& node : nodes) EvaluateMorphNode(&node, elapsed, frameA, frameB, duration);
-    for (CLmfNode& node : nodes) UpdateWorldMatrix(&node);
+    UpdateWorldMatrices();
     return blending ? kMotionPlaying : kMotionFinished;
 }

@@ -110,23 +110,27 @@ std::string ReadName(CChunkReader& body) {
 
 // The records of one kind: a count chunk replaces them by `count` fresh records, which later
 // record chunks fill in order; record chunks beyond the count are skipped. A count is refused
-// (failing the load) unless what is left of its parent can hold that many records of at least
-// `minimumBytes` each, so a count never allocates more than the file backs.
+// (failing the load) unless what is left of its parent can hold that many record chunks, so a
+// count never allocates more than the file backs.
 template <typename Record>
 class CRecordCursor {
 public:
     explicit CRecordCursor(std::vector<Record>* records) : records_(records) {}
 
-    void ReadCount(SLoad& load, CChunkReader& countBody, const CChunkReader& parent, uint32_t minimumBytes) {
+    void ReadCount(SLoad& load, CChunkReader& countBody, const CChunkReader& parent) {
         uint16_t count = 0;
-        if (!ReadValue(countBody, &count) ||
-            static_cast<uint64_t>(count) * minimumBytes > parent.Remaining()) {
+        if (!ReadValue(countBody, &count) || static_cast<uint64_t>(count) * kChunkHeaderSize > parent.Remaining()) {
             load.failed = true;
             return;
         }
         records_->clear();
         records_->resize(count);
         next_ = 0;
+    }
+    // Hands the next record, if the count has one left, to `read`.
+    template <typename Reader>
+    void ReadNext(SLoad& load, CChunkReader& body, Reader read) {
+        if (Record* record = Next()) read(load, body, record);
     }
     Record* Next() { return next_ < records_->size() ? &(*records_)[next_++] : nullptr; }
 
@@ -219,18 +223,12 @@ void ReadLayer(SLoad& load, CChunkReader& record, CLmfLayer* layer) {
             case kTagShow: ReadValue(body, &layer->show); break;
             case kTagOwnNode: ReadValue(body, &layer->ownNode); break;
             case kTagOwnSlot: ReadValue(body, &layer->ownSlot); break;
-            case kTagMeshCount: meshes.ReadCount(load, body, record, kChunkHeaderSize); break;
-            case kTagBoneCount: bones.ReadCount(load, body, record, kChunkHeaderSize); break;
-            case kTagPaletteCount: palette.ReadCount(load, body, record, kChunkHeaderSize); break;
-            case kTagMesh:
-                if (CLmfMesh* mesh = meshes.Next()) ReadMesh(load, body, mesh);
-                break;
-            case kTagBone:
-                if (CLmfBone* bone = bones.Next()) ReadBone(load, body, bone);
-                break;
-            case kTagNodeIndex:
-                if (CLmfPaletteSlot* slot = palette.Next()) ReadPaletteSlot(load, body, slot);
-                break;
+            case kTagMeshCount: meshes.ReadCount(load, body, record); break;
+            case kTagBoneCount: bones.ReadCount(load, body, record); break;
+            case kTagPaletteCount: palette.ReadCount(load, body, record); break;
+            case kTagMesh: meshes.ReadNext(load, body, ReadMesh); break;
+            case kTagBone: bones.ReadNext(load, body, ReadBone); break;
+            case kTagNodeIndex: palette.ReadNext(load, body, ReadPaletteSlot); break;
             default: break;
         }
     });
@@ -384,29 +382,21 @@ void ReadBody(SLoad& load, CChunkReader& top, CLmfModel* model) {
         }
         CChunkReader body = top.Body();
         switch (header.tag) {
-            case kTagLayerCount: layers.ReadCount(load, body, top, kChunkHeaderSize); break;
-            case kTagNodeCount: nodes.ReadCount(load, body, top, kChunkHeaderSize); break;
+            case kTagLayerCount: layers.ReadCount(load, body, top); break;
+            case kTagNodeCount: nodes.ReadCount(load, body, top); break;
             case kTagSurfaceCount:
                 for (CLmfSurface& surface : model->surfaces) {
                     ReleaseTexture(&surface.texture);
                     ReleaseTexture(&surface.toon);
                 }
-                surfaces.ReadCount(load, body, top, kChunkHeaderSize);
+                surfaces.ReadCount(load, body, top);
                 break;
-            case kTagCameraCount: cameras.ReadCount(load, body, top, kChunkHeaderSize); break;
-            case kTagLightCount: lights.ReadCount(load, body, top, kChunkHeaderSize); break;
-            case kTagLayer:
-                if (CLmfLayer* layer = layers.Next()) ReadLayer(load, body, layer);
-                break;
-            case kTagNode:
-                if (CLmfNode* node = nodes.Next()) ReadNode(load, body, node);
-                break;
-            case kTagSurface:
-                if (CLmfSurface* surface = surfaces.Next()) ReadSurface(load, body, surface);
-                break;
-            case kTagCamera:
-                if (CLmfCamera* camera = cameras.Next()) ReadCamera(load, body, camera);
-                break;
+            case kTagCameraCount: cameras.ReadCount(load, body, top); break;
+            case kTagLightCount: lights.ReadCount(load, body, top); break;
+            case kTagLayer: layers.ReadNext(load, body, ReadLayer); break;
+            case kTagNode: nodes.ReadNext(load, body, ReadNode); break;
+            case kTagSurface: surfaces.ReadNext(load, body, ReadSurface); break;
+            case kTagCamera: cameras.ReadNext(load, body, ReadCamera); break;
             default: break;
         }
     }

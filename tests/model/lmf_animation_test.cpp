@@ -133,35 +133,44 @@ TEST(LmfEnvelope, KeyShapesOfTheEndingKey) {
 }
 
 TEST(LmfNodes, LocalWorldAndSkinningMatrices) {
+    // The array holds a grandchild before its parent, which the update must still do first.
     CLmfModel model;
-    model.nodes.resize(2);
-    CLmfNode& parent = model.nodes[0];
-    CLmfNode& child = model.nodes[1];
-    child.parentIndex = 0;
+    model.nodes.resize(3);
+    CLmfNode& grandchild = model.nodes[0];
+    CLmfNode& parent = model.nodes[1];
+    CLmfNode& child = model.nodes[2];
+    child.parentIndex = 1;
     child.parent = &parent;
+    grandchild.parentIndex = 2;
+    grandchild.parent = &child;
     // The parent rolls 90 degrees about Z and stands at (0, 2, 0); the child scales by 2 about
-    // its pivot (1, 0, 0), yaws 90 degrees and puts the pivot at (1, 0, 0) in the parent.
+    // its pivot (1, 0, 0), yaws 90 degrees and puts the pivot at (1, 0, 0) in the parent; the
+    // grandchild stands at (0, 0, 5) in the child.
     parent.channels[kChannelRotationZ] = Channel({Key(0, 1.5707964f, kKeyLinear)});
     parent.channels[kChannelPositionY] = Channel({Key(0, 2.0f, kKeyLinear)});
     child.pivot = {1.0f, 0.0f, 0.0f};
     child.channels[kChannelScaleX] = Channel({Key(0, 2.0f, kKeyLinear)});
     child.channels[kChannelRotationY] = Channel({Key(0, 1.5707964f, kKeyLinear)});
     child.channels[kChannelPositionX] = Channel({Key(0, 1.0f, kKeyLinear)});
+    grandchild.channels[kChannelPositionZ] = Channel({Key(0, 5.0f, kKeyLinear)});
     MatrixTranslation(&child.inverseRest, -1.0f, 0.0f, 0.0f);
     EXPECT_EQ(model.ApplyMotion(0, 10, 0, 0), kMotionEndless);
 
     EXPECT_EQ(0, std::memcmp(&parent.world, &parent.local, sizeof(SMatrix))) << "a root's world is its local";
+    SMatrix product;
+    MatrixMultiply(&product, &grandchild.local, &child.world);
+    EXPECT_EQ(0, std::memcmp(&grandchild.world, &product, sizeof(SMatrix))) << "local times the parent's world";
     ExpectPoint(Transform(parent.world, {1, 0, 0}), 0, 3, 0);
     ExpectPoint(Transform(child.local, {1, 0, 0}), 1, 0, 0);
     ExpectPoint(Transform(child.local, {2, 0, 0}), 1, 0, -2);  // scaled to 2, yawed from +X to -Z
-    ExpectPoint(Transform(child.world, {2, 0, 0}), 0, 3, -2);   // then the parent rolls +X to +Y
+    ExpectPoint(Transform(child.world, {2, 0, 0}), 0, 3, -2);  // then the parent rolls +X to +Y
     ExpectPoint(Transform(child.skinning, {3, 0, 0}), 0, 3, -2);
     ExpectPoint(Transform(child.world, {1, 0, 1}), 0, 4, 0);  // +Z yaws to +X, which rolls to +Y
+    ExpectPoint(Transform(grandchild.world, {0, 0, 0}), 0, 8, 2);  // (-2, 0, 5) yawed, moved, rolled, raised
 
-    // A hierarchy that was never checked by the loader still ends its walk.
-    parent.parent = &child;
-    model.UpdateWorldMatrix(&child);
-    parent.parent = nullptr;
+    // Parents that point at each other (never so after a load): the update still ends.
+    parent.parentIndex = 0;
+    model.UpdateWorldMatrices();
 }
 
 TEST(LmfMotion, ApplyMotionMapsTimeToFrames) {

@@ -356,3 +356,16 @@ TEST_F(LmfLoader, RefusesDamagedFiles) {
     EXPECT_EQ(Load(BuildLmf(noNodes)), 0) << "node indices are not used without nodes";
     EXPECT_EQ(model_.LoadFile(device_, "no/such/file.lmf"), -1);
 }
+
+TEST_F(LmfLoader, SampleGameModelsLoadFromImagePac) {
+    CPackArchive archive;
+    ASSERT_EQ(archive.Open((std::string(TEST_BINARY_DIR) + "/game/Image.pac").c_str()), 0);
+    g_pArchives[kImageArchive] = &archive;
+    EXPECT_EQ(OpenModelStream(&model_, device_, "Image/Model/Character.lmf"), 0);
+    EXPECT_EQ(model_.nodes.size(), kCharacterNodeCount);
+    EXPECT_EQ(OpenModelStream(&model_, device_, "Image/Model/Column.lmf"), 0);
+    EXPECT_EQ(model_.nodes.size(), static_cast<size_t>(kDenseModelNodes));
+    ASSERT_EQ(model_.layers.size(), 1u);
+    EXPECT_GE(model_.layers[0].meshes[0].TriangleCount(), 10000u);
+    g_pArchives[kImageArchive] = nullptr;
+}
