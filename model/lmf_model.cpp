@@ -108,10 +108,19 @@ std::string ReadName(CChunkReader& body) {
     return name;
 }
 
+// Reads a u16 count chunk. The count is refused (failing the load) unless what is left of the
+// parent can hold that many records of `recordBytes` each, so a count never allocates more
+// than the file backs.
+bool ReadCountFor(SLoad& load, CChunkReader& countBody, const CChunkReader& parent, uint32_t recordBytes,
+                  uint16_t* count) {
+    if (ReadValue(countBody, count) && static_cast<uint64_t>(*count) * recordBytes <= parent.Remaining()) return true;
+    load.failed = true;
+    return false;
+}
+
 // The records of one kind: a count chunk replaces them by `count` fresh records, which later
-// record chunks fill in order; record chunks beyond the count are skipped. A count is refused
-// (failing the load) unless what is left of its parent can hold that many record chunks, so a
-// count never allocates more than the file backs.
+// record chunks fill in order; record chunks beyond the count are skipped. Each record needs
+// at least a chunk header.
 template <typename Record>
 class CRecordCursor {
 public:
@@ -119,10 +128,7 @@ public:
 
     void ReadCount(SLoad& load, CChunkReader& countBody, const CChunkReader& parent) {
         uint16_t count = 0;
-        if (!ReadValue(countBody, &count) || static_cast<uint64_t>(count) * kChunkHeaderSize > parent.Remaining()) {
-            load.failed = true;
-            return;
-        }
+        if (!ReadCountFor(load, countBody, parent, kChunkHeaderSize, &count)) return;
         records_->clear();
         records_->resize(count);
         next_ = 0;
@@ -165,15 +171,10 @@ void ClampBlendIndices(SLmfVertex* vertex) {
 void ReadMesh(SLoad& load, CChunkReader& record, CLmfMesh* mesh) {
     ReadChunks(load, record, [&](uint32_t tag, CChunkReader& body) {
         uint16_t count = 0;
-        if (tag == kTagVertexCount || tag == kTagTriangleCount) {
-            const uint32_t recordSize = tag == kTagVertexCount ? sizeof(SLmfVertex) : 3 * sizeof(uint16_t);
-            if (!ReadValue(body, &count) || static_cast<uint64_t>(count) * recordSize > record.Remaining()) {
-                load.failed = true;
-            } else if (tag == kTagVertexCount) {
-                mesh->vertices.assign(count, SLmfVertex{});
-            } else {
-                mesh->indices.assign(3u * count, 0);
-            }
+        if (tag == kTagVertexCount) {
+            if (ReadCountFor(load, body, record, sizeof(SLmfVertex), &count)) mesh->vertices.assign(count, SLmfVertex{});
+        } else if (tag == kTagTriangleCount) {
+            if (ReadCountFor(load, body, record, 3 * sizeof(uint16_t), &count)) mesh->indices.assign(3u * count, 0);
         } else if (tag == kTagVertices) {
             const uint32_t bytes = std::min<uint64_t>(body.Remaining(), mesh->vertices.size() * sizeof(SLmfVertex));
             body.Read(mesh->vertices.data(), bytes);
@@ -255,12 +256,9 @@ void DropUnorderedKeys(CLmfChannel* channel) {
 
 void ReadChannel(SLoad& load, CChunkReader& record, CLmfChannel* channel) {
     ReadChunks(load, record, [&](uint32_t tag, CChunkReader& body) {
+        uint16_t count = 0;
         if (tag == kTagKeyCount) {
-            uint16_t count = 0;
-            if (!ReadValue(body, &count) || static_cast<uint64_t>(count) * kLmfKeyFileSize > record.Remaining())
-                load.failed = true;
-            else
-                channel->AllocKeys(count);
+            if (ReadCountFor(load, body, record, kLmfKeyFileSize, &count)) channel->AllocKeys(count);
         } else if (tag == kTagKeys) {
             for (CLmfKey& key : channel->keys) {
                 uint8_t bytes[kLmfKeyFileSize];
