@@ -30,7 +30,8 @@ struct CDenseArchive {
     size_t bytes = 0;
 
     CDenseArchive() {
-        folder = (std::filesystem::temp_directory_path() / ("velkora-bench-model-" + std::to_string(::getpid()))).string();
+        folder =
+            (std::filesystem::temp_directory_path() / ("velkora-bench-model-" + std::to_string(::getpid()))).string();
         std::filesystem::create_directories(folder);
         std::vector<uint8_t> model = BuildLmf(MakeDenseModel());
         bytes = model.size();

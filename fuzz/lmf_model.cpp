@@ -1,11 +1,12 @@
 // .lmf models from any bytes, loaded with a headless device; a model that loads must keep the
 // loader's promises (every index in range, an acyclic hierarchy, keys in frame order) and is
 // then posed at a few frames and blends picked by the input's last bytes.
+#include "model/lmf_model.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
-#include "model/lmf_model.h"
 #include "platform/graphics.h"
 #include "tools/lib/memory_stream.h"
 

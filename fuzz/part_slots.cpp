@@ -1,11 +1,11 @@
 // Layer names from any bytes through the part-slot grammar; the fields it fills then go
 // through the selection test with selectors taken from the name's first bytes.
+#include "model/part_slots.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
-
-#include "model/part_slots.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string name(reinterpret_cast<const char*>(data), size);

@@ -159,8 +159,7 @@ bool ApplyBehaviour(uint16_t behaviour, bool before, const std::vector<CLmfKey>&
             *t = WrapEnvelopeFrame(*t, first.frame, last.frame, &cycles);
             // Mirrored inside the key range (first + last - t), which for keys from frame 0
             // is the usual (last - first) - t and never leaves the range otherwise.
-            if (cycles % 2 != 0)
-                *t = static_cast<int32_t>(static_cast<int64_t>(first.frame) + last.frame - *t);
+            if (cycles % 2 != 0) *t = static_cast<int32_t>(static_cast<int64_t>(first.frame) + last.frame - *t);
             return false;
         case kEnvelopeOffsetRepeat:
             *t = WrapEnvelopeFrame(*t, first.frame, last.frame, &cycles);
@@ -173,7 +172,8 @@ bool ApplyBehaviour(uint16_t behaviour, bool before, const std::vector<CLmfKey>&
                 *value = first.value + out * FrameSpan(*t, first.frame);
             } else {
                 const CLmfKey& secondLast = keys[keys.size() - 2];
-                const float in = GetEnvelopeInTangent(secondLast, last, nullptr) / FrameSpan(last.frame, secondLast.frame);
+                const float in =
+                    GetEnvelopeInTangent(secondLast, last, nullptr) / FrameSpan(last.frame, secondLast.frame);
                 *value = last.value + in * FrameSpan(*t, last.frame);
             }
             return true;

@@ -172,7 +172,8 @@ void ReadMesh(SLoad& load, CChunkReader& record, CLmfMesh* mesh) {
     ReadChunks(load, record, [&](uint32_t tag, CChunkReader& body) {
         uint16_t count = 0;
         if (tag == kTagVertexCount) {
-            if (ReadCountFor(load, body, record, sizeof(SLmfVertex), &count)) mesh->vertices.assign(count, SLmfVertex{});
+            if (ReadCountFor(load, body, record, sizeof(SLmfVertex), &count))
+                mesh->vertices.assign(count, SLmfVertex{});
         } else if (tag == kTagTriangleCount) {
             if (ReadCountFor(load, body, record, 3 * sizeof(uint16_t), &count)) mesh->indices.assign(3u * count, 0);
         } else if (tag == kTagVertices) {
@@ -304,8 +305,8 @@ void CreateTexture(SLoad& load, CChunkReader& body, const CChunkReader& record, 
         return;
     }
     const uint32_t side = LmfTextureSide(size.width, size.height);
-    if (load.device == nullptr ||
-        load.device->CreateTexture(side, side, 0, Usage::None, Format::A8R8G8B8, Pool::Managed, &texture->texture) != 0) {
+    if (load.device == nullptr || load.device->CreateTexture(side, side, 0, Usage::None, Format::A8R8G8B8,
+                                                             Pool::Managed, &texture->texture) != 0) {
         load.failed = true;
         return;
     }

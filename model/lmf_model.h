@@ -26,8 +26,8 @@
 class CGraphicsDevice;
 class CTexture;
 
-constexpr uint16_t kLmfNone = 0xFFFF;      // "no node", "no parent", "no slot"
-constexpr uint32_t kLmfPaletteSlots = 80;  // the BlendMatrix palette of the model effect
+constexpr uint16_t kLmfNone = 0xFFFF;       // "no node", "no parent", "no slot"
+constexpr uint32_t kLmfPaletteSlots = 80;   // the BlendMatrix palette of the model effect
 constexpr uint32_t kLmfMagic = 0x4C4D4433;  // "LMD3"
 
 // The vertex as the file stores it and as the model effect reads it (80 bytes).
@@ -104,11 +104,11 @@ struct CLmfSurface {
     float emissive = 0.0f;
     float specular = 0.0f;
     float power = 0.0f;
-    uint32_t twoSided = 0;  // low byte 0: counter-clockwise faces culled; else no culling
-    CLmfTexture texture;    // TEX
-    CLmfTexture toon;       // TTEX
+    uint32_t twoSided = 0;                       // low byte 0: counter-clockwise faces culled; else no culling
+    CLmfTexture texture;                         // TEX
+    CLmfTexture toon;                            // TTEX
     SColorF edgeColour{0.0f, 0.0f, 0.0f, 0.0f};  // alpha not used
-    float edgeSize = 0.0f;                        // 0: no edge pass for this surface's meshes
+    float edgeSize = 0.0f;                       // 0: no edge pass for this surface's meshes
 
     bool IsTwoSided() const { return (twoSided & 0xFF) != 0; }
 };
@@ -131,8 +131,8 @@ enum : uint16_t {
 
 // What a channel does before its first key and after its last.
 enum : uint16_t {
-    kEnvelopeReset = 0,        // value 0
-    kEnvelopeConstant = 1,     // the end key's value
+    kEnvelopeReset = 0,     // value 0
+    kEnvelopeConstant = 1,  // the end key's value
     kEnvelopeRepeat = 2,
     kEnvelopeOscillate = 3,
     kEnvelopeOffsetRepeat = 4,  // repeat, shifted by one cycle's change per cycle
@@ -249,8 +249,8 @@ public:
     bool CanMorph(uint32_t base, uint32_t target) const;
 
 private:
-    std::vector<uint8_t> worldState_;   // UpdateWorldMatrices: per node, pending, on the path or done
-    std::vector<uint32_t> worldPath_;   // UpdateWorldMatrices: a node and its pending ancestors
+    std::vector<uint8_t> worldState_;  // UpdateWorldMatrices: per node, pending, on the path or done
+    std::vector<uint32_t> worldPath_;  // UpdateWorldMatrices: a node and its pending ancestors
 };
 
 // The value of a channel (with at least one key) at a frame.

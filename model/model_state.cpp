@@ -28,11 +28,13 @@ void ClearTrack(Track* track) {
 }
 
 int32_t SaturateToInt32(int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
-int64_t FrameDistance(const SMotionSegment& s) { return s.to >= s.from ? int64_t{s.to} - s.from : int64_t{s.from} - s.to; }
+int64_t FrameDistance(const SMotionSegment& s) {
+    return s.to >= s.from ? int64_t{s.to} - s.from : int64_t{s.from} - s.to;
+}
 
 const SMotionSegment* SegmentOf(const CPtrList::Node* node) {
     return node != nullptr ? static_cast<const SMotionSegment*>(node->data) : nullptr;

@@ -1,8 +1,9 @@
 #include "model/part_slots.h"
 
+#include <strings.h>
+
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "platform/sjis.h"
 #include "platform/tokenizer.h"

@@ -20,8 +20,8 @@ constexpr int32_t kHideableFlagCount = 4;
 // The part-slot fields of one mesh layer.
 struct CPartSlotChange {
     int32_t kind = kSlotNone;
-    int32_t value = 0;       // the piece's number in its slot; for kSlotHideable its show flag
-    int32_t bustFlag = 0;    // 1: drawn morphed towards bustLayer with the selection's bust weight
+    int32_t value = 0;     // the piece's number in its slot; for kSlotHideable its show flag
+    int32_t bustFlag = 0;  // 1: drawn morphed towards bustLayer with the selection's bust weight
     int32_t bustLayer = -1;
 };
 

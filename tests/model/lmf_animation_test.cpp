@@ -75,7 +75,7 @@ TEST(LmfEnvelope, BehavioursBeforeAndAfterTheKeys) {
         {ramp(kEnvelopeConstant, kEnvelopeOffsetRepeat, 2.0f), 25, 1.0f + 4.0f},
         {ramp(kEnvelopeOffsetRepeat, kEnvelopeConstant, 2.0f), -5, 1.0f - 2.0f},
         {ramp(kEnvelopeLinear, kEnvelopeLinear), 15, 10.0f},  // a linear key's tangent is 0: flat
-        {ramp(9, 9), 50, 10.0f},                               // unknown behaviours hold the end keys
+        {ramp(9, 9), 50, 10.0f},                              // unknown behaviours hold the end keys
         {ramp(9, 9), -50, 0.0f},
     };
     for (const auto& c : cases)
@@ -87,23 +87,25 @@ TEST(LmfEnvelope, BehavioursBeforeAndAfterTheKeys) {
     EXPECT_EQ(EvaluateEnvelope(late, 23), 7.0f);
 
     // Linear behaviours follow the end keys' Hermite tangents: in-tangent 2 over 10 frames.
-    const CLmfChannel hermite = Channel({Key(0, 0.0f, kKeyHermite, {0, 0, 0, 0, 3.0f}), Key(10, 5.0f, kKeyHermite, {0, 0, 0, 2.0f})},
-                                        kEnvelopeLinear, kEnvelopeLinear);
+    const CLmfChannel hermite =
+        Channel({Key(0, 0.0f, kKeyHermite, {0, 0, 0, 0, 3.0f}), Key(10, 5.0f, kKeyHermite, {0, 0, 0, 2.0f})},
+                kEnvelopeLinear, kEnvelopeLinear);
     EXPECT_FLOAT_EQ(EvaluateEnvelope(hermite, 15), 5.0f + 0.2f * 5);
     EXPECT_FLOAT_EQ(EvaluateEnvelope(hermite, -4), 0.0f + 0.3f * -4);
 }
 
 TEST(LmfEnvelope, KeyShapesOfTheEndingKey) {
     // Stepped: the starting key's value up to the ending key's frame.
-    const CLmfChannel stepped = Channel({Key(0, 1.0f, kKeyLinear), Key(10, 4.0f, kKeyStepped), Key(20, 9.0f, kKeyLinear)});
+    const CLmfChannel stepped =
+        Channel({Key(0, 1.0f, kKeyLinear), Key(10, 4.0f, kKeyStepped), Key(20, 9.0f, kKeyLinear)});
     EXPECT_EQ(EvaluateEnvelope(stepped, 9), 1.0f);
     EXPECT_EQ(EvaluateEnvelope(stepped, 10), 4.0f);
     EXPECT_EQ(EvaluateEnvelope(stepped, 15), 6.5f);
 
     // Hermite with tangents scaled by the neighbours' spans; at u = 0 exactly key0's value.
-    const CLmfChannel hermite = Channel({Key(0, 1.0f, kKeyHermite, {0, 0, 0, 0.7f, 0.5f}),
-                                         Key(10, 3.3f, kKeyHermite, {0, 0, 0, -0.25f, 0.9f}),
-                                         Key(40, -2.1f, kKeyHermite, {0, 0, 0, 1.5f, 0})});
+    const CLmfChannel hermite =
+        Channel({Key(0, 1.0f, kKeyHermite, {0, 0, 0, 0.7f, 0.5f}), Key(10, 3.3f, kKeyHermite, {0, 0, 0, -0.25f, 0.9f}),
+                 Key(40, -2.1f, kKeyHermite, {0, 0, 0, 1.5f, 0})});
     EXPECT_EQ(EvaluateEnvelope(hermite, 10), 3.3f);
     EXPECT_NEAR(EvaluateEnvelope(hermite, 4), Hermite(0.4, 1.0, 3.3, 0.5, -0.25 * 10.0 / 40.0), 2e-6);
     EXPECT_NEAR(EvaluateEnvelope(hermite, 25), Hermite(0.5, 3.3, -2.1, 0.9 * 30.0 / 40.0, 1.5), 2e-6);
@@ -118,14 +120,17 @@ TEST(LmfEnvelope, KeyShapesOfTheEndingKey) {
 
     // Two-dimensional Bezier with the frame handles at thirds: the frame coordinate runs
     // linearly, so the curve parameter is the span's fraction.
-    const CLmfChannel bezier = Channel({Key(0, 1.0f, kKeyLinear, {0, 0, 0, 0.5f}), Key(30, 4.0f, kKeyBezier2D, {0, -2.0f, -10.0f})});
+    const CLmfChannel bezier =
+        Channel({Key(0, 1.0f, kKeyLinear, {0, 0, 0, 0.5f}), Key(30, 4.0f, kKeyBezier2D, {0, -2.0f, -10.0f})});
     const double s = 12.0 / 30.0;
     const double y1 = 1.5, y2 = 2.0;
-    const double expected = (1 - s) * (1 - s) * (1 - s) * 1.0 + 3 * (1 - s) * (1 - s) * s * y1 + 3 * (1 - s) * s * s * y2 + s * s * s * 4.0;
+    const double expected =
+        (1 - s) * (1 - s) * (1 - s) * 1.0 + 3 * (1 - s) * (1 - s) * s * y1 + 3 * (1 - s) * s * s * y2 + s * s * s * 4.0;
     EXPECT_NEAR(EvaluateEnvelope(bezier, 12), expected, 1e-4);
 
     // A handle far outside the span: the bisection cannot reach its tolerance and must stop.
-    const CLmfChannel steep = Channel({Key(0, 0.0f, kKeyBezier2D, {0, 0, 1e7f, 1.0f}), Key(10, 1.0f, kKeyBezier2D, {0, 0, 0})});
+    const CLmfChannel steep =
+        Channel({Key(0, 0.0f, kKeyBezier2D, {0, 0, 1e7f, 1.0f}), Key(10, 1.0f, kKeyBezier2D, {0, 0, 0})});
     EXPECT_TRUE(std::isfinite(EvaluateEnvelope(steep, 3)));
 
     EXPECT_EQ(EvaluateEnvelopeAt(CLmfChannel{}, 1, 7.5f, 0, 10, 4), 7.5f) << "a channel without keys";
@@ -165,7 +170,7 @@ TEST(LmfNodes, LocalWorldAndSkinningMatrices) {
     ExpectPoint(Transform(child.local, {2, 0, 0}), 1, 0, -2);  // scaled to 2, yawed from +X to -Z
     ExpectPoint(Transform(child.world, {2, 0, 0}), 0, 3, -2);  // then the parent rolls +X to +Y
     ExpectPoint(Transform(child.skinning, {3, 0, 0}), 0, 3, -2);
-    ExpectPoint(Transform(child.world, {1, 0, 1}), 0, 4, 0);  // +Z yaws to +X, which rolls to +Y
+    ExpectPoint(Transform(child.world, {1, 0, 1}), 0, 4, 0);       // +Z yaws to +X, which rolls to +Y
     ExpectPoint(Transform(grandchild.world, {0, 0, 0}), 0, 8, 2);  // (-2, 0, 5) yawed, moved, rolled, raised
 
     // Parents that point at each other (never so after a load): the update still ends.
@@ -183,14 +188,17 @@ TEST(LmfMotion, ApplyMotionMapsTimeToFrames) {
         int32_t t;
         int32_t frame, result;
     } cases[] = {
-        {10, 20, 2, 0, 10, kMotionPlaying},   {10, 20, 2, 9, 19, kMotionPlaying},   {10, 20, 2, 10, 10, kMotionPlaying},
-        {10, 20, 2, 19, 19, kMotionPlaying},  {10, 20, 2, 20, 20, kMotionFinished}, {10, 20, 2, 500, 20, kMotionFinished},
-        {10, 20, 0, 25, 15, kMotionEndless},  {10, 20, 0, 1000, 10, kMotionEndless}, {20, 10, 1, 3, 17, kMotionPlaying},
-        {20, 10, 1, 10, 10, kMotionFinished}, {20, 10, 0, 14, 16, kMotionEndless},   {7, 7, 1, 0, 7, kMotionPlaying},
+        {10, 20, 2, 0, 10, kMotionPlaying},   {10, 20, 2, 9, 19, kMotionPlaying},
+        {10, 20, 2, 10, 10, kMotionPlaying},  {10, 20, 2, 19, 19, kMotionPlaying},
+        {10, 20, 2, 20, 20, kMotionFinished}, {10, 20, 2, 500, 20, kMotionFinished},
+        {10, 20, 0, 25, 15, kMotionEndless},  {10, 20, 0, 1000, 10, kMotionEndless},
+        {20, 10, 1, 3, 17, kMotionPlaying},   {20, 10, 1, 10, 10, kMotionFinished},
+        {20, 10, 0, 14, 16, kMotionEndless},  {7, 7, 1, 0, 7, kMotionPlaying},
         {7, 7, 1, 1, 7, kMotionFinished},     {-5, 5, 1, -3, -5, kMotionPlaying},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(model.ApplyMotion(c.start, c.end, c.repeats, c.t), c.result) << c.start << ".." << c.end << " t " << c.t;
+        EXPECT_EQ(model.ApplyMotion(c.start, c.end, c.repeats, c.t), c.result)
+            << c.start << ".." << c.end << " t " << c.t;
         EXPECT_EQ(model.nodes[0].position.x, static_cast<float>(c.frame)) << c.start << ".." << c.end << " t " << c.t;
         EXPECT_EQ(model.nodes[0].world.m[3][0], static_cast<float>(c.frame));
     }

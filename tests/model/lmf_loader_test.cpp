@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "files/loaders.h"
@@ -103,7 +103,8 @@ void ExpectRoundTrip(const CLmfModel& model, const SLmfModelData& data) {
         for (size_t m = 0; m < written.meshes.size(); ++m) {
             const CLmfMesh& mesh = layer.meshes[m];
             ASSERT_EQ(mesh.VertexCount(), written.meshes[m].vertices.size());
-            ASSERT_EQ(0, std::memcmp(mesh.vertices.data(), written.meshes[m].vertices.data(), mesh.vertices.size() * 80));
+            ASSERT_EQ(0,
+                      std::memcmp(mesh.vertices.data(), written.meshes[m].vertices.data(), mesh.vertices.size() * 80));
             EXPECT_EQ(mesh.indices, written.meshes[m].indices);
             EXPECT_EQ(mesh.surface, written.meshes[m].surface);
         }
@@ -198,7 +199,8 @@ TEST_F(LmfLoader, FileAndArchiveEntryThroughOpenModelStream) {
     SuppressMessageBoxWindows(true);
     TakeShownMessages();
     const Bytes character = BuildLmf(MakeSampleCharacter());
-    ASSERT_EQ(WritePackArchive("Image.pac", {{"Model/A.lmf", character}, {"Model/Loose.lmf", BuildLmf(SmallModel())}}), 0);
+    ASSERT_EQ(WritePackArchive("Image.pac", {{"Model/A.lmf", character}, {"Model/Loose.lmf", BuildLmf(SmallModel())}}),
+              0);
     folder.Write("Model/Loose.lmf", character);
     CArchiveParams params{};
     std::strcpy(params.names[kImageArchive], "Image.pac");
@@ -221,8 +223,10 @@ TEST_F(LmfLoader, FileAndArchiveEntryThroughOpenModelStream) {
 }
 
 TEST_F(LmfLoader, TexturesArePaddedSquaresOfPowersOfTwo) {
-    const std::pair<int32_t, int32_t> sizes[][2] = {{{300, 200}, {512, 512}}, {{256, 256}, {256, 256}},
-                                                    {{1, 1}, {1, 1}},         {{3, 17}, {32, 32}},
+    const std::pair<int32_t, int32_t> sizes[][2] = {{{300, 200}, {512, 512}},
+                                                    {{256, 256}, {256, 256}},
+                                                    {{1, 1}, {1, 1}},
+                                                    {{3, 17}, {32, 32}},
                                                     {{1024, 1}, {1024, 1024}}};
     for (const auto& [size, square] : sizes) EXPECT_EQ(LmfTextureSide(size.first, size.second), square.first);
 
@@ -241,7 +245,8 @@ TEST_F(LmfLoader, ClampsBlendIndicesAndUnorderedKeysAndSkipsUncountedRecords) {
     const float indices[3][4] = {{NAN, 79.5f, 80.0f, -1.0f}, {0, 1, 2, 3}, {INFINITY, 5, 5, 5}};
     for (int v = 0; v < 3; ++v) {
         std::copy(indices[v], indices[v] + 4, data.layers[0].meshes[0].vertices[v].blendIndices);
-        std::fill(data.layers[0].meshes[0].vertices[v].blendWeights, data.layers[0].meshes[0].vertices[v].blendWeights + 4, 0.25f);
+        std::fill(data.layers[0].meshes[0].vertices[v].blendWeights,
+                  data.layers[0].meshes[0].vertices[v].blendWeights + 4, 0.25f);
     }
     for (int frame : {0, 10, 10, 5, 20, -3, 30}) {
         SLmfKeyData key;
@@ -328,23 +333,26 @@ TEST_F(LmfLoader, RefusesDamagedFiles) {
         {"a chunk running past the body", shortBody},
         {"a count larger than its payload can hold", countWithoutRoom},
         {"a count chunk of one byte", oneByteCount},
-        {"a triangle index beyond the vertices", withModel([](SLmfModelData& d) { d.layers[0].meshes[0].indices[1] = 3; })},
+        {"a triangle index beyond the vertices",
+         withModel([](SLmfModelData& d) { d.layers[0].meshes[0].indices[1] = 3; })},
         {"a surface index beyond the surfaces", withModel([](SLmfModelData& d) { d.layers[0].meshes[0].surface = 1; })},
         {"an own node beyond the nodes", withModel([](SLmfModelData& d) { d.layers[0].ownNode = 2; })},
-        {"a palette node beyond the nodes", withModel([](SLmfModelData& d) { d.layers[0].palette.push_back({7, 0}); })},
+        {"a palette node beyond the nodes", withModel([](SLmfModelData& d) {
+             d.layers[0].palette.push_back({7, 0});
+         })},
         {"a parent beyond the nodes", withModel([](SLmfModelData& d) { d.nodes[1].parent = 5; })},
         {"a node that is its own parent", withModel([](SLmfModelData& d) { d.nodes[0].parent = 0; })},
         {"two nodes parenting each other", withModel([](SLmfModelData& d) { d.nodes[0].parent = 1; })},
-        {"a negative texture size", withModel([](SLmfModelData& d) { d.surfaces[0].texture.width = -4, d.surfaces[0].texture.height = 2; })},
-        {"a texture larger than the device allows",
-         withModel([](SLmfModelData& d) { d.surfaces[0].texture = {9000, 1, std::vector<uint32_t>(9000), {}}; })},
+        {"a negative texture size",
+         withModel([](SLmfModelData& d) { d.surfaces[0].texture.width = -4, d.surfaces[0].texture.height = 2; })},
+        {"a texture larger than the device allows", withModel([](SLmfModelData& d) {
+             d.surfaces[0].texture = {9000, 1, std::vector<uint32_t>(9000), {}};
+         })},
         {"a texture whose pixels the file cannot hold",
          withModel([](SLmfModelData& d) { d.surfaces[0].texture.width = d.surfaces[0].texture.height = 8000; })},
         {"a vertex count the mesh cannot hold", CountPatched(good, "VTXN", 40)},
-        {"a key count the channel cannot hold", CountPatched(withModel([](SLmfModelData& d) {
-                                                                 d.nodes[0].channels[0].keys.resize(1);
-                                                             }),
-                                                             "KEYN", 2)},
+        {"a key count the channel cannot hold",
+         CountPatched(withModel([](SLmfModelData& d) { d.nodes[0].channels[0].keys.resize(1); }), "KEYN", 2)},
     };
     for (const auto& [what, bytes] : cases) {
         EXPECT_EQ(Load(bytes), -1) << what;

@@ -1,10 +1,11 @@
 // Part states, the motion segment list over a model whose pose names its frame, the part-slot
 // grammar and the selection test.
+#include "model/model_state.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 
-#include "model/model_state.h"
 #include "model/part_slots.h"
 
 namespace {
@@ -182,9 +183,10 @@ TEST(PartSlots, SelectionTest) {
         CPartSlotChange slot;
         bool drawn;
     } cases[] = {
-        {{kSlotNone, 9, 0, -1}, true},       {{kSlotWear, 1, 0, -1}, false},     {{kSlotWear, 2, 0, -1}, true},
-        {{kSlotHair, 0, 0, -1}, true},       {{kSlotAccessory, 1, 0, -1}, false}, {{kSlotHideable, 1, 0, -1}, true},
-        {{kSlotHideable, 0, 0, -1}, false},  {{kSlotHideable, 7, 0, -1}, false}, {{kSlotHideable, -1, 0, -1}, false},
+        {{kSlotNone, 9, 0, -1}, true},      {{kSlotWear, 1, 0, -1}, false},      {{kSlotWear, 2, 0, -1}, true},
+        {{kSlotHair, 0, 0, -1}, true},      {{kSlotAccessory, 1, 0, -1}, false}, {{kSlotHideable, 1, 0, -1}, true},
+        {{kSlotHideable, 0, 0, -1}, false}, {{kSlotHideable, 7, 0, -1}, false},  {{kSlotHideable, -1, 0, -1}, false},
     };
-    for (const auto& c : cases) EXPECT_EQ(IsPartSelected(c.slot, selectors), c.drawn) << c.slot.kind << " " << c.slot.value;
+    for (const auto& c : cases)
+        EXPECT_EQ(IsPartSelected(c.slot, selectors), c.drawn) << c.slot.kind << " " << c.slot.value;
 }

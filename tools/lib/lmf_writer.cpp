@@ -145,7 +145,8 @@ std::vector<uint8_t> BuildLmf(const SLmfModelData& model) {
     Records(w, "MOTN", "MOTI", model.nodes, [&](const SLmfNodeData& node) { Node(w, node); });
     Records(w, "SRFN", "SURF", model.surfaces, [&](const SLmfSurfaceData& surface) { Surface(w, surface); });
     // A light group's chunks follow its LIGT header, which the size covers.
-    Records(w, "LITN", "LIGT", model.lightGroups, [&](const std::vector<SLmfForeignChunk>& chunks) { Foreign(w, chunks); });
+    Records(w, "LITN", "LIGT", model.lightGroups,
+            [&](const std::vector<SLmfForeignChunk>& chunks) { Foreign(w, chunks); });
     Records(w, "CAMN", "CAM ", model.cameras, [&](const SLmfCameraData& camera) {
         Foreign(w, camera.foreign);
         NameChunk(w, camera.name);

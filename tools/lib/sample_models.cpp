@@ -167,15 +167,16 @@ std::vector<SLmfNodeData> CharacterNodes() {
     // Bezier) and every behaviour (0 reset ... 5 linear) before and after the keys, over
     // position, rotation and scale. The hips' X position has no keys at all.
     SLmfNodeData& hips = nodes[kCharacterHips];
-    hips.channels[1] = Channel({Key(0, 0.9f, 0, {0.2f, 0, 0}), Key(15, 0.93f, 0, {0, 0.3f, 0}), Key(30, 0.9f, 0, {0, 0, -0.3f}),
-                                Key(45, 0.93f, 0), Key(60, 0.9f, 0)},
+    hips.channels[1] = Channel({Key(0, 0.9f, 0, {0.2f, 0, 0}), Key(15, 0.93f, 0, {0, 0.3f, 0}),
+                                Key(30, 0.9f, 0, {0, 0, -0.3f}), Key(45, 0.93f, 0), Key(60, 0.9f, 0)},
                                1, 2);
     hips.channels[2] = Channel({Key(0, 0.0f, 3), Key(60, 0.3f, 3)}, 5, 4);
     hips.channels[4] = Channel({Key(0, -0.1f, 1, {0, 0, 0, 0, 0.01f}), Key(30, 0.1f, 1, {0, 0, 0, 0, 0}),
                                 Key(60, -0.1f, 1, {0, 0, 0, -0.01f, 0})},
                                3, 3);
     SLmfNodeData& spine = nodes[kCharacterSpine];
-    spine.channels[3] = Channel({Key(0, 0.0f, 2, {0, 0, 0, 0, 0.004f}), Key(30, 0.08f, 2), Key(60, 0.0f, 2, {0, 0, 0, -0.004f})}, 0, 2);
+    spine.channels[3] =
+        Channel({Key(0, 0.0f, 2, {0, 0, 0, 0, 0.004f}), Key(30, 0.08f, 2), Key(60, 0.0f, 2, {0, 0, 0, -0.004f})}, 0, 2);
     spine.channels[7] = Channel({Key(0, 1.0f, 0), Key(30, 1.03f, 0), Key(60, 1.0f, 0)}, 1, 2);
     SLmfNodeData& head = nodes[kCharacterHead];
     head.channels[3] = Channel({Key(0, 0.0f, 5, {0, 0, 6.0f, 0.05f}), Key(20, 0.15f, 5, {0, -0.03f, -6.0f, 0.03f}),
@@ -258,7 +259,8 @@ void SetBox(SLmfLayerData& layer) {
     std::fill(box + 3, box + 6, -1e9f);
     for (const SLmfMeshData& mesh : layer.meshes)
         for (const SLmfVertexData& v : mesh.vertices)
-            for (int i = 0; i < 3; ++i) box[i] = std::min(box[i], v.position[i]), box[i + 3] = std::max(box[i + 3], v.position[i]);
+            for (int i = 0; i < 3; ++i)
+                box[i] = std::min(box[i], v.position[i]), box[i + 3] = std::max(box[i + 3], v.position[i]);
 }
 
 // A face layer (eyes or mouth) drawn with the head's matrix through the layer's own node.
@@ -274,9 +276,9 @@ std::vector<SLmfLayerData> CharacterLayers() {
     std::vector<SLmfLayerData> layers;
     // Slots: 0 hips, 1 spine, 2 left arm, 3 right arm, 4 the layer's own matrix. The palette
     // also holds a skipped record (slot 0xFFFF) and one that uploads nothing (slot 80).
-    const std::vector<SLmfPaletteData> bodyPalette = {{kCharacterHips, 0},     {kCharacterSpine, 1}, {kCharacterLeftArm, 2},
-                                                      {kCharacterRightArm, 3}, {kNone, 4},           {kCharacterHead, kNone},
-                                                      {kCharacterLeftLeg, 80}};
+    const std::vector<SLmfPaletteData> bodyPalette = {
+        {kCharacterHips, 0}, {kCharacterSpine, 1},    {kCharacterLeftArm, 2}, {kCharacterRightArm, 3},
+        {kNone, 4},          {kCharacterHead, kNone}, {kCharacterLeftLeg, 80}};
     SLmfLayerData body = Layer("Body [Wear 1]", 1, bodyPalette);
     // The torso: hips to spine by height, and four weights on the top ring, where the arms pull.
     AddTube(body.meshes[0], {0, 0.85f, 0}, 0.6f, 0.15f, 10, 6, [](float y, SLmfVertexData& v) {
@@ -355,8 +357,9 @@ SLmfModelData MakeSampleCharacter() {
         std::memcpy(bytes.data(), values.begin(), bytes.size());
         return bytes;
     };
-    model.lightGroups = {{{"LTYP", {1, 0, 0, 0}}, {"LCOL", floats({1.0f, 0.95f, 0.9f})}, {"LDIR", floats({0.3f, -0.6f, 0.7f})}},
-                         {{"LTYP", {1, 0, 0, 0}}, {"LCOL", floats({0.3f, 0.35f, 0.5f})}, {"LDIR", floats({-0.5f, 0.2f, 0.8f})}}};
+    model.lightGroups = {
+        {{"LTYP", {1, 0, 0, 0}}, {"LCOL", floats({1.0f, 0.95f, 0.9f})}, {"LDIR", floats({0.3f, -0.6f, 0.7f})}},
+        {{"LTYP", {1, 0, 0, 0}}, {"LCOL", floats({0.3f, 0.35f, 0.5f})}, {"LDIR", floats({-0.5f, 0.2f, 0.8f})}}};
     // A chunk of a later exporter's that this reader skips: larger than the 64 KiB stream buffer.
     SLmfForeignChunk extra{"XTRA", std::vector<uint8_t>(70000)};
     for (size_t i = 0; i < extra.payload.size(); ++i) extra.payload[i] = static_cast<uint8_t>(i * 7);
@@ -385,7 +388,8 @@ SLmfModelData MakeDenseModel() {
     SLmfLayerData layer;
     layer.name = "Column";
     layer.meshes.resize(1);
-    for (int n = 0; n < kDenseModelNodes; ++n) layer.palette.push_back({static_cast<uint16_t>(n), static_cast<uint16_t>(n)});
+    for (int n = 0; n < kDenseModelNodes; ++n)
+        layer.palette.push_back({static_cast<uint16_t>(n), static_cast<uint16_t>(n)});
     // Each ring takes the four nearest joints, weighted by distance and normalised.
     const float height = kSpacing * (kDenseModelNodes - 1);
     AddTube(layer.meshes[0], {0, 0, 0}, height, 0.2f, kSegments, kRings, [&](float y, SLmfVertexData& v) {
@@ -404,7 +408,9 @@ SLmfModelData MakeDenseModel() {
     model.layers.push_back(layer);
     SLmfSurfaceData surface;
     surface.name = "Column";
-    surface.texture = Texture(128, 128, [](int x, int y) { return 0xFF000000u | static_cast<uint32_t>(x * 2) << 16 | static_cast<uint32_t>(y * 2); });
+    surface.texture = Texture(128, 128, [](int x, int y) {
+        return 0xFF000000u | static_cast<uint32_t>(x * 2) << 16 | static_cast<uint32_t>(y * 2);
+    });
     model.surfaces.push_back(surface);
     return model;
 }
