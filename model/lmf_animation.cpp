@@ -262,37 +262,25 @@ void CLmfModel::EvaluateMorphNode(CLmfNode* node, int32_t elapsed, int32_t frame
     StoreValues(node, values);
 }
 
-// world = local * the parent's world: the product of the locals from the node up to its root,
-// multiplied from the root down, so that a child's world is exactly its local times its
-// parent's world, and each world costs one product however deep the hierarchy.
-void CLmfModel::UpdateWorldMatrix(CLmfNode* node) {
-    if (node->parent == nullptr)
-        node->world = node->local;
-    else
-        MatrixMultiply(&node->world, &node->local, &node->parent->world);
+// world = local(node) * local(parent) * local(grandparent) * ..., multiplied in that order from
+// an identity, walking up the parent pointers for every node. Reusing the parent's world would
+// group the products differently and change the last bits of deep poses. The walk takes at most
+// one step per node, so it ends even on a chain that returns to itself (a load refuses those).
+void CLmfModel::UpdateWorldMatrix(CLmfNode* node, size_t nodeCount) {
+    SMatrix world;
+    MatrixIdentity(&world);
+    size_t steps = 0;
+    for (const CLmfNode* n = node; n != nullptr && steps < nodeCount; n = n->parent, ++steps) {
+        SMatrix product;
+        MatrixMultiply(&product, &world, &n->local);
+        world = product;
+    }
+    node->world = world;
     MatrixMultiply(&node->skinning, &node->inverseRest, &node->world);
 }
 
 void CLmfModel::UpdateWorldMatrices() {
-    enum : uint8_t { kPending, kOnPath, kDone };
-    const size_t count = nodes.size();
-    worldState_.assign(count, kPending);
-    for (size_t i = 0; i < count; ++i) {
-        // Collect the node and its ancestors not yet done, then update them from the top. A
-        // chain that returns to itself (never so after a load) stops where it closes.
-        worldPath_.clear();
-        for (size_t n = i; worldState_[n] == kPending;) {
-            worldState_[n] = kOnPath;
-            worldPath_.push_back(static_cast<uint32_t>(n));
-            const uint16_t parent = nodes[n].parentIndex;
-            if (parent == kLmfNone || parent >= count) break;
-            n = parent;
-        }
-        for (auto it = worldPath_.rbegin(); it != worldPath_.rend(); ++it) {
-            UpdateWorldMatrix(&nodes[*it]);
-            worldState_[*it] = kDone;
-        }
-    }
+    for (CLmfNode& node : nodes) UpdateWorldMatrix(&node, nodes.size());
 }
 
 int32_t CLmfModel::ApplyMotion(int32_t start, int32_t end, uint32_t repeats, int32_t t) {

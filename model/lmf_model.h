@@ -177,7 +177,7 @@ enum : int {
 
 struct CLmfNode {
     SMatrix local;        // T(-pivot) * S * R * T(position) of the values last evaluated
-    SMatrix world;        // local * the parent's world
+    SMatrix world;        // local * the ancestors' locals, nearest first
     SMatrix skinning;     // inverse rest * world: what the drawing uploads
     SMatrix inverseRest;  // IRMT
     CLmfChannel channels[kChannelCount];
@@ -230,10 +230,10 @@ public:
     // The same with every channel blended from its value at frame A to its value at frame B by
     // elapsed / duration.
     static void EvaluateMorphNode(CLmfNode* node, int32_t elapsed, int32_t frameA, int32_t frameB, int32_t duration);
-    // World and skinning matrices of a node: world = local * the parent's world, so the
-    // parent's world must be current (a root's world is its local matrix).
-    static void UpdateWorldMatrix(CLmfNode* node);
-    // The same for every node, each parent before its children (following parentIndex).
+    // World and skinning matrices of a node: world = its local matrix times those of its
+    // ancestors, up to a root (at most nodeCount of them).
+    static void UpdateWorldMatrix(CLmfNode* node, size_t nodeCount);
+    // The same for every node.
     void UpdateWorldMatrices();
 
     // Plays frames start..end (backwards when start > end) `repeats` times (0: endlessly) and
@@ -247,10 +247,6 @@ public:
     // True when `target` can serve as the morph target of `base`: both exist, and the target
     // has at least as many meshes, each with the vertex count of the base's mesh.
     bool CanMorph(uint32_t base, uint32_t target) const;
-
-private:
-    std::vector<uint8_t> worldState_;  // UpdateWorldMatrices: per node, pending, on the path or done
-    std::vector<uint32_t> worldPath_;  // UpdateWorldMatrices: a node and its pending ancestors
 };
 
 // The value of a channel (with at least one key) at a frame.

@@ -138,7 +138,7 @@ TEST(LmfEnvelope, KeyShapesOfTheEndingKey) {
 }
 
 TEST(LmfNodes, LocalWorldAndSkinningMatrices) {
-    // The array holds a grandchild before its parent, which the update must still do first.
+    // The array holds a grandchild before its parent.
     CLmfModel model;
     model.nodes.resize(3);
     CLmfNode& grandchild = model.nodes[0];
@@ -162,9 +162,11 @@ TEST(LmfNodes, LocalWorldAndSkinningMatrices) {
     EXPECT_EQ(model.ApplyMotion(0, 10, 0, 0), kMotionEndless);
 
     EXPECT_EQ(0, std::memcmp(&parent.world, &parent.local, sizeof(SMatrix))) << "a root's world is its local";
-    SMatrix product;
-    MatrixMultiply(&product, &grandchild.local, &child.world);
-    EXPECT_EQ(0, std::memcmp(&grandchild.world, &product, sizeof(SMatrix))) << "local times the parent's world";
+    // The products group from the node upwards: (local * parent's local) * grandparent's local.
+    SMatrix lower, walked;
+    MatrixMultiply(&lower, &grandchild.local, &child.local);
+    MatrixMultiply(&walked, &lower, &parent.local);
+    EXPECT_EQ(0, std::memcmp(&grandchild.world, &walked, sizeof(SMatrix))) << "locals multiplied up the chain";
     ExpectPoint(Transform(parent.world, {1, 0, 0}), 0, 3, 0);
     ExpectPoint(Transform(child.local, {1, 0, 0}), 1, 0, 0);
     ExpectPoint(Transform(child.local, {2, 0, 0}), 1, 0, -2);  // scaled to 2, yawed from +X to -Z
@@ -173,8 +175,9 @@ TEST(LmfNodes, LocalWorldAndSkinningMatrices) {
     ExpectPoint(Transform(child.world, {1, 0, 1}), 0, 4, 0);       // +Z yaws to +X, which rolls to +Y
     ExpectPoint(Transform(grandchild.world, {0, 0, 0}), 0, 8, 2);  // (-2, 0, 5) yawed, moved, rolled, raised
 
-    // Parents that point at each other (never so after a load): the update still ends.
+    // Parents that point at each other (never so after a load): the walk still ends.
     parent.parentIndex = 0;
+    parent.parent = &grandchild;
     model.UpdateWorldMatrices();
 }
 
