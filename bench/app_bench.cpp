@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/game_app.h"
+#include "bench/bench_globals.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/devices_graphics.h"
@@ -78,6 +79,7 @@ std::string PrepareHeadlessRun(benchmark::State& state) {
 }
 
 void BM_GameIdleOnAPage(benchmark::State& state) {
+    const CBenchGlobalsScope globals;
     const std::filesystem::path game = SampleGameFolder();
     const std::string home = PrepareHeadlessRun(state);
     if (home.empty()) return;
@@ -127,6 +129,8 @@ BENCHMARK(BM_GameIdleOnAPage)->Iterations(1)->Unit(benchmark::kMillisecond)->Use
 // The sample game on the fake clock, brought to its first story page: the page starts (its
 // background fading in over 1.5 s), or is shown whole by a click.
 class CTickedGame {
+    const CBenchGlobalsScope globals_;  // first made, last undone
+
 public:
     explicit CTickedGame(benchmark::State& state) {
         home_ = PrepareHeadlessRun(state);

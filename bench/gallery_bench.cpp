@@ -11,6 +11,7 @@
 
 #include "app/system_data.h"
 #include "bench/bench_files.h"
+#include "bench/bench_globals.h"
 #include "platform/audio.h"
 #include "platform/devices_graphics.h"
 #include "platform/graphics.h"
@@ -27,6 +28,7 @@ namespace {
 struct CBenchGalleries {
     std::string root;
     CGraphicsDevice* device = nullptr;
+    CSurface* backBuffer = nullptr;
     std::unique_ptr<CAudioDevice> audio;
     CCgMode cg;
     CBgmMode bgm;
@@ -52,10 +54,9 @@ struct CBenchGalleries {
         SuppressMessageBoxWindows(true);
         device = CGraphicsDevice::Create(SDeviceParams{});
         ApplyDefaultRenderStates(device);
-        g_pD3DDevice = device;
-        device->GetBackBuffer(&g_pBackBuffer);
+        device->GetBackBuffer(&backBuffer);
         audio = CAudioDevice::Create(EAudioOutput::Manual);
-        g_pDirectSound = audio.get();
+        Enter();
         SetDefaultSystemData();
         for (uint8_t& flag : g_SystemCgFlags) flag = 1;
         // The screens read their files at Init only; the working folder is given back at once.
@@ -69,23 +70,26 @@ struct CBenchGalleries {
         bgm.currentTrack = 3;
         bgm.hover = 12;
     }
+
+    // Points the screens' globals at the galleries' objects (inside a CBenchGlobalsScope).
+    void Enter() const {
+        g_pD3DDevice = device;
+        g_pBackBuffer = backBuffer;
+        g_pDirectSound = audio.get();
+    }
 };
 
+// The galleries, built once, with the screens' globals pointed at them for the scope's life.
 CBenchGalleries* ReadyGalleries(benchmark::State& state) {
     static CBenchGalleries galleries;
-    if (galleries.ready) {
-        // Another benchmark may have pointed the screens' globals elsewhere since.
-        g_pD3DDevice = galleries.device;
-        if (g_pBackBuffer != nullptr) g_pBackBuffer->Release();
-        galleries.device->GetBackBuffer(&g_pBackBuffer);
-        g_pDirectSound = galleries.audio.get();
-        return &galleries;
-    }
+    galleries.Enter();
+    if (galleries.ready) return &galleries;
     state.SkipWithError("the galleries could not be opened");
     return nullptr;
 }
 
 void BM_PictureGalleryFrame(benchmark::State& state) {
+    const CBenchGlobalsScope scope;
     CBenchGalleries* galleries = ReadyGalleries(state);
     if (galleries == nullptr) return;
     galleries->cg.state = state.range(0) == 0 ? kCgList : kCgView;
@@ -95,6 +99,7 @@ void BM_PictureGalleryFrame(benchmark::State& state) {
 BENCHMARK(BM_PictureGalleryFrame)->Arg(0)->Arg(1)->ArgNames({"full_view"})->Unit(benchmark::kMicrosecond);
 
 void BM_MusicGalleryFrame(benchmark::State& state) {
+    const CBenchGlobalsScope scope;
     CBenchGalleries* galleries = ReadyGalleries(state);
     if (galleries == nullptr) return;
     for (auto _ : state) galleries->bgm.Frame();

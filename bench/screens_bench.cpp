@@ -14,6 +14,7 @@
 
 #include "app/system_data.h"
 #include "bench/bench_files.h"
+#include "bench/bench_globals.h"
 #include "platform/audio.h"
 #include "platform/devices_graphics.h"
 #include "platform/graphics.h"
@@ -49,6 +50,8 @@ void WritePicture(const std::string& root, const std::string& name, int32_t widt
 // Each benchmark builds its own game and takes it down again, so that none depends on what
 // another left behind (the working folder, the device and engine globals, the save folder).
 class CBenchGame {
+    const CBenchGlobalsScope globals_;  // first made, last undone
+
 public:
     CBenchGame() {
         char pattern[] = "/tmp/screens-bench-XXXXXX";
@@ -76,10 +79,6 @@ public:
         std::filesystem::current_path(root_);
         std::memcpy(savedFolder_, g_SaveFolder, sizeof g_SaveFolder);
         std::snprintf(g_SaveFolder, sizeof g_SaveFolder, "%s/save/", root_.c_str());
-        savedDevice_ = g_pD3DDevice;
-        savedBackBuffer_ = g_pBackBuffer;
-        savedSound_ = g_pDirectSound;
-        g_pBackBuffer = nullptr;
 
         SuppressMessageBoxWindows(true);
         SDeviceParams params;
@@ -99,14 +98,9 @@ public:
         if (adventure) adventure->End();
         adventure.reset();
         audio_.reset();
-        if (g_pBackBuffer && device_) g_pBackBuffer->Release();
+        if (g_pBackBuffer) g_pBackBuffer->Release();
         if (device_) device_->Release();
-        if (!root_.empty()) {  // what the program had before, for benchmarks that keep theirs
-            g_pD3DDevice = savedDevice_;
-            g_pBackBuffer = savedBackBuffer_;
-            g_pDirectSound = savedSound_;
-            std::memcpy(g_SaveFolder, savedFolder_, sizeof g_SaveFolder);
-        }
+        if (!saved_.empty()) std::memcpy(g_SaveFolder, savedFolder_, sizeof g_SaveFolder);
         std::error_code ignored;
         if (!saved_.empty()) std::filesystem::current_path(saved_, ignored);
         if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
@@ -128,9 +122,6 @@ private:
     CGraphicsDevice* device_ = nullptr;
     std::unique_ptr<CAudioDevice> audio_;
     bool ready_ = false;
-    CGraphicsDevice* savedDevice_ = nullptr;
-    CSurface* savedBackBuffer_ = nullptr;
-    CAudioDevice* savedSound_ = nullptr;
     char savedFolder_[sizeof g_SaveFolder] = {};
 };
 
