@@ -7,8 +7,10 @@
 
 #include "app/main_window.h"
 #include "platform/input_state.h"
+#include "screens/adv_movie_mode.h"
 #include "screens/adventure.h"
 #include "screens/maker_logo.h"
+#include "screens/movie_gallery.h"
 #include "screens/title.h"
 
 constexpr uint32_t kTickMs = 15;
@@ -62,6 +64,8 @@ struct CGameApp {
     CMakerLogoMode logo;
     CTitleMode title;
     CAdventure adventure;
+    CAdvMovieMode advMovie;
+    CMovieMode movieGallery;
     // Written by the window procedure between ticks, taken by CInputState::Update.
     CMouseFields mouse;
     // How the adventure starts when the title enters it: 0 a new game from the script named in
@@ -103,6 +107,8 @@ struct CGameApp {
     static SModeStep UpdateMakerLogoMode(CGameApp& app);
     static SModeStep UpdateTitleMode(CGameApp& app);
     static SModeStep UpdateAdventureMode(CGameApp& app);
+    static SModeStep UpdateAdvMovieMode(CGameApp& app);
+    static SModeStep UpdateMovieMode(CGameApp& app);
 
 private:
     int32_t RecoverDevice();
