@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 CTextLineReader::CTextLineReader(ReadFn read, size_t maxLineBytes)
     : read_(std::move(read)), maxLineBytes_(maxLineBytes) {}

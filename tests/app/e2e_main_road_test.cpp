@@ -187,10 +187,12 @@ TEST_F(MainRoad, PlaysFromTheTitleToTheEndAndBack) {
     Wait(kStep);
     EXPECT_EQ(GetShownColourCursor(), nullptr);
     Engine().flags.game[5] = 1;
+    const uint32_t gameClock = g_GameClock;
     ClickAt(590, 300);
     ASSERT_EQ(App().mode, kModeAdventure);
     EXPECT_EQ(std::vector<uint8_t>(Engine().flags.game + 1, Engine().flags.game + 6),
               (std::vector<uint8_t>{0, 1, 0, 0, 0}));
+    EXPECT_LT(g_GameClock - gameClock, kStep) << "the game clock stood still during the movie";
 
     // On to the end of the scenario, which returns to the title.
     ASSERT_TRUE(ClickUntil([&] { return App().mode != kModeAdventure; }, 400));
