@@ -6,6 +6,12 @@
 #include "platform/clock.h"
 #include "platform/graphics.h"
 
+namespace {
+
+constexpr int64_t kSoundGraceMs = 2000;
+
+}  // namespace
+
 int32_t CMoviePlayback::Open(CAudioDevice* sound, const char* path, int32_t volume) {
     Close();
     video_ = OpenMovieVideo(path);
@@ -60,12 +66,13 @@ int64_t CMoviePlayback::StopPosition() const {
         end = videoEnd;
     }
     // A sound that has stopped has played out.
-    if (audio_ != nullptr && audio_->GetState() != kSoundStopped) {
-        const int64_t soundEnd = audio_->EndMs();
-        if (soundEnd < 0) return INT64_MAX;
-        end = std::max(end, soundEnd);
-    }
-    return end;
+    if (audio_ == nullptr || audio_->GetState() == kSoundStopped) return end;
+    const int64_t soundEnd = audio_->EndMs();
+    if (soundEnd >= 0) return std::max(end, soundEnd);
+    // The sound is decoded about two seconds ahead of what is heard: an end still unknown that
+    // long after the picture's end means the sound output does not move, and the movie does not
+    // wait for it.
+    return video_ != nullptr ? end + kSoundGraceMs : INT64_MAX;
 }
 
 void CMoviePlayback::AdvanceVideo() {

@@ -38,7 +38,8 @@ public:
 
     // The positions in media ms: the current one is the media clock; the stop position is where
     // the later of the video and the sound ends, INT64_MAX while that is not known yet (the end
-    // is found by decoding up to it).
+    // is found by decoding up to it). A sound whose end is still unknown two seconds after the
+    // picture's end is not waited for.
     int64_t CurrentPosition() const;
     int64_t StopPosition() const;
     // Decodes up to the frame due now, then compares the positions.

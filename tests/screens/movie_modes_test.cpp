@@ -232,14 +232,15 @@ TEST_F(MovieGalleryTest, AChosenMoviePlaysOverAClearedScreenAndGivesTheListBack)
     // A click area without a table gives the list back; one with a table chains.
     WriteTable("Movie/G.txt", "Movie \"Movie/a.mpg\"\nClickItem\nClickRect 0 0 99 99\nTable \"Movie/H.txt\"\nEnd\n"
                               "ClickItem\nClickRect 500 500 600 600\nEnd\nEnd\n");
-    WriteTable("Movie/H.txt", "Movie \"Movie/c.mpg\"\nLoopEndTable \"Movie/gone.txt\"\nLoopNum 1\n"
+    WriteTable("Movie/H.txt", "Movie \"Movie/b.mpg\"\nLoopEndTable \"Movie/gone.txt\"\nLoopNum 1\n"
                               "ClickItem\nClickRect 500 500 600 600\nEnd\nEnd\n");
     NextTick(kKeyGuardMs);
     Click(85, 80);
     Tick();
     Click(50, 50);
     Tick();
-    EXPECT_STREQ(gallery.table.movie, "Movie/c.mpg");
+    EXPECT_STREQ(gallery.table.movie, "Movie/b.mpg");
+    EXPECT_EQ(gallery.table.loopCount, 1);
     MoveMouse(550, 550);
     Tick();
     EXPECT_EQ(GetShownColourCursor(), gallery.cursors.Get(EMovieCursor::Click));

@@ -20,7 +20,8 @@ protected:
         SoundClockTest::SetUp();
         UseFakeMovies({{"Movie/both.mpg", SFakeMovie{kTag, 10, 40, true, 600}},
                        {"Movie/silent.mpg", SFakeMovie{kTag, 5, 40, true, 0}},
-                       {"Movie/sound.mpg", SFakeMovie{kTag, 0, 40, false, 300}}});
+                       {"Movie/sound.mpg", SFakeMovie{kTag, 0, 40, false, 300}},
+                       {"Movie/long.mpg", SFakeMovie{kTag, 10, 40, true, 60000}}});
         device_ = MakeTestDevice(800, 600);
         ASSERT_NE(device_, nullptr);
         ASSERT_EQ(device_->GetBackBuffer(&backBuffer_), 0);
@@ -84,6 +85,18 @@ TEST_F(MoviePlaybackTest, TheBackBufferIsWrittenOnlyWhenAnotherFrameIsDue) {
     EXPECT_EQ(Pixel(0, 0), FakeMoviePixel(kTag, 1));
     // A silent movie ends with its picture; the end is found without drawing.
     Run(170);
+    EXPECT_TRUE(movie.HasReachedEnd());
+}
+
+TEST_F(MoviePlaybackTest, ASoundOutputThatDoesNotMoveHoldsTheMovieTwoSecondsAtMost) {
+    auto stalled = CAudioDevice::Create(EAudioOutput::Manual);
+    CMoviePlayback movie;
+    ASSERT_EQ(movie.Open(stalled.get(), "Movie/long.mpg", 0), 0);
+    ASSERT_EQ(movie.Play(), 0);
+    Run(2390);
+    EXPECT_FALSE(movie.HasReachedEnd());
+    EXPECT_EQ(movie.StopPosition(), 400 + 2000);
+    Run(10);
     EXPECT_TRUE(movie.HasReachedEnd());
 }
 
