@@ -9,6 +9,8 @@
 #include "platform/input_state.h"
 #include "screens/adv_movie_mode.h"
 #include "screens/adventure.h"
+#include "screens/bgm_mode.h"
+#include "screens/cg_mode.h"
 #include "screens/maker_logo.h"
 #include "screens/movie_gallery.h"
 #include "screens/title.h"
@@ -65,7 +67,9 @@ struct CGameApp {
     CTitleMode title;
     CAdventure adventure;
     CAdvMovieMode advMovie;
+    CCgMode cg;
     CMovieMode movieGallery;
+    CBgmMode bgm;
     // Written by the window procedure between ticks, taken by CInputState::Update.
     CMouseFields mouse;
     // How the adventure starts when the title enters it: 0 a new game from the script named in
@@ -76,6 +80,8 @@ struct CGameApp {
     bool modeFailed = false;
     // Ticks run since start-up.
     uint32_t tickCount = 0;
+    // The file the last flag report went to: the file chooser starts from it.
+    char reportPath[kModeNameSize] = {};
 
     CGameApp() = default;
     CGameApp(const CGameApp&) = delete;
@@ -100,7 +106,10 @@ struct CGameApp {
     // Ends the current mode, writes System.sys, restores the desktop and releases the platform.
     // Safe to call again.
     void Shutdown();
-    // The flag-report request sent to the program from outside.
+    // The flag-report request sent to the program from outside: in the adventure, asks for a
+    // file (a name without an extension gets ".txt") and writes the flag report into it; with no
+    // file chooser on the desktop, writes it into the save folder under a dated name and says
+    // where. Elsewhere only an information box.
     void DumpDebugInfo();
 
     // Mode frames.
@@ -108,7 +117,9 @@ struct CGameApp {
     static SModeStep UpdateTitleMode(CGameApp& app);
     static SModeStep UpdateAdventureMode(CGameApp& app);
     static SModeStep UpdateAdvMovieMode(CGameApp& app);
+    static SModeStep UpdateCgMode(CGameApp& app);
     static SModeStep UpdateMovieMode(CGameApp& app);
+    static SModeStep UpdateBgmMode(CGameApp& app);
 
 private:
     int32_t RecoverDevice();
@@ -116,4 +127,9 @@ private:
     int32_t EnterMode(uint32_t next);
     void EndMode(uint32_t which);
     void ReleasePlatform();
+    void WriteReportToSaveFolder();
+    void PumpDuringDialog();
+
+    bool reportChooserOpen_ = false;
+    bool windowClosed_ = false;  // the window was closed while a dialog held the loop
 };

@@ -14,6 +14,7 @@ libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
 libfreetype-dev libfontconfig-dev
 libpng-dev libjpeg-dev zlib1g-dev
 fonts-ipafont-gothic fonts-ipafont-mincho
+zenity
 ffmpeg
 "
 TEST_PACKAGES="

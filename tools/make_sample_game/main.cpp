@@ -237,7 +237,9 @@ private:
         for (const SMovie& movie : MovieList()) m_movieStills.insert_or_assign(movie.file, movie.shots[std::min<size_t>(1, movie.shots.size() - 1)].picture);
         SGalleryArt art;
         // The picture gallery's entries and their first pictures, as System/Extra/CGTable.txt lists them.
-        art.pictureEntries = {&m_events[0], &m_events[1], &m_events[2], &m_events[4], &m_events[5]};
+        // Entry 5 (the dawn shore) stays locked in every play: no script sets its flag.
+        static const CCanvas kNeverEarned = PaintScene(EScene::DawnShore);
+        art.pictureEntries = {&m_events[0], &m_events[1], &m_events[2], &m_events[4], &m_events[5], &kNeverEarned};
         for (const SGalleryMovie& movie : GalleryMovies()) {
             art.movieStills.push_back(&m_movieStills.at(movie.movie));
             art.movieTitles.push_back(movie.title);
