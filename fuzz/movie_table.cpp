@@ -8,9 +8,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const EMovieTableKeywords keywords = data[0] % 2 ? EMovieTableKeywords::Gallery : EMovieTableKeywords::Story;
-    CTextLineReader lines(reinterpret_cast<const char*>(data) + 1, size - 1, kMovieTableLineBytes);
     SMovieTable table;
-    ParseMovieTable(lines, keywords, &table);
+    ParseMovieTable(reinterpret_cast<const char*>(data) + 1, size - 1, keywords, &table);
     if (table.itemCount < 0 || table.itemCount > kMovieClickItemMax) __builtin_trap();
     if (table.movieFlag != kNoMovieFlag && (table.movieFlag < 0 || table.movieFlag >= kMovieFlagLimit)) __builtin_trap();
     if (table.cursorType != kClickCursor && table.cursorType != kHandCursor) __builtin_trap();

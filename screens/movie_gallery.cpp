@@ -9,8 +9,8 @@
 #include "platform/input_state.h"
 #include "platform/quad_draw.h"
 #include "platform/render_context.h"
-#include "platform/text_helpers.h"
 #include "screens/adv_movie_mode.h"
+#include "screens/extra_menu.h"
 #include "sound/sound_player.h"
 
 const char kMovieListPath[] = "System/Extra/MovieTable.txt";
@@ -22,7 +22,6 @@ constexpr char kBackground2Path[] = "System/Extra/MovieModeBG2.bmp";
 constexpr char kSheetPath[] = "System/Extra/MovieModeButton.bmp";
 constexpr char kMusicPath[] = "System/Extra/BGM.ogg";
 constexpr char kListDelimiters[] = " \t\r\n";
-constexpr float kMusicFadeSpeed = 5.0f;
 
 constexpr int32_t kColumns = 5;
 constexpr int32_t kThumbLeft = 80;
@@ -54,8 +53,10 @@ SPoint ThumbnailAt(int32_t k) {
     return SPoint{kThumbLeft + kThumbPitchX * (k % kColumns), kThumbTop + kThumbPitchY * (k / kColumns)};
 }
 
-SRect ThumbnailRect(int32_t k) {
-    const SPoint at = ThumbnailAt(k);
+// Hit rectangles: the thumbnails 0-19, then the buttons.
+SRect HoverRect(int32_t hover) {
+    if (hover >= kMoviesPerPage) return kButtonRects[hover - kMoviesPerPage];
+    const SPoint at = ThumbnailAt(hover);
     return SRect{at.x, at.y, at.x + kThumbHitWidth, at.y + kThumbHitHeight};
 }
 
@@ -110,25 +111,20 @@ int32_t CMovieMode::Init() {
 // keeps at most kMovieListMax entries.
 int32_t CMovieMode::LoadMovieList() {
     listCount = 0;
-    CFileStream source;
-    if (source.OpenLoose(kMovieListPath) != 0 && source.OpenEntry(g_pSystemArchive, kMovieListPath) != 0) {
-        ShowSystemFileOpenError(kMovieListPath);
-        return -1;
-    }
-    CTextLineReader lines(&source, kMovieListLineBytes);
-    std::string line;
-    while (listCount < kMovieListMax && lines.Next(&line)) {
+    const auto addLine = [this](const char* line) {
         CTokenizer words;
-        words.Init(line.c_str(), kListDelimiters);
-        if (words.IsAtEnd()) continue;
+        words.Init(line, kListDelimiters);
+        if (words.IsAtEnd()) return true;
         const int32_t flag = words.NextInt();
-        if (flag < 0) break;
+        if (flag < 0) return false;
         SMovieListEntry& entry = list[listCount++];
         entry.flag = flag;
         words.NextQuoted(entry.table);
-    }
-    CFileStream::Close(&source);
-    return 0;
+        return listCount < kMovieListMax;
+    };
+    if (ReadTableLines(kMovieListPath, g_pSystemArchive, addLine) == 0) return 0;
+    ShowSystemFileOpenError(kMovieListPath);
+    return -1;
 }
 
 bool CMovieMode::IsAvailable(int32_t k) const {
@@ -141,7 +137,7 @@ bool CMovieMode::IsAvailable(int32_t k) const {
 }
 
 int32_t CMovieMode::Frame() {
-    const uint32_t alpha = FadeAlpha(g_FrameTime, stateStart, kMovieGalleryFadeMs);
+    const uint32_t alpha = FadeAlpha(g_FrameTime, stateStart, kGalleryFadeMs);
     switch (state) {
         case kMovieGalleryFadeIn:
             DrawList(255 - alpha);
@@ -167,33 +163,14 @@ int32_t CMovieMode::Frame() {
     return kMovieGalleryRunning;
 }
 
+// The pointer hovers the available thumbnails and the four buttons; the keys pass over the
+// locked thumbnails and the button of the page shown.
 void CMovieMode::UpdateList() {
     const int32_t before = hover;
-    if (IsHoverTick()) {
-        hover = -1;
-        const SPoint mouse = MousePosition();
-        for (int32_t k = 0; k < kMoviesPerPage; ++k)
-            if (IsAvailable(k) && IsPointInRect(ThumbnailRect(k), mouse)) hover = k;
-        for (int32_t b = 0; b < 4; ++b)
-            if (IsPointInRect(kButtonRects[b], mouse)) hover = kMovieHoverPage1 + b;
-    }
-    // The keys pass over locked thumbnails and the button of the page shown.
-    const auto reachable = [this](int32_t h) {
-        if (h < kMoviesPerPage) return IsAvailable(h);
-        return h != kMovieHoverPage1 + page;
-    };
-    if (IsPreviousKey()) {
-        hover = StepHover(hover, -1, kMovieHoverCount, reachable);
-        StampKeyGuard();
-    } else if (IsNextKey()) {
-        hover = StepHover(hover, 1, kMovieHoverCount, reachable);
-        StampKeyGuard();
-    }
-    if (IsActivation()) {
-        Activate();
-    } else if (hover != -1 && hover != before) {
-        head.PlayCursor();
-    }
+    hover = UpdateButtonHover(
+        hover, kMovieHoverCount, HoverRect, [this](int32_t h) { return h >= kMoviesPerPage || IsAvailable(h); },
+        [this](int32_t h) { return h < kMoviesPerPage ? IsAvailable(h) : h != kMovieHoverPage1 + page; });
+    if (head.TakeActivation(hover, before)) Activate();
     if (state == kMovieGalleryList && IsCancelClick()) {
         EnterState(kMovieGalleryFadeOut);
         StopMusic();
@@ -201,8 +178,6 @@ void CMovieMode::UpdateList() {
 }
 
 void CMovieMode::Activate() {
-    if (hover != -1) head.PlaySelect();
-    StampKeyGuard();
     if (hover >= 0 && hover < kMoviesPerPage) {
         if (!IsAvailable(hover) || LoadTable(list[page * kMoviesPerPage + hover].table) != 0) return;
         EnterState(kMovieGalleryPlaying);
@@ -275,7 +250,7 @@ void CMovieMode::CloseForList(bool restartMusic) {
 }
 
 void CMovieMode::StopMusic() {
-    if (music != nullptr) music->Stop(kMusicFadeSpeed);
+    if (music != nullptr) music->Stop(kGalleryMusicFadeSpeed);
 }
 
 void CMovieMode::EnterState(int32_t next) {

@@ -17,8 +17,6 @@ extern const char kMovieListPath[];  // "System/Extra/MovieTable.txt"
 
 constexpr int32_t kMovieListMax = 40;
 constexpr int32_t kMoviesPerPage = 20;
-constexpr size_t kMovieListLineBytes = 255;
-constexpr uint32_t kMovieGalleryFadeMs = 500;
 
 enum : int32_t {
     kMovieGalleryFadeIn = 0,

@@ -3,9 +3,7 @@
 #include <strings.h>
 
 #include <cstring>
-#include <string>
 
-#include "files/file_stream.h"
 #include "platform/text_helpers.h"
 
 namespace {
@@ -79,34 +77,34 @@ void SMovieTable::ClearItems() {
     itemCount = 0;
 }
 
-void ParseMovieTable(CTextLineReader& lines, EMovieTableKeywords keywords, SMovieTable* table) {
-    std::string line;
-    bool itemOpen = false;
-    CMovieClickItem item;
-    while (lines.Next(&line)) {
-        CTokenizer words;
-        words.Init(line.c_str(), kDelimiters);
-        char keyword[kKeywordSize];
-        words.Next(keyword, kKeywordSize);
-        if (keyword[0] == '\0') continue;
-        if (!itemOpen) {
-            if (ParseTopLine(keyword, words, keywords, table, &itemOpen)) return;
-            item = CMovieClickItem{};
-        } else if (ParseItemLine(keyword, words, keywords, &item)) {
-            itemOpen = false;
-            if (table->itemCount < kMovieClickItemMax) table->items[table->itemCount++] = item;
-        }
+bool CMovieTableReader::Line(const char* line) {
+    CTokenizer words;
+    words.Init(line, kDelimiters);
+    char keyword[kKeywordSize];
+    words.Next(keyword, kKeywordSize);
+    if (keyword[0] == '\0') return true;
+    if (!itemOpen_) {
+        if (ParseTopLine(keyword, words, keywords_, table_, &itemOpen_)) return false;
+        item_ = CMovieClickItem{};
+    } else if (ParseItemLine(keyword, words, keywords_, &item_)) {
+        itemOpen_ = false;
+        if (table_->itemCount < kMovieClickItemMax) table_->items[table_->itemCount++] = item_;
     }
+    return true;
+}
+
+void ParseMovieTable(const char* text, size_t size, EMovieTableKeywords keywords, SMovieTable* table) {
+    CMovieTableReader reader(keywords, table);
+    CTableLineSplitter lines([&reader](const char* line) { return reader.Line(line); }, kMovieTableLineMax);
+    lines.Feed(text, size);
+    lines.Finish();
 }
 
 int32_t ReadMovieTable(const char* name, const CPackArchive* archive, EMovieTableKeywords keywords,
                        SMovieTable* table) {
-    CFileStream source;
-    if (source.OpenLoose(name) != 0 && (archive == nullptr || source.OpenEntry(archive, name) != 0)) return -1;
-    CTextLineReader lines(&source, kMovieTableLineBytes);
-    ParseMovieTable(lines, keywords, table);
-    CFileStream::Close(&source);
-    return 0;
+    CMovieTableReader reader(keywords, table);
+    return ReadTableLines(
+        name, archive, [&reader](const char* line) { return reader.Line(line); }, kMovieTableLineMax);
 }
 
 int32_t FindClickItem(const SMovieTable& table, SPoint point) {

@@ -7,12 +7,12 @@
 #include <cstdint>
 
 #include "files/pack_archive.h"
-#include "files/text_lines.h"
+#include "files/table_lines.h"
 #include "platform/tokenizer.h"
 #include "platform/types.h"
 
 constexpr int32_t kMovieClickItemMax = 4;
-constexpr size_t kMovieTableLineBytes = 1023;
+constexpr size_t kMovieTableLineMax = 1023;
 constexpr int32_t kMovieResultCount = 5;
 constexpr int32_t kNoResultFlag = 255;
 constexpr int32_t kNoMovieFlag = -1;
@@ -58,10 +58,24 @@ struct SMovieTable {
     void ClearItems();
 };
 
-// Reads the table's lines into `table` until "End" outside a click item or the end of the text:
-// only what the lines name changes. At most four click items are kept; a later ClickItem block
-// is read through its End and dropped.
-void ParseMovieTable(CTextLineReader& lines, EMovieTableKeywords keywords, SMovieTable* table);
+// Reads a table line by line into `table` until "End" outside a click item: only what the lines
+// name changes. At most four click items are kept; a later ClickItem block is read through its
+// End and dropped.
+class CMovieTableReader {
+public:
+    CMovieTableReader(EMovieTableKeywords keywords, SMovieTable* table) : keywords_(keywords), table_(table) {}
+    // One line; false once the table has ended.
+    bool Line(const char* line);
+
+private:
+    EMovieTableKeywords keywords_;
+    SMovieTable* table_;
+    bool itemOpen_ = false;
+    CMovieClickItem item_;
+};
+
+// The table from text in memory (lines of at most 1023 bytes; a longer one is skipped).
+void ParseMovieTable(const char* text, size_t size, EMovieTableKeywords keywords, SMovieTable* table);
 // The table as a loose file, else as the archive's entry (the archive may be null). 0, or -1
 // when neither opens.
 int32_t ReadMovieTable(const char* name, const CPackArchive* archive, EMovieTableKeywords keywords,

@@ -270,7 +270,7 @@ TEST_F(MovieGalleryTest, LeavingFollowsTheHoverAndAMissingListStopsTheStart) {
         RightClick();
         Tick();
         EXPECT_EQ(gallery.state, kMovieGalleryFadeOut);
-        EXPECT_EQ(Tick(kMovieGalleryFadeMs), kMovieGalleryRunning);
+        EXPECT_EQ(Tick(kGalleryFadeMs), kMovieGalleryRunning);
         EXPECT_EQ(Tick(), result);
         gallery.End();
     }

@@ -10,8 +10,7 @@
 namespace {
 
 SMovieTable Parse(const std::string& text, EMovieTableKeywords keywords, SMovieTable table = {}) {
-    CTextLineReader lines(text.data(), text.size(), kMovieTableLineBytes);
-    ParseMovieTable(lines, keywords, &table);
+    ParseMovieTable(text.data(), text.size(), keywords, &table);
     return table;
 }
 
@@ -87,17 +86,15 @@ TEST(MovieTable, AFifthItemIsReadThroughItsEndAndDropped) {
     EXPECT_STREQ(table.movie, "M") << "the fifth block's End did not end the table";
 }
 
-TEST(MovieTable, LongStringsAndLinesAreCut) {
+TEST(MovieTable, LongStringsAreCutAndLongLinesSkipped) {
     const std::string longName(300, 'n');
     EXPECT_EQ(std::string(Parse("Movie \"" + longName + "\"\n", EMovieTableKeywords::Story).movie),
               longName.substr(0, kQuotedTokenSize - 1));
-    // The rest of a line beyond 1023 bytes is not read as a line of its own.
-    const std::string padded = "LoopNum 2" + std::string(kMovieTableLineBytes, ' ') + "End\nLoopNum 5\n";
-    EXPECT_EQ(Parse(padded, EMovieTableKeywords::Story).loopCount, 5);
-    // Lines longer than the reader's buffer are cut the same way.
-    const std::string huge = "LoopNum 7" + std::string(10000, ' ') + "LoopNum 8\nMovie \"after\"\n";
-    const SMovieTable table = Parse(huge, EMovieTableKeywords::Story);
-    EXPECT_EQ(table.loopCount, 7);
+    // A line of 1023 bytes is read; a longer one is skipped whole, its tail included.
+    const std::string fits = "LoopNum 2" + std::string(kMovieTableLineMax - 9, ' ');
+    EXPECT_EQ(Parse(fits + "\n", EMovieTableKeywords::Story).loopCount, 2);
+    const SMovieTable table = Parse(fits + " End\nLoopNum 5\nMovie \"after\"\n", EMovieTableKeywords::Story);
+    EXPECT_EQ(table.loopCount, 5);
     EXPECT_STREQ(table.movie, "after");
 }
 
