@@ -21,6 +21,7 @@
 #include "tools/lib/teyl_writer.h"
 #include "tools/make_sample_game/audio.h"
 #include "tools/make_sample_game/movie_set.h"
+#include "tools/make_sample_game/models.h"
 #include "tools/make_sample_game/movies.h"
 #include "tools/make_sample_game/scenes.h"
 #include "tools/make_sample_game/screens.h"
@@ -121,6 +122,7 @@ public:
         Scripts();
         Tables();
         Pictures();
+        for (auto& [path, bytes] : SampleModelFiles()) Add(path, std::move(bytes));
         Sounds();
         Movies();
         WriteArchives();
