@@ -373,6 +373,9 @@ struct CGraphicsDevice::Impl {
     // The back buffer was (or may have been) written in rect by something the record does not
     // describe.
     void BackBufferWritten(const SRect& rect) {
+        // Written whole (a movie frame), the back buffer owes nothing to what was recorded.
+        const SRect whole = WholeBackBuffer();
+        if (rect.left <= 0 && rect.top <= 0 && rect.right >= whole.right && rect.bottom >= whole.bottom) held.Reset();
         if (heldValid) held.AddBarrier(rect);
         changed.Add(rect);
     }
