@@ -26,9 +26,16 @@ std::string MoviePath() {
 
 std::vector<uint32_t> g_window(800 * 600);
 
-void CopyToWindow(void*, const uint32_t* pixels, int32_t pitchBytes, uint32_t width, uint32_t height) {
-    for (uint32_t y = 0; y < height; ++y)
-        std::memcpy(g_window.data() + y * width, reinterpret_cast<const uint8_t*>(pixels) + y * pitchBytes, width * 4);
+// As the window does: the frame's changed rectangles are copied.
+void CopyToWindow(void*, const SPresentFrame& frame) {
+    for (uint32_t i = 0; i < frame.changedCount; ++i) {
+        const SRect& r = frame.changed[i];
+        for (int32_t y = r.top; y < r.bottom; ++y)
+            std::memcpy(g_window.data() + static_cast<size_t>(y) * frame.width + r.left,
+                        reinterpret_cast<const uint8_t*>(frame.pixels) + static_cast<size_t>(y) * frame.pitchBytes +
+                            static_cast<size_t>(r.left) * 4,
+                        static_cast<size_t>(r.right - r.left) * 4);
+    }
 }
 
 struct SMovieBench {
