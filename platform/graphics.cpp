@@ -372,6 +372,7 @@ CGraphicsDevice* CGraphicsDevice::Create(const SDeviceParams& params) {
 }
 
 CGraphicsDevice::~CGraphicsDevice() {
+    Release3D();
     if (!impl_) return;
     impl_->UnbindAll();
     if (impl_->backBuffer) impl_->backBuffer->Release();
@@ -666,6 +667,15 @@ raster::STarget CGraphicsDevice::Impl::Target() const {
     return t;
 }
 
+void CGraphicsDevice::DrawState(raster::SPipeline* pipeline, raster::STarget* target) const {
+    *pipeline = impl_->Pipeline();
+    *target = impl_->Target();
+}
+
+bool CGraphicsDevice::InScene() const { return impl_->inScene; }
+
+bool CGraphicsDevice::IsLost() const { return impl_->loss != kLossNone; }
+
 int32_t CGraphicsDevice::DrawPrimitiveUP(Primitive type, uint32_t primitiveCount, const void* vertices,
                                          uint32_t stride) {
     Impl& d = *impl_;
@@ -789,6 +799,7 @@ int32_t CGraphicsDevice::Reset(uint32_t width, uint32_t height) {
     if (!d.CreateOwnBuffers(width ? width : d.params.width, height ? height : d.params.height, &back, &depth))
         return -1;
     d.InstallOwnBuffers(back, depth);
+    Release3D();
     d.loss = kLossNone;
     return 0;
 }

@@ -836,31 +836,56 @@ private:
     uint32_t column_ = 0;
 };
 
+// The rows of a coverage triangle or quad that hold a pixel, top to bottom: each Next gives
+// the row and its span left..right (right exclusive).
+class CSpanWalker {
+public:
+    CSpanWalker(const STarget& target, const SCoverage& cover) : target_(target), cover_(cover), py_(cover.top) {
+        for (int e = 0; e < 4; ++e) walks_[e] = StartEdge(cover.edge[e], cover.top);
+    }
+
+    RASTER_INLINE bool Next(int32_t* row, int64_t* spanLeft, int64_t* spanRight) {
+        for (; py_ < cover_.bottom; ++py_) {
+            int64_t left = cover_.left;
+            int64_t right = cover_.right;
+            for (SEdgeWalk& walk : walks_) {
+                if (walk.side > 0) left = MaxI64(left, walk.quotient + 1);
+                if (walk.side < 0) right = MinI64(right, -walk.quotient);
+                if (walk.side == 0 && walk.rest <= 0) right = left;
+                StepEdge(&walk);
+            }
+            if (left >= right) continue;
+            // The next row is usually the same span one line down: start fetching its ends now.
+            if (py_ + 1 < cover_.bottom) {
+                const int64_t next = static_cast<int64_t>(py_ + 1);
+                __builtin_prefetch(target_.pixels + next * target_.pitch + left, 1);
+                __builtin_prefetch(target_.pixels + next * target_.pitch + right - 1, 1);
+                if (target_.depth) __builtin_prefetch(target_.depth + next * target_.depthPitch + left, 1);
+            }
+            *row = py_++;
+            *spanLeft = left;
+            *spanRight = right;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const STarget& target_;
+    const SCoverage& cover_;
+    int32_t py_;
+    SEdgeWalk walks_[4];
+};
+
 // Shades the rows of one coverage triangle or quad.
 template <class I, int Stage, int AlphaTestShape, int Depth, int Blending>
 void ShadeCover(const SKernel<I>& kernel, const STarget& target, const SPlanes& planes, const SCoverage& cover) {
     const SKernel<I> k = kernel;  // for the pixel loops only: its address must not escape
     SRunBuffers buffers;
     SStraightRows rows(kernel, planes, &buffers);
-    SEdgeWalk walks[4];
-    for (int e = 0; e < 4; ++e) walks[e] = StartEdge(cover.edge[e], cover.top);
-    for (int32_t py = cover.top; py < cover.bottom; ++py) {
-        int64_t left = cover.left;
-        int64_t right = cover.right;
-        for (SEdgeWalk& walk : walks) {
-            if (walk.side > 0) left = MaxI64(left, walk.quotient + 1);
-            if (walk.side < 0) right = MinI64(right, -walk.quotient);
-            if (walk.side == 0 && walk.rest <= 0) right = left;
-            StepEdge(&walk);
-        }
-        if (left >= right) continue;
-        // The next row is usually the same span one line down: start fetching its ends now.
-        if (py + 1 < cover.bottom) {
-            const int64_t next = static_cast<int64_t>(py + 1);
-            __builtin_prefetch(target.pixels + next * target.pitch + left, 1);
-            __builtin_prefetch(target.pixels + next * target.pitch + right - 1, 1);
-            if (target.depth) __builtin_prefetch(target.depth + next * target.depthPitch + left, 1);
-        }
+    int32_t py;
+    int64_t left, right;
+    for (CSpanWalker spans(target, cover); spans.Next(&py, &left, &right);) {
         const bool straight = rows.Covers(left, right);
         const int64_t length =
             straight ? right - left
@@ -942,4 +967,4 @@ void DrawSetupWith(const STarget& target, const SPipeline& pipeline, const STria
 }  // namespace
 }  // namespace raster
 
-#undef RASTER_INLINE
+// RASTER_INLINE stays defined for raster_kernel_3d.h, which undefines it.
