@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "model/model_draw.h"
@@ -67,10 +68,10 @@ void BM_ModelPass(benchmark::State& state) {
     device->CreateTexture(1024, 1024, 0, Usage::RenderTarget, Format::A8R8G8B8, Pool::Default, &modelTarget);
     CSurface* modelSurface = nullptr;
     modelTarget->GetSurfaceLevel(0, &modelSurface);
-    CTexture* skin = MakeTexture(device, 512, 512, [](uint32_t x, uint32_t y) {
-        return 0xFF000000u | ((x * 2654435761u >> 8) ^ (y * 40503u)) & 0xFFFFFF;
+    CTexture* skin = MakeTexture(device, 512, [](uint32_t x, uint32_t y) {
+        return 0xFF000000u | (((x * 2654435761u >> 8) ^ (y * 40503u)) & 0xFFFFFF);
     });
-    CTexture* ramp = MakeTexture(device, 32, 32, [](uint32_t x, uint32_t) { return x < 14 ? 0xFF707888u : 0xFFFFFFFFu; });
+    CTexture* ramp = MakeTexture(device, 32, [](uint32_t x, uint32_t) { return x < 14 ? 0xFF707888u : 0xFFFFFFFFu; });
 
     CShaderContext context;
     context.Create(device);
@@ -92,7 +93,7 @@ void BM_ModelPass(benchmark::State& state) {
     std::vector<uint16_t> indices;
     BuildFigure(50, 100, &vertices, &indices);
     SModelSurface surface;
-    surface.shadingType = 4;
+    surface.shadingType = getenv("TYPE") ? atoi(getenv("TYPE")) : 4;
     surface.diffuse = {1, 1, 1, 1};
     surface.texture = skin;
     surface.toonTexture = ramp;
@@ -106,7 +107,7 @@ void BM_ModelPass(benchmark::State& state) {
         device->SetRenderTarget(offscreen);
         device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, 0, 1.0f, 0);
         device->BeginScene();
-        DrawModelMeshes(device, context, &mesh, 1, nullptr, nullptr, 1);
+        DrawModelMeshes(device, context, &mesh, 1, nullptr, nullptr, getenv("EDGE") ? 1 : 0);
         device->EndScene();
         device->StretchRect(offscreen, &frame, modelSurface, &frame, TexFilter::None);
     }

@@ -112,14 +112,45 @@ struct SPosed {
     float uv[2];
 };
 
-struct SInputs {
-    const SVertexElement *position, *normal, *colour, *uv, *indices, *weights, *targetPosition, *targetNormal;
+// One input of the vertex program, resolved once per draw: float elements are read in place,
+// others (colours as bytes) through ReadElement; a missing one reads (0, 0, 0, 1).
+class CInput {
+public:
+    CInput() = default;
+    CInput(const SVertexStreams& streams, const SVertexElement* element) : streams_(&streams), element_(element) {
+        if (!element || element->type > DeclType::Float4) return;
+        floats_ = element->type - DeclType::Float1 + 1;
+        base_ = streams.data[element->stream] + element->offset;
+        stride_ = streams.stride[element->stream];
+    }
+    void Read(uint32_t vertex, float out[4]) const {
+        if (!base_) {
+            ReadElement(*streams_, element_, vertex, out);
+            return;
+        }
+        out[1] = out[2] = 0.0f;
+        out[3] = 1.0f;
+        std::memcpy(out, base_ + static_cast<size_t>(vertex) * stride_, floats_ * sizeof(float));
+    }
+
+private:
+    const SVertexStreams* streams_ = nullptr;
+    const SVertexElement* element_ = nullptr;
+    const uint8_t* base_ = nullptr;
+    uint32_t stride_ = 0;
+    uint32_t floats_ = 0;
 };
 
-SInputs FindInputs(const CVertexDeclaration& d) {
-    return {d.Find(DeclUsage::Position, 0), d.Find(DeclUsage::Normal, 0),       d.Find(DeclUsage::Color, 0),
-            d.Find(DeclUsage::TexCoord, 0), d.Find(DeclUsage::BlendIndices, 0), d.Find(DeclUsage::BlendWeight, 0),
-            d.Find(DeclUsage::Position, 1), d.Find(DeclUsage::Normal, 1)};
+struct SInputs {
+    CInput position, normal, colour, uv, indices, weights, targetPosition, targetNormal;
+};
+
+SInputs FindInputs(const SVertexStreams& s) {
+    const CVertexDeclaration& d = *s.declaration;
+    return {CInput(s, d.Find(DeclUsage::Position, 0)),     CInput(s, d.Find(DeclUsage::Normal, 0)),
+            CInput(s, d.Find(DeclUsage::Color, 0)),        CInput(s, d.Find(DeclUsage::TexCoord, 0)),
+            CInput(s, d.Find(DeclUsage::BlendIndices, 0)), CInput(s, d.Find(DeclUsage::BlendWeight, 0)),
+            CInput(s, d.Find(DeclUsage::Position, 1)),     CInput(s, d.Find(DeclUsage::Normal, 1))};
 }
 
 // (x, y, z, w) times the matrix's rows.
@@ -131,23 +162,21 @@ SVector3 Transform(const float (&v)[4], const SMatrix& m) {
     return out;
 }
 
-SPosed Pose(const SVertexStreams& streams, const SInputs& in, uint32_t vertex, float morphWeight, bool morphing,
-            const SMatrix* palette) {
-    float position[4], normal[4], indices[4], weights[4];
+SPosed Pose(const SInputs& in, uint32_t vertex, float morphWeight, bool morphing, const SMatrix* palette) {
+    float position[4], normal[4], indices[4], weights[4], uv[4];
     SPosed out;
-    ReadElement(streams, in.position, vertex, position);
-    ReadElement(streams, in.normal, vertex, normal);
-    ReadElement(streams, in.colour, vertex, out.colour);
-    ReadElement(streams, in.indices, vertex, indices);
-    ReadElement(streams, in.weights, vertex, weights);
-    float uv[4];
-    ReadElement(streams, in.uv, vertex, uv);
+    in.position.Read(vertex, position);
+    in.normal.Read(vertex, normal);
+    in.colour.Read(vertex, out.colour);
+    in.indices.Read(vertex, indices);
+    in.weights.Read(vertex, weights);
+    in.uv.Read(vertex, uv);
     out.uv[0] = uv[0];
     out.uv[1] = uv[1];
     if (morphing) {
         float targetPosition[4], targetNormal[4];
-        ReadElement(streams, in.targetPosition, vertex, targetPosition);
-        ReadElement(streams, in.targetNormal, vertex, targetNormal);
+        in.targetPosition.Read(vertex, targetPosition);
+        in.targetNormal.Read(vertex, targetNormal);
         for (int c = 0; c < 3; ++c) {
             position[c] += (targetPosition[c] - position[c]) * morphWeight;
             normal[c] += (targetNormal[c] - normal[c]) * morphWeight;
@@ -350,12 +379,12 @@ void CModelEffect::CVertexProgram::ShadeVertices(const SVertexStreams& streams, 
                                                  SShadedVertex* out) {
     const SEffectTechnique& t = *technique;
     const SFrame frame = MakeFrame(effect->values_);
-    const SInputs inputs = FindInputs(*streams.declaration);
+    const SInputs inputs = FindInputs(streams);
     SPosed block[kVerticesPerBlock];
     for (uint32_t done = 0; done < count;) {
         const uint32_t n = std::min(kVerticesPerBlock, count - done);
         for (uint32_t i = 0; i < n; ++i)
-            block[i] = Pose(streams, inputs, first + done + i, frame.morphWeight, t.morphing, effect->values_.blendMatrix);
+            block[i] = Pose(inputs, first + done + i, frame.morphWeight, t.morphing, effect->values_.blendMatrix);
         t.passes[pass].program(frame, block, n, out + done);
         done += n;
     }

@@ -752,6 +752,16 @@ int32_t CGraphicsDevice::StretchRect(CSurface* source, const SRect* sourceRect, 
     const int32_t sw = sr.right - sr.left, sh = sr.bottom - sr.top;
     const int32_t dw = dr.right - dr.left, dh = dr.bottom - dr.top;
     const uint32_t alphaOr = dest->format_ == Format::X8R8G8B8 ? 0xFF000000u : 0u;
+    if (sw == dw && sh == dh) {  // a plain copy, as the model pass makes every frame
+        const uint32_t sourceOr = source->format_ == Format::X8R8G8B8 ? 0xFF000000u : 0u;
+        for (int32_t y = 0; y < dh; ++y) {
+            const uint32_t* from =
+                reinterpret_cast<const uint32_t*>(source->bits_ + static_cast<size_t>(sr.top + y) * source->pitch_) + sr.left;
+            uint32_t* to = reinterpret_cast<uint32_t*>(dest->bits_ + static_cast<size_t>(dr.top + y) * dest->pitch_) + dr.left;
+            for (int32_t x = 0; x < dw; ++x) to[x] = from[x] | sourceOr | alphaOr;
+        }
+        return 0;
+    }
     for (int32_t y = 0; y < dh; ++y) {
         uint32_t* row = reinterpret_cast<uint32_t*>(dest->bits_ + static_cast<size_t>(dr.top + y) * dest->pitch_) +
                         dr.left;

@@ -122,25 +122,50 @@ int ClipPolygon(const SClipPoint* in, int count, SClipPoint* out, uint32_t plane
     return n;
 }
 
-struct SDrawContext {
-    const STarget& target;
-    const SPipeline3D& pipeline;
-    SPipeline source;
-    Path path;
+// Triangles are set up into a batch and drawn batch by batch, so that each path prepares its
+// per-draw state once for many triangles.
+constexpr int kBatchSize = 32;
+
+struct SBatch {
+    STriangleSetup3D setups[kBatchSize];
+    int count = 0;
 };
 
-void DrawScreenTriangle(const SDrawContext& d, const SScreenVertex (&v)[3]) {
-    STriangleSetup3D setup;
-    if (!SetupTriangle3D(d.target, d.pipeline, v, &setup)) return;
-    switch (d.path) {
-        case Path::Reference: DrawSetup3DReference(d.target, d.pipeline, d.source, setup); break;
-        case Path::Avx2: DrawSetup3DAvx2(d.target, d.pipeline, d.source, setup); break;
-        default: DrawSetup3DSse2(d.target, d.pipeline, d.source, setup); break;
+class CTriangleDrawer {
+public:
+    CTriangleDrawer(const STarget& target, const SPipeline3D& pipeline, SBatch* batch)
+        : target_(target), pipeline_(pipeline), source_(SourcePipeline(pipeline.base)), path_(ActivePath()),
+          needed_(NeededAttributes(FragmentNeeds(pipeline))), batch_(batch) {
+        batch_->count = 0;
     }
-}
+    ~CTriangleDrawer() { Flush(); }
+
+    void Add(const SScreenVertex (&v)[3]) {
+        if (!SetupTriangle3D(target_, pipeline_, needed_, v, &batch_->setups[batch_->count])) return;
+        if (++batch_->count == kBatchSize) Flush();
+    }
+
+private:
+    void Flush() {
+        const STriangleSetup3D* setups = batch_->setups;
+        switch (path_) {
+            case Path::Reference: DrawSetups3DReference(target_, pipeline_, source_, setups, batch_->count); break;
+            case Path::Avx2: DrawSetups3DAvx2(target_, pipeline_, source_, setups, batch_->count); break;
+            default: DrawSetups3DSse2(target_, pipeline_, source_, setups, batch_->count); break;
+        }
+        batch_->count = 0;
+    }
+
+    const STarget& target_;
+    const SPipeline3D& pipeline_;
+    SPipeline source_;
+    Path path_;
+    uint32_t needed_;
+    SBatch* batch_;
+};
 
 // A triangle that crosses the near, far or w planes: clipped in clip space, then drawn as a fan.
-void DrawClippedTriangle(const SDrawContext& d, const SViewport3D& vp, const SClipPoint& a, const SClipPoint& b,
+void DrawClippedTriangle(CTriangleDrawer& drawer, const SViewport3D& vp, const SClipPoint& a, const SClipPoint& b,
                          const SClipPoint& c, uint32_t codes) {
     SClipPoint polygon[9] = {a, b, c}, scratch[9];
     int count = 3;
@@ -154,7 +179,7 @@ void DrawClippedTriangle(const SDrawContext& d, const SViewport3D& vp, const SCl
     SScreenVertex previous = Project(polygon[1], vp);
     for (int i = 2; i < count; ++i) {
         const SScreenVertex next = Project(polygon[i], vp);
-        DrawScreenTriangle(d, {first, previous, next});
+        drawer.Add({first, previous, next});
         previous = next;
     }
 }
@@ -192,8 +217,13 @@ SFragmentNeeds FragmentNeeds(const SPipeline3D& p) {
     return needs;
 }
 
-bool SetupTriangle3D(const STarget& target, const SPipeline3D& pipeline, const SScreenVertex (&v)[3],
-                     STriangleSetup3D* setup) {
+uint32_t NeededAttributes(const SFragmentNeeds& n) {
+    return (n.diffuse ? 0xFu << kAttrDiffuseB : 0u) | (n.specular ? 0x7u << kAttrSpecularB : 0u) |
+           (n.texture0 ? 0x3u << kAttrU0 : 0u) | (n.texture1 ? 0x3u << kAttrU1 : 0u);
+}
+
+bool SetupTriangle3D(const STarget& target, const SPipeline3D& pipeline, uint32_t neededAttributes,
+                     const SScreenVertex (&v)[3], STriangleSetup3D* setup) {
     const double x[3] = {v[0].x, v[1].x, v[2].x};
     const double y[3] = {v[0].y, v[1].y, v[2].y};
     double area = 0.0;
@@ -211,19 +241,26 @@ bool SetupTriangle3D(const STarget& target, const SPipeline3D& pipeline, const S
     const double offsetX = planes.originX - x[0];
     const double offsetY = planes.originY - y[0];
     const auto atOrigin = [&](double a0, SGradient g) { return a0 + g.dx * offsetX + g.dy * offsetY; };
+    // The gradient of the plane through a0..a2 at the corners (PlaneGradient's, sharing one
+    // division).
+    const double inverseArea = 1.0 / area;
+    const double x1 = x[1] - x[0], x2 = x[2] - x[0], y1 = y[1] - y[0], y2 = y[2] - y[0];
+    const auto gradient = [&](double a0, double a1, double a2) {
+        const double dx = ((a1 - a0) * y2 - (a2 - a0) * y1) * inverseArea;
+        const double dy = ((a2 - a0) * x1 - (a1 - a0) * x2) * inverseArea;
+        return SGradient{std::isfinite(dx) ? dx : 0.0, std::isfinite(dy) ? dy : 0.0};
+    };
 
-    const double scale = 65535.0 * 65536.0;
-    const SGradient gz = PlaneGradient(x, y, v[0].z, v[1].z, v[2].z, area);
-    planes.depth = ClampFixed(atOrigin(v[0].z, gz) * scale);
-    planes.depthDx = ClampFixed(gz.dx * scale);
-    planes.depthDy = ClampFixed(gz.dy * scale);
-    planes.flatDepth = planes.depthDx == 0 && planes.depthDy == 0;
-    planes.flatDepthValue = DepthValue(planes.depth);
+    // Depth is evaluated per pixel like the attributes: the shared loops always read it.
+    planes.flatDepth = false;
     planes.flatColour = true;
     planes.flatColourValue = 0xFFFFFFFFu;
 
     SPlanes3D& a = setup->attributes;
-    const SGradient gq = PlaneGradient(x, y, v[0].q, v[1].q, v[2].q, area);
+    const SGradient gz = gradient(v[0].z * 65535.0, v[1].z * 65535.0, v[2].z * 65535.0);
+    if (!StoreFloat(atOrigin(v[0].z * 65535.0, gz), &a.z) || !StoreFloat(gz.dx, &a.zdx) || !StoreFloat(gz.dy, &a.zdy))
+        return false;
+    const SGradient gq = gradient(v[0].q, v[1].q, v[2].q);
     if (!StoreFloat(atOrigin(v[0].q, gq), &a.q) || !StoreFloat(gq.dx, &a.qdx) || !StoreFloat(gq.dy, &a.qdy))
         return false;
     a.qMin = static_cast<float>(std::min({v[0].q, v[1].q, v[2].q}));
@@ -231,20 +268,22 @@ bool SetupTriangle3D(const STarget& target, const SPipeline3D& pipeline, const S
     a.varying = 0;
     for (int k = 0; k < kAttrCount; ++k) {
         const float a0 = v[0].attr[k], a1 = v[1].attr[k], a2 = v[2].attr[k];
-        if (a0 == a1 && a1 == a2) {
+        if ((a0 == a1 && a1 == a2) || !(neededAttributes >> k & 1u)) {
             a.a[k] = a0;
             a.adx[k] = a.ady[k] = 0.0f;
             continue;
         }
         a.varying |= 1u << k;
-        const SGradient g = PlaneGradient(x, y, a0 * v[0].q, a1 * v[1].q, a2 * v[2].q, area);
+        const SGradient g = gradient(a0 * v[0].q, a1 * v[1].q, a2 * v[2].q);
         if (!StoreFloat(atOrigin(a0 * v[0].q, g), &a.a[k]) || !StoreFloat(g.dx, &a.adx[k]) ||
             !StoreFloat(g.dy, &a.ady[k]))
             return false;
     }
-    a.linear0 = LinearFilter(x, y, v, kAttrU0, area, pipeline.base.texture, pipeline.base.minLinear,
+    a.linear0 = (neededAttributes >> kAttrU0 & 1u) &&
+                LinearFilter(x, y, v, kAttrU0, area, pipeline.base.texture, pipeline.base.minLinear,
                              pipeline.base.magLinear);
-    a.linear1 = LinearFilter(x, y, v, kAttrU1, area, pipeline.texture1, pipeline.minLinear1, pipeline.magLinear1);
+    a.linear1 = (neededAttributes >> kAttrU1 & 1u) &&
+                LinearFilter(x, y, v, kAttrU1, area, pipeline.texture1, pipeline.minLinear1, pipeline.magLinear1);
     return true;
 }
 
@@ -261,22 +300,26 @@ SPipeline SourcePipeline(const SPipeline& base) {
     return p;
 }
 
-void DrawSetup3DReference(const STarget& target, const SPipeline3D& pipeline, const SPipeline& source,
-                          const STriangleSetup3D& setup) {
-    const SPlanes& planes = setup.base.planes;
-    const SPlanes3D& a = setup.attributes;
+void DrawSetups3DReference(const STarget& target, const SPipeline3D& pipeline, const SPipeline& source,
+                           const STriangleSetup3D* setups, int count) {
     const SFragmentNeeds needs = FragmentNeeds(pipeline);
-    for (int i = 0; i < setup.base.count; ++i) {
-        const SCoverage& cover = setup.base.cover[i];
-        for (int32_t py = cover.top; py < cover.bottom; ++py) {
-            const float fy = static_cast<float>(py - planes.originY);
-            const float rowQ = a.q + a.qdy * fy;
-            float rowA[kAttrCount];
-            for (int k = 0; k < kAttrCount; ++k) rowA[k] = a.a[k] + a.ady[k] * fy;
-            for (int32_t px = cover.left; px < cover.right; ++px) {
-                if (!InsideCoverage(cover, px, py)) continue;
-                const float fx = static_cast<float>(px - planes.originX);
-                WritePixel(target, source, planes, px, py, ShadeFragment(pipeline, needs, a, rowQ, rowA, fx));
+    for (const STriangleSetup3D* setup = setups; setup < setups + count; ++setup) {
+        const SPlanes& planes = setup->base.planes;
+        const SPlanes3D& a = setup->attributes;
+        for (int i = 0; i < setup->base.count; ++i) {
+            const SCoverage& cover = setup->base.cover[i];
+            for (int32_t py = cover.top; py < cover.bottom; ++py) {
+                const float fy = static_cast<float>(py - planes.originY);
+                const float rowQ = a.q + a.qdy * fy;
+                const float rowZ = a.z + a.zdy * fy;
+                float rowA[kAttrCount];
+                for (int k = 0; k < kAttrCount; ++k) rowA[k] = a.a[k] + a.ady[k] * fy;
+                for (int32_t px = cover.left; px < cover.right; ++px) {
+                    if (!InsideCoverage(cover, px, py)) continue;
+                    const float fx = static_cast<float>(px - planes.originX);
+                    WritePixel(target, source, px, py, ShadeFragment(pipeline, needs, a, rowQ, rowA, fx),
+                               DepthLevel(rowZ + a.zdx * fx));
+                }
             }
         }
     }
@@ -297,17 +340,18 @@ void DrawTriangles3D(const STarget& target, const SPipeline3D& pipeline, const S
         codes[i] = Outcode(points[i]);
         if (!(codes[i] & (kNeedsClipping | kOutNonFinite))) screen[i] = Project(points[i], viewport);
     }
-    const SDrawContext d = {target, pipeline, SourcePipeline(pipeline.base), ActivePath()};
+    thread_local SBatch batch;
+    CTriangleDrawer drawer(target, pipeline, &batch);
     for (uint32_t t = 0; t < triangleCount; ++t) {
         const uint32_t* corner = indices + 3 * static_cast<size_t>(t);
         if (corner[0] >= vertexCount || corner[1] >= vertexCount || corner[2] >= vertexCount) continue;
         const uint32_t c0 = codes[corner[0]], c1 = codes[corner[1]], c2 = codes[corner[2]];
         if (((c0 | c1 | c2) & kOutNonFinite) || (c0 & c1 & c2)) continue;  // unusable or wholly outside
         if ((c0 | c1 | c2) & kNeedsClipping) {
-            DrawClippedTriangle(d, viewport, points[corner[0]], points[corner[1]], points[corner[2]], c0 | c1 | c2);
+            DrawClippedTriangle(drawer, viewport, points[corner[0]], points[corner[1]], points[corner[2]], c0 | c1 | c2);
             continue;
         }
-        DrawScreenTriangle(d, {screen[corner[0]], screen[corner[1]], screen[corner[2]]});
+        drawer.Add({screen[corner[0]], screen[corner[1]], screen[corner[2]]});
     }
 }
 

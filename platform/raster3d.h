@@ -7,7 +7,8 @@
 //                 linear along the clipped edges
 //   viewport    : x = X + (1 + x / w) * W / 2, y = Y + (1 - y / w) * H / 2,
 //                 z = minZ + z / w * (maxZ - minZ); pixel centres at integer coordinates
-//   depth       : planar in screen space, as raster.h
+//   depth       : z * 65535 planar in screen space, evaluated in float as the attributes are
+//                 (without the division by q); value = trunc(min(max(z, 0), 65535) + 0.5)
 //   attributes  : q = 1 / w and each attribute times q are planes through the three vertices,
 //                 in float: with fx = float(px - ox), fy = float(py - oy) for the plane origin
 //                 (ox, oy), value = (a0 + ady * fy) + adx * fx. q is clamped to the range of its

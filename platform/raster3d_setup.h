@@ -35,6 +35,7 @@ struct SScreenVertex {
 };
 
 struct SPlanes3D {
+    float z, zdx, zdy;  // depth times 65535 at the origin and its gradient
     float q, qdx, qdy;  // 1 / w at the origin and its gradient
     float qMin, qMax;
     // Attribute k times q at the origin and its gradient; for an attribute that does not vary
@@ -56,21 +57,25 @@ struct SFragmentNeeds {
 };
 
 SFragmentNeeds FragmentNeeds(const SPipeline3D& pipeline);
+// Bit k set: the pixels read attribute k.
+uint32_t NeededAttributes(const SFragmentNeeds& needs);
 
-// False when nothing can be drawn (culled, degenerate, non-finite or outside the clip).
-bool SetupTriangle3D(const STarget& target, const SPipeline3D& pipeline, const SScreenVertex (&v)[3],
-                     STriangleSetup3D* setup);
+// False when nothing can be drawn (culled, degenerate, non-finite or outside the clip). Only the
+// needed attributes get planes.
+bool SetupTriangle3D(const STarget& target, const SPipeline3D& pipeline, uint32_t neededAttributes,
+                     const SScreenVertex (&v)[3], STriangleSetup3D* setup);
 
 // The pipeline the shared pixel loops run with: its "texture" is the row of source colours the
 // 3D stages computed, taken as it is.
 SPipeline SourcePipeline(const SPipeline& base);
 
-void DrawSetup3DReference(const STarget& target, const SPipeline3D& pipeline, const SPipeline& source,
-                          const STriangleSetup3D& setup);
-void DrawSetup3DSse2(const STarget& target, const SPipeline3D& pipeline, const SPipeline& source,
-                     const STriangleSetup3D& setup);
-void DrawSetup3DAvx2(const STarget& target, const SPipeline3D& pipeline, const SPipeline& source,
-                     const STriangleSetup3D& setup);
+// Each draws `count` prepared triangles in order.
+void DrawSetups3DReference(const STarget& target, const SPipeline3D& pipeline, const SPipeline& source,
+                           const STriangleSetup3D* setups, int count);
+void DrawSetups3DSse2(const STarget& target, const SPipeline3D& pipeline, const SPipeline& source,
+                      const STriangleSetup3D* setups, int count);
+void DrawSetups3DAvx2(const STarget& target, const SPipeline3D& pipeline, const SPipeline& source,
+                      const STriangleSetup3D* setups, int count);
 
 // Scalar steps, local to each file that includes them (the vector paths are compiled for other
 // instruction sets and must not share code with the rest).
@@ -82,6 +87,10 @@ inline float MinF(float a, float b) { return a < b ? a : b; }
 inline float MaxF(float a, float b) { return a > b ? a : b; }
 
 constexpr float kCoordinateLimit = 16777216.0f;
+
+inline uint16_t DepthLevel(float z) {
+    return static_cast<uint16_t>(static_cast<int32_t>(MinF(MaxF(z, 0.0f), 65535.0f) + 0.5f));
+}
 
 inline uint32_t ColourLevel(float c) {
     return static_cast<uint32_t>(static_cast<int32_t>(MinF(MaxF(c, 0.0f), 255.0f) + 0.5f));

@@ -476,6 +476,10 @@ struct SRunInput {
     int64_t texelAheadBytes;  // the texels the next row reads lie this far from these,
     int64_t dstAheadBytes;    // the next row of the target this far from this one,
     int64_t depthAheadBytes;  // and the next row of the depth buffer this far from this one
+    // Pixels from dst (and depth values from depth) that may be read and written back as they
+    // were, with as many texels, colours and depths readable: a last group this short of the
+    // end is shaded in place under a mask. 0: copy the last group out and back.
+    int room;
 };
 
 // Shades I::N pixels from index i of the run. lanes masks the pixels that exist.
@@ -536,6 +540,10 @@ RASTER_INLINE void ShadeRun(const SKernel<I>& k, const SRunInput& input) {
     }
     const int rest = in.n - i;
     if (rest == 0) return;
+    if (in.room >= i + N) {
+        ShadeGroup<I, Stage, AlphaTestShape, Depth, Blending>(k, I::FirstLanes(rest), in, i);
+        return;
+    }
     const bool hasDepth = Depth != kDepthNone;
     uint32_t t[N] = {}, c[N] = {}, out[N] = {};
     uint16_t zz[N] = {}, dd[N] = {};
@@ -546,7 +554,7 @@ RASTER_INLINE void ShadeRun(const SKernel<I>& k, const SRunInput& input) {
         if (hasDepth) dd[j] = in.depth[i + j];
         out[j] = in.dst[i + j];
     }
-    const SRunInput last = {rest, t, c, zz, out, dd, 0, 0, 0};
+    const SRunInput last = {rest, t, c, zz, out, dd, 0, 0, 0, 0};
     ShadeGroup<I, Stage, AlphaTestShape, Depth, Blending>(k, I::FirstLanes(rest), last, 0);
     for (int j = 0; j < rest; ++j) {
         in.dst[i + j] = out[j];
@@ -648,6 +656,7 @@ inline SRunInput RunAt(const STarget& target, int32_t py, int64_t x, int n, SRun
     in.dst = target.pixels + static_cast<int64_t>(py) * target.pitch + x;
     in.depth = target.depth ? target.depth + static_cast<int64_t>(py) * target.depthPitch + x : nullptr;
     in.texelAheadBytes = 0;
+    in.room = 0;
     in.dstAheadBytes = int64_t{target.pitch} * 4;
     in.depthAheadBytes = int64_t{target.depthPitch} * 2;
     return in;
@@ -840,23 +849,39 @@ private:
 // the row and its span left..right (right exclusive).
 class CSpanWalker {
 public:
-    CSpanWalker(const STarget& target, const SCoverage& cover) : target_(target), cover_(cover), py_(cover.top) {
-        for (int e = 0; e < 4; ++e) walks_[e] = StartEdge(cover.edge[e], cover.top);
+    // The edges are sorted once into those that bound the rows' left ends, their right ends, and
+    // those that keep or empty whole rows; an edge that keeps every row (a triangle's fourth) is
+    // dropped.
+    // prefetch: fetch each next row's ends early (long rows read from memory far apart).
+    CSpanWalker(const STarget& target, const SCoverage& cover, bool prefetch = true)
+        : target_(target), cover_(cover), py_(cover.top), prefetch_(prefetch) {
+        for (const SEdge& e : cover.edge) {
+            const SEdgeWalk walk = StartEdge(e, cover.top);
+            if (walk.side > 0) lefts_[leftCount_++] = walk;
+            if (walk.side < 0) rights_[rightCount_++] = walk;
+            if (walk.side == 0 && (e.b != 0 || e.c <= 0)) rows_[rowCount_++] = walk;
+        }
     }
 
     RASTER_INLINE bool Next(int32_t* row, int64_t* spanLeft, int64_t* spanRight) {
         for (; py_ < cover_.bottom; ++py_) {
             int64_t left = cover_.left;
             int64_t right = cover_.right;
-            for (SEdgeWalk& walk : walks_) {
-                if (walk.side > 0) left = MaxI64(left, walk.quotient + 1);
-                if (walk.side < 0) right = MinI64(right, -walk.quotient);
-                if (walk.side == 0 && walk.rest <= 0) right = left;
-                StepEdge(&walk);
+            for (int e = 0; e < leftCount_; ++e) {
+                left = MaxI64(left, lefts_[e].quotient + 1);
+                StepEdge(&lefts_[e]);
+            }
+            for (int e = 0; e < rightCount_; ++e) {
+                right = MinI64(right, -rights_[e].quotient);
+                StepEdge(&rights_[e]);
+            }
+            for (int e = 0; e < rowCount_; ++e) {
+                if (rows_[e].rest <= 0) right = left;
+                StepEdge(&rows_[e]);
             }
             if (left >= right) continue;
             // The next row is usually the same span one line down: start fetching its ends now.
-            if (py_ + 1 < cover_.bottom) {
+            if (prefetch_ && py_ + 1 < cover_.bottom) {
                 const int64_t next = static_cast<int64_t>(py_ + 1);
                 __builtin_prefetch(target_.pixels + next * target_.pitch + left, 1);
                 __builtin_prefetch(target_.pixels + next * target_.pitch + right - 1, 1);
@@ -874,7 +899,9 @@ private:
     const STarget& target_;
     const SCoverage& cover_;
     int32_t py_;
-    SEdgeWalk walks_[4];
+    bool prefetch_;
+    int leftCount_ = 0, rightCount_ = 0, rowCount_ = 0;
+    SEdgeWalk lefts_[4], rights_[4], rows_[4];
 };
 
 // Shades the rows of one coverage triangle or quad.

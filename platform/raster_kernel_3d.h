@@ -18,30 +18,14 @@ struct SKernel3D {
     using F = typename I::F;
     const SPipeline3D* p;
     SFragmentNeeds needs;
+    uint32_t neededAttributes;   // bit k: the pixels read attribute k
     SOperandMasks<I> stage0[2];  // operands A and B of stage 0
     bool stage0Multiply;         // operand B is not white in every lane
     SHalves<I> stage1Lanes;      // 0xFFFF in the lanes stage 1 multiplies
     SHalves<I> stage1White;      // 255 in the others
     V laneIndex;
     V fractionMask;
-    F zero, half, level255, coordLow, coordHigh, fractionScale, one;
-};
-
-// The triangle's gradients and constants, broadcast.
-template <class I>
-struct STriangle3D {
-    using F = typename I::F;
-    F qdx, qMin, qMax;
-    F adx[kAttrCount];
-    F constant[kAttrCount];
-    uint32_t varying;
-};
-
-// The plane values of one row: a0 + ady * fy.
-template <class I>
-struct SRow3D {
-    typename I::F q;
-    typename I::F a[kAttrCount];
+    F zero, half, level255, depth65535, coordLow, coordHigh, fractionScale, one;
 };
 
 template <class I>
@@ -49,6 +33,7 @@ SKernel3D<I> MakeKernel3D(const SPipeline3D& p) {
     SKernel3D<I> k;
     k.p = &p;
     k.needs = FragmentNeeds(p);
+    k.neededAttributes = NeededAttributes(k.needs);
     k.stage0[0] = MasksFor<I>(p.base.colourA, p.base.alphaA);
     k.stage0[1] = MasksFor<I>(p.base.colourB, p.base.alphaB);
     k.stage0Multiply = p.base.colourB != kSrcWhite || p.base.alphaB != kSrcWhite;
@@ -61,34 +46,12 @@ SKernel3D<I> MakeKernel3D(const SPipeline3D& p) {
     k.zero = I::SetF(0.0f);
     k.half = I::SetF(0.5f);
     k.level255 = I::SetF(255.0f);
+    k.depth65535 = I::SetF(65535.0f);
     k.coordLow = I::SetF(-kCoordinateLimit);
     k.coordHigh = I::SetF(kCoordinateLimit);
     k.fractionScale = I::SetF(65536.0f);
     k.one = I::SetF(1.0f);
     return k;
-}
-
-template <class I>
-STriangle3D<I> MakeTriangle3D(const SPlanes3D& a) {
-    STriangle3D<I> t;
-    t.qdx = I::SetF(a.qdx);
-    t.qMin = I::SetF(a.qMin);
-    t.qMax = I::SetF(a.qMax);
-    for (int k = 0; k < kAttrCount; ++k) {
-        t.adx[k] = I::SetF(a.adx[k]);
-        t.constant[k] = I::SetF(a.a[k]);
-    }
-    t.varying = a.varying;
-    return t;
-}
-
-template <class I>
-SRow3D<I> MakeRow3D(const SPlanes3D& a, int32_t dy) {
-    const float fy = static_cast<float>(dy);
-    SRow3D<I> row;
-    row.q = I::SetF(a.q + a.qdy * fy);
-    for (int k = 0; k < kAttrCount; ++k) row.a[k] = I::SetF(a.a[k] + a.ady[k] * fy);
-    return row;
 }
 
 template <class I>
@@ -108,6 +71,7 @@ RASTER_INLINE typename I::V Fraction(const SKernel3D<I>& k, typename I::F t) {
 // The texels of I::N pixels at the coordinate fractions u, v.
 template <class I>
 RASTER_INLINE typename I::V Sample(const STextureView& texture, bool linear, typename I::V u, typename I::V v) {
+    if (!linear) return I::SamplePoint(texture, u, v);
     alignas(32) uint32_t us[I::N], vs[I::N], texels[I::N];
     I::Store(us, u);
     I::Store(vs, v);
@@ -115,22 +79,53 @@ RASTER_INLINE typename I::V Sample(const STextureView& texture, bool linear, typ
     return I::Load(texels);
 }
 
-// The source colours of the run of n pixels from x on row py, and their depths.
+
+// The spans of a triangle gathered for shading together: short rows (a model's triangles cover
+// a few pixels each) fill the vector lanes as well as long ones. Each lane holds its pixel's
+// offsets from the planes' origin; the slack past kChunk lets a last group read whole vectors.
+constexpr int kPackSlack = 8;
+constexpr int kMaxPackedSpans = 64;
+
+struct SPackedSpan {
+    int32_t py, left, n, offset;
+};
+
+// The pack also holds the target's pixels and depths under its spans, gathered before the
+// shared loops run over the whole pack and scattered back after them: a triangle's pixels are
+// all different, so the result is that of shading them one by one.
+struct SPackedFragments {
+    int32_t dx[kChunk + kPackSlack], dy[kChunk + kPackSlack];
+    uint32_t colour[kChunk + kPackSlack];
+    uint16_t z[kChunk + kPackSlack];
+    uint32_t dst[kChunk + kPackSlack];
+    uint16_t depth[kChunk + kPackSlack];
+    SPackedSpan spans[kMaxPackedSpans];
+    int spanCount = 0, filled = 0;
+};
+
+// The source colours of the gathered pixels: lane by lane the steps of ShadeFragment.
 template <class I>
-__attribute__((noinline)) SRunInput PrepareRun3D(const SKernel<I>& k, const SKernel3D<I>& k3, const STriangle3D<I>& t,
-                                                 const SPlanes3D& a, const SRow3D<I>& row, const STarget& target,
-                                                 const SPlanes& planes, int32_t py, int32_t x, int n,
-                                                 SRunBuffers* buffers) {
+__attribute__((noinline)) void ShadeFragments(const SKernel<I>& k, const SKernel3D<I>& k3, const SPlanes3D& a,
+                                              SPackedFragments* frags) {
     using V = typename I::V;
     using F = typename I::F;
-    SRunInput in = RunAt(target, py, x, n, buffers);
     const SFragmentNeeds& needs = k3.needs;
-    for (int i = 0; i < n; i += I::N) {
-        const F fx = I::ToFloat(I::Add32(I::Set32(static_cast<uint32_t>(x + i - planes.originX)), k3.laneIndex));
-        const F q = I::MinF(I::MaxF(I::AddF(row.q, I::MulF(t.qdx, fx)), t.qMin), t.qMax);
-        const F w = I::DivF(k3.one, q);
+    for (int i = frags->filled; i < frags->filled + I::N; ++i) frags->dx[i] = frags->dy[i] = 0;
+    for (int i = 0; i < frags->filled; i += I::N) {
+        const F fx = I::ToFloat(I::Load(reinterpret_cast<const uint32_t*>(frags->dx + i)));
+        const F fy = I::ToFloat(I::Load(reinterpret_cast<const uint32_t*>(frags->dy + i)));
+        const F z = I::AddF(I::AddF(I::SetF(a.z), I::MulF(I::SetF(a.zdy), fy)), I::MulF(I::SetF(a.zdx), fx));
+        I::StoreD(frags->z + i, I::PackDepth(I::TruncF(I::AddF(I::MinF(I::MaxF(z, k3.zero), k3.depth65535), k3.half))));
+        F w = k3.one;
+        if (a.varying & k3.neededAttributes) {
+            const F rowQ = I::AddF(I::SetF(a.q), I::MulF(I::SetF(a.qdy), fy));
+            const F q = I::MinF(I::MaxF(I::AddF(rowQ, I::MulF(I::SetF(a.qdx), fx)), I::SetF(a.qMin)), I::SetF(a.qMax));
+            w = I::DivF(k3.one, q);
+        }
         const auto attr = [&](int c) {
-            return (t.varying >> c & 1u) ? I::MulF(I::AddF(row.a[c], I::MulF(t.adx[c], fx)), w) : t.constant[c];
+            if (!(a.varying >> c & 1u)) return I::SetF(a.a[c]);
+            const F row = I::AddF(I::SetF(a.a[c]), I::MulF(I::SetF(a.ady[c]), fy));
+            return I::MulF(I::AddF(row, I::MulF(I::SetF(a.adx[c]), fx)), w);
         };
         V diffuse = I::Zero(), texel = I::Zero();
         if (needs.diffuse)
@@ -158,38 +153,108 @@ __attribute__((noinline)) SRunInput PrepareRun3D(const SKernel<I>& k, const SKer
             const SHalves<I> s = Split(k, specular);
             src = {I::Min16(I::Add16(src.rb, s.rb), k.lowByte), I::Min16(I::Add16(src.ag, s.ag), k.lowByte)};
         }
-        I::Store(buffers->texel + i, Join<I>(src.rb, src.ag));
+        I::Store(frags->colour + i, Join<I>(src.rb, src.ag));
     }
-    if (!k.flatDepth) {
-        const int64_t dx = static_cast<int64_t>(x) - planes.originX;
-        const int64_t dy = static_cast<int64_t>(py) - planes.originY;
-        int64_t acc = planes.depth + planes.depthDx * dx + planes.depthDy * dy;
-        for (int i = 0; i < n; ++i, acc += planes.depthDx) buffers->z[i] = DepthValue(acc);
-    }
-    return in;
 }
 
-template <class I, int AlphaTestShape, int Depth, int Blending>
-void ShadeCover3D(const SKernel<I>& kernel, const SKernel3D<I>& k3, const STriangle3D<I>& t, const SPlanes3D& a,
-                  const STarget& target, const SPlanes& planes, const SCoverage& cover) {
-    const SKernel<I> k = kernel;  // for the pixel loops only: its address must not escape
-    SRunBuffers buffers;
-    int32_t py;
-    int64_t left, right;
-    for (CSpanWalker spans(target, cover); spans.Next(&py, &left, &right);) {
-        const SRow3D<I> row = MakeRow3D<I>(a, py - planes.originY);
-        for (int64_t x = left; x < right; x += kChunk) {
-            const int n = static_cast<int>(MinI64(kChunk, right - x));
-            const SRunInput in =
-                PrepareRun3D(kernel, k3, t, a, row, target, planes, py, static_cast<int32_t>(x), n, &buffers);
-            ShadeRun<I, kStageTexture, AlphaTestShape, Depth, Blending>(k, in);
-        }
-    }
+// Copies of short runs between the target and the pack, whole vectors where `room` allows
+// (reading and writing back pixels past the run as they were), so that runs of a few pixels take
+// no loop whose length changes from run to run.
+template <class I>
+RASTER_INLINE void GatherRun(uint32_t* to, const uint32_t* from, int n, int room) {
+    int j = 0;
+    for (; j < n && j + I::N <= room; j += I::N) I::Store(to + j, I::Load(from + j));
+    for (; j < n; ++j) to[j] = from[j];
 }
 
 template <class I>
-using Cover3DFunction = void (*)(const SKernel<I>&, const SKernel3D<I>&, const STriangle3D<I>&, const SPlanes3D&,
-                                 const STarget&, const SPlanes&, const SCoverage&);
+RASTER_INLINE void GatherRun(uint16_t* to, const uint16_t* from, int n, int room) {
+    int j = 0;
+    for (; j < n && j + I::N <= room; j += I::N) I::StoreD(to + j, I::LoadD(from + j));
+    for (; j < n; ++j) to[j] = from[j];
+}
+
+template <class I>
+RASTER_INLINE void ScatterRun(uint32_t* to, const uint32_t* from, int n, int room) {
+    int j = 0;
+    for (; j + I::N <= n; j += I::N) I::Store(to + j, I::Load(from + j));
+    if (j < n && j + I::N <= room) {
+        I::Store(to + j, I::Select(I::FirstLanes(n - j), I::Load(from + j), I::Load(to + j)));
+        return;
+    }
+    for (; j < n; ++j) to[j] = from[j];
+}
+
+template <class I>
+RASTER_INLINE void ScatterRun(uint16_t* to, const uint16_t* from, int n, int room) {
+    int j = 0;
+    for (; j + I::N <= n; j += I::N) I::StoreD(to + j, I::LoadD(from + j));
+    if (j < n && j + I::N <= room) {
+        I::StoreD(to + j, I::DSelect(I::NarrowMask(I::FirstLanes(n - j)), I::LoadD(from + j), I::LoadD(to + j)));
+        return;
+    }
+    for (; j < n; ++j) to[j] = from[j];
+}
+
+// Shades the gathered pixels and runs them through the shared pixel loops; empties the pack.
+template <class I, int AlphaTestShape, int Depth, int Blending>
+RASTER_INLINE void FlushFragments(const SKernel<I>& k, const SKernel3D<I>& k3, const SPlanes3D& a,
+                                  const STarget& target, SPackedFragments* frags) {
+    if (frags->filled == 0) return;
+    ShadeFragments(k, k3, a, frags);
+    constexpr bool kDepth = Depth != kDepthNone;
+    for (int s = 0; s < frags->spanCount; ++s) {
+        const SPackedSpan& span = frags->spans[s];
+        GatherRun<I>(frags->dst + span.offset, target.pixels + static_cast<int64_t>(span.py) * target.pitch + span.left,
+                     span.n, target.pitch - span.left);
+        if (!kDepth) continue;
+        GatherRun<I>(frags->depth + span.offset,
+                     target.depth + static_cast<int64_t>(span.py) * target.depthPitch + span.left, span.n,
+                     target.depthPitch - span.left);
+    }
+    const SRunInput in = {frags->filled, frags->colour, frags->colour, frags->z, frags->dst, frags->depth,
+                          0, 0, 0, kChunk + kPackSlack};
+    ShadeRun<I, kStageTexture, AlphaTestShape, Depth, Blending>(k, in);
+    for (int s = 0; s < frags->spanCount; ++s) {
+        const SPackedSpan& span = frags->spans[s];
+        ScatterRun<I>(target.pixels + static_cast<int64_t>(span.py) * target.pitch + span.left,
+                      frags->dst + span.offset, span.n, target.pitch - span.left);
+        if (kDepth)
+            ScatterRun<I>(target.depth + static_cast<int64_t>(span.py) * target.depthPitch + span.left,
+                          frags->depth + span.offset, span.n, target.depthPitch - span.left);
+    }
+    frags->spanCount = frags->filled = 0;
+}
+
+template <class I, int AlphaTestShape, int Depth, int Blending>
+void ShadeCover3D(const SKernel<I>& k, const SKernel3D<I>& k3, const SPlanes3D& a, const STarget& target,
+                  const SPlanes& planes, const SCoverage& cover) {
+    SPackedFragments frags;
+    int32_t py;
+    int64_t left, right;
+    // A model's triangles are small and near each other: their rows are in the cache already.
+    for (CSpanWalker spans(target, cover, false); spans.Next(&py, &left, &right);) {
+        const typename I::V dy = I::Set32(static_cast<uint32_t>(py - planes.originY));
+        for (int64_t x = left; x < right;) {
+            if (frags.filled == kChunk || frags.spanCount == kMaxPackedSpans)
+                FlushFragments<I, AlphaTestShape, Depth, Blending>(k, k3, a, target, &frags);
+            const int n = static_cast<int>(MinI64(kChunk - frags.filled, right - x));
+            frags.spans[frags.spanCount++] = {py, static_cast<int32_t>(x), n, frags.filled};
+            for (int j = 0; j < n; j += I::N) {
+                const uint32_t dx = static_cast<uint32_t>(x + j - planes.originX);
+                I::Store(reinterpret_cast<uint32_t*>(frags.dx + frags.filled + j), I::Add32(I::Set32(dx), k3.laneIndex));
+                I::Store(reinterpret_cast<uint32_t*>(frags.dy + frags.filled + j), dy);
+            }
+            frags.filled += n;
+            x += n;
+        }
+    }
+    FlushFragments<I, AlphaTestShape, Depth, Blending>(k, k3, a, target, &frags);
+}
+
+template <class I>
+using Cover3DFunction = void (*)(const SKernel<I>&, const SKernel3D<I>&, const SPlanes3D&, const STarget&,
+                                 const SPlanes&, const SCoverage&);
 
 // Models blend "over" or not at all; every other blend takes the generic loop.
 template <class I, int AlphaTestShape, int Depth>
@@ -211,18 +276,21 @@ Cover3DFunction<I> Choose3DDepth(const SDrawPlan& plan) {
 }
 
 template <class I>
-void DrawSetup3DWith(const STarget& target, const SPipeline3D& pipeline, const SPipeline& source,
-                     const STriangleSetup3D& setup) {
-    const SDrawPlan plan = PlanDraw(target, source, setup.base.planes);
+void DrawSetups3DWith(const STarget& target, const SPipeline3D& pipeline, const SPipeline& source,
+                      const STriangleSetup3D* setups, int count) {
+    if (count == 0) return;
+    // As far as the shared loops are concerned every 3D triangle has the same planes (a flat
+    // white colour, depth read per pixel): one kernel serves them all.
+    const SPlanes& planes = setups[0].base.planes;
+    const SDrawPlan plan = PlanDraw(target, source, planes);
     SOperandMasks<I> operands[2];
-    const SKernel<I> k = MakeKernel<I>(target, source, setup.base.planes, plan, operands);
+    const SKernel<I> k = MakeKernel<I>(target, source, planes, plan, operands);
     const SKernel3D<I> k3 = MakeKernel3D<I>(pipeline);
-    const STriangle3D<I> t = MakeTriangle3D<I>(setup.attributes);
-    const Cover3DFunction<I> shade = plan.alphaTest == kAlphaTestGeneric
-                                         ? Choose3DDepth<I, kAlphaTestGeneric>(plan)
-                                         : Choose3DDepth<I, kAlphaTestGreater>(plan);
-    for (int i = 0; i < setup.base.count; ++i)
-        shade(k, k3, t, setup.attributes, target, setup.base.planes, setup.base.cover[i]);
+    const Cover3DFunction<I> shade = plan.alphaTest == kAlphaTestGeneric ? Choose3DDepth<I, kAlphaTestGeneric>(plan)
+                                                                         : Choose3DDepth<I, kAlphaTestGreater>(plan);
+    for (const STriangleSetup3D* setup = setups; setup < setups + count; ++setup)
+        for (int i = 0; i < setup->base.count; ++i)
+            shade(k, k3, setup->attributes, target, setup->base.planes, setup->base.cover[i]);
 }
 
 }  // namespace

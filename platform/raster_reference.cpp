@@ -99,19 +99,16 @@ void ShadePixel(const STarget& target, const SPipeline& p, const SPlanes& planes
     uint32_t diffuse = 0;
     for (int c = 0; c < 4; ++c)
         diffuse |= ColourChannel(planes.colour[c] + planes.colourDx[c] * dx + planes.colourDy[c] * dy) << (8 * c);
-    WritePixel(target, p, planes, px, py, CombineStage(p, texel, diffuse));
+    const uint16_t z = DepthValue(planes.depth + planes.depthDx * dx + planes.depthDy * dy);
+    WritePixel(target, p, px, py, CombineStage(p, texel, diffuse), z);
 }
 
 }  // namespace
 
-void WritePixel(const STarget& target, const SPipeline& p, const SPlanes& planes, int32_t px, int32_t py,
-                uint32_t src) {
-    const int64_t dx = static_cast<int64_t>(px) - planes.originX;
-    const int64_t dy = static_cast<int64_t>(py) - planes.originY;
+void WritePixel(const STarget& target, const SPipeline& p, int32_t px, int32_t py, uint32_t src, uint16_t z) {
     if (p.alphaTest && !Compare(p.alphaFunc, src >> 24, p.alphaRef)) return;
     if (p.depthTest && target.depth) {
         uint16_t& stored = target.depth[static_cast<int64_t>(py) * target.depthPitch + px];
-        const uint16_t z = DepthValue(planes.depth + planes.depthDx * dx + planes.depthDy * dy);
         if (!Compare(p.depthFunc, z, stored)) return;
         if (p.depthWrite) stored = z;
     }

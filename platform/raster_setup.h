@@ -59,9 +59,8 @@ SGradient PlaneGradient(const double (&x)[3], const double (&y)[3], double a0, d
 int64_t ClampFixed(double value);
 
 // The reference's per-pixel steps after the texture stage: alpha test, depth test and write,
-// blending and the store of pixel (px, py) whose source colour is src.
-void WritePixel(const STarget& target, const SPipeline& pipeline, const SPlanes& planes, int32_t px, int32_t py,
-                uint32_t src);
+// blending and the store of pixel (px, py) whose source colour is src and depth z.
+void WritePixel(const STarget& target, const SPipeline& pipeline, int32_t px, int32_t py, uint32_t src, uint16_t z);
 bool InsideCoverage(const SCoverage& cover, int64_t px, int64_t py);
 
 inline uint32_t ColourChannel(int64_t fixed) {
