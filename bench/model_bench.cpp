@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "model/model_draw.h"
@@ -58,7 +58,9 @@ CTexture* MakeTexture(CGraphicsDevice* device, uint32_t side, uint32_t (*texel)(
 
 void BM_ModelPass(benchmark::State& state) {
     raster::SelectPath(static_cast<raster::Path>(state.range(0)));
-    state.SetLabel(state.range(0) == static_cast<int>(raster::Path::Sse2) ? "sse2" : "avx2");
+    const uint32_t edge = static_cast<uint32_t>(state.range(1));
+    state.SetLabel(std::string(state.range(0) == static_cast<int>(raster::Path::Sse2) ? "sse2" : "avx2") +
+                   (edge ? "" : ", no edge pass"));
     SDeviceParams params;
     CGraphicsDevice* device = CGraphicsDevice::Create(params);
     ApplyDefaultRenderStates(device);
@@ -93,7 +95,7 @@ void BM_ModelPass(benchmark::State& state) {
     std::vector<uint16_t> indices;
     BuildFigure(50, 100, &vertices, &indices);
     SModelSurface surface;
-    surface.shadingType = getenv("TYPE") ? atoi(getenv("TYPE")) : 4;
+    surface.shadingType = 4;
     surface.diffuse = {1, 1, 1, 1};
     surface.texture = skin;
     surface.toonTexture = ramp;
@@ -107,7 +109,7 @@ void BM_ModelPass(benchmark::State& state) {
         device->SetRenderTarget(offscreen);
         device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, 0, 1.0f, 0);
         device->BeginScene();
-        DrawModelMeshes(device, context, &mesh, 1, nullptr, nullptr, getenv("EDGE") ? 1 : 0);
+        DrawModelMeshes(device, context, &mesh, 1, nullptr, nullptr, edge);
         device->EndScene();
         device->StretchRect(offscreen, &frame, modelSurface, &frame, TexFilter::None);
     }
@@ -123,9 +125,12 @@ void BM_ModelPass(benchmark::State& state) {
     device->Release();
     raster::SelectPath(raster::Path::Auto);
 }
+// Arguments: the raster path, and 1 with the edge pass (the goal's case) or 0 without it.
 BENCHMARK(BM_ModelPass)->Unit(benchmark::kMillisecond)->Apply([](benchmark::internal::Benchmark* b) {
-    b->Arg(static_cast<int>(raster::Path::Sse2));
-    if (raster::CpuHasAvx2()) b->Arg(static_cast<int>(raster::Path::Avx2));
+    for (int edge : {1, 0}) {
+        b->Args({static_cast<int>(raster::Path::Sse2), edge});
+        if (raster::CpuHasAvx2()) b->Args({static_cast<int>(raster::Path::Avx2), edge});
+    }
 });
 
 }  // namespace

@@ -26,6 +26,17 @@ inline int64_t MaxI64(int64_t a, int64_t b) { return a > b ? a : b; }
 inline int64_t MinI64(int64_t a, int64_t b) { return a < b ? a : b; }
 
 inline int64_t FloorDivI64(int64_t a, int64_t b) {
+    // Operands within 2^52 (all edges inside the guard band) divide as doubles, which is several
+    // times faster than a 64-bit integer division: the rounded quotient is within one of the
+    // true one, and the remainder puts it right.
+    constexpr int64_t kExact = int64_t{1} << 52;
+    if (b > 0 && b < kExact && a > -kExact && a < kExact) {
+        int64_t q = static_cast<int64_t>(static_cast<double>(a) / static_cast<double>(b));
+        const int64_t r = a - q * b;
+        if (r < 0) --q;
+        if (r >= b) ++q;
+        return q;
+    }
     int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
     return q;

@@ -162,6 +162,10 @@ __attribute__((noinline)) void ShadeFragments(const SKernel<I>& k, const SKernel
 // no loop whose length changes from run to run.
 template <class I>
 RASTER_INLINE void GatherRun(uint32_t* to, const uint32_t* from, int n, int room) {
+    if (n <= I::N && room >= I::N) {  // the usual run: one vector
+        I::Store(to, I::Load(from));
+        return;
+    }
     int j = 0;
     for (; j < n && j + I::N <= room; j += I::N) I::Store(to + j, I::Load(from + j));
     for (; j < n; ++j) to[j] = from[j];
@@ -169,6 +173,10 @@ RASTER_INLINE void GatherRun(uint32_t* to, const uint32_t* from, int n, int room
 
 template <class I>
 RASTER_INLINE void GatherRun(uint16_t* to, const uint16_t* from, int n, int room) {
+    if (n <= I::N && room >= I::N) {
+        I::StoreD(to, I::LoadD(from));
+        return;
+    }
     int j = 0;
     for (; j < n && j + I::N <= room; j += I::N) I::StoreD(to + j, I::LoadD(from + j));
     for (; j < n; ++j) to[j] = from[j];
@@ -176,6 +184,10 @@ RASTER_INLINE void GatherRun(uint16_t* to, const uint16_t* from, int n, int room
 
 template <class I>
 RASTER_INLINE void ScatterRun(uint32_t* to, const uint32_t* from, int n, int room) {
+    if (n <= I::N && room >= I::N) {
+        I::Store(to, I::Select(I::FirstLanes(n), I::Load(from), I::Load(to)));
+        return;
+    }
     int j = 0;
     for (; j + I::N <= n; j += I::N) I::Store(to + j, I::Load(from + j));
     if (j < n && j + I::N <= room) {
@@ -187,6 +199,10 @@ RASTER_INLINE void ScatterRun(uint32_t* to, const uint32_t* from, int n, int roo
 
 template <class I>
 RASTER_INLINE void ScatterRun(uint16_t* to, const uint16_t* from, int n, int room) {
+    if (n <= I::N && room >= I::N) {
+        I::StoreD(to, I::DSelect(I::NarrowMask(I::FirstLanes(n)), I::LoadD(from), I::LoadD(to)));
+        return;
+    }
     int j = 0;
     for (; j + I::N <= n; j += I::N) I::StoreD(to + j, I::LoadD(from + j));
     if (j < n && j + I::N <= room) {

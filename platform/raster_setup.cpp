@@ -19,6 +19,13 @@ struct SPoint2 {
     double x, y;
 };
 
+// std::llround (halves away from zero) for |value| below 2^62, without the library call.
+int64_t RoundToNearest(double value) {
+    const int64_t whole = static_cast<int64_t>(value);
+    const double fraction = value - static_cast<double>(whole);
+    return whole + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0);
+}
+
 int64_t FloorDiv(int64_t a, int64_t b) {
     int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
@@ -209,7 +216,7 @@ bool InsideGuard(const SVertex& v) { return std::fabs(v.x) <= kGuard && std::fab
 int64_t ClampFixed(double value) {
     if (!(value == value)) return 0;
     const double limit = static_cast<double>(kFixedLimit);
-    return static_cast<int64_t>(std::llround(std::clamp(value, -limit, limit)));
+    return RoundToNearest(std::clamp(value, -limit, limit));
 }
 
 SGradient PlaneGradient(const double (&x)[3], const double (&y)[3], double a0, double a1, double a2, double area) {
@@ -245,8 +252,8 @@ bool SetupCoverage(const STarget& target, bool cullCw, bool cullCcw, const doubl
 
     int64_t fx[16], fy[16];
     for (int i = 0; i < count; ++i) {
-        fx[i] = std::llround(polygon[i].x * kSubPixel);
-        fy[i] = std::llround(polygon[i].y * kSubPixel);
+        fx[i] = RoundToNearest(polygon[i].x * kSubPixel);  // inside the guard band
+        fy[i] = RoundToNearest(polygon[i].y * kSubPixel);
     }
     setup->count = 0;
     for (int i = 1; i + 1 < count; ++i) {
