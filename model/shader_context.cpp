@@ -1,5 +1,7 @@
 #include "model/shader_context.h"
 
+#include <array>
+#include <cstddef>
 #include <initializer_list>
 #include <utility>
 
@@ -13,17 +15,9 @@ SVector4 ColourWithLuminance(const SVector3& c) {
     return SVector4{c.x, c.y, c.z, 0.2989f * c.x + 0.5866f * c.y + 0.1145f * c.z};
 }
 
-constexpr SVertexElement kSkinnedElements[] = {
-    {0, 0, DeclType::Float3, kDeclMethodDefault, DeclUsage::Position, 0},
-    {0, 12, DeclType::Float3, kDeclMethodDefault, DeclUsage::Normal, 0},
-    {0, 24, DeclType::Float4, kDeclMethodDefault, DeclUsage::Color, 0},
-    {0, 40, DeclType::Float2, kDeclMethodDefault, DeclUsage::TexCoord, 0},
-    {0, 48, DeclType::Float4, kDeclMethodDefault, DeclUsage::BlendIndices, 0},
-    {0, 64, DeclType::Float4, kDeclMethodDefault, DeclUsage::BlendWeight, 0},
-    kDeclEnd,
-};
-
-constexpr SVertexElement kMorphingElements[] = {
+// The six elements of the 80-byte model vertex on stream 0, then the end (skinned), or the
+// morph target's position and normal on stream 1 and the end (morphing).
+constexpr SVertexElement kVertexElements[] = {
     {0, 0, DeclType::Float3, kDeclMethodDefault, DeclUsage::Position, 0},
     {0, 12, DeclType::Float3, kDeclMethodDefault, DeclUsage::Normal, 0},
     {0, 24, DeclType::Float4, kDeclMethodDefault, DeclUsage::Color, 0},
@@ -32,8 +26,18 @@ constexpr SVertexElement kMorphingElements[] = {
     {0, 64, DeclType::Float4, kDeclMethodDefault, DeclUsage::BlendWeight, 0},
     {1, 0, DeclType::Float3, kDeclMethodDefault, DeclUsage::Position, 1},
     {1, 12, DeclType::Float3, kDeclMethodDefault, DeclUsage::Normal, 1},
-    kDeclEnd,
 };
+
+template <size_t Count>
+constexpr std::array<SVertexElement, Count + 1> Declaration() {
+    std::array<SVertexElement, Count + 1> list = {};
+    for (size_t i = 0; i < Count; ++i) list[i] = kVertexElements[i];
+    list[Count] = kDeclEnd;
+    return list;
+}
+
+constexpr auto kSkinnedElements = Declaration<6>();
+constexpr auto kMorphingElements = Declaration<8>();
 
 template <typename T>
 void ReleaseHeld(T*& object) {
@@ -54,8 +58,8 @@ CShaderContext::~CShaderContext() { Release(); }
 int32_t CShaderContext::Create(CGraphicsDevice* graphicsDevice) {
     Release();
     device = graphicsDevice;
-    if (!device || device->CreateVertexDeclaration(kSkinnedElements, &skinnedDeclaration) != 0 ||
-        device->CreateVertexDeclaration(kMorphingElements, &morphingDeclaration) != 0)
+    if (!device || device->CreateVertexDeclaration(kSkinnedElements.data(), &skinnedDeclaration) != 0 ||
+        device->CreateVertexDeclaration(kMorphingElements.data(), &morphingDeclaration) != 0)
         return -1;
     if (CModelEffect::Create(device, &effect) != 0) return -1;
     SShaderHandles& h = handles;

@@ -354,6 +354,8 @@ private:
     bool IsLost() const;
     // Unbinds every 3D resource and forgets the 3D state (reset and destruction).
     void Release3D();
+    template <class Buffer>
+    int32_t CreateBuffer(uint32_t length, Pool pool, Buffer** buffer);
     struct Impl;
     struct Impl3D;
     Impl* impl_ = nullptr;

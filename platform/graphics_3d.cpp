@@ -151,12 +151,12 @@ Impl* Ensure(Impl*& state) {
 
 }  // namespace
 
-int32_t CGraphicsDevice::CreateVertexBuffer(uint32_t length, uint32_t /*usage*/, uint32_t /*fvf*/, Pool pool,
-                                            CVertexBuffer** buffer) {
+template <class Buffer>
+int32_t CGraphicsDevice::CreateBuffer(uint32_t length, Pool pool, Buffer** buffer) {
     if (!buffer) return -1;
     *buffer = nullptr;
     if (length == 0 || pool == Pool::Default) return -1;
-    CVertexBuffer* created = new (std::nothrow) CVertexBuffer();
+    Buffer* created = new (std::nothrow) Buffer();
     if (!created) return -1;
     try {
         created->bytes_.assign(length, 0);
@@ -168,21 +168,15 @@ int32_t CGraphicsDevice::CreateVertexBuffer(uint32_t length, uint32_t /*usage*/,
     return 0;
 }
 
+int32_t CGraphicsDevice::CreateVertexBuffer(uint32_t length, uint32_t /*usage*/, uint32_t /*fvf*/, Pool pool,
+                                            CVertexBuffer** buffer) {
+    return CreateBuffer(length, pool, buffer);
+}
+
 int32_t CGraphicsDevice::CreateIndexBuffer(uint32_t length, uint32_t /*usage*/, Format format, Pool pool,
                                            CIndexBuffer** buffer) {
-    if (!buffer) return -1;
-    *buffer = nullptr;
-    if (length == 0 || format != Format::Index16 || pool == Pool::Default) return -1;
-    CIndexBuffer* created = new (std::nothrow) CIndexBuffer();
-    if (!created) return -1;
-    try {
-        created->bytes_.assign(length, 0);
-    } catch (const std::bad_alloc&) {
-        created->Release();
-        return -1;
-    }
-    *buffer = created;
-    return 0;
+    if (buffer && format != Format::Index16) *buffer = nullptr;
+    return format == Format::Index16 ? CreateBuffer(length, pool, buffer) : -1;
 }
 
 int32_t CGraphicsDevice::CreateVertexDeclaration(const SVertexElement* elements, CVertexDeclaration** declaration) {

@@ -157,56 +157,45 @@ __attribute__((noinline)) void ShadeFragments(const SKernel<I>& k, const SKernel
     }
 }
 
+// Whole-vector loads, stores and first-n selections of pixels (uint32_t) or depth values
+// (uint16_t).
+template <class I, class T>
+struct SLanes;
+
+template <class I>
+struct SLanes<I, uint32_t> {
+    static typename I::V Load(const uint32_t* p) { return I::Load(p); }
+    static void Store(uint32_t* p, typename I::V v) { I::Store(p, v); }
+    static typename I::V First(int n, typename I::V a, typename I::V b) { return I::Select(I::FirstLanes(n), a, b); }
+};
+
+template <class I>
+struct SLanes<I, uint16_t> {
+    static typename I::D Load(const uint16_t* p) { return I::LoadD(p); }
+    static void Store(uint16_t* p, typename I::D v) { I::StoreD(p, v); }
+    static typename I::D First(int n, typename I::D a, typename I::D b) {
+        return I::DSelect(I::NarrowMask(I::FirstLanes(n)), a, b);
+    }
+};
+
 // Copies of short runs between the target and the pack, whole vectors where `room` allows
-// (reading and writing back pixels past the run as they were), so that runs of a few pixels take
-// no loop whose length changes from run to run.
-template <class I>
-RASTER_INLINE void GatherRun(uint32_t* to, const uint32_t* from, int n, int room) {
-    if (n <= I::N && room >= I::N) {  // the usual run: one vector
-        I::Store(to, I::Load(from));
-        return;
-    }
+// (reading and writing back values past the run as they were), so that a run of a few pixels
+// takes no loop whose length changes from run to run.
+template <class I, class T>
+RASTER_INLINE void GatherRun(T* to, const T* from, int n, int room) {
+    using L = SLanes<I, T>;
     int j = 0;
-    for (; j < n && j + I::N <= room; j += I::N) I::Store(to + j, I::Load(from + j));
+    for (; j < n && j + I::N <= room; j += I::N) L::Store(to + j, L::Load(from + j));
     for (; j < n; ++j) to[j] = from[j];
 }
 
-template <class I>
-RASTER_INLINE void GatherRun(uint16_t* to, const uint16_t* from, int n, int room) {
-    if (n <= I::N && room >= I::N) {
-        I::StoreD(to, I::LoadD(from));
-        return;
-    }
+template <class I, class T>
+RASTER_INLINE void ScatterRun(T* to, const T* from, int n, int room) {
+    using L = SLanes<I, T>;
     int j = 0;
-    for (; j < n && j + I::N <= room; j += I::N) I::StoreD(to + j, I::LoadD(from + j));
-    for (; j < n; ++j) to[j] = from[j];
-}
-
-template <class I>
-RASTER_INLINE void ScatterRun(uint32_t* to, const uint32_t* from, int n, int room) {
-    if (n <= I::N && room >= I::N) {
-        I::Store(to, I::Select(I::FirstLanes(n), I::Load(from), I::Load(to)));
-        return;
-    }
-    int j = 0;
-    for (; j + I::N <= n; j += I::N) I::Store(to + j, I::Load(from + j));
+    for (; j + I::N <= n; j += I::N) L::Store(to + j, L::Load(from + j));
     if (j < n && j + I::N <= room) {
-        I::Store(to + j, I::Select(I::FirstLanes(n - j), I::Load(from + j), I::Load(to + j)));
-        return;
-    }
-    for (; j < n; ++j) to[j] = from[j];
-}
-
-template <class I>
-RASTER_INLINE void ScatterRun(uint16_t* to, const uint16_t* from, int n, int room) {
-    if (n <= I::N && room >= I::N) {
-        I::StoreD(to, I::DSelect(I::NarrowMask(I::FirstLanes(n)), I::LoadD(from), I::LoadD(to)));
-        return;
-    }
-    int j = 0;
-    for (; j + I::N <= n; j += I::N) I::StoreD(to + j, I::LoadD(from + j));
-    if (j < n && j + I::N <= room) {
-        I::StoreD(to + j, I::DSelect(I::NarrowMask(I::FirstLanes(n - j)), I::LoadD(from + j), I::LoadD(to + j)));
+        L::Store(to + j, L::First(n - j, L::Load(from + j), L::Load(to + j)));
         return;
     }
     for (; j < n; ++j) to[j] = from[j];
