@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -332,6 +334,46 @@ TEST(ModelDrawTest, MorphingBlendsTowardsTheTargetAndRefusesMismatchedTargets) {
     const SMesh unit = Sphere(1.0f);
     DrawMesh(plain, unit, s);
     EXPECT_EQ(morphed, plain.Pixels());
+}
+
+// ---- Skinning ----
+
+// The bounds of the pixels that differ from the background: left, top, right, bottom.
+std::vector<int32_t> DrawnBounds(const CModelScene& scene) {
+    std::vector<int32_t> b = {INT32_MAX, INT32_MAX, -1, -1};
+    for (int32_t y = 0; y < static_cast<int32_t>(kCell); ++y)
+        for (int32_t x = 0; x < static_cast<int32_t>(scene.Width()); ++x)
+            if (scene.Pixel(x, y) != kBackground) b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x), std::max(b[3], y)};
+    return b;
+}
+
+// Each vertex blends two palette slots half and half: the square moves by the mean of their
+// translations, and a slot outside the palette adds nothing.
+TEST(ModelDrawTest, VerticesBlendTheirPaletteSlotsByWeight) {
+    SMesh square = Square(-0.5f, 0.5f, 1.0f);
+    const SModelSurface s = Surface(0);
+    CModelScene plain(1), skinned(1);
+    plain.Cell(0);
+    skinned.Cell(0);
+    DrawMesh(plain, square, s);
+    SMatrix right, up;
+    MatrixTranslation(&right, 0.8f, 0, 0);
+    MatrixTranslation(&up, 0, 0.8f, 0);
+    skinned.context.SetBlendMatrix(3, right);
+    skinned.context.SetBlendMatrix(5, up);
+    for (SVertex& v : square.vertices) {
+        const float indices[4] = {3, 5, 200, 0}, weights[4] = {0.5f, 0.5f, 1.0f, 0.0f};
+        std::copy(indices, indices + 4, v.indices);
+        std::copy(weights, weights + 4, v.weights);
+    }
+    DrawMesh(skinned, square, s);
+    const std::vector<int32_t> before = DrawnBounds(plain), after = DrawnBounds(skinned);
+    // 0.4 units at 3 units' distance with a 60-degree view over 96 pixels: about 11 pixels.
+    const int32_t shift = static_cast<int32_t>(std::lround(0.4 / (3 * std::tan(M_PI / 6)) * kCell / 2));
+    EXPECT_NEAR(after[0] - before[0], shift, 1);
+    EXPECT_NEAR(after[2] - before[2], shift, 1);
+    EXPECT_NEAR(after[1] - before[1], -shift, 1);
+    EXPECT_NEAR(after[3] - before[3], -shift, 1);
 }
 
 // ---- The palette ----
