@@ -7,11 +7,13 @@
 #include "files/loaders.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
+#include "platform/desktop_dialog.h"
 #include "platform/devices_graphics.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/render_context.h"
 #include "platform/single_instance.h"
+#include "platform/sjis.h"
 
 namespace {
 
@@ -32,6 +34,10 @@ int32_t StartTitle(CGameApp& app) { return app.title.Init(); }
 void EndTitle(CGameApp& app) { app.title.End(); }
 int32_t StartAdventure(CGameApp& app) { return app.adventure.Init(app.adventureLoadFlag, app.adventureName); }
 void EndAdventure(CGameApp& app) { app.adventure.End(); }
+int32_t StartCg(CGameApp& app) { return app.cg.Init(); }
+void EndCg(CGameApp& app) { app.cg.End(); }
+int32_t StartBgm(CGameApp& app) { return app.bgm.Init(); }
+void EndBgm(CGameApp& app) { app.bgm.End(); }
 
 void SetAdventureStart(CGameApp& app, int32_t loadFlag, const char* name) {
     app.adventureLoadFlag = loadFlag;
@@ -46,9 +52,9 @@ const SModeEntry kModeTable[kModeCount] = {
     {StartTitle, CGameApp::UpdateTitleMode, EndTitle, kTitleFailedText, kModeNone},
     {StartAdventure, CGameApp::UpdateAdventureMode, EndAdventure, kAdventureFailedText, kModeNone},
     {nullptr, nullptr, nullptr, kAdvMovieFailedText, kModeAdventure},
-    {nullptr, nullptr, nullptr, kCgFailedText, kModeNone},
+    {StartCg, CGameApp::UpdateCgMode, EndCg, kCgFailedText, kModeNone},
     {nullptr, nullptr, nullptr, kMovieGalleryFailedText, kModeNone},
-    {nullptr, nullptr, nullptr, kBgmFailedText, kModeNone},
+    {StartBgm, CGameApp::UpdateBgmMode, EndBgm, kBgmFailedText, kModeNone},
 };
 
 CGameApp::~CGameApp() { Shutdown(); }
@@ -66,7 +72,7 @@ int32_t CGameApp::Loop(uint32_t limitMs) {
     const uint32_t start = GetTimeMs();
     uint32_t last = start;
     for (;;) {
-        if (PumpWindowEvents(window) != 0) return 0;
+        if (PumpWindowEvents(window) != 0 || windowClosed_) return 0;
         const uint32_t now = GetTimeMs();
         if (limitMs != 0 && now - start >= limitMs) return 1;
         // The pace counts from the start of the previous tick, so lateness does not pile up.
@@ -204,8 +210,54 @@ void CGameApp::ReleasePlatform() {
 
 void CGameApp::DumpDebugInfo() {
     // The flag report exists only while the adventure runs.
-    if (mode == kModeAdventure) return;
-    ShowMessageBox(kNotInAdventureText, kInformationCaption, MessageBoxStyle::IconInformation);
+    if (mode != kModeAdventure) {
+        ShowMessageBox(kNotInAdventureText, kInformationCaption, MessageBoxStyle::IconInformation);
+        return;
+    }
+    if (reportChooserOpen_) return;  // asked again while the chooser is open
+    reportChooserOpen_ = true;
+    std::string chosen;
+    const ESaveFileChoice choice = ChooseSaveFile(kReportChooserTitle, reportPath, kReportFilterName,
+                                                  kReportFilterPattern, [this] { PumpDuringDialog(); }, &chosen);
+    reportChooserOpen_ = false;
+    // Clicks on the game window while the chooser was open are dropped, as by a modal dialog.
+    mouse = CMouseFields{mouse.mouseX, mouse.mouseY};
+    if (choice == ESaveFileChoice::Cancelled) return;
+    if (choice == ESaveFileChoice::Unavailable) {
+        WriteReportToSaveFolder();
+        return;
+    }
+    if (PathExtension(chosen.c_str())[0] == 0) chosen += kReportExtension;
+    // A name too long for the buffer is refused, never cut into another name.
+    if (chosen.size() >= sizeof reportPath) {
+        ShowScreenError(kReportFailedText, true);
+        return;
+    }
+    std::snprintf(reportPath, sizeof reportPath, "%s", chosen.c_str());
+    if (adventure.DumpFlags(reportPath) == 0) ShowScreenError(kReportFailedText, true);
+}
+
+// Without a file chooser the report goes into the save folder, named after the time.
+void CGameApp::WriteReportToSaveFolder() {
+    const SSystemTime now = GetLocalSaveTime();
+    char name[64];
+    std::snprintf(name, sizeof name, "FlagReport-%04u%02u%02u-%02u%02u%02u.txt", now.year, now.month, now.day,
+                  now.hour, now.minute, now.second);
+    const std::string path = std::string(g_SaveFolder) + name;
+    if (g_SaveFolder[0] == 0 || adventure.DumpFlags(path.c_str()) == 0) {
+        ShowScreenError(kReportFailedText, true);
+        return;
+    }
+    std::string shownPath;
+    if (!Utf8ToSjis(path, &shownPath)) shownPath = path;
+    char text[1024];
+    std::snprintf(text, sizeof text, kReportWrittenFormat, shownPath.c_str());
+    ShowMessageBox(text, kInformationCaption, MessageBoxStyle::IconInformation);
+}
+
+// The game window keeps answering the desktop while a dialog is open; no tick runs.
+void CGameApp::PumpDuringDialog() {
+    if (PumpWindowEvents(window) != 0) windowClosed_ = true;
 }
 
 SModeStep CGameApp::UpdateMakerLogoMode(CGameApp& app) {
@@ -229,6 +281,19 @@ SModeStep CGameApp::UpdateTitleMode(CGameApp& app) {
         case kTitleResultQuit: return Quit();
         default: return Continue();
     }
+}
+
+SModeStep CGameApp::UpdateCgMode(CGameApp& app) {
+    switch (app.cg.Frame()) {
+        case kCgToMovieGallery: return Enter(kModeMovieGallery);
+        case -1:
+        case kCgToTitle: return Enter(kModeTitle);
+        default: return Continue();
+    }
+}
+
+SModeStep CGameApp::UpdateBgmMode(CGameApp& app) {
+    return app.bgm.Frame() != 0 ? Enter(kModeTitle) : Continue();
 }
 
 SModeStep CGameApp::UpdateAdventureMode(CGameApp& app) {

@@ -8,6 +8,8 @@
 #include "app/main_window.h"
 #include "platform/input_state.h"
 #include "screens/adventure.h"
+#include "screens/bgm_mode.h"
+#include "screens/cg_mode.h"
 #include "screens/maker_logo.h"
 #include "screens/title.h"
 
@@ -62,6 +64,8 @@ struct CGameApp {
     CMakerLogoMode logo;
     CTitleMode title;
     CAdventure adventure;
+    CCgMode cg;
+    CBgmMode bgm;
     // Written by the window procedure between ticks, taken by CInputState::Update.
     CMouseFields mouse;
     // How the adventure starts when the title enters it: 0 a new game from the script named in
@@ -72,6 +76,8 @@ struct CGameApp {
     bool modeFailed = false;
     // Ticks run since start-up.
     uint32_t tickCount = 0;
+    // The file the last flag report went to: the file chooser starts from it.
+    char reportPath[kModeNameSize] = {};
 
     CGameApp() = default;
     CGameApp(const CGameApp&) = delete;
@@ -96,13 +102,18 @@ struct CGameApp {
     // Ends the current mode, writes System.sys, restores the desktop and releases the platform.
     // Safe to call again.
     void Shutdown();
-    // The flag-report request sent to the program from outside.
+    // The flag-report request sent to the program from outside: in the adventure, asks for a
+    // file (a name without an extension gets ".txt") and writes the flag report into it; with no
+    // file chooser on the desktop, writes it into the save folder under a dated name and says
+    // where. Elsewhere only an information box.
     void DumpDebugInfo();
 
     // Mode frames.
     static SModeStep UpdateMakerLogoMode(CGameApp& app);
     static SModeStep UpdateTitleMode(CGameApp& app);
     static SModeStep UpdateAdventureMode(CGameApp& app);
+    static SModeStep UpdateCgMode(CGameApp& app);
+    static SModeStep UpdateBgmMode(CGameApp& app);
 
 private:
     int32_t RecoverDevice();
@@ -110,4 +121,9 @@ private:
     int32_t EnterMode(uint32_t next);
     void EndMode(uint32_t which);
     void ReleasePlatform();
+    void WriteReportToSaveFolder();
+    void PumpDuringDialog();
+
+    bool reportChooserOpen_ = false;
+    bool windowClosed_ = false;  // the window was closed while a dialog held the loop
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/system_data.h"
+#include "bench/bench_files.h"
 #include "platform/audio.h"
 #include "platform/devices_graphics.h"
 #include "platform/graphics.h"
@@ -22,7 +23,6 @@
 #include "screens/save_load_screen.h"
 #include "tools/lib/script_compiler.h"
 #include "tools/lib/sound_writer.h"
-#include "tools/lib/teyl_writer.h"
 
 namespace {
 
@@ -42,18 +42,7 @@ const char kScenario[] =
     "  text: name \"Kai\"; say \"Then let us go and see it together, before the sun goes down.\"\n";
 
 void WritePicture(const std::string& root, const std::string& name, int32_t width, int32_t height) {
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
-    std::filesystem::create_directories(std::filesystem::path(root + "/" + name).parent_path());
-    WriteTeylFile(root + "/" + name, width, height, pixels.data());
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    WriteNoisePicture(root + "/" + name, width, height);
 }
 
 struct CBenchGame {
@@ -79,12 +68,12 @@ struct CBenchGame {
         WritePicture(root, "Image/Chara2.bmp", 400, 600);
         std::vector<int16_t> samples(2 * 4410, 0);
         const std::vector<uint8_t> ogg = EncodeOgg(samples, 2, 44100);
-        WriteBytes(root + "/System/OnCursor.ogg", ogg);
-        WriteBytes(root + "/System/Select.ogg", ogg);
+        WriteBenchFile(root + "/System/OnCursor.ogg", ogg);
+        WriteBenchFile(root + "/System/Select.ogg", ogg);
         std::vector<uint8_t> script;
         std::vector<std::string> errors;
         if (!CompileScript(kScenario, "Main.vss", &script, &errors)) return;
-        WriteBytes(root + "/Script/Main.vsf", script);
+        WriteBenchFile(root + "/Script/Main.vsf", script);
         if (::chdir(root.c_str()) != 0) return;
         std::snprintf(g_SaveFolder, sizeof g_SaveFolder, "%s/save/", root.c_str());
 

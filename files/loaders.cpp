@@ -33,15 +33,6 @@ void ShowFileOpenError(const char* path) {
     ShowMessageBox(text, kErrorCaption, MessageBoxStyle::IconError | MessageBoxStyle::Topmost);
 }
 
-CPackArchive* OpenArchive(const char* name) {
-    CPackArchive* archive = new (std::nothrow) CPackArchive;
-    if (archive != nullptr && archive->Open(name) != 0) {
-        delete archive;
-        archive = nullptr;
-    }
-    return archive;
-}
-
 }  // namespace
 
 void FormatMessage1K(char* buffer, const char* format, ...) {
@@ -55,7 +46,7 @@ int32_t OpenSystemArchive(CPlatformWindow* owner) {
     CloseSystemArchive();
     g_hSysArchiveOwner = owner;
     g_bShowSysArchiveErrors = 1;
-    g_pSystemArchive = OpenArchive("System.pac");
+    g_pSystemArchive = NewOpenedArchive("System.pac");
     std::memset(g_SystemDataKey, 0, sizeof g_SystemDataKey);
     return 0;
 }
@@ -79,7 +70,7 @@ int32_t OpenArchives(const CArchiveParams* params, CPlatformWindow* owner) {
         char name[kPackNameSize];
         std::memcpy(name, params->names[i], kPackNameSize);
         name[kPackNameSize - 1] = 0;
-        if (name[0] != 0) g_pArchives[i] = OpenArchive(name);
+        if (name[0] != 0) g_pArchives[i] = NewOpenedArchive(name);
     }
     std::memset(g_SaveKey, 0, sizeof g_SaveKey);
     return 0;
@@ -143,6 +134,17 @@ int32_t OpenDataFile(const char* path, CStreamCallbacks* callbacks, void** sourc
     *callbacks = FileStreamReleasingCallbacks();
     *source = record;
     return 0;
+}
+
+CPackArchive* NewOpenedArchive(const char* path) {
+    CPackArchive* archive = new (std::nothrow) CPackArchive;
+    if (archive != nullptr && archive->Open(path) != 0) DeleteArchive(&archive);
+    return archive;
+}
+
+void DeleteArchive(CPackArchive** archive) {
+    delete *archive;  // the destructor closes it
+    *archive = nullptr;
 }
 
 CFileStream* NewEntryStream(const CPackArchive* archive, const char* path) {

@@ -82,6 +82,12 @@ int32_t OpenDataFile(CFileStream* record, const char* path);
 // (FileStreamReleasingCallbacks), ready for CReadStream::SetSource. 0 / -1 (nothing to free).
 int32_t OpenDataFile(const char* path, CStreamCallbacks* callbacks, void** source);
 
+// A new archive opened on the path (a game path), or null when it cannot be opened: the
+// galleries' own readers of Image.pac and BGM.pac. DeleteArchive closes and frees one and
+// sets the pointer to null.
+CPackArchive* NewOpenedArchive(const char* path);
+void DeleteArchive(CPackArchive** archive);
+
 // A new heap record on an archive entry, or null when the archive is null or lacks the entry.
 // Hand it to a reader with FileStreamReleasingCallbacks, or free it with CFileStream::Release.
 CFileStream* NewEntryStream(const CPackArchive* archive, const char* path);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engine/engine_params.h"
 #include "engine/vant_engine.h"
@@ -82,6 +83,8 @@ struct CAdventure {
     int32_t LoadSave(const char* path);
     static int32_t WriteGameData(const char* path, CAdventure* adventure);
     int32_t ReadGameData(const char* path);
+    // The flag report into the file at `path` (a native path). 1 written, 0 failed.
+    int32_t DumpFlags(const char* path);
 
 private:
     void DrawFrame();
@@ -101,6 +104,10 @@ private:
     void QuickLoad();
     void RunCommandLine(const char* line);
 };
+
+// The flag report of the engine's flags: the game flags, then the picture and movie flags with
+// the system-wide ones ORed in; Shift-JIS, lines ending "\r\n", 1,413 lines.
+std::string MakeFlagReport(const CFlagBlock& flags);
 
 // The five game flags kept across plays: 0, 6, 7, 8 and 9.
 extern const int32_t kPersistentGameFlags[5];

@@ -59,17 +59,19 @@ int32_t CExtraMenu::Update() {
 }
 
 int32_t UpdateButtonHover(int32_t hover, int32_t count, SRect (*rect)(int32_t),
-                          const std::function<bool(int32_t)>& enabled) {
+                          const std::function<bool(int32_t)>& enabled,
+                          const std::function<bool(int32_t)>& keyEnabled) {
     if (IsHoverTick()) {
         hover = -1;
         for (int32_t button = 0; button < count; ++button)
             if (enabled(button) && IsPointInRect(rect(button), MousePosition())) hover = button;
     }
+    const std::function<bool(int32_t)>& stepsOver = keyEnabled ? keyEnabled : enabled;
     if (IsPreviousKey()) {
-        hover = StepHover(hover, -1, count, enabled);
+        hover = StepHover(hover, -1, count, stepsOver);
         StampKeyGuard();
     } else if (IsNextKey()) {
-        hover = StepHover(hover, 1, count, enabled);
+        hover = StepHover(hover, 1, count, stepsOver);
         StampKeyGuard();
     }
     return hover;

@@ -32,10 +32,12 @@ enum : int32_t {
 
 // The hover of a column of `count` buttons after this tick's input: on a tick with pointer
 // movement or a left release, the last enabled button whose rectangle (edges included) holds the
-// pointer, or -1; then one step of Up/Left or Down/Right over the enabled buttons, with wrap-around,
-// which stamps the key guard. Shared by the title's menu and the extra menu.
+// pointer, or -1; then one step of Up/Left or Down/Right over the enabled buttons (those of
+// `keyEnabled` when given), with wrap-around, which stamps the key guard. Shared by the title's
+// menu, the extra menu and the galleries.
 int32_t UpdateButtonHover(int32_t hover, int32_t count, SRect (*rect)(int32_t),
-                          const std::function<bool(int32_t)>& enabled);
+                          const std::function<bool(int32_t)>& enabled,
+                          const std::function<bool(int32_t)>& keyEnabled = nullptr);
 
 struct CExtraMenu {
     CScreenResources head;

@@ -60,6 +60,16 @@ void CScreenResources::ApplySoundVolume(const CConfigBlock& config) const {
 }
 
 void CScreenResources::PlayCursor() const { PlayScreenSound(cursorSound); }
+
+bool CScreenResources::TakeActivation(int32_t hover, int32_t before) const {
+    if (IsActivation()) {
+        if (hover != -1) PlaySelect();
+        StampKeyGuard();
+        return true;
+    }
+    if (hover != -1 && hover != before) PlayCursor();
+    return false;
+}
 void CScreenResources::PlaySelect() const { PlayScreenSound(selectSound); }
 
 int32_t VolumeWithSwitch(uint32_t offSwitch, int32_t volume) { return offSwitch != 0 ? -10000 : volume; }

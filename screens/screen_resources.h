@@ -21,6 +21,9 @@ constexpr int32_t kScreenWidth = 800;
 constexpr int32_t kScreenHeight = 600;
 constexpr SRect kFullScreenRect = {0, 0, kScreenWidth, kScreenHeight};
 constexpr uint32_t kOpaqueWhite = 0xFFFFFFFFu;
+// The galleries fade in and out over this time and fade their music out at this speed.
+constexpr uint32_t kGalleryFadeMs = 500;
+constexpr float kGalleryMusicFadeSpeed = 5.0f;
 
 struct CScreenResources {
     CTexture* background = nullptr;
@@ -38,6 +41,10 @@ struct CScreenResources {
     void ApplySoundVolume(const CConfigBlock& config) const;
     void PlayCursor() const;
     void PlaySelect() const;
+    // The activation rule of a screen taking input: on a left release, Return or keypad Enter the
+    // select sound (when a button is hovered), the key guard, and true; otherwise the cursor sound
+    // when the hover moved onto a button since `before`, and false.
+    bool TakeActivation(int32_t hover, int32_t before) const;
 };
 
 // -10000 when the off switch is set, else the volume.

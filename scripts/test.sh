@@ -4,7 +4,7 @@
 # beneath every layer above sound), and each fuzz target for a bounded time when clang is present.
 set -e
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+./scripts/install-deps.sh test
 JOBS=${JOBS:-$(nproc)}
 
 cmake -S . -B build/asan -DSANITIZE=address -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -21,14 +21,18 @@ int32_t OpenArchiveEntry(IDirectSoundPlayer* player, CAudioDevice* device, const
 
 int32_t OpenDataSound(IDirectSoundPlayer* player, CAudioDevice* device, const char* path, uint32_t archive,
                       uint32_t reportBit) {
-    if (player == nullptr || path == nullptr) return -1;
-    if (player->Open(device, path) == 0) return 0;
-    if (OpenArchiveEntry(player, device, path, g_pArchives[archive]) == 0) return 0;
-    if (g_ArchiveErrorMask & reportBit) ShowDataFileOpenError(path);
+    if (OpenSoundFrom(player, device, path, g_pArchives[archive]) == 0) return 0;
+    if (path != nullptr && (g_ArchiveErrorMask & reportBit)) ShowDataFileOpenError(path);
     return -1;
 }
 
 }  // namespace
+
+int32_t OpenSoundFrom(IDirectSoundPlayer* player, CAudioDevice* device, const char* path, const CPackArchive* archive) {
+    if (player == nullptr || path == nullptr) return -1;
+    if (player->Open(device, path) == 0) return 0;
+    return OpenArchiveEntry(player, device, path, archive);
+}
 
 IDirectSoundPlayer* CreatePlayerForPath(const char* path) {
     if (path == nullptr) return nullptr;

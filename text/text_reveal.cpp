@@ -19,7 +19,9 @@ int32_t LineHeightOf(const CGlyph* glyphs, int32_t start, int32_t end) {
 
 // Lays out the lines of a run and calls drawLine(start, end, baseline, height) for each line
 // whose baseline lies inside the rectangle, until drawLine returns false. A line that takes no
-// glyph (its first glyph alone reaches the right edge) ends the run.
+// glyph (its first glyph alone reaches the right edge) ends the run. A one-line run (names,
+// choices) always draws its first line: a rectangle lower than the font's line height, such as
+// a choice bar's text rectangle, would otherwise show no text at all.
 template <typename DrawLine>
 void ForEachLine(const CGlyph* glyphs, int32_t count, const SRect& rect, int32_t lineGap, bool allLines,
                  DrawLine drawLine) {
@@ -29,7 +31,8 @@ void ForEachLine(const CGlyph* glyphs, int32_t count, const SRect& rect, int32_t
         if (end <= start) return;
         const int32_t height = LineHeightOf(glyphs, start, end);
         const int64_t baseline = top + height;
-        if (baseline > rect.bottom) return;
+        const bool firstOfOneLineRun = !allLines && start == 0;
+        if (baseline > rect.bottom && !firstOfOneLineRun) return;
         if (!drawLine(start, end, static_cast<int32_t>(baseline), height)) return;
         const bool brokeAtNewline = glyphs[end - 1].character == kCodeNewline;
         top = baseline + lineGap;

@@ -202,14 +202,18 @@ TEST_F(Title, LoadAndConfigurationOpenOverTheMenuAndCloseBackToIt) {
 
 class ExtraMenu : public Title {
 protected:
-    // A System.sys of an earlier run in which game flag 0 was earned.
+    // A System.sys of an earlier run in which game flag 0 and the given picture flags were earned.
     void SetUp() override {
         Title::SetUp();
         if (IsSkipped()) return;
+        WriteEarlierRun({});
+    }
+    void WriteEarlierRun(const std::vector<int>& pictureFlags) {
         std::snprintf(g_SaveFolder, sizeof g_SaveFolder, "%s", harness_->SaveFolder().c_str());
         InitGlobals();
         ASSERT_EQ(SetDefaultSystemData(), 1);
         g_PersistentGameFlags[0] = 1;
+        for (int flag : pictureFlags) g_SystemCgFlags[flag] = 1;
         ASSERT_EQ(SaveSystemData(), 1);
         InitGlobals();
     }
@@ -301,6 +305,53 @@ TEST_F(ExtraMenu, GalleryChoiceFadesToBlackWithoutSkipAndLeavesTheTitle) {
     harness_->Tick(kExtraMenuFadeMs);
     harness_->Tick();
     EXPECT_EQ(App().mode, kModeBgm);
+}
+
+class Galleries : public ExtraMenu {
+protected:
+    // Every picture the sample game's play can earn (flags 0-5).
+    void SetUp() override {
+        ExtraMenu::SetUp();
+        if (IsSkipped()) return;
+        WriteEarlierRun({0, 1, 2, 3, 4, 5});
+    }
+    // From the title's menu through the extra menu into a gallery, past its fade-in.
+    void EnterGallery(int32_t extraButton, uint32_t mode) {
+        OpenExtra();
+        ClickAt(ExtraButton(extraButton));
+        harness_->Tick(kExtraMenuFadeMs);
+        harness_->Tick();
+        ASSERT_EQ(App().mode, mode);
+        harness_->Tick(kGalleryFadeMs);
+        harness_->Tick();
+    }
+};
+
+// The music gallery plays and a right click leaves it; the picture gallery shows the sample
+// game's table (entry 5 locked) and a right click on its movie-gallery button leads there.
+TEST_F(Galleries, BothGalleriesOpenFromTheExtraMenuAndLeaveTheWayTheyShould) {
+    OpenMenu();
+    EnterGallery(2, kModeBgm);
+    ClickAt({200, 112 + 42 * 6 + 17});
+    harness_->Tick();
+    EXPECT_EQ(App().bgm.currentTrack, 6);
+    EXPECT_EQ(App().bgm.player.GetState(), kSoundPlaying);
+    RightClickAt({10, 10});
+    harness_->Tick(kGalleryFadeMs);
+    EXPECT_EQ(App().mode, kModeTitle);
+    EXPECT_EQ(App().bgm.player.GetState(), kSoundStopped) << "ending the gallery stops its music";
+
+    harness_->Tick(kTitleFadeMs);
+    EnterGallery(0, kModeCg);
+    const int32_t counts[6] = {1, 1, 3, 1, 1, 0};
+    EXPECT_EQ(App().cg.table.entryCount, 6);
+    for (int entry = 0; entry < 6; ++entry) EXPECT_EQ(App().cg.table.entries[entry].count, counts[entry]) << entry;
+    harness_->MoveMouse(560, 560);
+    harness_->Tick();
+    RightClickAt({560, 560});
+    harness_->Tick(kGalleryFadeMs);
+    EXPECT_EQ(App().mode, kModeMovieGallery);
+    EXPECT_EQ(App().cg.head.background, nullptr) << "the picture gallery was ended";
 }
 
 }  // namespace

@@ -5,8 +5,9 @@
 # reference images in tests/data/e2e/game_window (a small per-pixel tolerance; on a mismatch the
 # new image and a difference image are kept in <build>/e2e/game_window). A second copy started
 # meanwhile must leave at once and leave the first one running. Closing the window must end the
-# program, which writes System.sys and GameData.sys. Started where the maker logo is missing, the
-# program must say so and end with a failure status.
+# program, which writes System.sys and GameData.sys. Both choice bars of the choice page show text,
+# also right after a quick save and quick load on that page. Started where the maker logo is
+# missing, the program must say so and end with a failure status.
 #
 # Usage: game_window.sh <build folder>. UPDATE_REFERENCES=1 writes the reference images instead
 # of comparing. Exit 77 when Xvfb is missing.
@@ -74,6 +75,22 @@ check() {
         fail "$name: $best pixels differ from the reference; see $ARTIFACTS/$name.new.png and $name.diff.png"
     fi
     echo "game_window: $name matches its reference ($best pixels beyond the tolerance)"
+}
+
+# Both choice bars of Main's last page (x 129-671, y 130-177 and 203-250) show text: bright pixels
+# in each bar's text area, where the bar's own picture has none.
+expect_choice_text() {
+    screenshot "$WORK/$1.png"
+    for top in 130 203; do
+        lit=$(convert "$WORK/$1.png" -crop "460x34+167+$((top + 12))" +repage -colorspace gray \
+            -threshold 85% -format '%[fx:round(mean*w*h)]' info:) || fail "cannot measure $1"
+        if [ "$lit" -lt 60 ]; then
+            mkdir -p "$ARTIFACTS"
+            cp "$WORK/$1.png" "$ARTIFACTS/$1.new.png"
+            fail "$1: the choice bar at y $top shows no text ($lit bright pixels); see $ARTIFACTS/$1.new.png"
+        fi
+    done
+    echo "game_window: $1 shows text on both choice bars"
 }
 
 # Clicks at a point of the client area.
@@ -192,9 +209,12 @@ inside() {
     key Return 1.5
     check page3 $animated
 
+    # The flag report: with windows suppressed there is no file chooser, so the report goes
+    # into the save folder and an information box says where.
     kill -USR1 "$pid"
     sleep 0.5
-    [ "$(grep -c '^\[Information\]' "$WORK/err.txt")" -eq 1 ] || fail "SIGUSR1 in the adventure showed a box"
+    [ "$(grep -c '^\[Information\]' "$WORK/err.txt")" -eq 2 ] || fail "no information box for the flag report"
+    ls "$SAVE"/FlagReport-*.txt >/dev/null 2>&1 || fail "SIGUSR1 in the adventure wrote no flag report"
 
     # The right-click menu opens over the page and closes again.
     click_at 400 300 3
@@ -207,6 +227,22 @@ inside() {
     click_at 750 536
     sleep 1
     [ -s "$SAVE/Q-Save.sav" ] || fail "the quick save was not written"
+
+    # On to the choice page (Ctrl skips; page 6 locks input for 2 s, page 8 advances by itself).
+    # Each bar carries its text: bright text pixels inside its text rectangle.
+    xdotool mousemove $((LEFT + 100)) $((TOP + 60))
+    xdotool keydown Control_L
+    sleep 6
+    xdotool keyup Control_L
+    sleep 3
+    expect_choice_text choice
+    # Quick save and quick load on the choice page: no old voice comes back to hold the bars.
+    click_at 750 536
+    sleep 1
+    click_at 750 559
+    xdotool mousemove $((LEFT + 100)) $((TOP + 60))
+    sleep 3
+    expect_choice_text choice-loaded
 
     close_window "$wid"
     wait_for_exit "$pid" 100 || fail "the program did not end when its window was closed"
@@ -227,7 +263,7 @@ fi
 
 require_tools xvfb-run Xvfb
 for tool in xdotool import convert compare python3; do
-    command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing: run scripts/install-deps.sh"
+    command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing: run scripts/install-deps.sh test"
 done
 [ -x "$PROGRAM" ] || fail "$PROGRAM is missing: build the velkora target"
 [ -e "$GAME/System.pac" ] || fail "the sample game is missing: build the sample_game target"

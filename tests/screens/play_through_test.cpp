@@ -43,7 +43,8 @@ protected:
     int32_t PlayTick(bool firstChoice) {
         NextTick(100);
         CVantEngine& engine = adventure.engine;
-        if (engine.choiceWindow.active && !engine.choiceWindow.waitForVoice) {
+        const bool settled = g_bPageEffectsDone && g_bPageTextDone && (g_bPageVoiceDone || !engine.choiceWindow.waitForVoice);
+        if (engine.choiceWindow.active && settled) {
             const int32_t wanted = firstChoice ? 0 : 1;
             PressKey(engine.choiceWindow.highlighted == wanted ? DIK_RETURN : DIK_DOWN);
         } else {
@@ -79,9 +80,71 @@ protected:
         Ticks(12);
     }
 
+    // Every logged page carries the voice of its own speaker and no other: none for narration
+    // and for Kai, one Voice/Akari_ or Voice/Shion_ line for theirs.
+    void ExpectLogVoicesOfTheirSpeakers() {
+        const CMessageLog& log = adventure.engine.messageLog;
+        for (const auto& entry : log.entries) {
+            std::string expected;
+            if (std::strcmp(entry->name, "\x83\x41\x83\x4A\x83\x8A") == 0) expected = "Voice/Akari_";  // アカリ
+            if (std::strcmp(entry->name, "\x83\x56\x83\x49\x83\x93") == 0) expected = "Voice/Shion_";  // シオン
+            int32_t used = 0;
+            for (const CLogVoice& voice : entry->voices) {
+                if (!voice.used) continue;
+                ++used;
+                EXPECT_EQ(std::string(voice.name).rfind(expected, 0), 0u) << voice.name << " logged with: " << entry->text;
+            }
+            EXPECT_EQ(used, expected.empty() ? 0 : 1) << entry->text;
+        }
+    }
+    // While a layer shows an event picture, no layer drawn over it shows a character.
+    void ExpectEventPicturesOverTheCharacters() {
+        const CImageLayer* layers = adventure.engine.layers;
+        for (int32_t below = 0; below < kLayerCount; ++below) {
+            if (!layers[below].used || !layers[below].visible || std::strncmp(layers[below].name, "Image/CG/", 9) != 0)
+                continue;
+            for (int32_t above = below + 1; above < kLayerCount; ++above)
+                EXPECT_FALSE(layers[above].used && layers[above].visible &&
+                             std::strncmp(layers[above].name, "Image/Chara/", 12) == 0)
+                    << layers[above].name << " over " << layers[below].name << " in " << adventure.engine.scriptName
+                    << " page " << adventure.engine.pageNumber;
+        }
+    }
+
     CAdventure adventure;
     int32_t movies = 0;
 };
+
+TEST_F(PlayThroughTest, VoicesStayWithTheirPagesAndEventPicturesCoverTheCharacters) {
+    for (const bool toLighthouse : {true, false}) {
+        SCOPED_TRACE(toLighthouse ? "lighthouse road" : "market road");
+        ASSERT_EQ(adventure.Init(0, kFirstScript), 0);
+        ASSERT_TRUE(PlayTo("Script/Main.vsf", 10));
+        Ticks(500);  // every voice and effect of the choice page has ended
+        ASSERT_EQ(adventure.engine.choiceWindow.active, 1);
+        ClickAt(720, 530);  // quick save
+        ClickAt(720, 555);  // quick load: no old voice replays, the choices show once the text has
+        ASSERT_EQ(adventure.engine.choiceWindow.active, 1);
+        EXPECT_EQ(g_bPageVoiceDone, 1);
+        Ticks(200);  // 3 s: the text's fade-in has ended, the page's last voice would still play
+        EXPECT_EQ(g_bPageEffectsDone + g_bPageTextDone + g_bPageVoiceDone, 3);
+        NextTick();
+        MoveMouse(100, 100);  // off the bar's buttons, so that Return answers the choice
+        adventure.Frame();
+
+        int32_t result = kFrameContinue;
+        for (int i = 0; i < 3000 && result != kFrameToTitle; ++i) {
+            result = PlayTick(toLighthouse);
+            ExpectEventPicturesOverTheCharacters();
+            if (i % 20 == 0) ExpectLogVoicesOfTheirSpeakers();
+        }
+        ASSERT_EQ(result, kFrameToTitle) << adventure.engine.scriptName << " page " << adventure.engine.pageNumber
+                                         << " sub-mode " << adventure.subMode << " highlighted "
+                                         << adventure.engine.choiceWindow.highlighted;
+        adventure.End();
+    }
+    for (const std::string& shown : TakeShownMessages()) ADD_FAILURE() << shown;
+}
 
 TEST_F(PlayThroughTest, NewGameToAnEndingThroughEveryScreen) {
     ASSERT_EQ(adventure.Init(0, kFirstScript), 0);

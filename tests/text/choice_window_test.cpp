@@ -186,30 +186,48 @@ TEST_F(ChoiceWindowTest, SaveFormMatchesHandBuiltBytesAndRestores) {
     EXPECT_GT(restored.items[3].glyphCount, 1);
 }
 
-TEST_F(ChoiceWindowTest, BarsAreDrawnOnlyOnceThePageHasSettled) {
+TEST_F(ChoiceWindowTest, BarsAndTheirTextAreDrawnOnlyOnceThePageHasSettled) {
     CTexture* bars = MakeTestTexture(device, 543, 96, [](uint32_t, uint32_t y) {
         return y < 48 ? 0xFF0000FFu : 0xFF00FF00u;
     });
     ASSERT_NE(bars, nullptr);
     window->picture = bars;
-    Parse(Items({{0, "a"}}));
+    Parse(Items({{0, "\x93\x94\x91\xE4"}, {1, "\x8E\x73\x8F\xEA"}}));  // 灯台, 市場
     CSurface* back = nullptr;
     ASSERT_EQ(device->GetBackBuffer(&back), 0);
-    const int32_t x = window->BarLeft() + 2;
-    const int32_t y = window->BarTop(0) + 2;
-    auto drawn = [&] {
+    auto draw = [&] {
         device->Clear(0, nullptr, ClearFlag::Target, 0xFF000000u, 1.0f, 0);
         device->BeginScene();
         window->Draw();
         device->EndScene();
-        return SurfacePixel(back, x, y) & 0xFFFFFF;
+    };
+    // Pixels of one colour on a bar's whole row (the text may reach below its text rectangle).
+    auto count = [&](int32_t item, uint32_t colour) {
+        int32_t n = 0;
+        for (int32_t y = window->BarTop(item); y < window->BarTop(item) + 48; ++y)
+            for (int32_t x = window->BarLeft(); x < window->BarLeft() + 543; ++x)
+                n += (SurfacePixel(back, x, y) & 0xFFFFFF) == colour;
+        return n;
     };
     g_bPageEffectsDone = g_bPageTextDone = 1;
     g_bPageVoiceDone = 0;
-    EXPECT_EQ(drawn(), 0u);
+    draw();
+    EXPECT_EQ(count(0, 0x00FF00u) + count(0, 0x0000FFu), 0);
     g_bPageVoiceDone = 1;
     window->highlighted = 0;
-    EXPECT_EQ(drawn(), 0x00FF00u);  // the highlighted bar
+    draw();
+    EXPECT_EQ(SurfacePixel(back, window->BarLeft() + 2, window->BarTop(0) + 2) & 0xFFFFFF, 0x00FF00u);
+    // Each bar carries its text: the highlighted one in the highlight colour, the other in white,
+    // starting at the text rectangle's left.
+    EXPECT_GT(count(0, 0xFF00FFu), 40);
+    EXPECT_GT(count(1, 0xFFFFFFu), 40);
+    EXPECT_EQ(count(1, 0xFF00FFu), 0);
+    int32_t firstColumn = 543;
+    for (int32_t y = window->BarTop(1); y < window->BarTop(1) + 48; ++y)
+        for (int32_t x = 0; x < firstColumn; ++x)
+            if ((SurfacePixel(back, window->BarLeft() + x, y) & 0xFFFFFF) == 0xFFFFFFu) firstColumn = x;
+    EXPECT_GE(firstColumn, 38);
+    EXPECT_LT(firstColumn, 48);
     back->Release();
     g_bPageEffectsDone = g_bPageTextDone = g_bPageVoiceDone = 0;
 }

@@ -93,6 +93,18 @@ TEST_F(TextRevealTest, RunsStackLinesByHeightAndGapAndStopAtTheBottom) {
     ASSERT_EQ(DrawGlyphRun(device_, glyphs_.data(), 12, rect_, 0, 3, 0, 0), 1);
     EXPECT_EQ(LitPixels({0, 0, 800, 600}), (2 + 5) * kSize * kSize);
     EXPECT_EQ(GlyphAt(100, 127), 0xFFFFFFu);  // glyph 3 starts the second line
+
+    // A rectangle lower than the line height (a choice bar's text rectangle): a one-line run
+    // still draws its first line at top + line height, but nothing after its newline; a run of
+    // all lines draws nothing.
+    const SRect low{100, 100, 160, 106};
+    ClearScreen();
+    ASSERT_EQ(DrawGlyphRun(device_, glyphs_.data(), 12, low, 0, 3, 0, 0), 1);
+    EXPECT_EQ(LitPixels({0, 0, 800, 600}), 2 * kSize * kSize);
+    EXPECT_EQ(GlyphAt(110, 112), 0xFFFFFFu);
+    ClearScreen();
+    ASSERT_EQ(DrawGlyphRun(device_, glyphs_.data(), 12, low, 1, 3, 0, 0), 1);
+    EXPECT_EQ(LitPixels({0, 0, 800, 600}), 0);
 }
 
 TEST_F(TextRevealTest, FadeAndTypewriterTimingAtFiftyMillisecondsPerCharacter) {

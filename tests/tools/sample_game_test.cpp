@@ -11,6 +11,10 @@
 #include <map>
 #include <sstream>
 
+#include <vorbis/vorbisfile.h>
+
+#include <cmath>
+
 #include "files/pack_archive.h"
 #include "tools/lib/script_compiler.h"
 
@@ -133,6 +137,85 @@ TEST_F(CGeneratedGame, ScreenPicturesCoverTheirSpriteRectangles) {
         EXPECT_GE(height, need.height) << need.path;
         EXPECT_EQ(teyl.size(), 12u + 4ull * width * height) << need.path;
     }
+}
+
+// The save slot's frame leaves the block of the caption's two lines plain (no rule, mount or
+// gradient edge under the text) and a gap between the thumbnail's mount and the text.
+TEST_F(CGeneratedGame, SaveSlotFrameLeavesTheCaptionBlockPlain) {
+    const std::string teyl = Entry("System.pac", "System/Menu/SaveLoadButton.bmp");
+    ASSERT_GE(teyl.size(), 12u);
+    const uint32_t width = U32At(teyl, 4);
+    auto slotPixel = [&](size_t x, size_t y) { return U32At(teyl, 12 + 4 * ((186 + y) * width + x)); };
+    const uint32_t plain = slotPixel(122, 33);
+    int32_t differing = 0;
+    for (size_t y = 33; y < 83; ++y)
+        for (size_t x = 120; x < 362; ++x) differing += slotPixel(x, y) != plain;
+    EXPECT_EQ(differing, 0);
+    EXPECT_NE(slotPixel(117, 50), plain);  // the thumbnail's mount
+}
+
+// Sample values (-1 to 1) of an Ogg Vorbis or 16-bit WAV file in memory; empty when unreadable.
+std::vector<float> DecodeSound(const std::string& bytes) {
+    std::vector<float> samples;
+    if (bytes.compare(0, 4, "RIFF") == 0) {
+        const size_t data = bytes.find("data");
+        if (data == std::string::npos) return samples;
+        for (size_t at = data + 8; at + 1 < bytes.size(); at += 2) {
+            int16_t value;
+            std::memcpy(&value, bytes.data() + at, 2);
+            samples.push_back(value / 32768.0f);
+        }
+        return samples;
+    }
+    OggVorbis_File file;
+    if (ov_open_callbacks(nullptr, &file, bytes.data(), static_cast<long>(bytes.size()), OV_CALLBACKS_NOCLOSE) != 0)
+        return samples;
+    for (;;) {
+        float** pcm = nullptr;
+        int section = 0;
+        const long frames = ov_read_float(&file, &pcm, 4096, &section);
+        if (frames <= 0) break;
+        const int channels = ov_info(&file, -1)->channels;
+        for (long i = 0; i < frames; ++i)
+            for (int c = 0; c < channels; ++c) samples.push_back(pcm[c][i]);
+    }
+    ov_clear(&file);
+    return samples;
+}
+
+double Decibels(double level) { return 20.0 * std::log10(std::max(level, 1e-9)); }
+
+// Each kind of sound keeps to its share of full scale, so that the loudest music, voice and
+// effect playing together at full volume do not clip, and is loud enough on average to be heard
+// at the default volume (-20 dB).
+TEST_F(CGeneratedGame, SoundLevelsLeaveHeadroomAndStayAudible) {
+    struct SKind {
+        const char* archive;
+        const char* folder;
+        double minimumMeanDb;  // the kind's mean level over all its files
+        double peak = 0, squares = 0, count = 0;
+    };
+    SKind kinds[] = {{"BGM.pac", "BGM/", -21.0}, {"Voice.pac", "Voice/", -15.0}, {"SE.pac", "SE/", -26.0}};
+    for (SKind& kind : kinds) {
+        const CPackArchive& archive = m_archives[kind.archive];
+        for (int32_t i = 0; i < archive.count; ++i) {
+            const std::string name = archive.entries[i].name;
+            std::string path = name;
+            std::replace(path.begin(), path.end(), '\\', '/');
+            if (path.rfind(kind.folder, 0) != 0) continue;
+            const std::vector<float> samples = DecodeSound(Entry(kind.archive, name));
+            ASSERT_FALSE(samples.empty()) << name;
+            for (float s : samples) {
+                kind.peak = std::max(kind.peak, static_cast<double>(std::fabs(s)));
+                kind.squares += static_cast<double>(s) * s;
+            }
+            kind.count += static_cast<double>(samples.size());
+        }
+        ASSERT_GT(kind.count, 0) << kind.folder;
+        EXPECT_GE(Decibels(std::sqrt(kind.squares / kind.count)), kind.minimumMeanDb) << kind.folder;
+    }
+    EXPECT_LT(kinds[0].peak + kinds[1].peak + kinds[2].peak, 1.0)
+        << "music " << kinds[0].peak << ", voices " << kinds[1].peak << ", effects " << kinds[2].peak;
 }
 
 // Every file that a script or a movie table names is in its archive, or a loose movie file.

@@ -13,6 +13,23 @@ constexpr float kPi = 3.14159265358979f;
 
 float NoteFrequency(float midi) { return 440.0f * std::pow(2.0f, (midi - 69.0f) / 12.0f); }
 
+// The peak of each kind of sound, as a share of full scale: the loudest music, voice and effect
+// playing together at full volume still stay below it, so the mix never clips. The shares leave
+// room for the quarter or so that the Vorbis encoder adds to the peaks of saturated sounds.
+constexpr float kMusicPeak = 0.23f;
+constexpr float kVoicePeak = 0.35f;
+constexpr float kEffectPeak = 0.15f;
+
+// Brings a sound to its peak through a soft saturation (tanh with the given drive), which
+// lowers the ratio of peak to mean: the sound is loud on average without its peaks running over
+// its share of full scale.
+void Master(std::vector<float>* samples, float drive, float peak) {
+    float top = 1e-6f;
+    for (float s : *samples) top = std::max(top, std::fabs(s));
+    const float scale = peak / std::tanh(drive);
+    for (float& s : *samples) s = std::tanh(drive * s / top) * scale;
+}
+
 }  // namespace
 
 std::vector<uint8_t> EncodeOgg(const SAudio& audio, float quality, uint32_t serial) {
@@ -173,7 +190,9 @@ SAudio MakeMusic(const SMusicTune& tune) {
         }
     }
     mix.Echo(beat * 0.75f, 0.25f);
-    return mix.Finish(0.8f);
+    SAudio out = mix.Finish(1.0f);
+    Master(&out.samples, 2.0f, kMusicPeak);
+    return out;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -248,9 +267,7 @@ SAudio MakeVoice(const SVoiceLine& voice) {
         const float lineEnvelope = std::min({1.0f, t * 30, (syllables * voice.syllable - t) * 12});
         out.samples[i] = (v * 0.12f * syllableEnvelope + breath * 0.3f) * std::max(lineEnvelope, 0.0f);
     }
-    float top = 1e-6f;
-    for (float s : out.samples) top = std::max(top, std::fabs(s));
-    for (float& s : out.samples) s *= 0.7f / top;
+    Master(&out.samples, 3.0f, kVoicePeak);
     return out;
 }
 
@@ -346,8 +363,6 @@ SAudio MakeEffect(ESoundEffect kind) {
             bell(0.9f, 1760, 3.0f, 0.15f);
             break;
     }
-    float top = 1e-6f;
-    for (float s : out.samples) top = std::max(top, std::fabs(s));
-    for (float& s : out.samples) s *= 0.8f / top;
+    Master(&out.samples, 2.5f, kEffectPeak);
     return out;
 }

@@ -201,7 +201,9 @@ private:
         m_movieStills = {PaintNightTitle(true, false), PaintLeverChoice(true), m_events[4]};
         SGalleryArt art;
         // The picture gallery's entries and their first pictures, as System/Extra/CGTable.txt lists them.
-        art.pictureEntries = {&m_events[0], &m_events[1], &m_events[2], &m_events[4], &m_events[5]};
+        // Entry 5 (the dawn shore) stays locked in every play: no script sets its flag.
+        static const CCanvas kNeverEarned = PaintScene(EScene::DawnShore);
+        art.pictureEntries = {&m_events[0], &m_events[1], &m_events[2], &m_events[4], &m_events[5], &kNeverEarned};
         for (const CCanvas& still : m_movieStills) art.movieStills.push_back(&still);
         art.movieTitles = {"プロローグ", "二つのレバー", "エンディング"};
         for (const STrack& track : Tracks())

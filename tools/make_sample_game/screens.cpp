@@ -194,12 +194,16 @@ CCanvas SaveLoadButtons() {
     ButtonFace(c, {286, 87, 429, 120}, "閉じる", ELook::Normal, 16);
     ButtonFace(c, {286, 120, 429, 153}, "閉じる", ELook::Hover, 16);
     // Slot frame, empty picture, labels, digits and the newest badge.
-    // The frame is light so that the captions, drawn dark grey over it, read well.
-    c.FillRoundRect(1, 187, 377, 283, 8, 0xFFF4EEDC);
-    c.VerticalGradient(4, 190, 374, 236, 0xFFFFFFFF, 0xFFF4EEDC);
-    c.FillRect(14, 194, 122, 280, 0xFF2A2A34);
-    c.StrokeRoundRect(1, 187, 377, 283, 8, 2, 0xFFC8A860);
-    c.Line(122, 262, 366, 262, 1, 0x60A08850);
+    // The frame is light so that the captions, drawn dark grey over it, read well. The screen
+    // puts the thumbnail at +(18, 11)-(118, 86), the newest badge and the number on the header
+    // band (y 13-31) and the caption's two lines in +(122, 33)-(362, 83): the art leaves
+    // that block plain, with its rule above it and clear of the thumbnail's mount.
+    constexpr int kTop = 186;
+    c.FillRoundRect(1, kTop + 1, 377, kTop + 97, 8, 0xFFF4EEDC);
+    c.VerticalGradient(4, kTop + 4, 374, kTop + 31, 0xFFFFFFFF, 0xFFF4EEDC);
+    c.FillRect(15, kTop + 8, 120, kTop + 90, 0xFF2A2A34);
+    c.StrokeRoundRect(1, kTop + 1, 377, kTop + 97, 8, 2, 0xFFC8A860);
+    c.Line(124, kTop + 30, 368, kTop + 30, 1, 0x60A08850);
     c.FillRect(0, 284, 100, 359, 0xFF101826);
     c.TextCentered(0, 284, 100, 359, "NO DATA", Label(14, 0xFF6A7890));
     STextStyle dark = Label(12, 0xFF5A4A2A);

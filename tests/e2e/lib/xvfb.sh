@@ -42,7 +42,7 @@ wait_for_line() {
 require_tools() {
     for tool in "$@"; do
         if ! command -v "$tool" >/dev/null 2>&1; then
-            echo "$E2E_NAME: skipped, $tool is not installed (scripts/install-deps.sh installs it)"
+            echo "$E2E_NAME: skipped, $tool is not installed (scripts/install-deps.sh test installs it)"
             exit 77
         fi
     done
