@@ -172,6 +172,9 @@ int32_t CVantEngine::UpdateSelection(CInputState* input) {
     if (settled && (g_bPageVoiceDone == 1 || !choiceWindow.waitForVoice)) {
         char target[kScriptNameSize];
         if (choiceWindow.Update(input, target) != 1) return 0;
+        // A pick by key or click is acted on once: a Return still held must not complete the
+        // next page on the following frame.
+        StampKeyGuard(input);
         if (target[0] != '\0') return Load(target);
         return Advance();
     }

@@ -254,7 +254,9 @@ int32_t CVantEngine::Restore(CReadStream* stream, uint32_t size) {
     inputLock.active = 0;
     messageLog.RemoveAll();
     ClearSaveMask();
-    const int32_t result = RestoreComponents(stream, size);
+    // A restore that fails half way keeps what it restored and stops there: the half-restored
+    // page is neither logged nor re-timed.
+    if (RestoreComponents(stream, size) != 0) return -1;
     FinishRestore();
-    return result;
+    return 0;
 }

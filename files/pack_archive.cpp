@@ -37,6 +37,13 @@ int64_t FileSize(FILE* file) {
     return size;
 }
 
+// An entry that reaches past the end of the file keeps only the bytes the file holds, so it reads
+// short while the rest of the archive stays usable.
+void ClampToFile(CPackEntry* entry, uint64_t fileSize) {
+    const uint64_t available = entry->offset < fileSize ? fileSize - entry->offset : 0;
+    if (entry->size > available) entry->size = static_cast<uint32_t>(available);
+}
+
 bool SeekTo(FILE* file, uint64_t offset) {
     if (static_cast<uint64_t>(ftello(file)) == offset) return true;
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
@@ -119,9 +126,7 @@ int32_t CPackArchive::Open(const char* archivePath) {
             return fail(kPackDamaged);
         }
         entry.name[nameLength - 1] = 0;
-        if (static_cast<uint64_t>(entry.offset) + entry.size > static_cast<uint64_t>(fileSize)) {
-            return fail(kPackDamaged);
-        }
+        ClampToFile(&entry, static_cast<uint64_t>(fileSize));
     }
     count = static_cast<int32_t>(entryCount);
     std::fclose(file);

@@ -54,7 +54,7 @@ struct CPackArchive {
     ~CPackArchive() { Close(); }
 
     // 0, kPackCannotOpen, kPackBadMagic, kPackDamaged or kPackNoMemory; a failure leaves the
-    // archive empty.
+    // archive empty. An entry reaching past the end of the file is cut to the bytes the file holds.
     int32_t Open(const char* archivePath);
     void Close();
     // The entry's index, or -1. The name must use '\' as the archive stores it.

@@ -19,8 +19,8 @@ using StreamReadFunction = size_t (*)(void* destination, size_t size, size_t cou
 uint32_t TeylTextureSide(uint32_t width, uint32_t height);
 
 // Reads one TEYL picture from the source and stores a new texture in *slot; width and height
-// (when given) receive the picture's size. -1 for another format, a side that is not positive
-// or above kMaxTeylSide, data shorter than the header promises, or a texture that cannot be
-// made; the slot is then left as it was.
+// (when given) receive the picture's size. Pixels that data shorter than the header promises
+// does not cover are zero. -1 for another format, a side that is not positive or above
+// kMaxTeylSide, or a texture that cannot be made; the slot is then left as it was.
 int32_t LoadTeylImage(CGraphicsDevice* device, CTexture** slot, int32_t* width, int32_t* height,
                       StreamReadFunction read, void* source);

@@ -1,6 +1,9 @@
 #include "platform/math3d.h"
 
 #include <cmath>
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
 
 SMatrix* MatrixIdentity(SMatrix* out) {
     for (int r = 0; r < 4; ++r)
@@ -8,12 +11,26 @@ SMatrix* MatrixIdentity(SMatrix* out) {
     return out;
 }
 
+// Each element is ((a0 * b0 + a1 * b1) + a2 * b2) + a3 * b3, rounded after every step; the SSE2
+// path computes a whole row in that same order, so both give the same bits.
 SMatrix* MatrixMultiply(SMatrix* out, const SMatrix* a, const SMatrix* b) {
     SMatrix product;
+#if defined(__SSE2__)
+    const __m128 b0 = _mm_loadu_ps(b->m[0]), b1 = _mm_loadu_ps(b->m[1]);
+    const __m128 b2 = _mm_loadu_ps(b->m[2]), b3 = _mm_loadu_ps(b->m[3]);
+    for (int r = 0; r < 4; ++r) {
+        __m128 row = _mm_mul_ps(_mm_set1_ps(a->m[r][0]), b0);
+        row = _mm_add_ps(row, _mm_mul_ps(_mm_set1_ps(a->m[r][1]), b1));
+        row = _mm_add_ps(row, _mm_mul_ps(_mm_set1_ps(a->m[r][2]), b2));
+        row = _mm_add_ps(row, _mm_mul_ps(_mm_set1_ps(a->m[r][3]), b3));
+        _mm_storeu_ps(product.m[r], row);
+    }
+#else
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             product.m[r][c] = a->m[r][0] * b->m[0][c] + a->m[r][1] * b->m[1][c] + a->m[r][2] * b->m[2][c] +
                               a->m[r][3] * b->m[3][c];
+#endif
     *out = product;
     return out;
 }

@@ -287,10 +287,11 @@ void CConfigScreen::Activate(int32_t id) {
     } else if (InGroup(id, kIdFirstVoiceVolume, 10)) {
         s.voiceVolume = VolumeOf(id - kIdFirstVoiceVolume);
     } else if (id == kIdClose || (id == kIdReturnToTitle && opener == kConfigFromTitle)) {
+        // The fade-out keeps the idle state's start time, unlike the right click: a screen idle
+        // for longer than the fade closes on its next frame.
         hover = kConfigHoverClosed;
         result = kConfigClosed;
         state = 4;
-        startTime = g_FrameTime;
     } else if (id == kIdReturnToTitle) {
         AskQuestion(kQuestionReturnToTitle, 2);
     } else if (id == kIdQuit) {

@@ -251,7 +251,13 @@ int32_t CSaveLoadScreen::UpdateIdleInput() {
     } else if (hovered != -1 && hovered != before) {
         head.PlayCursor();
     }
-    if (activated == -1 && IsCancelClick()) Close(4, kSaveLoadClose);
+    if (activated == -1 && IsCancelClick()) {
+        // Unlike the close tab, the right click keeps the idle state's start time, so the fade-out
+        // of a screen idle for longer than the fade ends on its next frame.
+        state = 4;
+        result = kSaveLoadClose;
+        hovered = -1;
+    }
     return activated;
 }
 

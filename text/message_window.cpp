@@ -216,8 +216,8 @@ int32_t CMessageWindow::ParseCommand(CReadStream* stream, uint32_t size, uint32_
 }
 
 int32_t CMessageWindow::Restore(CReadStream* stream, uint32_t size, uint32_t* consumed) {
-    // The saved flags replace the current ones, the hidden-window flag included.
-    whf = 0;
+    // Like the page command, a restore sets the hidden-window flag but never clears it: only a
+    // page start does.
     return ReadPayload(stream, size, consumed, ReadSaveScrambled);
 }
 
@@ -310,9 +310,9 @@ int32_t CMessageWindow::BuildNameGlyphs(const char* source) {
 
 int32_t CMessageWindow::BuildLogNameGlyphs(const char* source) {
     CopyField(logName, source, kNameBytes);
-    const CTextFormat& format = formatMode ? nameFont : windowFont;
-    CFont* font = CreateFormatFont(format);
-    const uint32_t colour = (format.colour & 0x00FFFFFFu) | kLogAlpha;
+    // Format mode 0 takes the window font's face and size, but the colour stays the name's.
+    CFont* font = CreateFormatFont(formatMode ? nameFont : windowFont);
+    const uint32_t colour = (nameFont.colour & 0x00FFFFFFu) | kLogAlpha;
     const int32_t result = RasterizeText(logName, true, logNameGlyphs, kNameGlyphs, &logNameGlyphCount,
                                          (textFlags >> 1) & 1, [&](int32_t) { return SGlyphStyle{font, false, colour}; });
     DeleteFont(font);

@@ -238,6 +238,7 @@ TEST_F(SaveTest, DamagedStreamsFailAndLeaveAnEngineThatRunsItsFrames) {
         Restart();
         std::vector<uint8_t> truncated(file.begin(), file.begin() + static_cast<long>(cut));
         EXPECT_EQ(RestoreFromFile(truncated), -1) << cut;
+        EXPECT_EQ(engine->messageLog.Count(), 0) << "the half-restored page is not logged, cut " << cut;
         Idle(50);
         Press(Click());
     }

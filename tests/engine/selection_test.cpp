@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "engine_fixture.h"
+#include "platform/clock.h"
+#include "platform/input_devices.h"
 #include "platform/render_context.h"
 
 namespace {
@@ -43,6 +45,57 @@ TEST_F(SelectionTest, APickWithAnEmptyTargetRunsTheNextPage) {
     EXPECT_EQ(Frame(&click), 0);
     EXPECT_EQ(engine->pageNumber, 2u);
     EXPECT_STREQ(engine->messageWindow.text, "next");
+}
+
+// The keyboard read as the program reads it: the poll at each frame's time, with its key guard.
+class HeldKeySelectionTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        ReleaseDirectInput();
+        ResetInputSource();
+        ASSERT_EQ(InitDirectInput(), 0);
+        g_Input = {};
+    }
+    void TearDown() override {
+        ReleaseDirectInput();
+        ResetInputSource();
+        EngineTest::TearDown();
+    }
+    int32_t PolledFrame() {
+        AdvanceFakeClock(16);
+        CInputState::Update(&g_Input, &mouse_, GetTimeMs());
+        return Frame(&g_Input, 0);
+    }
+
+    CMouseFields mouse_;
+};
+
+TEST_F(HeldKeySelectionTest, AReturnHeldAcrossAPickForLessThanTheGuardLeavesTheNewPageRunning) {
+    WritePicture("Image/bg.teyl", 8, 8, 0xFF000000u);
+    WriteScript("b.vsf", {CTestPage().Layer(0, "Image/bg.teyl", 2, 0, 1500).Text("", "new page")});
+    ASSERT_EQ(StartScript({CTestPage().Text("", "choose").Choices({{"go", "b.vsf"}})}), 0);
+    for (const bool byClick : {false, true}) {
+        ASSERT_EQ(engine->Load("a.vsf"), 0);
+        for (int i = 0; i < 200 && (i < 2 || g_bPageTextDone == 0); ++i) PolledFrame();  // the keyboard is acquired
+        ASSERT_EQ(engine->choiceWindow.active, 1);
+        if (byClick) {
+            mouse_.mouseX = static_cast<uint32_t>(engine->choiceWindow.BarLeft() + 10);
+            mouse_.mouseY = static_cast<uint32_t>(engine->choiceWindow.BarTop(0) + 10);
+            mouse_.mouseMoved = mouse_.leftUp = 1;
+        } else {
+            engine->choiceWindow.highlighted = 0;
+        }
+        FeedKey(DIK_RETURN, true);
+        PolledFrame();
+        ASSERT_STREQ(engine->scriptName, "b.vsf") << byClick;
+        for (uint32_t held = 16; held < 180; held += 16) PolledFrame();
+        FeedKey(DIK_RETURN, false);
+        for (int i = 0; i < 10; ++i) PolledFrame();
+        EXPECT_EQ(g_bPageEffectsDone, 0u) << byClick;
+        EXPECT_NE(engine->layers[0].effect, nullptr) << byClick;
+        EXPECT_NE(engine->messageWindow.revealStart, kRevealShowAll) << byClick;
+    }
 }
 
 }  // namespace

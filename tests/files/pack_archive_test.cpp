@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -215,7 +216,7 @@ TEST(PackArchive, HandlesAreIndependentAcrossThreads) {
     EXPECT_EQ(got[1], entries[1].data);
 }
 
-TEST(PackArchive, DamagedArchivesAreRefusedAndLeaveItEmpty) {
+TEST(PackArchive, DamagedTablesAreRefusedAndEntriesPastTheEndReadShort) {
     CTempFolder folder;
     const std::vector<uint8_t> good = HandMadeArchive(kEntries, true);
     auto open = [&](const std::vector<uint8_t>& bytes) {
@@ -234,9 +235,24 @@ TEST(PackArchive, DamagedArchivesAreRefusedAndLeaveItEmpty) {
     bad[0] = 'X';
     EXPECT_EQ(open(bad), kPackBadMagic);
     EXPECT_EQ(open({'P', 'A'}), kPackBadMagic);
-    // Every truncation of a valid archive is refused without reading past the file.
+    // A truncation inside the table is refused; one inside the data leaves every entry readable
+    // up to the cut and no further.
+    size_t tableEnd = 44;
+    for (const CHandEntry& e : kEntries) tableEnd += 12 + e.name.size() + 1;
     for (size_t size = 4; size < good.size(); ++size) {
-        EXPECT_EQ(open(std::vector<uint8_t>(good.begin(), good.begin() + size)), kPackDamaged) << "size " << size;
+        const std::vector<uint8_t> cut(good.begin(), good.begin() + size);
+        if (size < tableEnd) {
+            EXPECT_EQ(open(cut), kPackDamaged) << "size " << size;
+            continue;
+        }
+        CPackArchive shortened;
+        ASSERT_EQ(shortened.Open(folder.Write("c.pac", cut).c_str()), 0) << "size " << size;
+        size_t at = tableEnd;
+        for (const CHandEntry& e : kEntries) {
+            const size_t kept = std::min(e.data.size(), size - std::min(size, at));
+            EXPECT_EQ(ReadAll(shortened, e.name.c_str()), e.data.substr(0, kept)) << e.name << " size " << size;
+            at += e.data.size();
+        }
     }
 
     // One plain entry with the given count, name length, size and offset.
@@ -254,10 +270,16 @@ TEST(PackArchive, DamagedArchivesAreRefusedAndLeaveItEmpty) {
         {0x7FFFFFFF, 2, 4, 60},  // more entries than the file holds
         {0xFFFFFFFF, 2, 4, 60}, {1, 0, 4, 60},   // name length 0
         {1, 261, 4, 60},                         // name longer than the field
-        {1, 2, 4, 0xFFFFFFF0},                   // offset beyond the file
-        {1, 2, 0xFFFFFFFF, 60},                  // size beyond the file
     };
     for (const auto& d : damaged) EXPECT_EQ(open(plainWith(d[0], d[1], d[2], d[3])), kPackDamaged) << d[0] << " " << d[1];
+    // An offset or a size beyond the 74-byte file opens; the entry ends at the end of the file.
+    const uint32_t overrunning[][3] = {{4, 0xFFFFFFF0, 0}, {0xFFFFFFFF, 60, 14}, {100, 50, 24}};
+    for (const auto& [size, offset, expected] : overrunning) {
+        CPackArchive opened;
+        ASSERT_EQ(opened.Open(folder.Write("o.pac", plainWith(1, 2, size, offset)).c_str()), 0) << offset;
+        EXPECT_EQ(opened.entries[0].size, expected) << offset;
+        EXPECT_EQ(ReadAll(opened, opened.entries[0].name).size(), expected) << offset;
+    }
 
     // A name without its NUL is terminated inside the field.
     ASSERT_EQ(archive.Open(folder.Write("n.pac", plainWith(1, 260, 4, 60)).c_str()), 0);

@@ -66,14 +66,30 @@ TEST_F(TeylImage, PixelsLandInTheTopLeftOfASquareTexture) {
     for (int32_t i = 0; i < 6; ++i) EXPECT_EQ(SurfacePixel(texture_->Level0(), i % 3, i / 3), pixels[i]);
 }
 
+TEST_F(TeylImage, DataShorterThanPromisedLoadsWithTheRestZero) {
+    const std::vector<uint32_t> pixels = {0xFF112233, 0x80445566, 0x00778899, 0x01020304, 0xFFFFFFFF};
+    std::vector<uint8_t> bytes = HandMadeTeyl(3, 3, pixels);
+    bytes.resize(bytes.size() - 2);  // half of the fifth pixel
+    int32_t width = 0;
+    int32_t height = 0;
+    ASSERT_EQ(Load(bytes, &width, &height), 0);
+    EXPECT_EQ(width, 3);
+    EXPECT_EQ(height, 3);
+    const uint32_t expected[9] = {0xFF112233, 0x80445566, 0x00778899, 0x01020304, 0x0000FFFF, 0, 0, 0, 0};
+    for (int32_t i = 0; i < 9; ++i) EXPECT_EQ(SurfacePixel(texture_->Level0(), i % 3, i / 3), expected[i]) << i;
+
+    texture_->Release();
+    texture_ = nullptr;
+    ASSERT_EQ(Load(HandMadeTeyl(2, 2, {})), 0);  // the header alone
+    for (int32_t i = 0; i < 4; ++i) EXPECT_EQ(SurfacePixel(texture_->Level0(), i % 2, i / 2), 0u) << i;
+}
+
 TEST_F(TeylImage, BadInputFailsAndKeepsTheSlot) {
     const std::vector<uint32_t> four(4, 0xFF00FF00);
-    std::vector<uint8_t> truncated = HandMadeTeyl(2, 2, four);
-    truncated.pop_back();
     const std::vector<std::vector<uint8_t>> bad = {
-        {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {'T', 'E', 'Y'}, HandMadeTeyl(2, 2, {}), truncated,
+        {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {'T', 'E', 'Y'}, {'T', 'E', 'Y', 'L', 2, 0, 0, 0, 2, 0},
         HandMadeTeyl(0, 2, four), HandMadeTeyl(2, -2, four), HandMadeTeyl(-2, -2, four), HandMadeTeyl(16385, 1, four),
-        HandMadeTeyl(16384, 16384, four),  // a huge promised size with no data behind it
+        HandMadeTeyl(16384, 16384, four),  // larger than any texture the device makes
     };
     for (size_t i = 0; i < bad.size(); ++i) {
         EXPECT_EQ(Load(bad[i]), -1) << "case " << i;
@@ -81,7 +97,7 @@ TEST_F(TeylImage, BadInputFailsAndKeepsTheSlot) {
     }
     ASSERT_EQ(Load(HandMadeTeyl(2, 2, four)), 0);
     CTexture* kept = texture_;
-    EXPECT_EQ(Load(truncated), -1);
+    EXPECT_EQ(Load(bad[0]), -1);
     EXPECT_EQ(texture_, kept);
     EXPECT_EQ(LoadTeylImage(nullptr, &texture_, nullptr, nullptr, CReadStream::StdioRead, nullptr), -1);
 }

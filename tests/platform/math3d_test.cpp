@@ -71,6 +71,27 @@ TEST(Math3d, MultiplyAppliesTheLeftMatrixFirst) {
     ExpectFloatEq({out.x, out.y, out.z}, 4, 9, 16);
     EXPECT_FLOAT_EQ(out.w, 1);
     ExpectFloatEq(Normal(ts, {1, 1, 1}), 2, 3, 4);  // translation ignored
+
+    // Every element rounds after each product and sum, left to right: the bits that node poses
+    // and their golden values depend on.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> value(-100.0f, 100.0f);
+    SMatrix a, b, product;
+    for (int trial = 0; trial < 200; ++trial) {
+        for (int i = 0; i < 16; ++i) {
+            a.m[i / 4][i % 4] = value(random);
+            b.m[i / 4][i % 4] = value(random);
+        }
+        MatrixMultiply(&product, &a, &b);
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c) {
+                volatile float sum = a.m[r][0] * b.m[0][c];
+                sum = sum + static_cast<float>(a.m[r][1] * b.m[1][c]);
+                sum = sum + static_cast<float>(a.m[r][2] * b.m[2][c]);
+                sum = sum + static_cast<float>(a.m[r][3] * b.m[3][c]);
+                EXPECT_EQ(product.m[r][c], sum) << trial << " " << r << c;
+            }
+    }
 }
 
 TEST(Math3d, InverseOfRandomScaledSingularAndAliasedMatrices) {

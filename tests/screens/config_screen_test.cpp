@@ -125,13 +125,43 @@ TEST_F(ConfigScreenTest, FromTheTitleTheCloseButtonIsAbsentAndTheNextOneCloses) 
     EXPECT_EQ(screen.state, 6);
 }
 
-TEST_F(ConfigScreenTest, RightClickFadesOutWithTheClosedResult) {
+// The closing buttons keep the idle state's start time, so after 200 ms idle their fade-out ends
+// on the next frame; the right click starts the fade-out anew and takes 150 ms.
+TEST_F(ConfigScreenTest, ClosingButtonsEndOnTheNextFrameAndTheRightClickFades) {
+    struct SCase {
+        int32_t opener;
+        int32_t x, y;  // the button, or none for a right click
+        int32_t framesToClose;
+    };
+    const SCase cases[] = {{kConfigFromMenu, 400, 550, 1}, {kConfigFromTitle, 560, 550, 1}, {kConfigFromTitle, -1, -1, 10}};
+    for (const SCase& c : cases) {
+        screen.Release();
+        Open(c.opener);
+        NextTick(200);
+        if (c.x < 0) {
+            RightClick();
+            EXPECT_EQ(screen.Update(), 0);
+        } else {
+            EXPECT_EQ(ClickAt(c.x, c.y), kConfigWritten);
+        }
+        ASSERT_EQ(screen.state, 4) << c.x;
+        int32_t frames = 0;
+        while (screen.state == 4 && frames < 20) {
+            Draw();
+            ++frames;
+        }
+        EXPECT_EQ(frames, c.framesToClose) << c.x;
+    }
+    NextTick();
+    EXPECT_EQ(screen.Update(), kConfigClosed);
+
+    // A click during the fade-out returns at once.
+    screen.Release();
     Open(kConfigFromTitle);
     NextTick();
     RightClick();
-    EXPECT_EQ(screen.Update(), 0);
-    EXPECT_EQ(screen.state, 4);
-    EXPECT_EQ(ClickAt(5, 5), kConfigClosed);  // a click during the fade-out returns at once
+    screen.Update();
+    EXPECT_EQ(ClickAt(5, 5), kConfigClosed);
 }
 
 TEST_F(ConfigScreenTest, FromTheMenuTheQuestionsLeadToTheirResults) {

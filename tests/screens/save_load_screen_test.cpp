@@ -262,14 +262,37 @@ TEST_F(SaveLoadScreenTest, SaveScreenOffersNoSlotOnTheAutoPageAndSwitchesThrough
     EXPECT_EQ(Tick(), kSaveLoadSwitch);
 }
 
-TEST_F(SaveLoadScreenTest, RightClickClosesWithAFadeAndAClickReturnsAtOnce) {
-    ASSERT_EQ(screen.InitLoad(0, 1), 0);
-    EXPECT_EQ(screen.state, 1);  // opens from black
-    ClickOn(5, 5);
-    EXPECT_EQ(screen.state, 2);
+// The close tab starts the fade-out anew; the right click keeps the idle state's start time, so
+// after 200 ms idle its fade-out ends on the next frame.
+TEST_F(SaveLoadScreenTest, TheCloseTabFadesOutAndTheRightClickClosesOnTheNextFrame) {
+    for (const bool rightClick : {false, true}) {
+        screen.ReleaseSlots();
+        ASSERT_EQ(screen.InitLoad(0, 1), 0);
+        EXPECT_EQ(screen.state, 1);  // opens from black
+        ClickOn(5, 5);
+        EXPECT_EQ(screen.state, 2);
+        NextTick(200);
+        if (rightClick) {
+            RightClick();
+        } else {
+            Click(700, 560);
+        }
+        screen.UpdateLoad();
+        ASSERT_EQ(screen.state, 4);
+        int32_t frames = 0;
+        while (screen.state == 4 && frames < 20) {
+            Draw();
+            ++frames;
+        }
+        EXPECT_EQ(frames, rightClick ? 1 : 10);
+        EXPECT_EQ(Tick(), kSaveLoadClose);
+    }
+    // A click or Enter during the fade-out returns at once.
+    screen.ReleaseSlots();
+    ASSERT_EQ(screen.InitLoad(0, 0), 0);
+    DrawUntil(2);
     NextTick();
     RightClick();
     screen.UpdateLoad();
-    EXPECT_EQ(screen.state, 4);
     EXPECT_EQ(Press(DIK_NUMPADENTER), kSaveLoadClose);
 }

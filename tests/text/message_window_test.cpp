@@ -237,6 +237,14 @@ TEST_F(MessageWindowTest, SaveFormRunLengthCodesTheFormatsAndSizeOnlyMatchesTheB
     CTestBytes emptyForm;
     emptyForm.ChunkStr("TEXT", "").Chunk("TFMT", oneRun);
     EXPECT_EQ(none.Bytes(), emptyForm.bytes);
+
+    // A restore clears NEF, NIWF and NBLF; the hidden-window flag waits for the next page start.
+    restored.nef = restored.niwf = restored.nblf = restored.whf = 1;
+    const uint32_t unflaggedSize = static_cast<uint32_t>(emptyForm.size());
+    CMemoryReadStream unflagged(emptyForm.bytes);
+    unflagged.Window(unflaggedSize);
+    ASSERT_EQ(restored.Restore(&unflagged.stream, unflaggedSize, &consumed), 0);
+    EXPECT_EQ((Flags{restored.nef, restored.niwf, restored.nblf, restored.whf}), (Flags{0, 0, 0, 1}));
 }
 
 TEST_F(MessageWindowTest, RevealWaitsForTheHoldUnlessNiwfAndShowAllIgnoresTheClock) {
@@ -341,6 +349,14 @@ TEST_F(MessageWindowTest, FrameAndPlateFollowTheNameAndLogEntriesAreTranslucent)
     window_->DrawLogEntry();
     EXPECT_GT(LitPixels({90, 480, 160, 520}), 0);
     EXPECT_GT(LitPixels({10, 436, 60, 470}), 0);
+
+    // In format mode 0 the log name takes the window font's face and size but the name's colour.
+    window_->formatMode = 0;
+    window_->windowFont = Format(kMsGothicSjis, 30, 0xFFFF0000);
+    window_->nameFont.colour = 0xFF00FF00;
+    ASSERT_EQ(window_->BuildLogNameGlyphs("L"), 0);
+    EXPECT_EQ(window_->logNameGlyphs[0].colour, 0x8800FF00u);
+    EXPECT_EQ(window_->logNameGlyphs[0].lineHeight, 32);
 }
 
 TEST_F(MessageWindowTest, SettingsRebuildOnlyWhatChanged) {

@@ -41,13 +41,18 @@ int EofMemory(void* source) { return AsSource(source)->at >= AsSource(source)->s
 
 }  // namespace
 
+void* NewMemorySource(const void* data, size_t size, CStreamCallbacks* callbacks) {
+    callbacks->read = ReadMemory;
+    callbacks->seek = SeekMemory;
+    callbacks->close = CloseMemory;
+    callbacks->tell = TellMemory;
+    callbacks->eof = EofMemory;
+    return new SMemorySource{static_cast<const uint8_t*>(data), size, 0};
+}
+
 bool OpenMemoryStream(CReadStream* stream, const void* data, size_t size, uint32_t capacity) {
     CStreamCallbacks set;
-    set.read = ReadMemory;
-    set.seek = SeekMemory;
-    set.close = CloseMemory;
-    set.tell = TellMemory;
-    set.eof = EofMemory;
-    stream->SetSource(set, new SMemorySource{static_cast<const uint8_t*>(data), size, 0});
+    void* source = NewMemorySource(data, size, &set);
+    stream->SetSource(set, source);
     return stream->AllocBuffer(capacity) == 0;
 }

@@ -20,6 +20,7 @@
 #include "tools/lib/script_compiler.h"
 #include "tools/lib/teyl_writer.h"
 #include "tools/make_sample_game/audio.h"
+#include "tools/make_sample_game/models.h"
 #include "tools/make_sample_game/movies.h"
 #include "tools/make_sample_game/scenes.h"
 #include "tools/make_sample_game/screens.h"
@@ -120,6 +121,7 @@ public:
         Scripts();
         Tables();
         Pictures();
+        for (auto& [path, bytes] : SampleModelFiles()) Add(path, std::move(bytes));
         Sounds();
         Movies();
         WriteArchives();

@@ -1,0 +1,36 @@
+// The sample game's models. The character is small (a few hundred triangles) but uses every
+// feature of the .lmf format: a node hierarchy with pivots and inverse rest matrices, every key
+// shape and every behaviour before and after the keys, every shading type, blend modes,
+// textures of sizes that are not powers of two, skinning with two to four weights, palette
+// records of every kind, eye and mouth morph pairs, part-slot names, a camera, light groups
+// and a foreign chunk larger than the reader's buffer. The dense model is a skinned column of
+// 64 animated nodes and more than 10,000 triangles, for measuring loads and poses.
+#pragma once
+
+#include "tools/lib/lmf_writer.h"
+
+// Node indices of the character.
+enum : uint16_t {
+    kCharacterHips = 0,
+    kCharacterSpine,
+    kCharacterHead,
+    kCharacterLeftArm,
+    kCharacterRightArm,
+    kCharacterLeftLeg,
+    kCharacterRightLeg,
+    kCharacterCamera,
+    kCharacterNodeCount,
+};
+
+// Layer indices of the character's morph pairs.
+enum : uint32_t {
+    kCharacterEyesOpen = 3,
+    kCharacterEyesClosed = 4,
+    kCharacterMouthClosed = 5,
+    kCharacterMouthOpen = 6,
+};
+
+constexpr int kDenseModelNodes = 64;
+
+SLmfModelData MakeSampleCharacter();
+SLmfModelData MakeDenseModel();
