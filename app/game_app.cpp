@@ -25,6 +25,7 @@ void ShowStartupError(const char* text) { ShowScreenError(text, true); }
 SModeStep Continue() { return SModeStep{}; }
 SModeStep Enter(uint32_t next) { return SModeStep{EModeAction::Enter, next}; }
 SModeStep Quit() { return SModeStep{EModeAction::Quit, kModeNone}; }
+SModeStep Leave() { return SModeStep{EModeAction::Leave, kModeNone}; }
 
 void OnExternalRequest(void* app) { static_cast<CGameApp*>(app)->DumpDebugInfo(); }
 
@@ -34,6 +35,11 @@ int32_t StartTitle(CGameApp& app) { return app.title.Init(); }
 void EndTitle(CGameApp& app) { app.title.End(); }
 int32_t StartAdventure(CGameApp& app) { return app.adventure.Init(app.adventureLoadFlag, app.adventureName); }
 void EndAdventure(CGameApp& app) { app.adventure.End(); }
+// The story movie plays the table that the adventure's script asked for.
+int32_t StartAdvMovie(CGameApp& app) { return app.advMovie.Init(app.adventure.movieTable); }
+void EndAdvMovie(CGameApp& app) { app.advMovie.End(); }
+int32_t StartMovieGallery(CGameApp& app) { return app.movieGallery.Init(); }
+void EndMovieGallery(CGameApp& app) { app.movieGallery.End(); }
 int32_t StartCg(CGameApp& app) { return app.cg.Init(); }
 void EndCg(CGameApp& app) { app.cg.End(); }
 int32_t StartBgm(CGameApp& app) { return app.bgm.Init(); }
@@ -51,9 +57,9 @@ const SModeEntry kModeTable[kModeCount] = {
     {StartMakerLogo, CGameApp::UpdateMakerLogoMode, EndMakerLogo, kMakerLogoFailedText, kModeNone},
     {StartTitle, CGameApp::UpdateTitleMode, EndTitle, kTitleFailedText, kModeNone},
     {StartAdventure, CGameApp::UpdateAdventureMode, EndAdventure, kAdventureFailedText, kModeNone},
-    {nullptr, nullptr, nullptr, kAdvMovieFailedText, kModeAdventure},
+    {StartAdvMovie, CGameApp::UpdateAdvMovieMode, EndAdvMovie, kAdvMovieFailedText, kModeAdventure},
     {StartCg, CGameApp::UpdateCgMode, EndCg, kCgFailedText, kModeNone},
-    {nullptr, nullptr, nullptr, kMovieGalleryFailedText, kModeNone},
+    {StartMovieGallery, CGameApp::UpdateMovieMode, EndMovieGallery, kMovieGalleryFailedText, kModeNone},
     {StartBgm, CGameApp::UpdateBgmMode, EndBgm, kBgmFailedText, kModeNone},
 };
 
@@ -303,6 +309,28 @@ SModeStep CGameApp::UpdateAdventureMode(CGameApp& app) {
         // The adventure stays running under the story movie.
         case kFrameMovie: return Enter(kModeAdvMovie);
         case kFrameQuit: return Quit();
+        default: return Continue();
+    }
+}
+
+// The movie's five result bytes become the adventure's game flags 1 to 5; the adventure goes on
+// on the next tick. Its game clock stood still during the movie and goes on from where it
+// stopped, so the page that asked for the movie is not hurried by the movie's length.
+SModeStep CGameApp::UpdateAdvMovieMode(CGameApp& app) {
+    CAdvMovieMode& movie = app.advMovie;
+    movie.DrawFrame();
+    int32_t result = movie.UpdatePlaying();
+    if (result == kMoviePlaying) result = movie.UpdateClickable();
+    if (result == kMoviePlaying) return Continue();
+    for (int32_t i = 0; i < kMovieResultCount; ++i) app.adventure.engine.flags.game[1 + i] = movie.results[i];
+    g_ClockNow = g_ClockPrevTime = GetTimeMs();
+    return Leave();
+}
+
+SModeStep CGameApp::UpdateMovieMode(CGameApp& app) {
+    switch (app.movieGallery.Frame()) {
+        case kMovieGalleryToPictures: return Enter(kModeCg);
+        case kMovieGalleryToTitle: return Enter(kModeTitle);
         default: return Continue();
     }
 }

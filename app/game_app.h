@@ -7,10 +7,12 @@
 
 #include "app/main_window.h"
 #include "platform/input_state.h"
+#include "screens/adv_movie_mode.h"
 #include "screens/adventure.h"
 #include "screens/bgm_mode.h"
 #include "screens/cg_mode.h"
 #include "screens/maker_logo.h"
+#include "screens/movie_gallery.h"
 #include "screens/title.h"
 
 constexpr uint32_t kTickMs = 15;
@@ -64,7 +66,9 @@ struct CGameApp {
     CMakerLogoMode logo;
     CTitleMode title;
     CAdventure adventure;
+    CAdvMovieMode advMovie;
     CCgMode cg;
+    CMovieMode movieGallery;
     CBgmMode bgm;
     // Written by the window procedure between ticks, taken by CInputState::Update.
     CMouseFields mouse;
@@ -112,7 +116,9 @@ struct CGameApp {
     static SModeStep UpdateMakerLogoMode(CGameApp& app);
     static SModeStep UpdateTitleMode(CGameApp& app);
     static SModeStep UpdateAdventureMode(CGameApp& app);
+    static SModeStep UpdateAdvMovieMode(CGameApp& app);
     static SModeStep UpdateCgMode(CGameApp& app);
+    static SModeStep UpdateMovieMode(CGameApp& app);
     static SModeStep UpdateBgmMode(CGameApp& app);
 
 private:

@@ -1,5 +1,7 @@
 // The engine's per-frame input step: sound upkeep, the input lock, and exactly one input
 // handler chosen by the engine's state, which may run the next page.
+#include <cstdio>
+
 #include "engine/input_keys.h"
 #include "engine/vant_engine.h"
 #include "platform/message_box.h"
@@ -49,6 +51,7 @@ void CVantEngine::UpdateSoundChannels() {
 int32_t CVantEngine::UpdateInput(CInputState* input, int32_t interfaceBusy) {
     UpdateSoundChannels();
     if (inputLock.active && !inputLock.HasRunOut()) inputLock.Start();
+    if (movie.active) return UpdateMovie(input);
     if (windowHiddenByUser) return UpdateHiddenWindow(input);
     if (messageLog.viewOpen) return UpdateMessageLog(input);
     if (choiceWindow.active) return UpdateSelection(input);
@@ -65,7 +68,7 @@ int32_t CVantEngine::UpdateTextWait(CInputState* input, int32_t interfaceBusy) {
     if (readHistory.skipOn && readHistory.CanSkip(input, pageNumber) == 1) {
         const int32_t result = Advance();
         if (result != 0) return result;
-        if (!inputLock.active) {
+        if (!inputLock.active && !movie.active) {
             FinishEffects();
             messageWindow.revealStart = kRevealShowAll;
         }
@@ -98,7 +101,7 @@ int32_t CVantEngine::UpdateTextWait(CInputState* input, int32_t interfaceBusy) {
 
 int32_t CVantEngine::SkipPage() {
     const int32_t result = Advance();
-    if (result == 0 && !inputLock.active) CompleteCurrentPage();
+    if (result == 0 && !inputLock.active && !movie.active) CompleteCurrentPage();
     return result;
 }
 
@@ -111,6 +114,16 @@ int32_t CVantEngine::UpdateAutoAdvance(CInputState* input) {
         return ClickInTextWait();
     }
     return 0;
+}
+
+int32_t CVantEngine::UpdateMovie(CInputState* input) {
+    if (!IsInputLocked()) movie.SkipOnInput(input);
+    if (movie.IsFinished() != 1) return 0;
+    char target[kMoviePathSize];
+    std::snprintf(target, sizeof target, "%s", movie.jumpTarget);
+    movie.Release();
+    if (target[0] != '\0') return Load(target);
+    return Advance();
 }
 
 int32_t IsPageAdvanceDue(CVantEngine* engine, CInputState* input, uint32_t revealStart, int32_t glyphCount) {

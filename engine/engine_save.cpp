@@ -249,6 +249,7 @@ void CVantEngine::FinishRestore() {
 }
 
 int32_t CVantEngine::Restore(CReadStream* stream, uint32_t size) {
+    movie.Release();
     autoAdvance.active = 0;
     choiceWindow.active = 0;
     inputLock.active = 0;

@@ -155,7 +155,8 @@ int32_t CVantEngine::DispatchCommand(const CChunkHeader& command, uint32_t* cons
             return ParseCgFlagUp(s, &flags, consumed, size);
         case EngineTag::kMovieFlagsUp:
             return ParseMovieFlagUp(s, &flags, consumed, size);
-        case EngineTag::kMovie:  // movies are not played yet: the command is skipped
+        case EngineTag::kMovie:
+            return movie.ParseCommand(s, size, settings.bgmVolume);
         default:
             return 0;
     }
@@ -209,13 +210,19 @@ int32_t CVantEngine::AfterPage() {
             // Every jump runs the first page of its target inside this call; a chain of first
             // pages that keep jumping (a script that jumps to itself) is cut off.
             if (jumpDepth_ >= kMaxJumpChain) return -1;
+            // A movie opened on this page would never be watched: the story leaves the page.
+            movie.Release();
             ++jumpDepth_;
             const int32_t result = Load(target);
             --jumpDepth_;
             return result;
         }
     }
-    if (!messageWindow.nblf && messageLog.AddPage(&messageWindow, voiceChannels) != 0) ShowLogFailure();
+    if (movie.active) {
+        movie.Play();  // a page that starts a movie is not logged
+    } else if (!messageWindow.nblf && messageLog.AddPage(&messageWindow, voiceChannels) != 0) {
+        ShowLogFailure();
+    }
     if (settings.effectsOn == 0) FinishEffects();
     StampClock();
     return pageFailed_ ? -1 : 0;

@@ -47,6 +47,7 @@ int32_t CVantEngine::Init(CPlatformWindow* window, CGraphicsDevice* device, CSur
 }
 
 void CVantEngine::Release() {
+    movie.Release();
     messageWindow.ReleaseGlyphs();
     for (CImageLayer& layer : layers) layer.Release();
     camera.RemoveAllKeys();
@@ -64,6 +65,7 @@ void CVantEngine::Release() {
 }
 
 int32_t CVantEngine::NewGame(const char* name) {
+    movie.Release();
     CloseScript();
     g_GameClock = 0;
     g_PageStartClock = 0;

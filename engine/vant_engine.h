@@ -15,6 +15,7 @@
 #include "scene/camera.h"
 #include "scene/image_layer.h"
 #include "scene/scene_light.h"
+#include "sound/movie_player.h"
 #include "sound/sound_channel.h"
 #include "text/choice_window.h"
 #include "text/message_log.h"
@@ -55,6 +56,7 @@ public:
     CReadHistory readHistory;
     CActionControl autoAdvance;
     CClockWait inputLock;
+    CMoviePlayer movie;
     HostCallback hostCallback = nullptr;
     void* hostContext = nullptr;
     char hostText[kHostTextSize] = {};
@@ -104,6 +106,7 @@ public:
     int32_t UpdateHiddenWindow(CInputState* input);
     int32_t UpdateMessageLog(CInputState* input);
     int32_t UpdateSelection(CInputState* input);
+    int32_t UpdateMovie(CInputState* input);
     void UpdateSoundChannels();
     // True while the input lock holds the player's clicks and keys.
     bool IsInputLocked() const { return inputLock.IsLocking(); }

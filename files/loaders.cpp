@@ -27,10 +27,10 @@ constexpr char kFileOpenErrorFormat[] =
 constexpr char kErrorCaption[] = "Error!!";
 constexpr size_t kMessageSize = 1024;
 
-void ShowFileOpenError(const char* path) {
+void ShowFileOpenError(const char* path, bool topmost = true) {
     char text[kMessageSize];
     FormatMessage1K(text, kFileOpenErrorFormat, path != nullptr ? path : "");
-    ShowMessageBox(text, kErrorCaption, MessageBoxStyle::IconError | MessageBoxStyle::Topmost);
+    ShowMessageBox(text, kErrorCaption, MessageBoxStyle::IconError | (topmost ? MessageBoxStyle::Topmost : 0u));
 }
 
 }  // namespace
@@ -85,7 +85,7 @@ void CloseArchives() {
     }
 }
 
-void ShowDataFileOpenError(const char* path) { ShowFileOpenError(path); }
+void ShowDataFileOpenError(const char* path, bool topmost) { ShowFileOpenError(path, topmost); }
 
 int32_t LoadTextureFrom(CGraphicsDevice* device, CTexture** slot, const char* path, const CPackArchive* archive,
                         int32_t* width, int32_t* height) {

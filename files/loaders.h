@@ -58,8 +58,9 @@ void ShowSystemFileOpenError(const char* path);
 // error mask, and clears the save key. Returns 0.
 int32_t OpenArchives(const CArchiveParams* params, CPlatformWindow* owner);
 void CloseArchives();
-// The same box as ShowSystemFileOpenError, whatever the mask (the loaders test it).
-void ShowDataFileOpenError(const char* path);
+// The same box as ShowSystemFileOpenError, whatever the mask (the loaders test it); the movie
+// screens show it without the topmost style.
+void ShowDataFileOpenError(const char* path, bool topmost = true);
 
 // printf-style formatting into a buffer of 1,024 characters.
 void FormatMessage1K(char* buffer, const char* format, ...) __attribute__((format(printf, 2, 3)));

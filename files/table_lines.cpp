@@ -6,7 +6,7 @@ bool CTableLineSplitter::Feed(const char* bytes, size_t size) {
     for (size_t i = 0; i < size && !stopped_; ++i) {
         if (bytes[i] == '\n') {
             EndLine();
-        } else if (line_.size() <= kTableLineMax) {  // one byte over the limit marks the line
+        } else if (line_.size() <= lineMax_) {  // one byte over the limit marks the line
             line_ += bytes[i];
         } else {
             tooLong_ = true;
@@ -22,16 +22,17 @@ bool CTableLineSplitter::Finish() {
 
 bool CTableLineSplitter::EndLine() {
     if (!line_.empty() && line_.back() == '\r') line_.pop_back();
-    if (!tooLong_ && line_.size() <= kTableLineMax && !onLine_(line_.c_str())) stopped_ = true;
+    if (!tooLong_ && line_.size() <= lineMax_ && !onLine_(line_.c_str())) stopped_ = true;
     line_.clear();
     tooLong_ = false;
     return !stopped_;
 }
 
-int32_t ReadTableLines(const char* path, const CPackArchive* archive, const TableLineHandler& onLine) {
+int32_t ReadTableLines(const char* path, const CPackArchive* archive, const TableLineHandler& onLine,
+                       size_t lineMax) {
     CFileStream source;
     if (source.OpenLoose(path) != 0 && source.OpenEntry(archive, path) != 0) return -1;
-    CTableLineSplitter splitter(onLine);
+    CTableLineSplitter splitter(onLine, lineMax);
     char buffer[4096];
     size_t got = 0;
     while ((got = CFileStream::Read(buffer, 1, sizeof buffer, &source)) > 0 && splitter.Feed(buffer, got)) {

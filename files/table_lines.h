@@ -15,11 +15,13 @@ constexpr size_t kTableLineMax = 255;
 // Receives each line (NUL-terminated, without "\n" or "\r\n"); false stops the reading.
 using TableLineHandler = std::function<bool(const char* line)>;
 
-// Splits a text handed over in pieces of any size into lines. A line longer than kTableLineMax
-// is skipped whole: cutting it would read its tail as a line of its own.
+// Splits a text handed over in pieces of any size into lines. A line longer than the limit
+// (kTableLineMax unless given) is skipped whole: cutting it would read its tail as a line of its
+// own.
 class CTableLineSplitter {
 public:
-    explicit CTableLineSplitter(TableLineHandler onLine) : onLine_(std::move(onLine)) {}
+    explicit CTableLineSplitter(TableLineHandler onLine, size_t lineMax = kTableLineMax)
+        : onLine_(std::move(onLine)), lineMax_(lineMax) {}
 
     // False once the handler has stopped the reading (the rest is then ignored).
     bool Feed(const char* bytes, size_t size);
@@ -30,6 +32,7 @@ private:
     bool EndLine();
 
     TableLineHandler onLine_;
+    size_t lineMax_;
     std::string line_;
     bool tooLong_ = false;
     bool stopped_ = false;
@@ -37,4 +40,5 @@ private:
 
 // Reads the table at `path` (a game path) line by line: the loose file, else the archive's
 // entry. 0, or -1 when neither can be opened.
-int32_t ReadTableLines(const char* path, const CPackArchive* archive, const TableLineHandler& onLine);
+int32_t ReadTableLines(const char* path, const CPackArchive* archive, const TableLineHandler& onLine,
+                       size_t lineMax = kTableLineMax);

@@ -159,9 +159,15 @@ int32_t CAdventure::Init(int32_t loadFlag, const char* name) {
     return 0;
 }
 
-// The scene, the message and choice windows, then the bar, the backlog or the menu.
+// The scene, the message and choice windows, then the bar, the backlog or the menu; while the
+// engine plays a movie, the movie's frame instead.
 void CAdventure::DrawFrame() {
     CGraphicsDevice* device = g_pD3DDevice;
+    if (engine.movie.active) {
+        engine.movie.Draw(device);
+        device->Present();
+        return;
+    }
     device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, kSceneClearColour, 1.0f, 0);
     device->BeginScene();
     engine.Draw();
@@ -185,13 +191,16 @@ int32_t CAdventure::Frame() {
     UpdateEngineClock();
     DrawFrame();
 
-    if (autoSaveRequested && g_bPageTextDone == 1 && g_bPageEffectsDone == 1) {
+    // Nothing of the adventure's own acts under a movie: no auto save, no button bar, menu or
+    // quick load; the engine alone watches the movie.
+    const bool moviePlays = engine.movie.active != 0;
+    if (autoSaveRequested && !moviePlays && g_bPageTextDone == 1 && g_bPageEffectsDone == 1) {
         AutoSave();
         autoSaveRequested = 0;
     }
 
     int32_t interfaceBusy = 0;
-    if (!engine.IsInputLocked()) {
+    if (!engine.IsInputLocked() && !moviePlays) {
         interfaceBusy = Update();
         if (subMode == kAdventureLeave) return kFrameToTitle;
         if (subMode == kAdventureQuit) return kFrameQuit;

@@ -77,39 +77,11 @@ int32_t CDirectSoundOgg::BuildFormat() {
     return 0;
 }
 
-int32_t CDirectSoundOgg::Fill(void* destination, uint32_t bytes) {
-    auto* out = static_cast<char*>(destination);
-    uint32_t filled = 0;
-    bool justLooped = false;
-    for (;;) {
-        int section = 0;
-        const int want = static_cast<int>(std::min<uint32_t>(bytes - filled, INT_MAX));
-        const long result = ov_read(m_decoder.get(), out + filled, want, 0, 2, 1, &section);
-        if (result > 0) {
-            filled += static_cast<uint32_t>(result);
-            justLooped = false;
-            if (filled >= bytes) return 0;
-            continue;
-        }
-        if (result < 0) {
-            // The damage is heard as silence to the end of this block.
-            std::memset(out + filled, 0, bytes - filled);
-            return -1;
-        }
-        if (justLooped) {
-            // Nothing to decode from the loop-back point: the source counts as ended.
-            std::memset(out + filled, 0, bytes - filled);
-            return 1;
-        }
-        m_playsDone += 1;
-        const int32_t count = m_playCount;
-        if (count >= 1 && m_playsDone >= count) {
-            std::memset(out + filled, 0, bytes - filled);
-            return 1;
-        }
-        SeekTime(m_loopBack);
-        justLooped = true;
-    }
+int64_t CDirectSoundOgg::ReadPcm(void* destination, uint32_t bytes) {
+    int section = 0;
+    const int want = static_cast<int>(std::min<uint32_t>(bytes, INT_MAX));
+    const long result = ov_read(m_decoder.get(), static_cast<char*>(destination), want, 0, 2, 1, &section);
+    return result < 0 ? -1 : result;
 }
 
 int32_t CDirectSoundOgg::SeekTime(double seconds) {

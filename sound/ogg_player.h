@@ -17,10 +17,12 @@ public:
     int32_t OpenFromCallbacks(CAudioDevice* device, const char* name, const CStreamCallbacks* callbacks,
                               void* source) override;
     void Close() override;
-    int32_t Fill(void* destination, uint32_t bytes) override;
     int32_t SeekTime(double seconds) override;
 
     const SWaveFormat& GetFormat() const { return m_format; }
+
+protected:
+    int64_t ReadPcm(void* destination, uint32_t bytes) override;
 
 private:
     int32_t BuildFormat();

@@ -29,7 +29,34 @@ CDirectSoundBase::~CDirectSoundBase() {
     m_name[0] = '\0';
 }
 
-int32_t CDirectSoundBase::Fill(void*, uint32_t) { return -1; }
+int64_t CDirectSoundBase::ReadPcm(void*, uint32_t) { return -1; }
+
+int32_t CDirectSoundBase::Fill(void* destination, uint32_t bytes) {
+    auto* out = static_cast<uint8_t*>(destination);
+    uint32_t filled = 0;
+    bool justLooped = false;
+    const auto silenceRest = [&](int32_t result) {
+        std::memset(out + filled, 0, bytes - filled);
+        return result;
+    };
+    while (filled < bytes) {
+        const int64_t got = ReadPcm(out + filled, bytes - filled);
+        if (got > 0) {
+            filled += static_cast<uint32_t>(std::min<int64_t>(got, bytes - filled));
+            justLooped = false;
+            continue;
+        }
+        if (got < 0) return silenceRest(-1);
+        // Nothing to play from the loop-back point: the source counts as ended.
+        if (justLooped) return silenceRest(1);
+        m_playsDone += 1;
+        const int32_t count = m_playCount;
+        if (count >= 1 && m_playsDone >= count) return silenceRest(1);
+        SeekTime(m_loopBack);
+        justLooped = true;
+    }
+    return 0;
+}
 
 int32_t CDirectSoundBase::SeekTime(double) { return -1; }
 

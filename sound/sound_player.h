@@ -76,13 +76,20 @@ public:
     void WaitThread() override;
     void Close() override;
 
-    // Decodes the next bytes of PCM. 0 filled completely; 1 the source ended and the rest is
-    // silence; -1 decoding error. Runs on the streaming thread.
+    // Decodes the next bytes of PCM through ReadPcm, never a short block: at the end of the
+    // source the play is counted, and the source either goes on from the loop-back point or, once
+    // the play count is reached (or nothing follows the loop-back point), the rest is silence.
+    // 0 filled completely; 1 the source ended and the rest is silence; -1 decoding error (the
+    // rest is silence). Runs on the streaming thread.
     virtual int32_t Fill(void* destination, uint32_t bytes);
     // Moves the source to a time. 0.
     virtual int32_t SeekTime(double seconds);
 
 protected:
+    // The format's part of Fill: up to `bytes` bytes of PCM from where the source stands. The
+    // count (above 0), 0 at the end of the source, -1 on a decoding error.
+    virtual int64_t ReadPcm(void* destination, uint32_t bytes);
+
     int32_t CreateBuffer(CAudioDevice* device, const SWaveFormat& format);
     void Reset();
     void ReleaseBuffer();

@@ -105,32 +105,13 @@ int32_t CDirectSoundWave::ParseRiff() {
     return 0;
 }
 
-int32_t CDirectSoundWave::Fill(void* destination, uint32_t bytes) {
+int64_t CDirectSoundWave::ReadPcm(void* destination, uint32_t bytes) {
+    const uint32_t n = std::min(bytes, m_dataSize - m_position);
     auto* out = static_cast<uint8_t*>(destination);
-    uint32_t filled = 0;
-    bool justLooped = false;
-    for (;;) {
-        const uint32_t n = std::min(bytes - filled, m_dataSize - m_position);
-        const size_t got = ReadSource(out + filled, n);
-        if (got < n) std::memset(out + filled + got, 0, n - got);  // a damaged source plays silence
-        m_position += n;
-        filled += n;
-        if (filled == bytes) return 0;
-        if (justLooped && n == 0) {
-            // Nothing to play from the loop-back point: the source counts as ended.
-            std::memset(out + filled, 0, bytes - filled);
-            return 1;
-        }
-        m_playsDone += 1;
-        const int32_t count = m_playCount;
-        if (count >= 1 && m_playsDone >= count) {
-            std::memset(out + filled, 0, bytes - filled);
-            m_callbacks.seek(m_source, m_dataOffset, SEEK_SET);
-            return 1;
-        }
-        SeekTime(m_loopBack);
-        justLooped = true;
-    }
+    const size_t got = ReadSource(out, n);
+    if (got < n) std::memset(out + got, 0, n - got);  // a damaged source plays silence
+    m_position += n;
+    return n;
 }
 
 int32_t CDirectSoundWave::SeekTime(double seconds) {

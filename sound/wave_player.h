@@ -14,7 +14,6 @@ public:
     int32_t OpenFromCallbacks(CAudioDevice* device, const char* name, const CStreamCallbacks* callbacks,
                               void* source) override;
     void Close() override;
-    int32_t Fill(void* destination, uint32_t bytes) override;
     int32_t SeekTime(double seconds) override;
 
     // Walks the RIFF chunks of the source: the format from "fmt ", the place and size of
@@ -25,6 +24,9 @@ public:
     uint32_t GetDataSize() const { return m_dataSize; }
     uint32_t GetPosition() const { return m_position; }
     const SWaveFormat& GetFormat() const { return m_format; }
+
+protected:
+    int64_t ReadPcm(void* destination, uint32_t bytes) override;
 
 private:
     int32_t OpenParsedSource(CAudioDevice* device);

@@ -12,6 +12,7 @@
 #include "app/game_app.h"
 #include "app/system_data.h"
 #include "files/loaders.h"
+#include "platform/clock.h"
 #include "platform/devices_graphics.h"
 #include "platform/input_devices.h"
 #include "platform/paths.h"
@@ -352,6 +353,47 @@ TEST_F(Galleries, BothGalleriesOpenFromTheExtraMenuAndLeaveTheWayTheyShould) {
     harness_->Tick(kGalleryFadeMs);
     EXPECT_EQ(App().mode, kModeMovieGallery);
     EXPECT_EQ(App().cg.head.background, nullptr) << "the picture gallery was ended";
+}
+
+}  // namespace
+
+namespace {
+
+// The movie gallery of the sample game, reached from the extra menu: a movie decoded for real,
+// the list back at its end, and the way out to the title.
+TEST_F(ExtraMenu, TheMovieGalleryPlaysAnEntryAndGivesItsListBack) {
+    OpenMenu();
+    OpenExtra();
+    ClickAt(ExtraButton(1));
+    harness_->Tick(kExtraMenuFadeMs);
+    harness_->Tick();
+    ASSERT_EQ(App().mode, kModeMovieGallery);
+    CMovieMode& gallery = App().movieGallery;
+    EXPECT_EQ(gallery.listCount, 22);
+    ClickAt({10, 10});  // ends the fade-in
+    harness_->Tick(kKeyGuardMs);
+    ASSERT_EQ(gallery.state, kMovieGalleryList);
+    EXPECT_TRUE(gallery.IsAvailable(0));
+    EXPECT_FALSE(gallery.IsAvailable(1)) << "no play has earned movie flag 1";
+
+    ClickAt({80 + 132 * 3 + 60, 75 + 102 + 45});  // entry 8: the dawn shore, one play of 3 s
+    ASSERT_EQ(gallery.state, kMovieGalleryPlaying);
+    const uint32_t start = GetTimeMs();
+    harness_->TickUntil([&] { return GetTimeMs() - start >= 1500; }, 200);
+    const uint32_t middle = BackBufferPixel(400, 500);
+    EXPECT_NE(middle, 0x100010u) << "a frame of the movie";
+    EXPECT_TRUE(harness_->TickUntil([&] { return gallery.state == kMovieGalleryList; }, 200));
+    EXPECT_NEAR(GetTimeMs() - start, 3000.0, 100.0) << "the movie's own length";
+    EXPECT_NE(BackBufferPixel(400, 500), middle) << "the list is drawn again";
+
+    // A right click leaves the way the hover points: to the picture gallery.
+    harness_->MoveMouse(570, 564);
+    harness_->Tick();
+    RightClickAt({570, 564});
+    harness_->Tick(kGalleryFadeMs);
+    harness_->Tick();
+    EXPECT_EQ(App().mode, kModeCg);
+    EXPECT_EQ(gallery.head.background, nullptr) << "the movie gallery was ended";
 }
 
 }  // namespace

@@ -111,6 +111,15 @@ CTestPage& CTestPage::Raw(const char* tag, const std::vector<uint8_t>& payload) 
     return *this;
 }
 
+CTestPage& CTestPage::Movie(const std::string& file, const std::string& target, bool noSkip) {
+    w.Begin("MOVI");
+    w.CStringChunk("MOVF", file);
+    if (!target.empty()) w.CStringChunk("JMPF", target);
+    if (noSkip) w.EmptyChunk("SREF");
+    w.End();
+    return *this;
+}
+
 std::vector<uint8_t> BuildScript(const std::vector<CTestPage>& pages, const CScriptOptions& options) {
     CChunkWriter w;
     w.Tag("VSF3");

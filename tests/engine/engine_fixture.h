@@ -39,6 +39,8 @@ struct CTestPage {
     CTestPage& Choices(const std::vector<std::pair<std::string, std::string>>& items,
                        const std::vector<int32_t>& slots = {});
     CTestPage& Raw(const char* tag, const std::vector<uint8_t>& payload);
+    // MOVI {MOVF file, JMPF target when given, SREF when noSkip}.
+    CTestPage& Movie(const std::string& file, const std::string& target = "", bool noSkip = false);
 };
 
 struct CScriptOptions {

@@ -15,6 +15,7 @@
 #include "sound/sound_player.h"
 #include "tests/screens/adventure_fixture.h"
 #include "tests/screens/save_bytes.h"
+#include "tests/support/fake_movies.h"
 #include "tests/support/graphics_support.h"
 
 namespace {
@@ -333,6 +334,33 @@ TEST_F(AdventureTest, MovieRequestIsReportedAfterTheInputStepUnlessTheScenarioEn
     RunFrames(3);
     adventure.movieRequested = 1;  // still requested when the input step ends the scenario: the end wins
     EXPECT_EQ(ClickFrame(100, 100), kFrameToTitle);
+}
+
+TEST_F(AdventureTest, AMovieShowsAloneWhileTheBarTheMenuAndAutoSaveWait) {
+    UseFakeMovies({{"Movie/a.mpg", SFakeMovie{4, 10, 40, true, 0}}, {"Movie/b.mpg", SFakeMovie{5, 10, 40, true, 0}}});
+    Start(PlainPages("one") + "page\n  host AutoSaving\n  movie \"Movie/a.mpg\" noskip\n  text: say \"two\"\n" +
+          "page\n  movie \"Movie/b.mpg\"\n  text: say \"three\"\n" + PlainPages("four"));
+    RunFrames(3);
+    NextPage();
+    ASSERT_EQ(adventure.engine.movie.active, 1);
+    RunFrames(1);
+    EXPECT_EQ(Pixel(400, 300), FakeMoviePixel(4, 0) & 0xFFFFFF);
+    EXPECT_EQ(Pixel(kQuickSaveButton.x, kQuickSaveButton.y), FakeMoviePixel(4, 0) & 0xFFFFFF) << "no bar over it";
+    ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
+    RightClickFrame();
+    EXPECT_EQ(adventure.subMode, kAdventureScript) << "the menu does not open";
+    EXPECT_FALSE(std::filesystem::exists(SavePath("Q-Save.sav")));
+    EXPECT_FALSE(std::filesystem::exists(SavePath("A-Save00.sav"))) << "the auto save waits for the movie";
+    EXPECT_EQ(adventure.engine.movie.active, 1) << "noskip";
+    RunFrames(30);  // past its end: the next page starts the second movie
+    ASSERT_EQ(adventure.engine.pageNumber, 3u);
+    // A right click skips the second movie and opens nothing.
+    RightClickFrame();
+    EXPECT_EQ(adventure.engine.pageNumber, 4u);
+    EXPECT_EQ(adventure.subMode, kAdventureScript);
+    RunFrames(3);
+    EXPECT_TRUE(std::filesystem::exists(SavePath("A-Save00.sav"))) << "once no movie plays";
+    UseRealMovies();
 }
 
 TEST_F(AdventureTest, EndWritesGameDataOnceAndItsReadHistoryLimitsSkipMode) {

@@ -53,6 +53,9 @@ const std::string& AssetFolder() {
             {"Image/SelectWindow.bmp", kTagSelectWindow, 543, 96},
             {"Image/Thumb.bmp", kTagThumbnailPicture, 100, 75},
             {"Image/BG.bmp", kTagSceneBg, 800, 600},
+            {"System/Extra/MovieModeBG1.bmp", kTagMovieBg1, 800, 600},
+            {"System/Extra/MovieModeBG2.bmp", kTagMovieBg2, 800, 600},
+            {"System/Extra/MovieModeButton.bmp", kTagMovieSheet, 883, 1280},
         };
         for (const SPicture& picture : pictures) {
             WriteCodedPicture(root, picture.name, picture.tag, picture.width, picture.height);
@@ -62,6 +65,7 @@ const std::string& AssetFolder() {
         const std::vector<uint8_t> ogg = EncodeOgg(samples, 2, 44100);
         folder.Write("System/OnCursor.ogg", ogg);
         folder.Write("System/Select.ogg", ogg);
+        folder.Write("System/Extra/BGM.ogg", ogg);
         folder.Write("Voice/V1.ogg", ogg);
         folder.Write("Voice/V2.ogg", ogg);
     }

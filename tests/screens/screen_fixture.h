@@ -32,6 +32,9 @@ enum EPictureTag : uint32_t {
     kTagSelectWindow,
     kTagThumbnailPicture,
     kTagSceneBg,
+    kTagMovieBg1,
+    kTagMovieBg2,
+    kTagMovieSheet,
 };
 
 constexpr uint32_t CodedTexel(uint32_t tag, uint32_t x, uint32_t y) { return 0xFF000000u | tag << 20 | x << 10 | y; }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include <vorbis/vorbisfile.h>
@@ -222,12 +223,22 @@ TEST_F(CGeneratedGame, SoundLevelsLeaveHeadroomAndStayAudible) {
 TEST_F(CGeneratedGame, EveryFileTheStoryNamesExists) {
     std::vector<std::string> texts;
     for (const fs::path& source : ScriptSources()) texts.push_back(ReadFile(source));
-    texts.push_back(Entry("Movie.pac", "Movie/Story01.txt"));
-    for (int n = 0; n < 3; ++n) texts.push_back(Entry("System.pac", "System/Extra/Movie0" + std::to_string(n) + ".txt"));
+    // The movie tables, followed from the story table and the gallery list through every chain.
+    std::set<std::string> tables = {"Movie/Story01.txt", "System/Extra/MovieTable.txt"};
+    for (std::vector<std::string> pending(tables.begin(), tables.end()); !pending.empty();) {
+        const std::string table = pending.back();
+        pending.pop_back();
+        texts.push_back(Entry(ArchiveOf(table), table));
+        ASSERT_FALSE(texts.back().empty()) << table;
+        for (const auto& [path, kind] : QuotedFiles(texts.back()))
+            if (kind == "txt" && tables.insert(path).second) pending.push_back(path);
+    }
+    EXPECT_GE(tables.size(), 30u);
     int checked = 0;
     for (const std::string& text : texts)
         for (const auto& [path, kind] : QuotedFiles(text)) {
             ++checked;
+            if (kind == "txt") continue;  // followed above
             if (kind == "mpg") {
                 std::string movie = ReadFile(GameFolder() / path);
                 EXPECT_EQ(movie.substr(0, 4), std::string("\0\0\1\xBA", 4)) << path;

@@ -20,6 +20,7 @@
 #include "tools/lib/script_compiler.h"
 #include "tools/lib/teyl_writer.h"
 #include "tools/make_sample_game/audio.h"
+#include "tools/make_sample_game/movie_set.h"
 #include "tools/make_sample_game/models.h"
 #include "tools/make_sample_game/movies.h"
 #include "tools/make_sample_game/scenes.h"
@@ -163,17 +164,51 @@ private:
     }
 
     // Tables and other text files, converted to Shift-JIS.
+    // Tables and other text files, converted to Shift-JIS: those of data/ and the movie gallery's.
     void Tables() {
         const fs::path root = m_source / "data";
         std::vector<fs::path> files;
         for (const auto& entry : fs::recursive_directory_iterator(root))
             if (entry.is_regular_file()) files.push_back(entry.path());
         std::sort(files.begin(), files.end());
-        for (const fs::path& file : files) {
-            std::string sjis;
-            if (!Utf8ToSjis(ReadText(file), &sjis)) throw std::runtime_error(file.string() + " has no Shift-JIS form");
-            Add(fs::relative(file, root).generic_string(), Bytes(sjis.begin(), sjis.end()));
-        }
+        for (const fs::path& file : files) AddText(fs::relative(file, root).generic_string(), ReadText(file));
+        for (const auto& [path, text] : GalleryTableFiles()) AddText(path, text);
+    }
+
+    void AddText(const std::string& path, const std::string& utf8) {
+        std::string sjis;
+        if (!Utf8ToSjis(utf8, &sjis)) throw std::runtime_error(path + " has no Shift-JIS form");
+        Add(path, Bytes(sjis.begin(), sjis.end()));
+    }
+
+    // Every movie: its shots and the track under them.
+    struct SMovie {
+        std::string file;
+        std::vector<SMovieShot> shots;
+        size_t track;
+    };
+    std::vector<SMovie> MovieList() const {
+        return {
+            {"Prologue.mpg",
+             {{PaintCard({"十年前――"}), 3.0f},
+              {PaintNightTitle(true, false), 4.0f},
+              {PaintCard({"ヴェルコラ灯台の灯りは、", "その夜を最後に消えた。"}), 4.0f}},
+             7},
+            {"Story01.mpg", {{PaintLeverChoice(false), 3.0f}, {PaintLeverChoice(true), 3.8f}}, 3},
+            {"Note.mpg", {{PaintCard({"祖父の手帳"}), 2.0f}, {PaintCard({"祖父の手帳", "『夕陽の沈む側を引け』"}), 3.0f}}, 6},
+            {"Dusk.mpg",
+             {{PaintScene(EScene::Market), 2.5f},
+              {PaintScene(EScene::HarbourDusk), 2.5f},
+              {PaintScene(EScene::LighthouseNight), 2.5f}},
+             1},
+            {"Ending.mpg",
+             {{m_events[3], 4.0f}, {m_events[4], 4.0f}, {PaintCard({"Velkora ～Sarnith～", "Fin"}), 4.0f}},
+             4},
+            {"Harbour.mpg", {{PaintScene(EScene::HarbourDusk), 3.0f}}, 0},
+            {"Lighthouse.mpg", {{PaintScene(EScene::LighthouseNight), 3.0f}}, 2},
+            {"LampRoom.mpg", {{PaintScene(EScene::LampRoom), 3.0f}}, 3},
+            {"Dawn.mpg", {{PaintScene(EScene::DawnShore), 3.0f}}, 5},
+        };
     }
 
     void Pictures() {
@@ -200,14 +235,17 @@ private:
         Add("Image/Effect/LensFlare.bmp", Teyl(PaintLensFlare()));
         Add("System/Thumbnail/Lighthouse.bmp", Teyl(PaintScene(EScene::LighthouseNight).Scaled(100, 75)));
 
-        m_movieStills = {PaintNightTitle(true, false), PaintLeverChoice(true), m_events[4]};
+        // A movie's thumbnail is its second shot (its only one when it has one).
+        for (const SMovie& movie : MovieList()) m_movieStills.insert_or_assign(movie.file, movie.shots[std::min<size_t>(1, movie.shots.size() - 1)].picture);
         SGalleryArt art;
         // The picture gallery's entries and their first pictures, as System/Extra/CGTable.txt lists them.
         // Entry 5 (the dawn shore) stays locked in every play: no script sets its flag.
         static const CCanvas kNeverEarned = PaintScene(EScene::DawnShore);
         art.pictureEntries = {&m_events[0], &m_events[1], &m_events[2], &m_events[4], &m_events[5], &kNeverEarned};
-        for (const CCanvas& still : m_movieStills) art.movieStills.push_back(&still);
-        art.movieTitles = {"プロローグ", "二つのレバー", "エンディング"};
+        for (const SGalleryMovie& movie : GalleryMovies()) {
+            art.movieStills.push_back(&m_movieStills.at(movie.movie));
+            art.movieTitles.push_back(movie.title);
+        }
         for (const STrack& track : Tracks())
             if (*track.title) art.trackTitles.push_back(track.title);
         for (SScreenPicture& picture : PaintScreenPictures(art)) {
@@ -256,15 +294,10 @@ private:
         const fs::path work = m_output / "work";
         fs::create_directories(work);
         fs::create_directories(m_output / "Movie");
-        std::vector<STrack> tracks = Tracks();
-        MakeMovie({{PaintCard({"十年前――"}), 3.0f},
-                   {PaintNightTitle(true, false), 4.0f},
-                   {PaintCard({"ヴェルコラ灯台の灯りは、", "その夜を最後に消えた。"}), 4.0f}},
-                  MakeMusic(tracks[7].tune), work.string(), (m_output / "Movie/Prologue.mpg").string());
-        MakeMovie({{PaintLeverChoice(false), 3.0f}, {PaintLeverChoice(true), 3.8f}}, MakeMusic(tracks[3].tune),
-                  work.string(), (m_output / "Movie/Story01.mpg").string());
-        MakeMovie({{m_events[3], 4.0f}, {m_events[4], 4.0f}, {PaintCard({"Velkora ～Sarnith～", "Fin"}), 4.0f}},
-                  MakeMusic(tracks[4].tune), work.string(), (m_output / "Movie/Ending.mpg").string());
+        const std::vector<STrack> tracks = Tracks();
+        for (const SMovie& movie : MovieList())
+            MakeMovie(movie.shots, MakeMusic(tracks.at(movie.track).tune), work.string(),
+                      (m_output / "Movie" / movie.file).string());
         fs::remove_all(work);
     }
 
@@ -288,7 +321,7 @@ private:
     std::map<std::string, std::vector<CPackWriterEntry>> m_archives;
     std::vector<std::pair<std::string, Bytes>> m_loose;
     std::vector<CCanvas> m_events;
-    std::vector<CCanvas> m_movieStills;
+    std::map<std::string, CCanvas> m_movieStills;  // by movie file
 };
 
 }  // namespace

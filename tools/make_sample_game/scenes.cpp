@@ -435,6 +435,13 @@ CCanvas PaintLeverChoice(bool bright) {
         label.outlineColour = 0xC0000000;
         c.TextCentered(static_cast<int>(x0), 425, static_cast<int>(x1), 465, kNames[side], label);
     }
+    // The grandfather's notebook between the levers (a click area of its own).
+    c.FillRoundRect(350, 490, 450, 560, 6, 0xFF5A3A22);
+    c.StrokeRoundRect(350, 490, 450, 560, 6, 2, bright ? 0xFFFFE08A : 0xFFC8A860);
+    STextStyle note;
+    note.height = 18;
+    note.colour = 0xFFFFF2D0;
+    c.TextCentered(350, 490, 450, 560, "手帳", note);
     STextStyle question;
     question.height = 28;
     question.outline = 2;

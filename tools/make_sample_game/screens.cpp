@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "tools/make_sample_game/scenes.h"
 
@@ -426,8 +427,8 @@ CCanvas MusicButtons(const SGalleryArt& art) {
     return c;
 }
 
-CCanvas MovieBackground(int page) {
-    CCanvas c = GalleryBackground("MOVIE", "ムービー鑑賞", 20);
+CCanvas MovieBackground(int page, int slots) {
+    CCanvas c = GalleryBackground("MOVIE", "ムービー鑑賞", slots);
     c.Text(700, 20, "PAGE " + std::to_string(page), Label(18, 0xFFE8D8B0));
     c.FillRoundRect(272, 488, 571, 530, 8, 0x60000000);
     return c;
@@ -445,9 +446,11 @@ CCanvas MovieButtons(const SGalleryArt& art) {
         ButtonFace(c, {406, 29 * look, 455, 29 * look + 29}, "1", kLooks[look], 14, 5);
         ButtonFace(c, {455, 29 * look, 504, 29 * look + 29}, "2", kLooks[look], 14, 5);
     }
-    // The first page's thumbnails (the sample game has fewer than 20 movies).
-    for (size_t i = 0; i < art.movieStills.size() && i < 20; ++i) {
-        const int col = static_cast<int>(i % 5), row = static_cast<int>(i / 5);
+    // Each page's rows lie four rows below the previous page's: hovered cells from y 90, the
+    // others from y 540. The second page's first row is the last one that overlaps nothing.
+    if (art.movieStills.size() > 25) throw std::runtime_error("the movie sheet holds at most 25 thumbnails");
+    for (size_t i = 0; i < art.movieStills.size(); ++i) {
+        const int k = static_cast<int>(i % 20), row = k / 5 + 4 * static_cast<int>(i / 20), col = k % 5;
         ThumbnailCell(c, 120 * col, 90 + 90 * row, *art.movieStills[i], true);
         ThumbnailCell(c, 120 * col, 540 + 90 * row, *art.movieStills[i], false);
     }
@@ -514,8 +517,9 @@ std::vector<SScreenPicture> PaintScreenPictures(const SGalleryArt& art) {
     add("System/Extra/CGModeButton.bmp", PictureGalleryButtons(art));
     add("System/Extra/BGMModeBG.bmp", MusicBackground());
     add("System/Extra/BGMModeButton.bmp", MusicButtons(art));
-    add("System/Extra/MovieModeBG1.bmp", MovieBackground(1));
-    add("System/Extra/MovieModeBG2.bmp", MovieBackground(2));
+    const int movies = static_cast<int>(art.movieStills.size());
+    add("System/Extra/MovieModeBG1.bmp", MovieBackground(1, std::min(movies, 20)));
+    add("System/Extra/MovieModeBG2.bmp", MovieBackground(2, std::max(movies - 20, 0)));
     add("System/Extra/MovieModeButton.bmp", MovieButtons(art));
     add("Image/TextWindow.bmp", TextWindow());
     add("Image/SelectWindow.bmp", SelectWindow());

@@ -1,0 +1,358 @@
+#include "platform/movie_decoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/common.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/paths.h"
+
+namespace {
+
+constexpr int64_t kFallbackFrameMs = 40;
+constexpr int64_t kLongestFrameMs = 1000;
+// A sound track that starts later than the movie is preceded by at most this much silence.
+constexpr int64_t kLongestLeadInMs = 10000;
+
+SMovieOpeners g_openers;
+
+void SilenceLibraryLog() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+// One track of a movie file: its demuxer (the other tracks discarded), its decoder and the
+// file's first timestamp, from which every position counts.
+class CTrackReader {
+public:
+    CTrackReader() = default;
+    CTrackReader(const CTrackReader&) = delete;
+    CTrackReader& operator=(const CTrackReader&) = delete;
+    ~CTrackReader() {
+        av_packet_free(&packet_);
+        avcodec_free_context(&codec_);
+        avformat_close_input(&format_);
+    }
+
+    bool Open(const char* path, AVMediaType type) {
+        SilenceLibraryLog();
+        if (path == nullptr || path[0] == '\0') return false;
+        // Only plain files: a name that looks like an address is never fetched.
+        const std::string url = "file:" + ResolveGamePath(path);
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "protocol_whitelist", "file", 0);
+        const int opened = avformat_open_input(&format_, url.c_str(), nullptr, &options);
+        av_dict_free(&options);
+        if (opened < 0 || avformat_find_stream_info(format_, nullptr) < 0) return false;
+        const AVCodec* decoder = nullptr;
+        const int index = av_find_best_stream(format_, type, -1, -1, &decoder, 0);
+        if (index < 0 || decoder == nullptr) return false;
+        for (unsigned i = 0; i < format_->nb_streams; ++i)
+            if (static_cast<int>(i) != index) format_->streams[i]->discard = AVDISCARD_ALL;
+        stream_ = format_->streams[index];
+        codec_ = avcodec_alloc_context3(decoder);
+        if (codec_ == nullptr || avcodec_parameters_to_context(codec_, stream_->codecpar) < 0) return false;
+        codec_->thread_count = 1;  // decoded on the calling thread only
+        if (avcodec_open2(codec_, decoder, nullptr) < 0) return false;
+        packet_ = av_packet_alloc();
+        if (packet_ == nullptr) return false;
+        if (format_->start_time != AV_NOPTS_VALUE) {
+            origin_ = av_rescale_q(format_->start_time, AV_TIME_BASE_Q, stream_->time_base);
+        } else if (stream_->start_time != AV_NOPTS_VALUE) {
+            origin_ = stream_->start_time;
+        }
+        return true;
+    }
+
+    // The next decoded frame; false at the end of the track or where nothing more decodes. A
+    // damaged packet is left out.
+    bool Next(AVFrame* frame) {
+        while (!ended_) {
+            const int received = avcodec_receive_frame(codec_, frame);
+            if (received == 0) return true;
+            if (received != AVERROR(EAGAIN) || demuxEnded_) break;
+            if (av_read_frame(format_, packet_) < 0) {
+                demuxEnded_ = true;
+                avcodec_send_packet(codec_, nullptr);  // the frames the decoder still holds
+                continue;
+            }
+            if (packet_->stream_index == stream_->index) avcodec_send_packet(codec_, packet_);
+            av_packet_unref(packet_);
+        }
+        ended_ = true;
+        return false;
+    }
+
+    // Back to the start of the file: a byte seek where the format allows one, else a seek to
+    // its first timestamp.
+    bool Rewind() {
+        int sought = -1;
+        if ((format_->iformat->flags & AVFMT_NO_BYTE_SEEK) == 0) sought = av_seek_frame(format_, -1, 0, AVSEEK_FLAG_BYTE);
+        if (sought < 0) {
+            const int64_t start = format_->start_time != AV_NOPTS_VALUE ? format_->start_time : 0;
+            sought = avformat_seek_file(format_, -1, INT64_MIN, start, start, 0);
+        }
+        avcodec_flush_buffers(codec_);
+        demuxEnded_ = false;
+        ended_ = sought < 0;
+        return sought >= 0;
+    }
+
+    // A timestamp of the track in ms from the file's first timestamp; INT64_MIN for none.
+    int64_t ToMs(int64_t timestamp) const {
+        if (timestamp == AV_NOPTS_VALUE) return INT64_MIN;
+        return av_rescale_q(av_sat_sub64(timestamp, origin_), stream_->time_base, AVRational{1, 1000});
+    }
+
+    const AVStream* Stream() const { return stream_; }
+    const AVCodecContext* Codec() const { return codec_; }
+
+private:
+    AVFormatContext* format_ = nullptr;
+    AVCodecContext* codec_ = nullptr;
+    AVStream* stream_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    int64_t origin_ = 0;  // in the track's time base
+    bool demuxEnded_ = false;
+    bool ended_ = false;
+};
+
+int64_t MsOfRate(AVRational rate) {
+    if (rate.num <= 0 || rate.den <= 0) return 0;
+    return av_rescale(1000, rate.den, rate.num);
+}
+
+class CVideoDecoder final : public IMovieVideo {
+public:
+    ~CVideoDecoder() override {
+        av_frame_free(&current_);
+        av_frame_free(&pending_);
+        sws_freeContext(scaler_);
+    }
+
+    bool Open(const char* path) {
+        current_ = av_frame_alloc();
+        pending_ = av_frame_alloc();
+        if (current_ == nullptr || pending_ == nullptr || !reader_.Open(path, AVMEDIA_TYPE_VIDEO)) return false;
+        if (reader_.Codec()->width <= 0 || reader_.Codec()->height <= 0) return false;
+        frameMs_ = MsOfRate(reader_.Stream()->avg_frame_rate);
+        if (frameMs_ <= 0) frameMs_ = MsOfRate(reader_.Stream()->r_frame_rate);
+        if (frameMs_ <= 0) frameMs_ = kFallbackFrameMs;
+        frameMs_ = std::min(frameMs_, kLongestFrameMs);
+        return true;
+    }
+
+    int32_t AdvanceTo(int64_t mediaMs) override {
+        bool changed = false;
+        while ((hasPending_ || DecodeNext()) && pendingMs_ <= mediaMs) {
+            std::swap(current_, pending_);
+            hasCurrent_ = true;
+            hasPending_ = false;
+            changed = true;
+        }
+        return changed ? 1 : 0;
+    }
+
+    int32_t WriteFrame(uint32_t* pixels, int32_t pitchBytes, uint32_t width, uint32_t height) override {
+        if (!hasCurrent_ || pixels == nullptr || width == 0 || height == 0 || width > INT32_MAX / 4 ||
+            height > INT32_MAX || pitchBytes < static_cast<int32_t>(width * 4))
+            return -1;
+        scaler_ = sws_getCachedContext(scaler_, current_->width, current_->height,
+                                       static_cast<AVPixelFormat>(current_->format), static_cast<int>(width),
+                                       static_cast<int>(height), AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr,
+                                       nullptr);
+        if (scaler_ == nullptr) return -1;
+        uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(pixels), nullptr, nullptr, nullptr};
+        const int strides[4] = {pitchBytes, 0, 0, 0};
+        return sws_scale(scaler_, current_->data, current_->linesize, 0, current_->height, planes, strides) > 0 ? 0
+                                                                                                             : -1;
+    }
+
+    int64_t EndMs() const override {
+        if (!ended_ || hasPending_) return -1;
+        return decodedAny_ ? lastEndMs_ : 0;
+    }
+
+    int32_t Rewind() override {
+        const bool sought = reader_.Rewind();
+        hasCurrent_ = hasPending_ = decodedAny_ = false;
+        ended_ = !sought;
+        return sought ? 0 : -1;
+    }
+
+private:
+    // Decodes the next frame into pending_. A frame without a time, or one that goes back in
+    // time (damaged data), follows the one before it.
+    bool DecodeNext() {
+        if (ended_) return false;
+        if (!reader_.Next(pending_)) {
+            ended_ = true;
+            return false;
+        }
+        int64_t ms = reader_.ToMs(pending_->best_effort_timestamp);
+        if (decodedAny_ && (ms == INT64_MIN || ms < lastEndMs_ - frameMs_)) ms = lastEndMs_;
+        if (!decodedAny_ && ms == INT64_MIN) ms = 0;
+        pendingMs_ = ms;
+        lastEndMs_ = av_sat_add64(ms, frameMs_);
+        hasPending_ = true;
+        decodedAny_ = true;
+        return true;
+    }
+
+    CTrackReader reader_;
+    AVFrame* current_ = nullptr;
+    AVFrame* pending_ = nullptr;  // the next frame, not due yet
+    SwsContext* scaler_ = nullptr;
+    int64_t frameMs_ = kFallbackFrameMs;
+    int64_t pendingMs_ = 0;
+    int64_t lastEndMs_ = 0;  // time of the last decoded frame plus its duration
+    bool hasCurrent_ = false;
+    bool hasPending_ = false;
+    bool decodedAny_ = false;
+    bool ended_ = false;
+};
+
+class CAudioDecoder final : public IMovieAudio {
+public:
+    ~CAudioDecoder() override {
+        av_frame_free(&frame_);
+        swr_free(&resampler_);
+        av_channel_layout_uninit(&inLayout_);
+    }
+
+    bool Open(const char* path) {
+        frame_ = av_frame_alloc();
+        return frame_ != nullptr && reader_.Open(path, AVMEDIA_TYPE_AUDIO);
+    }
+
+    int32_t Read(int16_t* pcm, uint32_t frameCount) override {
+        uint32_t filled = 0;
+        while (filled < frameCount) {
+            const size_t held = buffer_.size() / kMovieAudioChannels;
+            if (taken_ < held) {
+                const size_t n = std::min<size_t>(held - taken_, frameCount - filled);
+                std::copy_n(buffer_.data() + taken_ * kMovieAudioChannels, n * kMovieAudioChannels,
+                            pcm + static_cast<size_t>(filled) * kMovieAudioChannels);
+                taken_ += n;
+                filled += static_cast<uint32_t>(n);
+                continue;
+            }
+            const int32_t refilled = Refill();
+            if (refilled < 0) return filled > 0 ? static_cast<int32_t>(filled) : -1;
+            if (refilled == 0) break;
+        }
+        return static_cast<int32_t>(filled);
+    }
+
+    int32_t Rewind() override {
+        swr_free(&resampler_);
+        buffer_.clear();
+        taken_ = 0;
+        started_ = false;
+        flushed_ = false;
+        return reader_.Rewind() ? 0 : -1;
+    }
+
+private:
+    // The next decoded frame as 16-bit stereo into buffer_: 1, 0 at the end, -1 on a failure.
+    int32_t Refill() {
+        buffer_.clear();
+        taken_ = 0;
+        if (flushed_) return 0;
+        if (!reader_.Next(frame_)) {
+            // What the resampler still holds.
+            flushed_ = true;
+            return resampler_ != nullptr && Convert(nullptr, 0, 0) > 0 ? 1 : 0;
+        }
+        if (!Configure(frame_)) return -1;
+        int64_t leadIn = 0;
+        if (!started_) {
+            started_ = true;
+            const int64_t ms = reader_.ToMs(frame_->best_effort_timestamp);
+            if (ms != INT64_MIN) leadIn = std::clamp<int64_t>(ms, 0, kLongestLeadInMs) * kMovieAudioRate / 1000;
+        }
+        return Convert(const_cast<const uint8_t**>(frame_->extended_data), frame_->nb_samples, leadIn) < 0 ? -1 : 1;
+    }
+
+    // Appends leadIn frames of silence and the converted samples to buffer_: the frames added, or
+    // -1.
+    int64_t Convert(const uint8_t** input, int inputFrames, int64_t leadIn) {
+        const int room = swr_get_out_samples(resampler_, inputFrames);
+        if (room < 0) return -1;
+        buffer_.assign(static_cast<size_t>(leadIn + room) * kMovieAudioChannels, 0);
+        uint8_t* out = reinterpret_cast<uint8_t*>(buffer_.data() + leadIn * kMovieAudioChannels);
+        const int converted = swr_convert(resampler_, &out, room, input, inputFrames);
+        if (converted < 0) return -1;
+        buffer_.resize(static_cast<size_t>(leadIn + converted) * kMovieAudioChannels);
+        return leadIn + converted;
+    }
+
+    // A resampler from the frame's format to 16-bit stereo at 44,100 Hz, made again when the
+    // format changes.
+    bool Configure(const AVFrame* frame) {
+        if (resampler_ != nullptr && frame->format == inFormat_ && frame->sample_rate == inRate_ &&
+            av_channel_layout_compare(&frame->ch_layout, &inLayout_) == 0)
+            return true;
+        swr_free(&resampler_);
+        av_channel_layout_uninit(&inLayout_);
+        if (frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0 ||
+            av_channel_layout_copy(&inLayout_, &frame->ch_layout) < 0)
+            return false;
+        inFormat_ = frame->format;
+        inRate_ = frame->sample_rate;
+        AVChannelLayout in = {};
+        if (inLayout_.order == AV_CHANNEL_ORDER_UNSPEC) {
+            av_channel_layout_default(&in, inLayout_.nb_channels);
+        } else if (av_channel_layout_copy(&in, &inLayout_) < 0) {
+            return false;
+        }
+        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        const int made = swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_S16, kMovieAudioRate, &in,
+                                             static_cast<AVSampleFormat>(inFormat_), inRate_, 0, nullptr);
+        av_channel_layout_uninit(&in);
+        if (made < 0 || swr_init(resampler_) < 0) {
+            swr_free(&resampler_);
+            return false;
+        }
+        return true;
+    }
+
+    CTrackReader reader_;
+    AVFrame* frame_ = nullptr;
+    SwrContext* resampler_ = nullptr;
+    AVChannelLayout inLayout_ = {};
+    int inFormat_ = -1;
+    int inRate_ = 0;
+    std::vector<int16_t> buffer_;  // converted frames not yet read
+    size_t taken_ = 0;             // frames of buffer_ already read
+    bool started_ = false;         // the first frame since the start was converted
+    bool flushed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<IMovieVideo> OpenMovieVideo(const char* path) {
+    if (g_openers.video != nullptr) return g_openers.video(path);
+    auto video = std::make_unique<CVideoDecoder>();
+    if (!video->Open(path)) return nullptr;
+    return video;
+}
+
+std::unique_ptr<IMovieAudio> OpenMovieAudio(const char* path) {
+    if (g_openers.audio != nullptr) return g_openers.audio(path);
+    auto audio = std::make_unique<CAudioDecoder>();
+    if (!audio->Open(path)) return nullptr;
+    return audio;
+}
+
+void SetMovieOpeners(const SMovieOpeners& openers) { g_openers = openers; }

@@ -1,0 +1,139 @@
+// The movie decoders on a real MPEG program stream: the frame due at a time, scaled into the
+// caller's pixels; the end found by decoding, not from the container's estimate; rewinding;
+// the sound as stereo PCM; and files that are missing, damaged or cut short.
+#include "platform/movie_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "tests/files/temp_folder.h"
+#include "tests/support/movie_files.h"
+
+namespace {
+
+constexpr uint32_t kWidth = 200;
+constexpr uint32_t kHeight = 150;
+
+bool Near(uint32_t pixel, uint32_t rgb) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int a = static_cast<int>(pixel >> shift & 0xFF), b = static_cast<int>(rgb >> shift & 0xFF);
+        if (std::abs(a - b) > 40) return false;
+    }
+    return (pixel >> 24) == 0xFF;
+}
+
+class MovieDecoderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder_ = new CTempFolder;
+        ASSERT_TRUE(MakeTestMovie(*folder_ / "movie.mpg")) << "the ffmpeg tool makes the test movie";
+    }
+    static void TearDownTestSuite() {
+        delete folder_;
+        folder_ = nullptr;
+    }
+    static std::string MoviePath() { return *folder_ / "movie.mpg"; }
+
+    // The current frame written into a kWidth × kHeight picture with a wider pitch.
+    std::vector<uint32_t> Frame(IMovieVideo& video) {
+        std::vector<uint32_t> pixels((kWidth + 8) * kHeight, 0);
+        EXPECT_EQ(video.WriteFrame(pixels.data(), static_cast<int32_t>((kWidth + 8) * 4), kWidth, kHeight), 0);
+        return pixels;
+    }
+    static uint32_t At(const std::vector<uint32_t>& pixels, uint32_t x, uint32_t y) { return pixels[y * (kWidth + 8) + x]; }
+
+    static CTempFolder* folder_;
+};
+
+CTempFolder* MovieDecoderTest::folder_ = nullptr;
+
+TEST_F(MovieDecoderTest, FramesAreDueByTheirTimeFromTheFirstTimestampAndTheEndIsDecoded) {
+    auto video = OpenMovieVideo(MoviePath().c_str());
+    ASSERT_NE(video, nullptr);
+    std::vector<uint32_t> unwritten(kWidth * kHeight);
+    EXPECT_EQ(video->WriteFrame(unwritten.data(), kWidth * 4, kWidth, kHeight), -1) << "no frame before the first";
+    // The program stream's first timestamp (its sound's) is half a second in; the first frame
+    // follows it by 11 ms.
+    EXPECT_EQ(video->AdvanceTo(0), 0);
+    ASSERT_EQ(video->AdvanceTo(20), 1);
+    std::vector<uint32_t> first = Frame(*video);
+    EXPECT_TRUE(Near(At(first, 20, 75), 0xFF0000)) << std::hex << At(first, 20, 75);
+    EXPECT_TRUE(Near(At(first, 180, 75), 0x0000FF)) << std::hex << At(first, 180, 75);
+    EXPECT_EQ(At(first, kWidth + 2, 0), 0u) << "nothing is written past the width";
+    EXPECT_EQ(video->AdvanceTo(40), 0) << "the same frame is still due";
+    EXPECT_EQ(video->EndMs(), -1);
+
+    ASSERT_EQ(video->AdvanceTo(1500), 1);
+    EXPECT_TRUE(Near(At(Frame(*video), 100, 75), 0x00FF00));
+    EXPECT_EQ(video->EndMs(), -1) << "the end is not known before it is decoded";
+    video->AdvanceTo(60000);
+    EXPECT_NEAR(static_cast<double>(video->EndMs()), kTestMovieMs, 40.0) << "the container estimates 1.93 s";
+
+    ASSERT_EQ(video->Rewind(), 0);
+    EXPECT_EQ(video->EndMs(), -1);
+    ASSERT_EQ(video->AdvanceTo(20), 1);
+    EXPECT_TRUE(Near(At(Frame(*video), 20, 75), 0xFF0000)) << "rewound to the first frame";
+}
+
+TEST_F(MovieDecoderTest, TheSoundIsStereoPcmOfTheWholeTrackAndRewinds) {
+    auto audio = OpenMovieAudio(MoviePath().c_str());
+    ASSERT_NE(audio, nullptr);
+    const auto readAll = [&](int16_t* firstPeak) {
+        std::vector<int16_t> pcm(4096 * kMovieAudioChannels);
+        int64_t frames = 0;
+        int16_t peak = 0;
+        for (int32_t got; (got = audio->Read(pcm.data(), 4096)) > 0;) {
+            for (int32_t i = 0; i < got; ++i) {
+                EXPECT_EQ(pcm[2 * i], pcm[2 * i + 1]) << "a mono track on both channels";
+                peak = std::max<int16_t>(peak, static_cast<int16_t>(std::abs(pcm[2 * i])));
+            }
+            frames += got;
+        }
+        *firstPeak = peak;
+        return frames;
+    };
+    int16_t peak = 0;
+    const int64_t frames = readAll(&peak);
+    EXPECT_NEAR(static_cast<double>(frames), kTestMovieMs * 44.1, 44.1 * 60);
+    EXPECT_GT(peak, 2000) << "the tone is there";
+    EXPECT_EQ(audio->Read(std::vector<int16_t>(8).data(), 4), 0) << "the end stays the end";
+    ASSERT_EQ(audio->Rewind(), 0);
+    EXPECT_EQ(readAll(&peak), frames);
+}
+
+TEST_F(MovieDecoderTest, MissingDamagedAndTruncatedFilesNeitherHangNorCrash) {
+    CTempFolder folder;
+    EXPECT_EQ(OpenMovieVideo((folder / "none.mpg").c_str()), nullptr);
+    EXPECT_EQ(OpenMovieAudio(nullptr), nullptr);
+    EXPECT_EQ(OpenMovieVideo(folder.Write("noise.mpg", std::vector<uint8_t>(5000, 0x5A)).c_str()), nullptr);
+    EXPECT_EQ(OpenMovieVideo("http://127.0.0.1:9/movie.mpg"), nullptr) << "only files are read";
+
+    // Cut in the middle: what is there plays, then the movie ends.
+    std::vector<uint8_t> bytes = CTempFolder::Read(MoviePath());
+    bytes.resize(bytes.size() / 2);
+    const std::string cut = folder.Write("cut.mpg", bytes);
+    auto video = OpenMovieVideo(cut.c_str());
+    ASSERT_NE(video, nullptr);
+    EXPECT_EQ(video->AdvanceTo(20), 1);
+    video->AdvanceTo(60000);
+    EXPECT_GT(video->EndMs(), 0);
+    EXPECT_LT(video->EndMs(), kTestMovieMs);
+    auto audio = OpenMovieAudio(cut.c_str());
+    ASSERT_NE(audio, nullptr);
+    std::vector<int16_t> pcm(4096 * 2);
+    int64_t frames = 0;
+    for (int32_t got; (got = audio->Read(pcm.data(), 4096)) > 0;) frames += got;
+    EXPECT_GT(frames, 0);
+
+    // Damage in the middle: decoding goes on past it to the end.
+    bytes = CTempFolder::Read(MoviePath());
+    for (size_t i = bytes.size() / 3; i < bytes.size() / 3 + 2000; ++i) bytes[i] ^= 0xA5;
+    video = OpenMovieVideo(folder.Write("damaged.mpg", bytes).c_str());
+    ASSERT_NE(video, nullptr);
+    video->AdvanceTo(60000);
+    EXPECT_GT(video->EndMs(), kTestMovieMs / 2);
+}
+
+}  // namespace

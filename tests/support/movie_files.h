@@ -1,0 +1,12 @@
+// A small real movie for the decoder tests, made with the ffmpeg command-line tool (which the
+// sample game needs as well): MPEG-1 video and MP2 sound in an MPEG program stream, 320 × 240 at
+// 25 frames per second. For its first second the left half is red and the right half blue; for
+// its second second the whole picture is green. The sound is a 440 Hz tone for both seconds.
+#pragma once
+
+#include <string>
+
+constexpr int kTestMovieMs = 2000;
+
+// Writes the movie to `path`. False (with the tool's complaint on stderr) when it cannot.
+bool MakeTestMovie(const std::string& path);
