@@ -372,6 +372,7 @@ CGraphicsDevice* CGraphicsDevice::Create(const SDeviceParams& params) {
 }
 
 CGraphicsDevice::~CGraphicsDevice() {
+    Release3D();
     if (!impl_) return;
     impl_->UnbindAll();
     if (impl_->backBuffer) impl_->backBuffer->Release();
@@ -666,6 +667,15 @@ raster::STarget CGraphicsDevice::Impl::Target() const {
     return t;
 }
 
+void CGraphicsDevice::DrawState(raster::SPipeline* pipeline, raster::STarget* target) const {
+    *pipeline = impl_->Pipeline();
+    *target = impl_->Target();
+}
+
+bool CGraphicsDevice::InScene() const { return impl_->inScene; }
+
+bool CGraphicsDevice::IsLost() const { return impl_->loss != kLossNone; }
+
 int32_t CGraphicsDevice::DrawPrimitiveUP(Primitive type, uint32_t primitiveCount, const void* vertices,
                                          uint32_t stride) {
     Impl& d = *impl_;
@@ -742,6 +752,16 @@ int32_t CGraphicsDevice::StretchRect(CSurface* source, const SRect* sourceRect, 
     const int32_t sw = sr.right - sr.left, sh = sr.bottom - sr.top;
     const int32_t dw = dr.right - dr.left, dh = dr.bottom - dr.top;
     const uint32_t alphaOr = dest->format_ == Format::X8R8G8B8 ? 0xFF000000u : 0u;
+    if (sw == dw && sh == dh) {  // a plain copy, as the model pass makes every frame
+        const uint32_t sourceOr = source->format_ == Format::X8R8G8B8 ? 0xFF000000u : 0u;
+        for (int32_t y = 0; y < dh; ++y) {
+            const uint32_t* from =
+                reinterpret_cast<const uint32_t*>(source->bits_ + static_cast<size_t>(sr.top + y) * source->pitch_) + sr.left;
+            uint32_t* to = reinterpret_cast<uint32_t*>(dest->bits_ + static_cast<size_t>(dr.top + y) * dest->pitch_) + dr.left;
+            for (int32_t x = 0; x < dw; ++x) to[x] = from[x] | sourceOr | alphaOr;
+        }
+        return 0;
+    }
     for (int32_t y = 0; y < dh; ++y) {
         uint32_t* row = reinterpret_cast<uint32_t*>(dest->bits_ + static_cast<size_t>(dr.top + y) * dest->pitch_) +
                         dr.left;
@@ -789,6 +809,7 @@ int32_t CGraphicsDevice::Reset(uint32_t width, uint32_t height) {
     if (!d.CreateOwnBuffers(width ? width : d.params.width, height ? height : d.params.height, &back, &depth))
         return -1;
     d.InstallOwnBuffers(back, depth);
+    Release3D();
     d.loss = kLossNone;
     return 0;
 }

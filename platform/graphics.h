@@ -20,6 +20,7 @@ enum class Format : uint32_t {
     A8R8G8B8 = 21,  // bytes B, G, R, A in memory
     X8R8G8B8 = 22,  // alpha byte ignored (reads as 255)
     D16 = 80,       // depth surfaces
+    Index16 = 101,  // index buffers
 };
 
 enum class Pool : uint32_t {
@@ -44,6 +45,7 @@ enum class RenderState : uint32_t {
     AlphaFunc = 25,
     DitherEnable = 26,
     AlphaBlendEnable = 27,
+    SpecularEnable = 29,
     Lighting = 137,
     MultisampleAntialias = 161,
     BlendOp = 171,
@@ -150,6 +152,15 @@ constexpr uint32_t kMaxTextureSide = 8192;
 
 class CGraphicsDevice;
 class CTexture;
+class CVertexBuffer;
+class CIndexBuffer;
+class CVertexDeclaration;
+class IVertexShader;
+struct SVertexElement;
+namespace raster {
+struct SPipeline;
+struct STarget;
+}  // namespace raster
 
 // A 2D array of pixels: a texture level, the back buffer, a render target or a depth surface.
 // Reference counted: Release() frees it when the last reference goes.
@@ -292,6 +303,33 @@ public:
     int32_t StretchRect(CSurface* source, const SRect* sourceRect, CSurface* dest, const SRect* destRect,
                         uint32_t filter);
 
+    // 3D drawing (types in platform/graphics_3d.h, code in graphics_3d.cpp). Buffers live in
+    // the managed pool (the default pool is refused): they survive a reset, which unbinds them.
+    int32_t CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, Pool pool, CVertexBuffer** buffer);
+    int32_t CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, Pool pool, CIndexBuffer** buffer);
+    // elements ends with kDeclEnd (at most 64 elements); -1 for an unknown type, method or
+    // stream, or a usage given twice.
+    int32_t CreateVertexDeclaration(const SVertexElement* elements, CVertexDeclaration** declaration);
+    int32_t SetVertexDeclaration(CVertexDeclaration* declaration);
+    CVertexDeclaration* GetVertexDeclaration() const;  // not AddRef'd
+    int32_t SetStreamSource(uint32_t stream, CVertexBuffer* buffer, uint32_t offsetBytes, uint32_t stride);
+    // Streams and indices may also be read in place from the caller's memory, which must stay
+    // valid and unchanged until they are unbound or another source is set.
+    int32_t SetStreamSourceMemory(uint32_t stream, const void* data, uint32_t bytes, uint32_t stride);
+    int32_t SetIndices(CIndexBuffer* indices);
+    int32_t SetIndicesMemory(const uint16_t* indices, uint32_t count);
+    // The device holds no reference: the shader must outlive its binding.
+    int32_t SetVertexShader(IVertexShader* shader);
+    IVertexShader* GetVertexShader() const;
+    // Shades vertices baseVertexIndex + minIndex .. + numVertices - 1 and draws primitiveCount
+    // triangles of the index list from startIndex (vertex = baseVertexIndex + index). -1 outside
+    // a scene, for another primitive type, without a shader, declaration, indices or a stream
+    // the declaration reads, or for vertices or indices outside their buffers; a triangle with
+    // an index outside the shaded vertices is skipped. While the device is lost it draws
+    // nothing and returns 0.
+    int32_t DrawIndexedPrimitive(Primitive type, int32_t baseVertexIndex, uint32_t minIndex, uint32_t numVertices,
+                                 uint32_t startIndex, uint32_t primitiveCount);
+
     // Device loss: kDeviceOk, kDeviceLost or kDeviceNotReset.
     int32_t TestCooperativeLevel() const;
     // Recreates the back buffer and depth surface (width or height 0: keep the current one),
@@ -310,8 +348,18 @@ public:
 private:
     CGraphicsDevice() = default;
     ~CGraphicsDevice();
+    // The states and target of a draw, for the 3D path.
+    void DrawState(raster::SPipeline* pipeline, raster::STarget* target) const;
+    bool InScene() const;
+    bool IsLost() const;
+    // Unbinds every 3D resource and forgets the 3D state (reset and destruction).
+    void Release3D();
+    template <class Buffer>
+    int32_t CreateBuffer(uint32_t length, Pool pool, Buffer** buffer);
     struct Impl;
+    struct Impl3D;
     Impl* impl_ = nullptr;
+    Impl3D* impl3d_ = nullptr;
     friend class CSurface;
     friend class CTexture;
 };

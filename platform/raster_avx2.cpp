@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "platform/raster3d_setup.h"
 #include "platform/raster_setup.h"
 
 #if defined(__clang__)
@@ -135,6 +136,32 @@ struct Avx2 {
         taps->t11 = _mm256_i32gather_epi32(base, _mm256_add_epi32(row1, x1), 4);
     }
 
+    // Floats, for the 3D attributes.
+    using F = __m256;
+    static F SetF(float x) { return _mm256_set1_ps(x); }
+    static F AddF(F a, F b) { return _mm256_add_ps(a, b); }
+    static F SubF(F a, F b) { return _mm256_sub_ps(a, b); }
+    static F MulF(F a, F b) { return _mm256_mul_ps(a, b); }
+    static F DivF(F a, F b) { return _mm256_div_ps(a, b); }
+    static F MinF(F a, F b) { return _mm256_min_ps(a, b); }
+    static F MaxF(F a, F b) { return _mm256_max_ps(a, b); }
+    static V CmpGtF(F a, F b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_GT_OQ)); }
+    static V TruncF(F a) { return _mm256_cvttps_epi32(a); }
+    static F ToFloat(V a) { return _mm256_cvtepi32_ps(a); }
+    static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
+    static V LaneIndex() { return _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7); }
+
+    // Eight values of 0..65535 (in 32-bit lanes) as the eight depth values of a D.
+    static D PackDepth(V a) { return _mm_packus_epi32(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1)); }
+    // Point-sampled texels at coordinate fractions u, v (0..65535): texel ((u * width) >> 16,
+    // (v * height) >> 16), gathered.
+    static V SamplePoint(const STextureView& tv, V u, V v) {
+        const V x = _mm256_srli_epi32(_mm256_mullo_epi32(u, Set32(tv.width)), 16);
+        const V y = _mm256_srli_epi32(_mm256_mullo_epi32(v, Set32(tv.height)), 16);
+        const V index = _mm256_add_epi32(_mm256_mullo_epi32(y, Set32(static_cast<uint32_t>(tv.pitch))), x);
+        return Or(_mm256_i32gather_epi32(reinterpret_cast<const int*>(tv.texels), index, 4), Set32(tv.alphaOr));
+    }
+
     static D LoadD(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
     static void StoreD(uint16_t* p, D d) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), d); }
     static D SetD(uint16_t x) { return _mm_set1_epi16(static_cast<short>(x)); }
@@ -155,11 +182,17 @@ struct Avx2 {
 }  // namespace raster
 
 #include "platform/raster_kernel.h"
+#include "platform/raster_kernel_3d.h"
 
 namespace raster {
 
 void DrawSetupAvx2(const STarget& target, const SPipeline& pipeline, const STriangleSetup& setup) {
     DrawSetupWith<Avx2>(target, pipeline, setup);
+}
+
+void DrawSetups3DAvx2(const STarget& target, const SPipeline3D& pipeline, const SPipeline& source,
+                      const STriangleSetup3D* setups, int count) {
+    DrawSetups3DWith<Avx2>(target, pipeline, source, setups, count);
 }
 
 }  // namespace raster

@@ -26,6 +26,17 @@ inline int64_t MaxI64(int64_t a, int64_t b) { return a > b ? a : b; }
 inline int64_t MinI64(int64_t a, int64_t b) { return a < b ? a : b; }
 
 inline int64_t FloorDivI64(int64_t a, int64_t b) {
+    // Operands within 2^52 (all edges inside the guard band) divide as doubles, which is several
+    // times faster than a 64-bit integer division: the rounded quotient is within one of the
+    // true one, and the remainder puts it right.
+    constexpr int64_t kExact = int64_t{1} << 52;
+    if (b > 0 && b < kExact && a > -kExact && a < kExact) {
+        int64_t q = static_cast<int64_t>(static_cast<double>(a) / static_cast<double>(b));
+        const int64_t r = a - q * b;
+        if (r < 0) --q;
+        if (r >= b) ++q;
+        return q;
+    }
     int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
     return q;
@@ -476,6 +487,10 @@ struct SRunInput {
     int64_t texelAheadBytes;  // the texels the next row reads lie this far from these,
     int64_t dstAheadBytes;    // the next row of the target this far from this one,
     int64_t depthAheadBytes;  // and the next row of the depth buffer this far from this one
+    // Pixels from dst (and depth values from depth) that may be read and written back as they
+    // were, with as many texels, colours and depths readable: a last group this short of the
+    // end is shaded in place under a mask. 0: copy the last group out and back.
+    int room;
 };
 
 // Shades I::N pixels from index i of the run. lanes masks the pixels that exist.
@@ -536,6 +551,10 @@ RASTER_INLINE void ShadeRun(const SKernel<I>& k, const SRunInput& input) {
     }
     const int rest = in.n - i;
     if (rest == 0) return;
+    if (in.room >= i + N) {
+        ShadeGroup<I, Stage, AlphaTestShape, Depth, Blending>(k, I::FirstLanes(rest), in, i);
+        return;
+    }
     const bool hasDepth = Depth != kDepthNone;
     uint32_t t[N] = {}, c[N] = {}, out[N] = {};
     uint16_t zz[N] = {}, dd[N] = {};
@@ -546,7 +565,7 @@ RASTER_INLINE void ShadeRun(const SKernel<I>& k, const SRunInput& input) {
         if (hasDepth) dd[j] = in.depth[i + j];
         out[j] = in.dst[i + j];
     }
-    const SRunInput last = {rest, t, c, zz, out, dd, 0, 0, 0};
+    const SRunInput last = {rest, t, c, zz, out, dd, 0, 0, 0, 0};
     ShadeGroup<I, Stage, AlphaTestShape, Depth, Blending>(k, I::FirstLanes(rest), last, 0);
     for (int j = 0; j < rest; ++j) {
         in.dst[i + j] = out[j];
@@ -648,6 +667,7 @@ inline SRunInput RunAt(const STarget& target, int32_t py, int64_t x, int n, SRun
     in.dst = target.pixels + static_cast<int64_t>(py) * target.pitch + x;
     in.depth = target.depth ? target.depth + static_cast<int64_t>(py) * target.depthPitch + x : nullptr;
     in.texelAheadBytes = 0;
+    in.room = 0;
     in.dstAheadBytes = int64_t{target.pitch} * 4;
     in.depthAheadBytes = int64_t{target.depthPitch} * 2;
     return in;
@@ -836,31 +856,74 @@ private:
     uint32_t column_ = 0;
 };
 
+// The rows of a coverage triangle or quad that hold a pixel, top to bottom: each Next gives
+// the row and its span left..right (right exclusive).
+class CSpanWalker {
+public:
+    // The edges are sorted once into those that bound the rows' left ends, their right ends, and
+    // those that keep or empty whole rows; an edge that keeps every row (a triangle's fourth) is
+    // dropped.
+    // prefetch: fetch each next row's ends early (long rows read from memory far apart).
+    CSpanWalker(const STarget& target, const SCoverage& cover, bool prefetch = true)
+        : target_(target), cover_(cover), py_(cover.top), prefetch_(prefetch) {
+        for (const SEdge& e : cover.edge) {
+            const SEdgeWalk walk = StartEdge(e, cover.top);
+            if (walk.side > 0) lefts_[leftCount_++] = walk;
+            if (walk.side < 0) rights_[rightCount_++] = walk;
+            if (walk.side == 0 && (e.b != 0 || e.c <= 0)) rows_[rowCount_++] = walk;
+        }
+    }
+
+    RASTER_INLINE bool Next(int32_t* row, int64_t* spanLeft, int64_t* spanRight) {
+        for (; py_ < cover_.bottom; ++py_) {
+            int64_t left = cover_.left;
+            int64_t right = cover_.right;
+            for (int e = 0; e < leftCount_; ++e) {
+                left = MaxI64(left, lefts_[e].quotient + 1);
+                StepEdge(&lefts_[e]);
+            }
+            for (int e = 0; e < rightCount_; ++e) {
+                right = MinI64(right, -rights_[e].quotient);
+                StepEdge(&rights_[e]);
+            }
+            for (int e = 0; e < rowCount_; ++e) {
+                if (rows_[e].rest <= 0) right = left;
+                StepEdge(&rows_[e]);
+            }
+            if (left >= right) continue;
+            // The next row is usually the same span one line down: start fetching its ends now.
+            if (prefetch_ && py_ + 1 < cover_.bottom) {
+                const int64_t next = static_cast<int64_t>(py_ + 1);
+                __builtin_prefetch(target_.pixels + next * target_.pitch + left, 1);
+                __builtin_prefetch(target_.pixels + next * target_.pitch + right - 1, 1);
+                if (target_.depth) __builtin_prefetch(target_.depth + next * target_.depthPitch + left, 1);
+            }
+            *row = py_++;
+            *spanLeft = left;
+            *spanRight = right;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const STarget& target_;
+    const SCoverage& cover_;
+    int32_t py_;
+    bool prefetch_;
+    int leftCount_ = 0, rightCount_ = 0, rowCount_ = 0;
+    SEdgeWalk lefts_[4], rights_[4], rows_[4];
+};
+
 // Shades the rows of one coverage triangle or quad.
 template <class I, int Stage, int AlphaTestShape, int Depth, int Blending>
 void ShadeCover(const SKernel<I>& kernel, const STarget& target, const SPlanes& planes, const SCoverage& cover) {
     const SKernel<I> k = kernel;  // for the pixel loops only: its address must not escape
     SRunBuffers buffers;
     SStraightRows rows(kernel, planes, &buffers);
-    SEdgeWalk walks[4];
-    for (int e = 0; e < 4; ++e) walks[e] = StartEdge(cover.edge[e], cover.top);
-    for (int32_t py = cover.top; py < cover.bottom; ++py) {
-        int64_t left = cover.left;
-        int64_t right = cover.right;
-        for (SEdgeWalk& walk : walks) {
-            if (walk.side > 0) left = MaxI64(left, walk.quotient + 1);
-            if (walk.side < 0) right = MinI64(right, -walk.quotient);
-            if (walk.side == 0 && walk.rest <= 0) right = left;
-            StepEdge(&walk);
-        }
-        if (left >= right) continue;
-        // The next row is usually the same span one line down: start fetching its ends now.
-        if (py + 1 < cover.bottom) {
-            const int64_t next = static_cast<int64_t>(py + 1);
-            __builtin_prefetch(target.pixels + next * target.pitch + left, 1);
-            __builtin_prefetch(target.pixels + next * target.pitch + right - 1, 1);
-            if (target.depth) __builtin_prefetch(target.depth + next * target.depthPitch + left, 1);
-        }
+    int32_t py;
+    int64_t left, right;
+    for (CSpanWalker spans(target, cover); spans.Next(&py, &left, &right);) {
         const bool straight = rows.Covers(left, right);
         const int64_t length =
             straight ? right - left
@@ -942,4 +1005,4 @@ void DrawSetupWith(const STarget& target, const SPipeline& pipeline, const STria
 }  // namespace
 }  // namespace raster
 
-#undef RASTER_INLINE
+// RASTER_INLINE stays defined for raster_kernel_3d.h, which undefines it.

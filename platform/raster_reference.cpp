@@ -99,12 +99,16 @@ void ShadePixel(const STarget& target, const SPipeline& p, const SPlanes& planes
     uint32_t diffuse = 0;
     for (int c = 0; c < 4; ++c)
         diffuse |= ColourChannel(planes.colour[c] + planes.colourDx[c] * dx + planes.colourDy[c] * dy) << (8 * c);
+    const uint16_t z = DepthValue(planes.depth + planes.depthDx * dx + planes.depthDy * dy);
+    WritePixel(target, p, px, py, CombineStage(p, texel, diffuse), z);
+}
 
-    const uint32_t src = CombineStage(p, texel, diffuse);
+}  // namespace
+
+void WritePixel(const STarget& target, const SPipeline& p, int32_t px, int32_t py, uint32_t src, uint16_t z) {
     if (p.alphaTest && !Compare(p.alphaFunc, src >> 24, p.alphaRef)) return;
     if (p.depthTest && target.depth) {
         uint16_t& stored = target.depth[static_cast<int64_t>(py) * target.depthPitch + px];
-        const uint16_t z = DepthValue(planes.depth + planes.depthDx * dx + planes.depthDy * dy);
         if (!Compare(p.depthFunc, z, stored)) return;
         if (p.depthWrite) stored = z;
     }
@@ -114,20 +118,18 @@ void ShadePixel(const STarget& target, const SPipeline& p, const SPlanes& planes
     pixel = out | alphaOr;
 }
 
-bool Inside(const SCoverage& cover, int64_t px, int64_t py) {
+bool InsideCoverage(const SCoverage& cover, int64_t px, int64_t py) {
     for (const SEdge& e : cover.edge)
         if (e.a * px + e.b * py + e.c <= 0) return false;
     return true;
 }
-
-}  // namespace
 
 void DrawSetupReference(const STarget& target, const SPipeline& pipeline, const STriangleSetup& setup) {
     for (int i = 0; i < setup.count; ++i) {
         const SCoverage& cover = setup.cover[i];
         for (int32_t py = cover.top; py < cover.bottom; ++py)
             for (int32_t px = cover.left; px < cover.right; ++px)
-                if (Inside(cover, px, py)) ShadePixel(target, pipeline, setup.planes, px, py);
+                if (InsideCoverage(cover, px, py)) ShadePixel(target, pipeline, setup.planes, px, py);
     }
 }
 

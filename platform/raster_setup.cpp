@@ -19,17 +19,19 @@ struct SPoint2 {
     double x, y;
 };
 
+// std::llround (halves away from zero) for |value| below 2^62, without the library call.
+int64_t RoundToNearest(double value) {
+    const int64_t whole = static_cast<int64_t>(value);
+    const double fraction = value - static_cast<double>(whole);
+    return whole + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0);
+}
+
 int64_t FloorDiv(int64_t a, int64_t b) {
     int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
     return q;
 }
 
-int64_t ClampFixed(double value) {
-    if (!(value == value)) return 0;
-    const double limit = static_cast<double>(kFixedLimit);
-    return static_cast<int64_t>(std::llround(std::clamp(value, -limit, limit)));
-}
 
 uint32_t WrapFixed(double value) {
     if (!std::isfinite(value)) return 0;
@@ -106,14 +108,10 @@ bool MakeCoverage(const STarget& target, const int64_t (&x)[3], const int64_t (&
     return cover->left < cover->right && cover->top < cover->bottom;
 }
 
-struct SGradient {
-    double dx, dy;
-};
-
 SGradient Gradient(const SVertex* v, double a0, double a1, double a2, double area) {
-    const double dx = ((a1 - a0) * (v[2].y - v[0].y) - (a2 - a0) * (v[1].y - v[0].y)) / area;
-    const double dy = ((a2 - a0) * (v[1].x - v[0].x) - (a1 - a0) * (v[2].x - v[0].x)) / area;
-    return {std::isfinite(dx) ? dx : 0.0, std::isfinite(dy) ? dy : 0.0};
+    const double x[3] = {v[0].x, v[1].x, v[2].x};
+    const double y[3] = {v[0].y, v[1].y, v[2].y};
+    return PlaneGradient(x, y, a0, a1, a2, area);
 }
 
 void MakePlanes(const SPipeline& pipeline, const SVertex* v, double area, SPlanes* planes) {
@@ -215,23 +213,47 @@ bool InsideGuard(const SVertex& v) { return std::fabs(v.x) <= kGuard && std::fab
 
 }  // namespace
 
+int64_t ClampFixed(double value) {
+    if (!(value == value)) return 0;
+    const double limit = static_cast<double>(kFixedLimit);
+    return RoundToNearest(std::clamp(value, -limit, limit));
+}
+
+SGradient PlaneGradient(const double (&x)[3], const double (&y)[3], double a0, double a1, double a2, double area) {
+    const double dx = ((a1 - a0) * (y[2] - y[0]) - (a2 - a0) * (y[1] - y[0])) / area;
+    const double dy = ((a2 - a0) * (x[1] - x[0]) - (a1 - a0) * (x[2] - x[0])) / area;
+    return {std::isfinite(dx) ? dx : 0.0, std::isfinite(dy) ? dy : 0.0};
+}
+
 bool SetupTriangle(const STarget& target, const SPipeline& pipeline, const SVertex& v0, const SVertex& v1,
                    const SVertex& v2, STriangleSetup* setup) {
     if (!Finite(v0) || !Finite(v1) || !Finite(v2)) return false;
     const SVertex v[3] = {v0, v1, v2};
-    const double area = (v1.x - v0.x) * (v2.y - v0.y) - (v2.x - v0.x) * (v1.y - v0.y);
-    if (!(area != 0.0) || !std::isfinite(area)) return false;
-    if ((area > 0.0 && pipeline.cullCw) || (area < 0.0 && pipeline.cullCcw)) return false;
+    const double x[3] = {v0.x, v1.x, v2.x};
+    const double y[3] = {v0.y, v1.y, v2.y};
+    double area = 0.0;
+    if (!SetupCoverage(target, pipeline.cullCw, pipeline.cullCcw, x, y, setup, &area)) return false;
+    MakePlanes(pipeline, v, area, &setup->planes);
+    return true;
+}
 
-    SPoint2 polygon[16] = {{v0.x, v0.y}, {v1.x, v1.y}, {v2.x, v2.y}};
+bool SetupCoverage(const STarget& target, bool cullCw, bool cullCcw, const double (&x)[3], const double (&y)[3],
+                   STriangleSetup* setup, double* areaOut) {
+    const double area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
+    if (!(area != 0.0) || !std::isfinite(area)) return false;
+    if ((area > 0.0 && cullCw) || (area < 0.0 && cullCcw)) return false;
+    *areaOut = area;
+
+    SPoint2 polygon[16] = {{x[0], y[0]}, {x[1], y[1]}, {x[2], y[2]}};
     int count = 3;
-    if (!InsideGuard(v0) || !InsideGuard(v1) || !InsideGuard(v2)) count = ClipToGuardBand(polygon, count);
+    const auto inside = [](double px, double py) { return std::fabs(px) <= kGuard && std::fabs(py) <= kGuard; };
+    if (!inside(x[0], y[0]) || !inside(x[1], y[1]) || !inside(x[2], y[2])) count = ClipToGuardBand(polygon, count);
     if (count < 3) return false;
 
     int64_t fx[16], fy[16];
     for (int i = 0; i < count; ++i) {
-        fx[i] = std::llround(polygon[i].x * kSubPixel);
-        fy[i] = std::llround(polygon[i].y * kSubPixel);
+        fx[i] = RoundToNearest(polygon[i].x * kSubPixel);  // inside the guard band
+        fy[i] = RoundToNearest(polygon[i].y * kSubPixel);
     }
     setup->count = 0;
     for (int i = 1; i + 1 < count; ++i) {
@@ -239,9 +261,7 @@ bool SetupTriangle(const STarget& target, const SPipeline& pipeline, const SVert
         const int64_t y[3] = {fy[0], fy[i], fy[i + 1]};
         if (MakeCoverage(target, x, y, &setup->cover[setup->count])) ++setup->count;
     }
-    if (setup->count == 0) return false;
-    MakePlanes(pipeline, v, area, &setup->planes);
-    return true;
+    return setup->count > 0;
 }
 
 uint32_t SamplePoint(const STextureView& texture, uint32_t u, uint32_t v) {

@@ -44,6 +44,24 @@ struct STriangleSetup {
 // Returns false when nothing can be drawn (culled, degenerate, non-finite or outside the clip).
 bool SetupTriangle(const STarget& target, const SPipeline& pipeline, const SVertex& v0, const SVertex& v1,
                    const SVertex& v2, STriangleSetup* setup);
+// The coverage part of the set-up (setup->planes untouched) for the corners (x, y); *area gets
+// the triangle's doubled signed area (positive: clockwise on screen). False as above.
+bool SetupCoverage(const STarget& target, bool cullCw, bool cullCcw, const double (&x)[3], const double (&y)[3],
+                   STriangleSetup* setup, double* area);
+
+struct SGradient {
+    double dx, dy;
+};
+// The screen-space gradient of the plane through values a0..a2 at the corners (x, y) of a
+// triangle of doubled signed area `area` (0 where it is not finite).
+SGradient PlaneGradient(const double (&x)[3], const double (&y)[3], double a0, double a1, double a2, double area);
+// round(value) clamped to +-2^40 (0 for NaN): the fixed-point planes' range.
+int64_t ClampFixed(double value);
+
+// The reference's per-pixel steps after the texture stage: alpha test, depth test and write,
+// blending and the store of pixel (px, py) whose source colour is src and depth z.
+void WritePixel(const STarget& target, const SPipeline& pipeline, int32_t px, int32_t py, uint32_t src, uint16_t z);
+bool InsideCoverage(const SCoverage& cover, int64_t px, int64_t py);
 
 inline uint32_t ColourChannel(int64_t fixed) {
     const int64_t level = (fixed + 32768) >> 16;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "platform/raster3d_setup.h"
 #include "platform/raster_setup.h"
 
 namespace raster {
@@ -103,6 +104,35 @@ struct Sse2 {
         *taps = {gather(t00), gather(t10), gather(t01), gather(t11), gather(wu), gather(wv)};
     }
 
+    // Floats, for the 3D attributes.
+    using F = __m128;
+    static F SetF(float x) { return _mm_set1_ps(x); }
+    static F AddF(F a, F b) { return _mm_add_ps(a, b); }
+    static F SubF(F a, F b) { return _mm_sub_ps(a, b); }
+    static F MulF(F a, F b) { return _mm_mul_ps(a, b); }
+    static F DivF(F a, F b) { return _mm_div_ps(a, b); }
+    static F MinF(F a, F b) { return _mm_min_ps(a, b); }
+    static F MaxF(F a, F b) { return _mm_max_ps(a, b); }
+    static V CmpGtF(F a, F b) { return _mm_castps_si128(_mm_cmpgt_ps(a, b)); }
+    static V TruncF(F a) { return _mm_cvttps_epi32(a); }
+    static F ToFloat(V a) { return _mm_cvtepi32_ps(a); }
+    static V Add32(V a, V b) { return _mm_add_epi32(a, b); }
+    static V LaneIndex() { return _mm_setr_epi32(0, 1, 2, 3); }
+
+    // Four values of 0..65535 (in 32-bit lanes) as the four depth values of a D.
+    static D PackDepth(V a) {
+        const V packed = _mm_packs_epi32(_mm_sub_epi32(a, _mm_set1_epi32(32768)), _mm_setzero_si128());
+        return _mm_xor_si128(packed, _mm_set1_epi16(static_cast<short>(0x8000)));
+    }
+    // Point-sampled texels at coordinate fractions u, v (0..65535), read one by one.
+    static V SamplePoint(const STextureView& tv, V u, V v) {
+        alignas(16) uint32_t us[N], vs[N], texels[N];
+        Store(us, u);
+        Store(vs, v);
+        for (int j = 0; j < N; ++j) texels[j] = SampleTexel16(tv, us[j], vs[j], false);
+        return Load(texels);
+    }
+
     static D LoadD(const uint16_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
     static void StoreD(uint16_t* p, D d) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), d); }
     static D SetD(uint16_t x) { return _mm_set1_epi16(static_cast<short>(x)); }
@@ -121,11 +151,17 @@ struct Sse2 {
 }  // namespace raster
 
 #include "platform/raster_kernel.h"
+#include "platform/raster_kernel_3d.h"
 
 namespace raster {
 
 void DrawSetupSse2(const STarget& target, const SPipeline& pipeline, const STriangleSetup& setup) {
     DrawSetupWith<Sse2>(target, pipeline, setup);
+}
+
+void DrawSetups3DSse2(const STarget& target, const SPipeline3D& pipeline, const SPipeline& source,
+                      const STriangleSetup3D* setups, int count) {
+    DrawSetups3DWith<Sse2>(target, pipeline, source, setups, count);
 }
 
 }  // namespace raster

@@ -419,6 +419,9 @@ TEST_P(PipelineTest, StretchRectScalesWithPointAndLinearFilters) {
     ASSERT_EQ(device_->StretchRect(small, nullptr, surface_, &dest, TexFilter::Linear), 0);
     EXPECT_EQ(Pixels(4, 1), (std::vector<uint32_t>{black, Lerp(black, white, 64), Lerp(black, white, 192), white}))
         << "edges clamp";
+    const SRect same = {1, 0, 3, 1};
+    ASSERT_EQ(device_->StretchRect(small, nullptr, surface_, &same, TexFilter::Linear), 0);
+    EXPECT_EQ(Pixels(4, 1), (std::vector<uint32_t>{black, black, white, white})) << "a plain copy";
 
     const SRect overlapA = {0, 0, 8, 8}, overlapB = {4, 4, 12, 12}, outside = {60, 40, 70, 50};
     EXPECT_EQ(device_->StretchRect(surface_, &overlapA, surface_, &overlapB, TexFilter::Point), -1);

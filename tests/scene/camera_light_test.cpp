@@ -15,7 +15,28 @@ using namespace scene_test;
 constexpr float kEps = 1e-4f;
 
 using CameraTest = SceneGlobalsTest;
-using LightTest = SceneGlobalsTest;
+
+// The lights upload into the model effect of the shared context, made on a small device.
+class LightTest : public SceneGlobalsTest {
+protected:
+    void SetUp() override {
+        SceneGlobalsTest::SetUp();
+        device_ = MakeTestDevice(8, 8);
+        ASSERT_EQ(g_ShaderContext.Create(device_), 0);
+    }
+    void TearDown() override {
+        g_ShaderContext.Release();
+        device_->Release();
+        SceneGlobalsTest::TearDown();
+    }
+    static SVector4 Uploaded(EffectParameter parameter) {
+        SVector4 value = {};
+        EXPECT_EQ(g_ShaderContext.effect->GetVector(parameter, &value), 0);
+        return value;
+    }
+
+    CGraphicsDevice* device_ = nullptr;
+};
 
 // The view's third column (the looking direction) or its second (the up vector).
 SVector3 ViewColumn(int column) {
@@ -148,8 +169,8 @@ TEST_F(LightTest, DefaultDirectionsAndColours) {
     EXPECT_EQ(lights.Apply(), 0);
     EXPECT_THAT(g_ShaderContext.light1Direction, NearVector(0.612f, -0.5f, 0.612f, 1e-3f));
     EXPECT_THAT(g_ShaderContext.light2Direction, NearVector(-0.612f, -0.5f, 0.612f, 1e-3f));
-    EXPECT_THAT(*g_ShaderContext.params.GetVector("Light2Color"), FieldsAre(0.0f, 0.0f, 0.0f, 0.0f));
-    EXPECT_FLOAT_EQ(g_ShaderContext.params.GetVector("AmbientLightColor")->x, 0.2f);
+    EXPECT_THAT(Uploaded(g_ShaderContext.handles.light2Color), FieldsAre(0.0f, 0.0f, 0.0f, 0.0f));
+    EXPECT_FLOAT_EQ(Uploaded(g_ShaderContext.handles.ambientLightColor).x, 0.2f);
 }
 
 TEST_F(LightTest, CommandsReplaceKeysKeepAlphaAndLiftTheColourLimit) {
@@ -174,7 +195,7 @@ TEST_F(LightTest, CommandsReplaceKeysKeepAlphaAndLiftTheColourLimit) {
     g_GameClock += 600;
     lights.Apply();
     EXPECT_THAT(lights.light1Colour.value, FieldsAre(2.0f, 2.0f, 2.0f, 1.0f));
-    EXPECT_FLOAT_EQ(g_ShaderContext.params.GetVector("Light1Color")->z, 2.0f);
+    EXPECT_FLOAT_EQ(Uploaded(g_ShaderContext.handles.light1Color).z, 2.0f);
 
     // Finish takes every component of the last key, alpha 1.0 included.
     lights.ambient.value.a = 0.5f;

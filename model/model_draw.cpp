@@ -1,0 +1,98 @@
+#include "model/model_draw.h"
+
+#include "platform/graphics_3d.h"
+
+namespace {
+
+constexpr uint32_t kBlendModes[kModelBlendModeCount][2] = {
+    {Blend::SrcAlpha, Blend::InvSrcAlpha},    {Blend::SrcAlpha, Blend::One},  {Blend::DestColor, Blend::Zero},
+    {Blend::InvDestColor, Blend::InvSrcColor}, {Blend::One, Blend::InvSrcColor}, {Blend::Zero, Blend::InvSrcColor},
+    {Blend::DestColor, Blend::One},
+};
+
+struct SPassChoice {
+    EffectTechnique technique;
+    CVertexDeclaration* declaration;
+    uint32_t pass;
+};
+
+// Binds the mesh (and its morph target's mesh on stream 1), runs the pass and draws it. A pass
+// the technique lacks draws nothing.
+void DrawMesh(CGraphicsDevice* device, CShaderContext& context, const SModelMesh& mesh, const SModelMesh* target,
+              const SPassChoice& choice, uint32_t cull) {
+    CModelEffect& effect = *context.effect;
+    effect.SetTechnique(choice.technique);
+    device->SetVertexDeclaration(choice.declaration);
+    uint32_t passes = 0;
+    if (effect.Begin(&passes, 0) != 0) return;
+    if (effect.Pass(choice.pass) == 0) {
+        if (cull != 0) device->SetRenderState(RenderState::CullMode, cull);
+        device->SetStreamSourceMemory(0, mesh.vertices, mesh.vertexCount * kModelVertexSize, kModelVertexSize);
+        if (target)
+            device->SetStreamSourceMemory(1, target->vertices, target->vertexCount * kModelVertexSize, kModelVertexSize);
+        device->SetIndicesMemory(mesh.indices, mesh.triangleCount * 3);
+        device->DrawIndexedPrimitive(Primitive::TriangleList, 0, 0, mesh.vertexCount, 0, mesh.triangleCount);
+    }
+    effect.End();
+}
+
+bool TargetMatches(const SModelMesh* meshes, uint32_t count, const SMorphTarget* target) {
+    if (!target) return true;
+    if (target->meshCount < count) return false;
+    for (uint32_t i = 0; i < count; ++i)
+        if (target->meshes[i].vertexCount != meshes[i].vertexCount) return false;
+    return true;
+}
+
+}  // namespace
+
+void SetModelBlendMode(CGraphicsDevice* device, uint32_t mode) {
+    if (mode >= kModelBlendModeCount) return;
+    device->SetRenderState(RenderState::SrcBlend, kBlendModes[mode][0]);
+    device->SetRenderState(RenderState::DestBlend, kBlendModes[mode][1]);
+}
+
+CModelRenderStates::CModelRenderStates(CGraphicsDevice* device)
+    : device_(device),
+      cull_(device->GetRenderState(RenderState::CullMode)),
+      source_(device->GetRenderState(RenderState::SrcBlend)),
+      destination_(device->GetRenderState(RenderState::DestBlend)) {}
+
+CModelRenderStates::~CModelRenderStates() {
+    device_->SetRenderState(RenderState::CullMode, cull_);
+    device_->SetRenderState(RenderState::SrcBlend, source_);
+    device_->SetRenderState(RenderState::DestBlend, destination_);
+}
+
+int32_t DrawModelMeshes(CGraphicsDevice* device, CShaderContext& context, const SModelMesh* meshes, uint32_t count,
+                        const SMorphTarget* target, const SColorF* colour, uint32_t edge) {
+    const CModelRenderStates states(device);
+    if (!TargetMatches(meshes, count, target)) return -1;
+    if (!context.effect) return 0;
+    const SShaderHandles& h = context.handles;
+    if (target) context.SetMorphingWeight({target->weights.x, target->weights.y, target->weights.z, 0.0f});
+    const auto targetMesh = [&](uint32_t i) { return target ? &target->meshes[i] : nullptr; };
+    if (edge == 1) {
+        const SPassChoice choice = {target ? h.morphingEdgeShader : h.edgeShader,
+                                    target ? context.morphingDeclaration : context.skinnedDeclaration, 0};
+        for (uint32_t i = 0; i < count; ++i) {
+            const SModelSurface& s = *meshes[i].surface;
+            if (s.edgeSize == 0.0f) continue;
+            context.SetEdgeParams(s.edgeColour, s.edgeSize);
+            DrawMesh(device, context, meshes[i], targetMesh(i), choice, Cull::CW);
+        }
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        const SModelSurface& s = *meshes[i].surface;
+        SetModelBlendMode(device, s.blendMode);
+        context.SetSurface(s, colour);
+        const SPassChoice choice = {target ? h.morphingShaderTechnique : h.shaderTechnique,
+                                    target ? context.morphingDeclaration : context.skinnedDeclaration, s.shadingType};
+        DrawMesh(device, context, meshes[i], targetMesh(i), choice, 0);
+    }
+    // The meshes' memory belongs to the caller: the device keeps no pointer into it.
+    device->SetStreamSourceMemory(0, nullptr, 0, 0);
+    device->SetStreamSourceMemory(1, nullptr, 0, 0);
+    device->SetIndicesMemory(nullptr, 0);
+    return 0;
+}
