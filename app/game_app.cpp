@@ -326,8 +326,8 @@ SModeStep CGameApp::UpdateAdventureMode(CGameApp& app) {
 }
 
 // The movie's five result bytes become the adventure's game flags 1 to 5; the adventure goes on
-// on the next tick. Its game clock stood still during the movie and goes on from where it
-// stopped, so the page that asked for the movie is not hurried by the movie's length.
+// on the next tick. No adventure frame ran during the movie, so the game clock stood still and
+// takes the whole pause at that next frame.
 SModeStep CGameApp::UpdateAdvMovieMode(CGameApp& app) {
     CAdvMovieMode& movie = app.advMovie;
     movie.DrawFrame();
@@ -335,7 +335,6 @@ SModeStep CGameApp::UpdateAdvMovieMode(CGameApp& app) {
     if (result == kMoviePlaying) result = movie.UpdateClickable();
     if (result == kMoviePlaying) return Continue();
     for (int32_t i = 0; i < kMovieResultCount; ++i) app.adventure.engine.flags.game[1 + i] = movie.results[i];
-    g_ClockNow = g_ClockPrevTime = GetTimeMs();
     return Leave();
 }
 

@@ -21,8 +21,13 @@ namespace {
 
 constexpr int64_t kFallbackFrameMs = 40;
 constexpr int64_t kLongestFrameMs = 1000;
-// A sound track that starts later than the movie is preceded by at most this much silence.
+// A track starts at most this long after the file's first timestamp (a sound track that starts
+// later is preceded by this much silence at most).
 constexpr int64_t kLongestLeadInMs = 10000;
+// A video frame more than this after the end of the frame before it has a damaged time: an
+// unskippable movie would otherwise stand on one picture for as long as the jump says (up to a
+// day in an MPEG program stream).
+constexpr int64_t kLongestGapMs = 10000;
 
 SMovieOpeners g_openers;
 
@@ -192,7 +197,7 @@ public:
 
 private:
     // Decodes the next frame into pending_. A frame without a time, or one that goes back in
-    // time (damaged data), follows the one before it.
+    // time or leaps far ahead (damaged data), follows the one before it.
     bool DecodeNext() {
         if (ended_) return false;
         if (!reader_.Next(pending_)) {
@@ -200,8 +205,11 @@ private:
             return false;
         }
         int64_t ms = reader_.ToMs(pending_->best_effort_timestamp);
-        if (decodedAny_ && (ms == INT64_MIN || ms < lastEndMs_ - frameMs_)) ms = lastEndMs_;
-        if (!decodedAny_ && ms == INT64_MIN) ms = 0;
+        if (!decodedAny_) {
+            ms = ms == INT64_MIN ? 0 : std::min(ms, kLongestLeadInMs);
+        } else if (ms == INT64_MIN || ms < lastEndMs_ - frameMs_ || ms > lastEndMs_ + kLongestGapMs) {
+            ms = lastEndMs_;
+        }
         pendingMs_ = ms;
         lastEndMs_ = av_sat_add64(ms, frameMs_);
         hasPending_ = true;

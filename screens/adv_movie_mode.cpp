@@ -37,7 +37,7 @@ int32_t CAdvMovieMode::Init(const char* tableName) {
 int32_t CAdvMovieMode::LoadTable(const char* name) {
     char tableName[kQuotedTokenSize];
     std::snprintf(tableName, sizeof tableName, "%s", name != nullptr ? name : "");
-    table.ClearItems();
+    table.ClearForReading();
     loopsPlayed = 0;
     if (ReadMovieTable(tableName, archive, EMovieTableKeywords::Story, &table) != 0) {
         ShowDataFileOpenError(tableName, false);

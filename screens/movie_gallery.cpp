@@ -197,7 +197,7 @@ int32_t CMovieMode::LoadTable(const char* name) {
     CopyName(tableName, name);
     table.loopEndTable[0] = '\0';
     table.loopCount = 0;
-    table.ClearItems();
+    table.ClearForReading();
     loopsPlayed = 0;
     if (ReadMovieTable(tableName, g_pSystemArchive, EMovieTableKeywords::Gallery, &table) != 0) {
         ShowSystemFileOpenError(tableName);

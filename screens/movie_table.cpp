@@ -67,7 +67,8 @@ bool ParseTopLine(const char* keyword, CTokenizer& words, EMovieTableKeywords ke
 
 }  // namespace
 
-void SMovieTable::ClearItems() {
+void SMovieTable::ClearForReading() {
+    movie[0] = '\0';
     movieFlag = kNoMovieFlag;
     cursorType = kClickCursor;
     flagNumber = -1;

@@ -53,9 +53,10 @@ struct SMovieTable {
     CMovieClickItem items[kMovieClickItemMax];
     int32_t itemCount = 0;
 
-    // What reading a table starts from: no items; the story's movie flag and cursor type, the
-    // gallery's flag number and else table back to none.
-    void ClearItems();
+    // What reading a table starts from: no movie and no items; the story's movie flag and cursor
+    // type, the gallery's flag number and else table back to none. A table names its own movie:
+    // one that names none fails to open rather than playing the movie of the table before it.
+    void ClearForReading();
 };
 
 // Reads a table line by line into `table` until "End" outside a click item: only what the lines

@@ -21,8 +21,11 @@ void AppendSjisCodes(const char* text, size_t size, std::vector<uint32_t>* codes
 
 int32_t RenderInOneFont(CTexture** texture, SBlockSize block, CFont* font, const std::vector<uint32_t>& codes,
                         uint32_t colour, uint32_t outlineFlag, uint32_t wrapFlag, int32_t extraLineSpacing) {
-    const std::vector<CFont*> fonts(codes.size(), font);
-    const std::vector<uint32_t> colours(codes.size(), colour);
+    // Filled by resize, not the fill constructor, on which GCC 12 warns falsely under TSan.
+    std::vector<CFont*> fonts;
+    std::vector<uint32_t> colours;
+    fonts.resize(codes.size(), font);
+    colours.resize(codes.size(), colour);
     CFontDC* dc = GetFontDC(g_hWnd);
     const int32_t rendered = RenderTextToTexture(g_pD3DDevice, texture, dc, block, fonts.data(), codes.data(),
                                                  colours.data(), static_cast<int32_t>(codes.size()), outlineFlag,

@@ -134,6 +134,23 @@ TEST_F(MovieDecoderTest, MissingDamagedAndTruncatedFilesNeitherHangNorCrash) {
     ASSERT_NE(video, nullptr);
     video->AdvanceTo(60000);
     EXPECT_GT(video->EndMs(), kTestMovieMs / 2);
+
+    // Video times damaged into a leap of an hour, after the first frame or at it: the picture
+    // goes on at once, or after ten seconds at most.
+    bytes = CTempFolder::Read(MoviePath());
+    const struct {
+        size_t from, to;
+        int64_t longest;
+    } leaps[] = {{bytes.size() / 8, bytes.size(), kTestMovieMs + 40}, {0, 1000, 10000 + kTestMovieMs + 40}};
+    for (const auto& leap : leaps) {
+        bytes = CTempFolder::Read(MoviePath());
+        ShiftVideoTimes(&bytes, leap.from, leap.to, 3600);
+        video = OpenMovieVideo(folder.Write("leap.mpg", bytes).c_str());
+        ASSERT_NE(video, nullptr);
+        video->AdvanceTo(60000);
+        EXPECT_GE(video->EndMs(), kTestMovieMs - 40) << "from byte " << leap.from;
+        EXPECT_LE(video->EndMs(), leap.longest) << "from byte " << leap.from;
+    }
 }
 
 }  // namespace

@@ -151,9 +151,15 @@ TEST_F(StoryMovieTest, TablesComeFromMoviePacUnlessLooseAndFailuresShowTheirBox)
     ASSERT_EQ(mode.Init("Movie/X.txt"), 0);
     Click(5, 5);
     EXPECT_EQ(Tick(), kMovieFailed);
+    mode.End();
+    WriteTable("Movie/N.txt", "LoopNum 3\nEnd\n");
+    WriteTable("Movie/Y.txt", "Movie \"Movie/a.mpg\"\nClickItem\nClickRect 0 0 9 9\nTable \"Movie/N.txt\"\nEnd\nEnd\n");
+    ASSERT_EQ(mode.Init("Movie/Y.txt"), 0);
+    Click(5, 5);
+    EXPECT_EQ(Tick(), kMovieFailed) << "a table that names no movie does not play the one before it";
     EXPECT_EQ(TakeShownMessages(), (std::vector<std::string>{kOpenFailed + "\"Movie/P.txt\"",
                                                              kOpenFailed + "\"Movie/none.mpg\"",
-                                                             kOpenFailed + "\"Movie/gone.txt\""}));
+                                                             kOpenFailed + "\"Movie/gone.txt\"", kOpenFailed + "\"\""}));
 }
 
 class MovieGalleryTest : public MovieModeTest {

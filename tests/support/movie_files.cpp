@@ -24,3 +24,27 @@ bool MakeTestMovie(const std::string& path) {
     int status = 0;
     return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+void ShiftVideoTimes(std::vector<uint8_t>* movie, size_t from, size_t to, int64_t seconds) {
+    std::vector<uint8_t>& b = *movie;
+    // A time is 33 bits in five bytes, with marker bits between its parts.
+    const auto read = [&b](size_t p) {
+        return static_cast<int64_t>(b[p] >> 1 & 7) << 30 | static_cast<int64_t>(b[p + 1]) << 22 |
+               static_cast<int64_t>(b[p + 2] >> 1) << 15 | static_cast<int64_t>(b[p + 3]) << 7 | b[p + 4] >> 1;
+    };
+    const auto write = [&b](size_t p, int64_t time) {
+        b[p] = static_cast<uint8_t>((b[p] & 0xF0) | (time >> 29 & 0x0E) | 1);
+        b[p + 1] = static_cast<uint8_t>(time >> 22);
+        b[p + 2] = static_cast<uint8_t>((time >> 14 & 0xFE) | 1);
+        b[p + 3] = static_cast<uint8_t>(time >> 7);
+        b[p + 4] = static_cast<uint8_t>(time << 1 | 1);
+    };
+    for (size_t i = from; i < to && i + 40 < b.size(); ++i) {
+        if (b[i] != 0 || b[i + 1] != 0 || b[i + 2] != 1 || b[i + 3] != 0xE0) continue;
+        size_t p = i + 6;  // past the packet's length: stuffing, buffer size, then the times
+        while (p < i + 22 && b[p] == 0xFF) ++p;
+        if (b[p] >> 6 == 1) p += 2;
+        const int times = b[p] >> 4 == 3 ? 2 : b[p] >> 4 == 2 ? 1 : 0;
+        for (int t = 0; t < times; ++t, p += 5) write(p, read(p) + seconds * 90000);
+    }
+}

@@ -4,9 +4,16 @@
 // its second second the whole picture is green. The sound is a 440 Hz tone for both seconds.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr int kTestMovieMs = 2000;
 
 // Writes the movie to `path`. False (with the tool's complaint on stderr) when it cannot.
 bool MakeTestMovie(const std::string& path);
+
+// Moves the times of the video packets that start between the bytes `from` and `to` by
+// `seconds`, as damage to those fields of an MPEG-1 program stream would.
+void ShiftVideoTimes(std::vector<uint8_t>* bytes, size_t from, size_t to, int64_t seconds);
