@@ -240,6 +240,7 @@ int32_t CVantEngine::RestoreComponents(CReadStream* stream, uint32_t size) {
 
 void CVantEngine::FinishRestore() {
     if (!messageWindow.nblf) messageLog.AddPage(&messageWindow, voiceChannels);
+    HookUpLipSync();
     g_ClockNow = g_ClockPrevTime = GetTimeMs();
     messageWindow.revealStart = messageWindow.niwf ? g_GameClock : kTimeNotSet;
     for (CSoundChannel& channel : musicChannels) channel.startTime = g_GameClock;

@@ -224,6 +224,7 @@ int32_t CVantEngine::AfterPage() {
         ShowLogFailure();
     }
     if (settings.effectsOn == 0) FinishEffects();
+    HookUpLipSync();
     StampClock();
     return pageFailed_ ? -1 : 0;
 }

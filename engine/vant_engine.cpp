@@ -1,8 +1,10 @@
 #include "engine/vant_engine.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "files/loaders.h"
+#include "model/shader_context.h"
 #include "platform/clock.h"
 #include "platform/graphics.h"
 #include "platform/render_context.h"
@@ -25,7 +27,10 @@ void CVantEngine::SetDefaultSettings(CEngineSettings* target) { SetDefaultEngine
 
 int32_t CVantEngine::Init(CPlatformWindow* window, CGraphicsDevice* device, CSurface* backBuffer, CAudioDevice* sound,
                           const CEngineParams* params, const CEngineSettings* initialSettings) {
-    if (InitRenderContext(window, sound, params->modelsUsable, backBuffer, device, params->sceneTarget) != 0) return -1;
+    SetModelEffectHooks(CreateModelEffect, ReleaseModelEffect);
+    if (InitRenderContext(window, sound, params->modelsUsable, backBuffer, device, params->sceneTarget,
+                          params->offscreenSurface) != 0)
+        return -1;
     OpenArchives(&params->archives, window);
     if (script.AllocBuffer(kScriptBufferSize) != 0) return -1;
     mainLayer.InitMainLayer();
@@ -116,10 +121,13 @@ int32_t CVantEngine::DrawMessageWindow() {
 }
 
 void CVantEngine::FinishEffects() {
+    // Every model jumps to the end of the longest motion on the scene.
+    int32_t motionLength = 0;
+    for (const CImageLayer& layer : layers) motionLength = std::max(motionLength, layer.GetMotionLength());
     for (CImageLayer& layer : layers) {
-        if (layer.used) layer.FinishEffect();
+        if (layer.used) layer.FinishEffect(motionLength);
     }
-    if (mainLayer.used) mainLayer.FinishEffect();
+    if (mainLayer.used) mainLayer.FinishEffect(motionLength);
     camera.Finish();
     lights.Finish();
 }
@@ -130,6 +138,16 @@ namespace {
 bool ChannelWillPlay(const CSoundChannel& channel) { return channel.active && channel.IsPlayCommand(); }
 
 }  // namespace
+
+void CVantEngine::HookUpLipSync() {
+    for (CImageLayer& layer : layers) {
+        if (layer.used != 1 || layer.kind != LayerKind::Model) continue;
+        const int32_t channel = layer.model.lipChannel;
+        if (channel < 0 || channel >= kVoiceChannelCount) continue;
+        const CSoundChannel& voice = voiceChannels[channel];
+        layer.model.lipPlayer = voice.active ? voice.player : nullptr;
+    }
+}
 
 int32_t CVantEngine::IsVoicePlaying() const {
     for (const CSoundChannel& channel : voiceChannels) {

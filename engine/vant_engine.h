@@ -83,6 +83,9 @@ public:
     int32_t Draw();
     int32_t DrawMessageWindow();
     void FinishEffects();
+    // Points every model's lip sync at the player of its voice channel (none while the channel
+    // is inactive).
+    void HookUpLipSync();
     int32_t IsVoicePlaying() const;
     void RearmVoices();
     int32_t OpenMessageLog(int32_t stopModes);

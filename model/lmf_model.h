@@ -25,6 +25,7 @@
 
 class CGraphicsDevice;
 class CTexture;
+struct CShaderContext;
 
 constexpr uint16_t kLmfNone = 0xFFFF;       // "no node", "no parent", "no slot"
 constexpr uint32_t kLmfPaletteSlots = 80;   // the BlendMatrix palette of the model effect
@@ -247,6 +248,18 @@ public:
     // True when `target` can serve as the morph target of `base`: both exist, and the target
     // has at least as many meshes, each with the vertex count of the base's mesh.
     bool CanMorph(uint32_t base, uint32_t target) const;
+
+    // Draws mesh layer `layer` through the model effect: its skinning palette, then the edge
+    // pass (edge 1) and the main pass of each mesh, each surface colour multiplied by `colour`
+    // when given. 0, or -1 for a layer index out of range. The culling and blend states are left
+    // as they were.
+    int32_t DrawLayer(CGraphicsDevice* device, uint32_t layer, CShaderContext& context, const SColorF* colour,
+                      uint32_t edge);
+    // The same with the base layer's meshes blended towards the target layer's meshes by
+    // weights.x (the palette is the base layer's). -1, drawing nothing, for an index out of
+    // range or a target whose meshes do not match the base's one by one.
+    int32_t DrawMorphLayer(CGraphicsDevice* device, uint32_t base, uint32_t target, CShaderContext& context,
+                           const SVector3& weights, const SColorF* colour, uint32_t edge);
 };
 
 // The value of a channel (with at least one key) at a frame.

@@ -9,6 +9,10 @@
 
 CShaderContext g_ShaderContext;
 
+int32_t CreateModelEffect(CGraphicsDevice* device, CPlatformWindow*) { return g_ShaderContext.Create(device); }
+
+void ReleaseModelEffect() { g_ShaderContext.Release(); }
+
 namespace {
 
 SVector4 ColourWithLuminance(const SVector3& c) {

@@ -112,3 +112,9 @@ private:
 };
 
 extern CShaderContext g_ShaderContext;
+
+// The render context's hooks for the model path: create the global context's effect on the
+// device (0 / -1), and release it.
+struct CPlatformWindow;
+int32_t CreateModelEffect(CGraphicsDevice* device, CPlatformWindow* window);
+void ReleaseModelEffect();

@@ -74,8 +74,18 @@ void SetModelEffectHooks(ModelEffectCreate create, ModelEffectRelease release) {
     g_releaseModelEffect = release;
 }
 
+// The model path's part of a start or a restore: the shell's off-screen surface, the model
+// effect and the model target.
+int32_t CreateModelTargets(CSurface* offscreenSurface) {
+    if (offscreenSurface == nullptr) return -1;
+    g_pEngineOffscreenSurface = offscreenSurface;
+    if (g_createModelEffect == nullptr || g_createModelEffect(g_pEngineDevice, g_hEngineWnd) != 0) return -1;
+    return CreateTarget(&g_pModelTargetTexture, &g_pModelTargetSurface);
+}
+
 int32_t InitRenderContext(CPlatformWindow* window, CAudioDevice* sound, uint32_t modelsUsable,
-                          CSurface* backBuffer, CGraphicsDevice* device, uint32_t sceneTarget) {
+                          CSurface* backBuffer, CGraphicsDevice* device, uint32_t sceneTarget,
+                          CSurface* offscreenSurface) {
     ClearRenderContext();
     if (backBuffer == nullptr) return -1;
     g_pEngineBackBuffer = backBuffer;
@@ -85,7 +95,7 @@ int32_t InitRenderContext(CPlatformWindow* window, CAudioDevice* sound, uint32_t
     g_bSceneTarget = sceneTarget;
     g_bModelsUsable = modelsUsable;
     if (g_bSceneTarget == 1 && CreateTarget(&g_pSceneTargetTexture, &g_pSceneTargetSurface) != 0) return -1;
-    if (g_bModelsUsable == 1) return -1;
+    if (g_bModelsUsable == 1 && CreateModelTargets(offscreenSurface) != 0) return -1;
     g_GameClock = 0;
     g_PageStartClock = 0;
     g_ClockNow = g_ClockPrevTime = GetTimeMs();
@@ -104,12 +114,7 @@ int32_t RestoreRenderTargets(CSurface* backBuffer, CSurface* offscreenSurface) {
     if (backBuffer == nullptr) return -1;
     g_pEngineBackBuffer = backBuffer;
     if (g_bSceneTarget == 1 && CreateTarget(&g_pSceneTargetTexture, &g_pSceneTargetSurface) != 0) return -1;
-    if (g_bModelsUsable == 1) {
-        if (offscreenSurface == nullptr) return -1;
-        g_pEngineOffscreenSurface = offscreenSurface;
-        if (g_createModelEffect == nullptr || g_createModelEffect(g_pEngineDevice, g_hEngineWnd) != 0) return -1;
-        if (CreateTarget(&g_pModelTargetTexture, &g_pModelTargetSurface) != 0) return -1;
-    }
+    if (g_bModelsUsable == 1 && CreateModelTargets(offscreenSurface) != 0) return -1;
     return 0;
 }
 

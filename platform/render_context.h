@@ -53,11 +53,13 @@ using ModelEffectRelease = void (*)();
 void SetModelEffectHooks(ModelEffectCreate create, ModelEffectRelease release);
 
 // Fills the render context for an engine run: stores the devices and the two 3D switches,
-// creates the whole-scene target when its switch is on, and starts the clock at 0.
-// Returns 0, or -1 without a back buffer, when a target cannot be made, or with the models
-// switch on (the model target and effect are made only by RestoreRenderTargets).
+// creates the whole-scene target when its switch is on, and starts the clock at 0. With the
+// models switch on it also takes the shell's off-screen surface and makes the model effect and
+// the model target, as the restore after a reset does. Returns 0, or -1 without a back buffer,
+// or when a target, the effect or (models on) the off-screen surface is missing.
 int32_t InitRenderContext(CPlatformWindow* window, CAudioDevice* sound, uint32_t modelsUsable,
-                          CSurface* backBuffer, CGraphicsDevice* device, uint32_t sceneTarget);
+                          CSurface* backBuffer, CGraphicsDevice* device, uint32_t sceneTarget,
+                          CSurface* offscreenSurface = nullptr);
 // Releases the default-pool targets (and the model effect) before a device reset.
 void ReleaseRenderTargets();
 // Re-creates them after a reset with the new back buffer. Returns 0 or -1.

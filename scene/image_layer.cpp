@@ -40,7 +40,7 @@ void CImageLayer::DeleteEffect() {
 }
 
 void CImageLayer::Release() {
-    // The model of a kind-2 layer is released here once models exist (g_bModelsUsable).
+    if (g_bModelsUsable == 1) model.Release();
     if (texture != nullptr) {
         texture->Release();
         texture = nullptr;
@@ -70,12 +70,11 @@ int32_t CImageLayer::Load(const char* fileName) {
         Release();
         const bool isModel = g_bModelsUsable == 1 && strcasecmp(PathExtension(fileName), ".lmf") == 0;
         if (isModel) {
-            // A model layer renders into the model target; without a model loader every model
-            // fails to load, as a picture that cannot be read does.
+            // A model renders itself into the model target, which the layer shows whole.
             kind = LayerKind::Model;
-            width = 0;
-            height = 0;
-            failed = true;
+            failed = model.LoadMesh(fileName) != 0;
+            width = failed ? 0 : kSceneWidth;
+            height = failed ? 0 : kSceneHeight;
         } else {
             kind = LayerKind::Picture;
             int32_t w = 0, h = 0;
@@ -93,6 +92,7 @@ int32_t CImageLayer::Load(const char* fileName) {
     std::strncpy(name, fileName, kLayerNameSize - 1);
     name[kLayerNameSize - 1] = '\0';
     ResetGeometry();
+    if (kind == LayerKind::Model) model.SetupDefaultState();
     return failed ? -1 : 0;
 }
 
@@ -121,7 +121,8 @@ int32_t CImageLayer::ParseCommand(CReadStream* stream, uint32_t size, uint32_t* 
             }
             case kTagRelease: Release(); break;
             case kTagEffect: ParseEffectBody(body); break;
-            // SOLD: the model state, read by the model holder once models exist.
+            // The model state is read whatever the switches say.
+            case kTagModelState: model.ParseCommand(body); break;
             default: ReadPlacementField(header.tag, body); break;
         }
     }
@@ -174,6 +175,10 @@ void CImageLayer::ParseEffectBody(CChunkReader& body) {
 }
 
 void CImageLayer::StampEffectStart(uint32_t pageStart) {
+    if (model.motionStartPending == 1) {
+        model.motionStart = pageStart;
+        model.motionStartPending = 0;
+    }
     if (startPending != 1) return;
     effectStart = pageStart;
     startPending = 0;
@@ -191,12 +196,12 @@ void CImageLayer::TakeEndState() {
 int32_t CImageLayer::Draw() {
     if (used != 1) return 0;
     CTexture* drawTexture = texture;
-    const int32_t modelResult = 0;
+    int32_t modelResult = 0;
     if (kind == LayerKind::SceneTarget) {
         drawTexture = g_pSceneTargetTexture;
     } else if (kind == LayerKind::Model) {
-        // The model renders itself into the model target here once models exist; its result
-        // then becomes the layer's.
+        // Only a model that is shown or has an effect renders; its result becomes the layer's.
+        if (g_bModelsUsable == 1 && (visible == 1 || effect != nullptr)) modelResult = model.Render(g_pModelTargetSurface);
         drawTexture = g_pModelTargetTexture;
     }
     const SLayerDrawRecord record = MakeDrawRecord(drawTexture);
@@ -218,8 +223,14 @@ int32_t CImageLayer::Draw() {
     return modelResult;
 }
 
-void CImageLayer::FinishEffect() {
-    if (used == 1 && effect != nullptr) TakeEndState();
+void CImageLayer::FinishEffect(int32_t motionLength) {
+    if (used != 1) return;
+    if (effect != nullptr) TakeEndState();
+    if (kind == LayerKind::Model) model.Finish(motionLength);
+}
+
+int32_t CImageLayer::GetMotionLength() const {
+    return used == 1 && kind == LayerKind::Model ? model.GetMotionLength() : 0;
 }
 
 int32_t CImageLayer::Save(CWriteStream* stream, uint32_t* byteCount) const {
@@ -237,8 +248,12 @@ int32_t CImageLayer::Save(CWriteStream* stream, uint32_t* byteCount) const {
         writer.Chunk(kTagBlendMode, &blendMode, 4);
         writer.Chunk(kTagFilter, &filter, 4);
         writer.Chunk(effect != nullptr ? kTagEffect : kTagNoEffect, nullptr, 0);
-        // A model layer's state follows in SOLD; without a model holder it is empty.
-        if (kind == LayerKind::Model) writer.Chunk(kTagModelState, nullptr, 0);
+        if (kind == LayerKind::Model) {
+            CSaveChunkWriter counter(nullptr);
+            model.Save(counter);
+            writer.Header(kTagModelState, counter.Total());
+            model.Save(writer);
+        }
     }
     *byteCount = writer.Total();
     return 0;
@@ -266,7 +281,8 @@ int32_t CImageLayer::Restore(CReadStream* stream, uint32_t size, uint32_t* bytes
             }
             case kTagVisible: body.ReadU32(&visible); break;
             case kTagNoEffect: DeleteEffect(); break;
-            // EFEC restores nothing; SOLD is the model holder's once models exist.
+            case kTagModelState: model.Restore(body); break;
+            // EFEC restores nothing.
             default: ReadPlacementField(header.tag, body); break;
         }
     }

@@ -9,6 +9,7 @@
 
 #include "files/chunk_reader.h"
 #include "files/stream.h"
+#include "model/model_holder.h"
 #include "platform/math3d.h"
 #include "platform/types.h"
 #include "scene/effecter.h"
@@ -31,6 +32,7 @@ constexpr int32_t kSceneHeight = 600;
 struct CImageLayer {
     uint32_t used = 0;  // 1 while the layer holds a picture
     uint32_t kind = LayerKind::Picture;
+    CModelHolder model;            // the model of a kind-2 layer
     CTexture* texture = nullptr;   // owned; the picture of a kind-1 layer
     char name[kLayerNameSize] = {};  // Shift-JIS path relative to the data root
     int32_t width = 0;
@@ -65,8 +67,11 @@ struct CImageLayer {
     uint32_t ParseEffect(CReadStream* stream, uint32_t size);
     // Draws the layer for this frame and runs its effect; returns LayerFrame bits.
     int32_t Draw();
-    // Brings a pending effect to its end state at once, without a last frame.
-    void FinishEffect();
+    // Brings a pending effect to its end state at once, without a last frame, and a model's
+    // tracks and fades to their ends with its motion at `motionLength` ms.
+    void FinishEffect(int32_t motionLength = 0);
+    // The model's remaining motion time (0 for a layer without a model).
+    int32_t GetMotionLength() const;
     // Writes the saved sub-chunks, or with no stream only counts them; 0.
     int32_t Save(CWriteStream* stream, uint32_t* byteCount) const;
     // Reads them back; 0, or -1 when the picture cannot be reloaded. *bytesRead = size.
@@ -74,7 +79,8 @@ struct CImageLayer {
     // Frees the picture, the model and the effect; the layer becomes free.
     void Release();
     void ResetGeometry();
-    // The page-start stamp: a pending effect start takes the page-start time.
+    // The page-start stamp: a pending effect start and a pending motion start take the
+    // page-start time.
     void StampEffectStart(uint32_t pageStart);
 
 private:

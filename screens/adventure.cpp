@@ -50,6 +50,7 @@ void CAdventure::FillEngineParams(CEngineParams* params) {
     std::memset(params, 0, sizeof *params);
     params->sceneTarget = 0;
     params->modelsUsable = 0;
+    params->offscreenSurface = nullptr;
     const char* archives[kDataArchiveCount] = {"Script.pac", "Image.pac", "BGM.pac", "Voice.pac", "SE.pac"};
     for (uint32_t i = 0; i < kDataArchiveCount; ++i) {
         CopyText(params->archives.names[i], sizeof params->archives.names[i], archives[i]);
