@@ -3,11 +3,18 @@
 // placement the bytes gave, applying the camera and lights, saving and finishing.
 //
 // Input: byte 0 picks the form (bit 0: saved form), the component (bits 1-2: picture layer,
-// camera, lights, main layer) and how the stream is read (bit 6: the payload filled first as
-// the engine does; bit 7: a small buffer); bytes 1-4 advance the game clock; the rest is the
-// payload, read through a window-mode stream like a script or a save.
+// camera, lights, main layer; bit 5 instead: the SOLD payload of a layer holding the sample
+// character model) and how the stream is read (bit 6: the payload filled first as the engine
+// does; bit 7: a small buffer); bytes 1-4 advance the game clock; the rest is the payload, read
+// through a window-mode stream like a script or a save.
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "files/scrambled_io.h"
 #include "files/stream.h"
@@ -16,7 +23,9 @@
 #include "scene/camera.h"
 #include "scene/image_layer.h"
 #include "scene/scene_light.h"
+#include "tools/lib/lmf_writer.h"
 #include "tools/lib/memory_stream.h"
+#include "tools/lib/sample_models.h"
 
 namespace {
 
@@ -46,6 +55,38 @@ void GivePicture(CImageLayer* layer) {
     layer->texture = texture;
 }
 
+// The sample character written once into a folder of its own, which becomes the working folder.
+const char* ModelFile() {
+    static const bool written = [] {
+        char folder[] = "/tmp/fuzz-scene-XXXXXX";
+        if (::mkdtemp(folder) == nullptr || ::chdir(folder) != 0) return false;
+        const std::vector<uint8_t> bytes = BuildLmf(MakeSampleCharacter());
+        FILE* file = std::fopen("Character.lmf", "wb");
+        if (file == nullptr) return false;
+        const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        return std::fclose(file) == 0 && ok;
+    }();
+    return written ? "Character.lmf" : nullptr;
+}
+
+// A model holder through a page's SOLD or a save's SOLD, then frames, a save and a finish.
+void RunModel(CReadStream* stream, uint32_t payloadSize, bool restore, uint32_t advance) {
+    CModelHolder holder;
+    if (ModelFile() == nullptr || holder.LoadMesh(ModelFile()) != 0) __builtin_trap();
+    holder.SetupDefaultState();
+    CChunkReader body(stream, payloadSize, restore ? ReadSaveScrambled : ReadPlain);
+    if (restore) holder.Restore(body);
+    else holder.ParseCommand(body);
+    g_PageStartClock = g_GameClock;
+    holder.Render(nullptr);
+    g_GameClock += advance;
+    holder.Render(nullptr);
+    CSaveChunkWriter counter(nullptr);
+    holder.Save(counter);
+    holder.Finish(holder.GetMotionLength());
+    holder.Render(nullptr);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -66,8 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t read = 0;
     uint32_t saved = 0;
 
-    const uint32_t component = (selector >> 1) & 3;
+    const uint32_t component = selector & 0x20 ? 4 : (selector >> 1) & 3;
     switch (component) {
+        case 4: RunModel(&stream, payloadSize, restore, advance); break;
         case 0:
         case 3: {
             CImageLayer layer;
