@@ -40,7 +40,6 @@ constexpr SRect kSceneRect{0, 0, 800, 600};
 
 BlinkRandom g_blinkRandom = std::rand;
 
-
 // Fresh part states: invisible, white, morph target 0 with weight 0, no fade, no slot, and
 // plain tracks (the default state and the scripts set the rest).
 std::unique_ptr<CModelPartState[]> AllocPartStates(int32_t count) {
