@@ -197,6 +197,10 @@ int32_t CVantEngine::ApplySettings(const CEngineSettings* source) {
     messageWindow.speed = settings.textSpeed;
     autoUnit = static_cast<int32_t>(settings.autoWait);
     readHistory.skipUnread = static_cast<int32_t>(settings.skipUnread);
+    for (CImageLayer& layer : layers) {
+        layer.model.antialias = static_cast<int32_t>(settings.modelAntialias);
+        layer.model.edge = static_cast<int32_t>(settings.modelEdge);
+    }
     for (CSoundChannel& channel : musicChannels) SetChannelMasterVolume(channel, settings.bgmVolume);
     for (CSoundChannel& channel : voiceChannels) SetChannelMasterVolume(channel, settings.voiceVolume);
     for (CSoundChannel& channel : logVoiceChannels) SetChannelMasterVolume(channel, settings.voiceVolume);

@@ -64,6 +64,16 @@ TEST_F(EngineModelsTest, StartNeedsTheOffscreenSurfaceAndMakesTheModelPath) {
     EXPECT_NE(g_ShaderContext.effect, nullptr);
     EXPECT_NE(g_pModelTargetTexture, nullptr);
     EXPECT_EQ(g_pEngineOffscreenSurface, offscreen_);
+
+    // The anti-alias and edge settings reach every layer's model.
+    CEngineSettings changed = settings;
+    changed.modelAntialias = 0;
+    changed.modelEdge = 0;
+    engine->ApplySettings(&changed);
+    for (const CImageLayer& layer : engine->layers) {
+        EXPECT_EQ(layer.model.antialias, 0);
+        EXPECT_EQ(layer.model.edge, 0);
+    }
     engine->Release();
     EXPECT_EQ(g_ShaderContext.effect, nullptr);
     EXPECT_EQ(g_pModelTargetTexture, nullptr);

@@ -453,6 +453,21 @@ TEST_F(ModelLayerTest, DrawsThroughTheLayerWithItsFadesAndPlacement) {
     EXPECT_EQ(Lit().count, moved.count);
 }
 
+TEST_F(ModelLayerTest, TheLayersFadeShowsTheModelWhileItRuns) {
+    const Bytes fadeIn = Bytes().Chunk("EFEC", Bytes().U32(2).I32(0).U32(0).I32(400));
+    ASSERT_EQ(ParseInto(&layer_, Bytes().ChunkStr("LOAD", kModelPath) + ShowAll(0, 0) + fadeIn), 0);
+    layer_.StampEffectStart(g_PageStartClock);
+    EXPECT_EQ(layer_.visible, 0u);
+    EXPECT_EQ(DrawAt(200), LayerFrame::Animating | LayerFrame::HoldText) << "a hidden model renders for its effect";
+    const SLit fading = Lit();
+    EXPECT_EQ(DrawAt(400), 0);
+    EXPECT_EQ(layer_.visible, 1u);
+    DrawAt(500);
+    const SLit shown = Lit();
+    EXPECT_GT(fading.count, 0);
+    EXPECT_LT(fading.green, shown.green);
+}
+
 TEST_F(ModelLayerTest, SavedLayerCarriesTheModelState) {
     ASSERT_EQ(ParseInto(&layer_, Bytes().ChunkStr("LOAD", kModelPath) + ShowAll(0, 0) +
                                      Bytes().Chunk("SOLD", Static("POS ", {0.5f, 0, 0}))),
