@@ -299,7 +299,6 @@ int32_t CModelHolder::Render(CSurface* destination) {
     const int32_t pageTime = static_cast<int32_t>(g_GameClock - g_PageStartClock);
     int32_t result = 0;
     if (motion.Evaluate(static_cast<int32_t>(g_GameClock - motionStart), &model) == 1) result |= ModelFrame::Animating;
-    model.UpdateWorldMatrices();
     for (auto* value : {&pivot, &position, &rotation, &scale})
         if (value->Step(pageTime) != 0) result |= ModelFrame::Animating;
     SMatrix world;
