@@ -94,10 +94,11 @@ struct CGameApp {
     CGameApp& operator=(const CGameApp&) = delete;
     ~CGameApp();
 
-    // The whole run: the single-instance check, start-up, the tick loop, shutdown. 1, or 0 when
-    // start-up failed or a mode could not start (the program ended on a failure). A second
-    // instance asks the first one to come to the front and returns 1 at once, without a window
-    // and without touching any file of the game.
+    // The whole run: the save folder and its single-instance lock, start-up, the tick loop,
+    // shutdown. 1, or 0 when the save folder could not be locked, start-up failed or a mode could
+    // not start (the program ended on a failure). A second instance on the same save folder asks
+    // the first one to come to the front and returns 1 at once, without a window and without
+    // touching any file of the game.
     int32_t Run();
     // Makes the save folder and takes the single-instance lock on it, then removes the
     // temporary files that a killed run left there. 1 when this copy may run (also without a
