@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 #include "app/app_messages.h"
 #include "app/system_data.h"
+#include "files/atomic_file.h"
 #include "files/loaders.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
@@ -28,13 +31,28 @@ SModeStep Enter(uint32_t next) { return SModeStep{EModeAction::Enter, next}; }
 SModeStep Quit() { return SModeStep{EModeAction::Quit, kModeNone}; }
 SModeStep Leave() { return SModeStep{EModeAction::Leave, kModeNone}; }
 
+// The files the program writes into the save folder, whose temporaries it may remove. In the
+// patterns '#' stands for a digit.
+bool IsSaveFolderFile(const std::string& name) {
+    const auto matches = [&name](std::string_view pattern) {
+        return name.size() == pattern.size() && std::equal(pattern.begin(), pattern.end(), name.begin(), [](char p, char c) {
+                   return p == '#' ? c >= '0' && c <= '9' : p == c;
+               });
+    };
+    return name == kSystemDataFileName || name == kGameDataName || name == kQuickSaveName || matches("Save##.sav") ||
+           matches("A-Save##.sav") || matches("FlagReport-########-######.txt");
+}
+
 void OnExternalRequest(void* app) { static_cast<CGameApp*>(app)->DumpDebugInfo(); }
 
 int32_t StartMakerLogo(CGameApp& app) { return app.logo.Init(); }
 void EndMakerLogo(CGameApp& app) { app.logo.End(); }
 int32_t StartTitle(CGameApp& app) { return app.title.Init(); }
 void EndTitle(CGameApp& app) { app.title.End(); }
-int32_t StartAdventure(CGameApp& app) { return app.adventure.Init(app.adventureLoadFlag, app.adventureName); }
+int32_t StartAdventure(CGameApp& app) {
+    const int32_t started = app.adventure.Init(app.adventureLoadFlag, app.adventureName);
+    return started == kAdventureLoadFailed ? kModeInitBackToTitle : started;
+}
 void EndAdventure(CGameApp& app) { app.adventure.End(); }
 // The story movie plays the table that the adventure's script asked for.
 int32_t StartAdvMovie(CGameApp& app) { return app.advMovie.Init(app.adventure.movieTable); }
@@ -67,7 +85,9 @@ const SModeEntry kModeTable[kModeCount] = {
 CGameApp::~CGameApp() { Shutdown(); }
 
 int32_t CGameApp::Run() {
-    if (AcquireSingleInstance() == 0) return 1;
+    const int32_t instance = TakeSaveFolder();
+    if (instance == 0) return 1;
+    if (instance < 0) return 0;
     const bool started = Init() != 0;
     if (started) Loop();
     Shutdown();
@@ -103,13 +123,25 @@ int32_t CGameApp::Loop(uint32_t limitMs) {
     }
 }
 
+// The save folder is locked before anything in it is touched: a second copy on the same folder
+// leaves without reading or writing there. Without a save folder (it cannot be made, or its path
+// is too long; said on stderr) nothing is written, so there is nothing to lock.
+int32_t CGameApp::TakeSaveFolder() {
+    saveFolderTaken_ = true;
+    if (InitSaveFolder() != 0) return 1;
+    const int32_t instance = AcquireSingleInstance(g_SaveFolder);
+    if (instance == 1) RemoveStaleTemporaries(g_SaveFolder, IsSaveFolderFile);
+    return instance;
+}
+
 int32_t CGameApp::Init() {
     if (CreateMainWindow(&window) == 0) {
         ShowStartupError(kWindowFailedText);
         return 0;
     }
-    // Without a save folder the game still runs; what it would write fails silently.
-    InitSaveFolder();
+    // Without a save folder the game still runs; every save says it failed, and System.sys and
+    // GameData.sys say so on stderr.
+    if (!saveFolderTaken_ && TakeSaveFolder() != 1) return 0;
     InitGlobals();
     g_ScreenWidth = kClientWidth;
     g_ScreenHeight = kClientHeight;
@@ -186,7 +218,9 @@ int32_t CGameApp::EnterMode(uint32_t next) {
     const bool over = entry.runsOver != kModeNone && entry.runsOver == previous;
     if (!over) EndMode(previous);
     mode = next;
-    if (entry.init != nullptr && entry.init(*this) == 0) return 1;
+    const int32_t started = entry.init != nullptr ? entry.init(*this) : -1;
+    if (started == 0) return 1;
+    if (started == kModeInitBackToTitle && next != kModeTitle) return EnterMode(kModeTitle);
     ShowScreenError(entry.initFailureText, false);
     if (!over) {
         modeFailed = true;

@@ -16,7 +16,8 @@
 #include "screens/title.h"
 
 constexpr uint32_t kTickMs = 15;
-constexpr uint32_t kModeNameSize = 260;
+constexpr uint32_t kModeNameSize = kSavePathSize;  // holds a save file's path
+constexpr uint32_t kReportPathSize = 260;
 
 enum : uint32_t {
     kModeNone = 0,
@@ -47,8 +48,13 @@ struct SModeStep {
 
 // One mode of the machine. A mode without operations cannot start: entering it fails with its
 // message like a failed initialisation.
+// What a mode's init returns when the mode cannot start, has said why, and the title is to come
+// back instead of the program ending (a save that cannot be loaded).
+constexpr int32_t kModeInitBackToTitle = 2;
+
 struct SModeEntry {
-    int32_t (*init)(CGameApp& app) = nullptr;  // 0, or non-zero when the mode cannot start
+    // 0, kModeInitBackToTitle, or another non-zero value when the mode cannot start.
+    int32_t (*init)(CGameApp& app) = nullptr;
     SModeStep (*frame)(CGameApp& app) = nullptr;
     void (*end)(CGameApp& app) = nullptr;      // harmless on a mode that is not running
     const char* initFailureText = nullptr;     // the box shown when the mode cannot start
@@ -81,19 +87,25 @@ struct CGameApp {
     // Ticks run since start-up.
     uint32_t tickCount = 0;
     // The file the last flag report went to: the file chooser starts from it.
-    char reportPath[kModeNameSize] = {};
+    char reportPath[kReportPathSize] = {};
 
     CGameApp() = default;
     CGameApp(const CGameApp&) = delete;
     CGameApp& operator=(const CGameApp&) = delete;
     ~CGameApp();
 
-    // The whole run: the single-instance check, start-up, the tick loop, shutdown. 1, or 0 when
-    // start-up failed or a mode could not start (the program ended on a failure). A second
-    // instance asks the first one to come to the front and returns 1 at once, without a window
-    // and without touching any file of the game.
+    // The whole run: the save folder and its single-instance lock, start-up, the tick loop,
+    // shutdown. 1, or 0 when the save folder could not be locked, start-up failed or a mode could
+    // not start (the program ended on a failure). A second instance on the same save folder asks
+    // the first one to come to the front and returns 1 at once, without a window and without
+    // touching any file of the game.
     int32_t Run();
-    // Start-up: the window, the save folder, System.sys, the devices, System.pac, the maker logo.
+    // Makes the save folder and takes the single-instance lock on it, then removes the
+    // temporary files that a killed run left there. 1 when this copy may run (also without a
+    // save folder, said on stderr), 0 when another copy runs on the folder (asked to come to the
+    // front), -1 when the folder cannot be locked.
+    int32_t TakeSaveFolder();
+    // Start-up: the window, the save folder (unless taken already), System.sys, the devices, System.pac, the maker logo.
     // 1, or 0 after a failure box.
     int32_t Init();
     // The tick loop: drains the window's events, then runs a tick once kTickMs have passed since
@@ -132,4 +144,5 @@ private:
 
     bool reportChooserOpen_ = false;
     bool windowClosed_ = false;  // the window was closed while a dialog held the loop
+    bool saveFolderTaken_ = false;
 };

@@ -1,6 +1,8 @@
 #include "app/system_data.h"
 
 #include <bit>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -12,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/render_context.h"
 
+const char kSystemDataFileName[] = "System.sys";
 CConfigBlock g_Config;
 uint8_t g_PersistentGameFlags[kPersistentFlagCount];
 uint8_t g_SystemCgFlags[kSystemCgFlagCount];
@@ -22,7 +25,6 @@ static_assert(std::endian::native == std::endian::little);
 
 namespace {
 
-constexpr char kSystemFileName[] = "System.sys";
 constexpr uint32_t kBufferSize = 4096;
 constexpr uint32_t kFaceSize = sizeof(CEngineSettings::font.face);
 
@@ -65,7 +67,7 @@ void DefaultConfig(CConfigBlock* config) {
     config->settings.seVolume = -2000;
 }
 
-std::string SystemFilePath() { return std::string(g_SaveFolder) + kSystemFileName; }
+std::string SystemFilePath() { return std::string(g_SaveFolder) + kSystemDataFileName; }
 
 void Publish(const CStoredSystemData& data) {
     g_Config = data.config;
@@ -133,15 +135,26 @@ int32_t LoadSystemData() {
 }
 
 int32_t SaveSystemData() {
-    if (g_SaveFolder[0] == 0) return 0;
+    if (g_SaveFolder[0] == 0) {
+        std::fprintf(stderr, "%s not written: there is no save folder\n", kSystemDataFileName);
+        return 0;
+    }
     const std::string folder(g_SaveFolder);
-    if (MakeDirectories(folder.substr(0, folder.size() - 1)) != 0) return 0;
+    const std::string path = SystemFilePath();
+    if (MakeDirectories(folder.substr(0, folder.size() - 1)) != 0) {
+        ReportUnwrittenFile(path.c_str(), errno);
+        return 0;
+    }
     CAtomicFile target;
     CWriteStream stream;
-    stream.file = target.Begin(SystemFilePath().c_str());
-    if (stream.file == nullptr) return 0;
+    stream.file = target.Begin(path.c_str());
+    if (stream.file == nullptr) {
+        ReportUnwrittenFile(path.c_str(), target.error);
+        return 0;
+    }
     if (stream.AllocBuffer(kBufferSize) != 0) {
         stream.file = nullptr;
+        ReportUnwrittenFile(path.c_str(), ENOMEM);
         return 0;
     }
     for (uint8_t& byte : g_SystemDataKey) byte = static_cast<uint8_t>(std::rand() % 256);
@@ -163,6 +176,7 @@ int32_t SaveSystemData() {
     const bool committed = written && target.Commit(&stream);
     stream.file = nullptr;  // the file belongs to the atomic writer, which removes it on failure
     stream.Close();
+    if (!committed) ReportUnwrittenFile(path.c_str(), written ? target.error : stream.error);
     return committed ? 1 : 0;
 }
 

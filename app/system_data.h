@@ -21,6 +21,8 @@ constexpr uint32_t kPersistentFlagCount = 5;  // game flags 0, 6, 7, 8 and 9
 constexpr uint32_t kSystemCgFlagCount = 1024;
 constexpr uint32_t kSystemMovieFlagCount = 128;
 
+extern const char kSystemDataFileName[];  // "System.sys"
+
 extern CConfigBlock g_Config;
 extern uint8_t g_PersistentGameFlags[kPersistentFlagCount];
 extern uint8_t g_SystemCgFlags[kSystemCgFlagCount];

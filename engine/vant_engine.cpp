@@ -79,7 +79,10 @@ int32_t CVantEngine::NewGame(const char* name) {
     flags.Clear();
     if (OpenScript(name) != 0) return -1;
     if (SkipToBody() != 0) return -1;
-    return RunPage();
+    // A command of the first page that failed (a sound or picture that cannot be read) has shown
+    // its box; the story goes on as after the same fault on any later page.
+    const int32_t result = RunPage();
+    return result < 0 && pageFailed_ ? 0 : result;
 }
 
 int32_t CVantEngine::Draw() {

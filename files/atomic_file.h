@@ -3,6 +3,7 @@
 // a full disk leaves the old file as it was.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -12,6 +13,7 @@ struct CAtomicFile {
     std::string target;
     std::string temporary;
     FILE* file = nullptr;
+    int error = 0;  // errno of the step that failed the last Begin or Commit, else 0
 
     CAtomicFile() = default;
     CAtomicFile(const CAtomicFile&) = delete;
@@ -28,3 +30,12 @@ struct CAtomicFile {
     // Closes and removes the temporary file; the target stays as it was.
     void Abort();
 };
+
+// Says on stderr that `path` could not be written and why (errno `error`; 0 when no reason is
+// known), and that the file there before is kept.
+void ReportUnwrittenFile(const char* path, int error);
+
+// Removes the temporary files that writes into `folder` left behind when the program was killed
+// half way: regular files named "<name>.tmp-XXXXXX" for which ownName(name) holds. Only safe
+// while no other copy of the program writes there. Returns how many were removed.
+int32_t RemoveStaleTemporaries(const std::string& folder, bool (*ownName)(const std::string& name));

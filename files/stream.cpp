@@ -1,6 +1,7 @@
 #include "files/stream.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -144,9 +145,14 @@ void CReadStream::Close() {
 
 // ---- CWriteStream -----------------------------------------------------------------------
 
+void CWriteStream::Fail() {
+    if (!failed) error = errno;
+    failed = true;
+}
+
 bool CWriteStream::Flush() {
     if (file == nullptr || used == 0) return !failed;
-    if (std::fwrite(buffer, 1, used, file) != used) failed = true;
+    if (std::fwrite(buffer, 1, used, file) != used) Fail();
     used = 0;
     return !failed;
 }
@@ -166,7 +172,7 @@ uint32_t CWriteStream::Write(const void* source, uint32_t n) {
     const uint8_t* in = static_cast<const uint8_t*>(source);
     if (buffer == nullptr) {
         const size_t written = std::fwrite(in, 1, n, file);
-        if (written != n) failed = true;
+        if (written != n) Fail();
         return static_cast<uint32_t>(written);
     }
     uint32_t taken = 0;
@@ -187,7 +193,7 @@ int64_t CWriteStream::LogicalPosition() const {
 bool CWriteStream::CloseFile() {
     if (file == nullptr) return !failed;
     Flush();
-    if (std::fclose(file) != 0) failed = true;
+    if (std::fclose(file) != 0) Fail();
     file = nullptr;
     return !failed;
 }

@@ -63,6 +63,7 @@ struct CWriteStream {
     uint32_t capacity = 0;
     uint32_t used = 0;
     bool failed = false;  // a write to the file came up short
+    int error = 0;        // errno of the first write that came up short
 
     CWriteStream() = default;
     CWriteStream(const CWriteStream&) = delete;
@@ -78,6 +79,9 @@ struct CWriteStream {
     // Writes the buffered bytes to the file; false when the file refused some.
     bool Flush();
     int64_t LogicalPosition() const;
+
+private:
+    void Fail();  // marks the stream failed, keeping the first errno
 };
 
 // Chunk tags compared as little-endian u32 values whose bytes spell the tag in file order.

@@ -21,7 +21,16 @@ int32_t SetSignalAction(void (*handler)(int)) {
 
 }  // namespace
 
-int32_t InstallExternalRequestHandler() { return SetSignalAction(OnExternalRequestSignal); }
+int32_t InstallExternalRequestHandler() {
+    if (SetSignalAction(OnExternalRequestSignal) != 0) return -1;
+    // A launcher may hand the signal over blocked; the request would then never arrive.
+    sigset_t request;
+    sigemptyset(&request);
+    sigaddset(&request, SIGUSR1);
+    return pthread_sigmask(SIG_UNBLOCK, &request, nullptr) == 0 ? 0 : -1;
+}
+
+void DropExternalRequests() { g_requested.store(0); }
 
 void RemoveExternalRequestHandler() {
     SetSignalAction(SIG_DFL);

@@ -9,6 +9,9 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <mutex>
 #include <string>
@@ -52,12 +55,17 @@ public:
     bool Open(const char* path, AVMediaType type) {
         SilenceLibraryLog();
         if (path == nullptr || path[0] == '\0') return false;
-        // Only plain files: a name that looks like an address is never fetched.
-        const std::string url = "file:" + ResolveGamePath(path);
+        // Only plain files: a name that looks like an address is never fetched, and a FIFO or a
+        // device never blocks the open. The library opens the very file checked here, through
+        // its descriptor's name.
+        const int fd = OpenRegularFileFd(ResolveGamePath(path).c_str(), O_RDONLY);
+        if (fd < 0) return false;
+        const std::string url = "file:/proc/self/fd/" + std::to_string(fd);
         AVDictionary* options = nullptr;
         av_dict_set(&options, "protocol_whitelist", "file", 0);
         const int opened = avformat_open_input(&format_, url.c_str(), nullptr, &options);
         av_dict_free(&options);
+        ::close(fd);
         if (opened < 0 || avformat_find_stream_info(format_, nullptr) < 0) return false;
         const AVCodec* decoder = nullptr;
         const int index = av_find_best_stream(format_, type, -1, -1, &decoder, 0);

@@ -1,12 +1,14 @@
 #include "platform/paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,8 +18,9 @@ char g_SaveFolder[kSaveFolderSize] = {};
 
 namespace {
 
-// Room the save folder leaves in a kSaveFolderSize buffer for the file names put after it.
-constexpr size_t kFileNameRoom = 32;
+// Room the save folder leaves in a kSaveFolderSize buffer for the file names put after it,
+// with the suffix of their temporary files.
+constexpr size_t kFileNameRoom = 64;
 
 bool Exists(const std::string& path) {
     struct stat info;
@@ -69,7 +72,12 @@ int32_t MakeDirectories(const std::string& path) {
         if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return -1;
     }
     struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? 0 : -1;
+    if (::stat(path.c_str(), &info) != 0) return -1;
+    if (!S_ISDIR(info.st_mode)) {
+        errno = ENOTDIR;
+        return -1;
+    }
+    return 0;
 }
 
 int32_t InitSaveFolder() {
@@ -80,13 +88,26 @@ int32_t InitSaveFolder() {
         base = dataHome;
     } else {
         const std::string home = HomeFolder();
-        if (home.empty()) return -1;
+        if (home.empty()) {
+            std::fprintf(stderr, "save folder: no home folder is known (HOME and XDG_DATA_HOME are unset); "
+                                 "nothing will be saved\n");
+            return -1;
+        }
         base = home + "/.local/share";
     }
     while (base.size() > 1 && base.back() == '/') base.pop_back();
     const std::string folder = base + "/Save/Velkora/";
-    if (folder.size() + kFileNameRoom >= kSaveFolderSize) return -1;
-    if (MakeDirectories(folder.substr(0, folder.size() - 1)) != 0) return -1;
+    if (folder.size() + kFileNameRoom >= kSaveFolderSize) {
+        std::fprintf(stderr, "save folder: \"%s\" is too long (%zu bytes); nothing will be saved\n", folder.c_str(),
+                     folder.size());
+        return -1;
+    }
+    errno = 0;
+    if (MakeDirectories(folder.substr(0, folder.size() - 1)) != 0) {
+        std::fprintf(stderr, "save folder: cannot create \"%s\": %s; nothing will be saved\n", folder.c_str(),
+                     std::strerror(errno != 0 ? errno : ENOTDIR));
+        return -1;
+    }
     std::memcpy(g_SaveFolder, folder.c_str(), folder.size() + 1);
     return 0;
 }
@@ -127,9 +148,45 @@ std::string ResolveGamePath(const char* path) {
     return resolved;
 }
 
+int OpenRegularFileFd(const char* path, int flags, int mode) {
+    if (path == nullptr || path[0] == 0) {
+        errno = ENOENT;
+        return -1;
+    }
+    // Without O_NONBLOCK, opening a FIFO waits for its other end, for ever.
+    const int fd = ::open(path, flags | O_NONBLOCK | O_CLOEXEC, mode);
+    if (fd < 0) return -1;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+FILE* OpenRegularFile(const char* path, const char* mode) {
+    if (mode == nullptr) return nullptr;
+    const bool update = std::strchr(mode, '+') != nullptr;
+    int flags = 0;
+    switch (mode[0]) {
+        case 'r': flags = update ? O_RDWR : O_RDONLY; break;
+        case 'w': flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC; break;
+        case 'a': flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND; break;
+        default: errno = EINVAL; return nullptr;
+    }
+    const int fd = OpenRegularFileFd(path, flags);
+    if (fd < 0) return nullptr;
+    FILE* file = ::fdopen(fd, mode);
+    if (file == nullptr) ::close(fd);
+    return file;
+}
+
 FILE* OpenGameFile(const char* path, const char* mode) {
     if (path == nullptr || path[0] == 0) return nullptr;
-    return std::fopen(ResolveGamePath(path).c_str(), mode);
+    return OpenRegularFile(ResolveGamePath(path).c_str(), mode);
 }
 
 const char* PathExtension(const char* path) {

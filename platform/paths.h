@@ -9,15 +9,18 @@
 #include <cstdio>
 #include <string>
 
-// Size of the save-folder buffers that GetSaveFolder fills.
-constexpr uint32_t kSaveFolderSize = 260;
+// Size of the save-folder buffers that GetSaveFolder fills, and of every buffer that holds the
+// path of a file in the save folder: the longest path the system opens.
+constexpr uint32_t kSaveFolderSize = 4096;
 
 // The save folder, ending in '/': $XDG_DATA_HOME/Save/Velkora/ (default
-// ~/.local/share/Save/Velkora/). Empty until InitSaveFolder succeeds.
+// ~/.local/share/Save/Velkora/). Empty until InitSaveFolder succeeds; while it is empty nothing
+// is written, never a bare file name into the working folder.
 extern char g_SaveFolder[kSaveFolderSize];
 
 // Computes the save folder, creates it with its parents and stores it in g_SaveFolder.
-// 0, or -1 when no home folder is known, the path is too long or it cannot be created.
+// 0, or -1 when no home folder is known, the path is too long for the system or it cannot be
+// created; the failure is said on stderr, with the folder and the reason.
 int32_t InitSaveFolder();
 
 // Copies g_SaveFolder into a buffer of kSaveFolderSize bytes.
@@ -36,7 +39,14 @@ std::string ResolveGamePath(const char* path);
 // that the second byte of a double-byte character is never taken for a separator.
 std::string ReplaceSeparators(const std::string& path, char from, char to);
 
-// fopen of ResolveGamePath(path). Null for a null path or when the file cannot be opened.
+// Opens only a regular file, never waiting: a FIFO or a device in its place is refused (EINVAL)
+// instead of blocking the program in open(). `flags` as for open(2); the descriptor is
+// close-on-exec and blocking once opened. -1 with errno on failure.
+int OpenRegularFileFd(const char* path, int flags, int mode = 0666);
+// The same as a stdio stream for fopen's modes "r", "w", "a", with "b" and "+". Null with errno.
+FILE* OpenRegularFile(const char* path, const char* mode);
+
+// OpenRegularFile of ResolveGamePath(path). Null for a null path or when the file cannot be opened.
 FILE* OpenGameFile(const char* path, const char* mode);
 
 // The extension of a path's last component, from its last '.' (".ogg"), or "" when it has none.

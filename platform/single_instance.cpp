@@ -5,14 +5,13 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <thread>
 
 namespace {
@@ -22,29 +21,17 @@ CInstanceLock g_processLock;
 constexpr int kConnectAttempts = 50;  // the first instance may still be setting up its socket
 constexpr auto kConnectRetryDelay = std::chrono::milliseconds(10);
 
-const char* NonEmptyEnv(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0' ? value : nullptr;
-}
-
-uint64_t HashPath(const std::string& path) {
-    uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (unsigned char c : path) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
-// An abstract socket address named after the lock file, so that the address is per user and
-// per lock folder and never leaves a file behind.
-socklen_t MakeSocketAddress(const std::string& lockPath, sockaddr_un* address) {
+// An abstract socket address named after the locked folder's device and inode, so that the
+// address is per user and per folder (whatever path led to it) and never leaves a file behind.
+socklen_t MakeSocketAddress(int folderFd, sockaddr_un* address) {
+    struct stat info = {};
+    fstat(folderFd, &info);
     *address = {};
     address->sun_family = AF_UNIX;
-    char name[64];
-    const int length = std::snprintf(name, sizeof(name), "velkora-instance-%u-%016llx",
-                                     static_cast<unsigned>(getuid()),
-                                     static_cast<unsigned long long>(HashPath(lockPath)));
+    char name[80];
+    const int length = std::snprintf(name, sizeof(name), "velkora-instance-%u-%llx-%llx",
+                                     static_cast<unsigned>(getuid()), static_cast<unsigned long long>(info.st_dev),
+                                     static_cast<unsigned long long>(info.st_ino));
     std::memcpy(address->sun_path + 1, name, static_cast<size_t>(length));
     return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<size_t>(length));
 }
@@ -54,11 +41,11 @@ void CloseFd(int* fd) {
     *fd = -1;
 }
 
-int Listen(const std::string& lockPath) {
+int Listen(int folderFd) {
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
     sockaddr_un address;
-    const socklen_t length = MakeSocketAddress(lockPath, &address);
+    const socklen_t length = MakeSocketAddress(folderFd, &address);
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 8) != 0) {
         close(fd);
         return -1;
@@ -66,9 +53,9 @@ int Listen(const std::string& lockPath) {
     return fd;
 }
 
-bool SendRaiseRequest(const std::string& lockPath) {
+bool SendRaiseRequest(int folderFd) {
     sockaddr_un address;
-    const socklen_t length = MakeSocketAddress(lockPath, &address);
+    const socklen_t length = MakeSocketAddress(folderFd, &address);
     for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
         const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0) return false;
@@ -85,47 +72,31 @@ bool SendRaiseRequest(const std::string& lockPath) {
     return false;
 }
 
-int OpenLockFile(const std::string& lockPath) {
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(lockPath).parent_path(), error);
-    return open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-}
-
 }  // namespace
 
-std::string GetInstanceLockPath() {
-    if (const char* runtime = NonEmptyEnv("XDG_RUNTIME_DIR")) return std::string(runtime) + "/velkora.lock";
-    std::string dataHome;
-    if (const char* data = NonEmptyEnv("XDG_DATA_HOME")) {
-        dataHome = data;
-    } else if (const char* home = NonEmptyEnv("HOME")) {
-        dataHome = std::string(home) + "/.local/share";
-    } else {
-        return std::string();
-    }
-    return dataHome + "/Save/Velkora/velkora.lock";
-}
-
-int32_t AcquireInstanceLock(CInstanceLock* lock, const std::string& lockPath) {
+int32_t AcquireInstanceLock(CInstanceLock* lock, const std::string& folder) {
     ReleaseInstanceLock(lock);
-    const int fd = lockPath.empty() ? -1 : OpenLockFile(lockPath);
+    // A folder has no contents to read here, and a descriptor of it serves flock all the same.
+    const int fd = folder.empty() ? -1 : open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        std::fprintf(stderr, "single instance: cannot open the lock file \"%s\": %s\n", lockPath.c_str(),
-                     std::strerror(errno));
-        return 1;
+        std::fprintf(stderr, "single instance: cannot open the save folder \"%s\": %s\n", folder.c_str(),
+                     std::strerror(folder.empty() ? ENOENT : errno));
+        return -1;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
-        close(fd);
         if (error == EWOULDBLOCK) {
-            if (!SendRaiseRequest(lockPath)) std::fprintf(stderr, "single instance: the running copy did not answer\n");
+            if (!SendRaiseRequest(fd)) std::fprintf(stderr, "single instance: the running copy did not answer\n");
+            close(fd);
             return 0;
         }
-        std::fprintf(stderr, "single instance: cannot lock \"%s\": %s\n", lockPath.c_str(), std::strerror(error));
-        return 1;
+        close(fd);
+        std::fprintf(stderr, "single instance: cannot lock the save folder \"%s\": %s\n", folder.c_str(),
+                     std::strerror(error));
+        return -1;
     }
     lock->lockFd = fd;
-    lock->listenFd = Listen(lockPath);
+    lock->listenFd = Listen(fd);
     if (lock->listenFd < 0) std::fprintf(stderr, "single instance: cannot listen for other copies\n");
     return 1;
 }
@@ -151,7 +122,7 @@ void ReleaseInstanceLock(CInstanceLock* lock) {
     CloseFd(&lock->lockFd);  // closing the last descriptor drops the lock
 }
 
-int32_t AcquireSingleInstance() { return AcquireInstanceLock(&g_processLock, GetInstanceLockPath()); }
+int32_t AcquireSingleInstance(const std::string& folder) { return AcquireInstanceLock(&g_processLock, folder); }
 
 int32_t PollSingleInstance() { return PollInstanceLock(&g_processLock); }
 

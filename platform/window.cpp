@@ -39,15 +39,19 @@ uint32_t g_failDisplaySwitches = 0;
 constexpr uint32_t kUpkeepPumpMs = 250;  // SDL is pumped at least this often
 int g_videoUsers = 0;  // InitSdlVideo calls not yet balanced by QuitSdlVideo
 
-bool HasDisplay() {
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 != nullptr && x11[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
+const char* NonEmptyEnv(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0' ? value : nullptr;
 }
 
-bool DriverChosenByUser() {
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    return driver != nullptr && driver[0] != '\0';
+// The display asked for, as the user would name it, for the message when it cannot be opened.
+std::string DisplayAskedFor() {
+    std::string asked;
+    if (const char* driver = NonEmptyEnv("SDL_VIDEODRIVER")) asked = std::string("SDL_VIDEODRIVER=") + driver;
+    if (const char* x11 = NonEmptyEnv("DISPLAY")) asked += (asked.empty() ? "DISPLAY=" : ", DISPLAY=") + std::string(x11);
+    if (const char* wayland = NonEmptyEnv("WAYLAND_DISPLAY"))
+        asked += (asked.empty() ? "WAYLAND_DISPLAY=" : ", WAYLAND_DISPLAY=") + std::string(wayland);
+    return asked;
 }
 
 void Deliver(CPlatformWindow* window, WindowEventType type, int32_t x = 0, int32_t y = 0) {
@@ -213,14 +217,32 @@ bool InitSdlVideo() {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     // A click that activates the window is also a click, as on Windows.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // Only the display asked for: a program that cannot show its window ends with a message
+    // instead of running unseen (SDL would go on to its off-screen driver). The tests ask for
+    // the dummy driver by SDL_VIDEODRIVER=dummy.
+    const std::string asked = DisplayAskedFor();
+    if (asked.empty()) {
+        std::fprintf(stderr, "video: no display to open: DISPLAY and WAYLAND_DISPLAY are not set\n");
+        return false;
+    }
+    std::string reasons;
     bool started = false;
-    if (HasDisplay() || DriverChosenByUser()) started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    if (!started) {
-        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    // One driver, null for the one the user named; SDL's reason is kept for the message.
+    const auto attempt = [&](const char* driver) {
+        if (started) return;
+        if (driver != nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
         started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        if (!started) reasons += (reasons.empty() ? "" : "; ") + std::string(SDL_GetError());
+        if (driver != nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
+    };
+    if (NonEmptyEnv("SDL_VIDEODRIVER") != nullptr) {
+        attempt(nullptr);
+    } else {
+        if (NonEmptyEnv("DISPLAY") != nullptr) attempt("x11");
+        if (NonEmptyEnv("WAYLAND_DISPLAY") != nullptr) attempt("wayland");
     }
     if (!started) {
-        std::fprintf(stderr, "video: %s\n", SDL_GetError());
+        std::fprintf(stderr, "video: cannot open the display (%s): %s\n", asked.c_str(), reasons.c_str());
         return false;
     }
     g_videoUsers = 1;
@@ -269,7 +291,8 @@ void DestroyPlatformWindow(CPlatformWindow* window) {
     FreeSdlObjects(window);
     if (g_window == window) {
         g_window = nullptr;
-        RemoveExternalRequestHandler();
+        // The handler stays: a request during the rest of the shutdown must not end the program.
+        DropExternalRequests();
         FeedFocus(true);
     }
     delete window;

@@ -3,8 +3,9 @@
 // events without waiting, feeds keyboard and mouse to the input devices and hands the window's
 // own events to the window procedure.
 //
-// Without a display (no DISPLAY or WAYLAND_DISPLAY, or a display that cannot be opened) the
-// window lives on SDL's dummy video driver: everything works, nothing is shown.
+// Without a display (no DISPLAY or WAYLAND_DISPLAY, or a display that cannot be opened) no
+// window is made: the failure is said on stderr. SDL_VIDEODRIVER=dummy (the tests) puts the
+// window on SDL's dummy video driver: everything works, nothing is shown.
 #pragma once
 
 #include <cstdint>

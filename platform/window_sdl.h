@@ -7,8 +7,10 @@
 
 SDL_Window* GetSdlWindow(const CPlatformWindow* window);
 
-// Brings up SDL video: the real display when there is one, else the dummy driver.
-// Returns false when not even the dummy driver starts. Balanced by QuitSdlVideo.
+// Brings up SDL video on the display asked for (DISPLAY, WAYLAND_DISPLAY, or the driver named by
+// SDL_VIDEODRIVER, which is how the dummy driver is chosen). Returns false, said on stderr with
+// the display and SDL's reason, when none is asked for or it cannot be opened: never a silent
+// fallback to running without a window. Balanced by QuitSdlVideo.
 bool InitSdlVideo();
 void QuitSdlVideo();
 // True when video runs and shows nothing (the dummy or off-screen driver).

@@ -149,7 +149,8 @@ int32_t CAdventure::Init(int32_t loadFlag, const char* name) {
         if (engine.NewGame(name) != 0) return fail();
     } else if (LoadSave(name) != 0) {
         ShowScreenError(kLoadFailedText, true);
-        return fail();
+        fail();
+        return kAdventureLoadFailed;
     }
     TakePersistentFlags();
 

@@ -35,6 +35,10 @@ enum : int32_t {
     kFrameQuit = 3,
 };
 
+// CAdventure::Init's result for a save that could not be loaded: the load-failure box has been
+// shown, and the title comes back, as after a failed load in the game.
+constexpr int32_t kAdventureLoadFailed = 1;
+
 constexpr int32_t kBarButtonCount = 8;
 constexpr uint32_t kMovieTableSize = 260;
 
@@ -60,7 +64,8 @@ struct CAdventure {
     CAdventure& operator=(const CAdventure&) = delete;
     ~CAdventure();
 
-    // loadFlag 0: a new game from the script `name`; 1: the save file `name`. 0 / -1.
+    // loadFlag 0: a new game from the script `name`; 1: the save file `name`. 0, -1, or
+    // kAdventureLoadFailed.
     int32_t Init(int32_t loadFlag, const char* name);
     // kFrameContinue, kFrameToTitle, kFrameMovie or kFrameQuit.
     int32_t Frame();

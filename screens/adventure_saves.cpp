@@ -1,6 +1,7 @@
 // Save files and GameData.sys: the head with its thumbnail, the engine state behind it, the load
 // with its persistent-flag rule, and the read history's file. Every file is written beside its
 // target and put in its place only once all of it was written.
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -114,9 +115,11 @@ int32_t CAdventure::LoadSave(const char* path) {
     return 0;
 }
 
-int32_t CAdventure::WriteGameData(const char* path, CAdventure* adventure) {
+namespace {
+
+int32_t WriteGameDataTo(CReplacingWriter* into, const char* path, CAdventure* adventure) {
+    CReplacingWriter& writer = *into;
     CVantEngine& engine = adventure->engine;
-    CReplacingWriter writer;
     if (!writer.Begin(path, kGameDataBuffer)) return -1;
     const auto recordCurrentPage = [&engine]() {
         if (engine.scriptName[0] != 0) {
@@ -131,6 +134,20 @@ int32_t CAdventure::WriteGameData(const char* path, CAdventure* adventure) {
     uint32_t written = 0;
     if (engine.readHistory.Save(&writer.stream, &written) != 0 || written != size) return -1;
     return writer.Commit() ? 0 : -1;
+}
+
+}  // namespace
+
+int32_t CAdventure::WriteGameData(const char* path, CAdventure* adventure) {
+    CReplacingWriter writer;
+    if (WriteGameDataTo(&writer, path, adventure) == 0) return 0;
+    // The read history of this run is lost unless the player hears of it.
+    if (path == nullptr || path[0] == 0) {
+        std::fprintf(stderr, "%s not written: there is no save folder\n", kGameDataName);
+    } else {
+        ReportUnwrittenFile(path, writer.target.error != 0 ? writer.target.error : writer.stream.error);
+    }
+    return -1;
 }
 
 int32_t CAdventure::ReadGameData(const char* path) {

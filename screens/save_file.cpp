@@ -1,6 +1,5 @@
 #include "screens/save_file.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -13,10 +12,13 @@ const char kGameDataName[] = "GameData.sys";
 
 namespace {
 
+// A path that does not fit is left empty, never cut into another name.
 void CopyPath(const std::string& text, char path[kSavePathSize]) {
-    const size_t length = std::min<size_t>(text.size(), kSavePathSize - 1);
-    std::memcpy(path, text.data(), length);
-    path[length] = 0;
+    if (text.size() >= kSavePathSize) {
+        path[0] = 0;
+        return;
+    }
+    std::memcpy(path, text.c_str(), text.size() + 1);
 }
 
 std::string TwoDigits(int32_t number) {
@@ -29,7 +31,9 @@ std::string TwoDigits(int32_t number) {
 
 void GetSaveFileName(int32_t slot, char path[kSavePathSize]) {
     const std::string folder = g_SaveFolder;
-    if (slot >= 0 && slot < kOrdinarySaveCount) {
+    if (folder.empty()) {
+        path[0] = 0;
+    } else if (slot >= 0 && slot < kOrdinarySaveCount) {
         CopyPath(folder + "Save" + TwoDigits(slot) + ".sav", path);
     } else if (slot >= kFirstAutoSaveSlot && slot < kFirstAutoSaveSlot + kAutoSaveCount) {
         CopyPath(folder + "A-Save" + TwoDigits(slot - kFirstAutoSaveSlot) + ".sav", path);
@@ -40,10 +44,16 @@ void GetSaveFileName(int32_t slot, char path[kSavePathSize]) {
     }
 }
 
-void GetSaveFolderPath(const char* name, char path[kSavePathSize]) { CopyPath(std::string(g_SaveFolder) + name, path); }
+void GetSaveFolderPath(const char* name, char path[kSavePathSize]) {
+    if (g_SaveFolder[0] == 0) {
+        path[0] = 0;
+        return;
+    }
+    CopyPath(std::string(g_SaveFolder) + name, path);
+}
 
 bool CanOpenFile(const char* path) {
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = OpenRegularFile(path, "rb");
     if (file == nullptr) return false;
     std::fclose(file);
     return true;

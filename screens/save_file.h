@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "files/stream.h"
+#include "platform/paths.h"
 #include "platform/types.h"
 
 constexpr int32_t kOrdinarySaveCount = 100;  // slots 0-99: "Save%02d.sav"
@@ -19,7 +20,7 @@ constexpr int32_t kAutoSaveCount = 4;
 constexpr int32_t kQuickSaveSlot = 104;      // "Q-Save.sav"
 constexpr int32_t kSaveSlotCount = 105;
 
-constexpr uint32_t kSavePathSize = 260;
+constexpr uint32_t kSavePathSize = kSaveFolderSize;
 constexpr uint32_t kThumbnailWidth = 100;
 constexpr uint32_t kThumbnailHeight = 75;
 constexpr uint32_t kThumbnailRowBytes = kThumbnailWidth * 4;
@@ -39,12 +40,13 @@ struct CSaveFileHeader {
     uint32_t stateSize = 0;
 };
 
-// The file of a slot in the save folder g_SaveFolder; an empty path for a number outside 0-104.
+// The file of a slot in the save folder g_SaveFolder; an empty path for a number outside 0-104
+// and while there is no save folder (a save then fails; it never goes to the working folder).
 void GetSaveFileName(int32_t slot, char path[kSavePathSize]);
-// g_SaveFolder + name.
+// g_SaveFolder + name, or an empty path while there is no save folder.
 void GetSaveFolderPath(const char* name, char path[kSavePathSize]);
 
-// True when the file opens for reading (it is closed again at once).
+// True when the file is a regular file that opens for reading (it is closed again at once).
 bool CanOpenFile(const char* path);
 
 // The local time of now, with milliseconds (the day of the week 0).

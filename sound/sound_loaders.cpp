@@ -2,8 +2,11 @@
 
 #include <strings.h>
 
+#include <cstdio>
+
 #include "files/loaders.h"
 #include "platform/paths.h"
+#include "platform/sjis.h"
 #include "sound/ogg_player.h"
 #include "sound/wave_player.h"
 
@@ -19,10 +22,32 @@ int32_t OpenArchiveEntry(IDirectSoundPlayer* player, CAudioDevice* device, const
     return -1;
 }
 
+// True when the sound's bytes are there (a loose regular file or an archive entry), so that a
+// failed open means they could not be read.
+bool SoundFileExists(const char* path, const CPackArchive* archive) {
+    if (FILE* file = OpenGameFile(path, "rb")) {
+        std::fclose(file);
+        return true;
+    }
+    return archive != nullptr && archive->FindEntry(ReplaceSeparators(path, '/', '\\').c_str()) >= 0;
+}
+
+// The box names the file; stderr says when the file is there but damaged, which the box's text
+// (the program's own "could not open") does not tell apart from a missing one.
+void ReportUnreadableSound(const char* path, const CPackArchive* archive) {
+    if (SoundFileExists(path, archive)) {
+        std::fprintf(stderr, "sound: cannot read \"%s\": the file is damaged or not a sound that plays\n",
+                     SjisToUtf8(path).c_str());
+    }
+}
+
 int32_t OpenDataSound(IDirectSoundPlayer* player, CAudioDevice* device, const char* path, uint32_t archive,
                       uint32_t reportBit) {
     if (OpenSoundFrom(player, device, path, g_pArchives[archive]) == 0) return 0;
-    if (path != nullptr && (g_ArchiveErrorMask & reportBit)) ShowDataFileOpenError(path);
+    if (path != nullptr && (g_ArchiveErrorMask & reportBit)) {
+        ReportUnreadableSound(path, g_pArchives[archive]);
+        ShowDataFileOpenError(path);
+    }
     return -1;
 }
 
@@ -54,6 +79,7 @@ int32_t LoadSystemSound(CAudioDevice* device, IDirectSoundPlayer** slot, const c
         if ((*slot)->Open(device, path) == 0) return 0;
         if (OpenArchiveEntry(*slot, device, path, g_pSystemArchive) == 0) return 0;
     }
+    if (path != nullptr) ReportUnreadableSound(path, g_pSystemArchive);
     ShowSystemFileOpenError(path != nullptr ? path : "");
     return -1;
 }

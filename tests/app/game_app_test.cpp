@@ -20,6 +20,7 @@
 #include "platform/window.h"
 #include "tests/app/app_harness.h"
 #include "tests/app/saved_files.h"
+#include "tests/platform/scoped_env.h"
 #include "tools/lib/teyl_writer.h"
 
 namespace {
@@ -208,13 +209,80 @@ TEST_F(GameApp, LoopRunsOneTickEvery15MsAndSleepsBetween) {
 }
 
 TEST_F(GameApp, SecondInstanceLeavesAtOnceWithoutWindowOrFiles) {
+    std::filesystem::create_directories(harness.SaveFolder());
     CInstanceLock first;
-    ASSERT_EQ(AcquireInstanceLock(&first, GetInstanceLockPath()), 1);
+    ASSERT_EQ(AcquireInstanceLock(&first, harness.SaveFolder()), 1);
     EXPECT_EQ(harness.app.Run(), 1);
     EXPECT_EQ(g_hWnd, nullptr);
     EXPECT_FALSE(std::filesystem::exists(harness.SavePath("System.sys")));
     EXPECT_EQ(PollInstanceLock(&first), 1) << "the first copy was asked to come to the front";
     ReleaseInstanceLock(&first);
+}
+
+}  // namespace
+
+namespace {
+
+// The save folder is taken before start-up: locked against other copies, then cleared of the
+// temporary files of the program's own writes that a killed run left behind, and nothing else.
+TEST_F(GameApp, SaveFolderIsLockedThenClearedOfStaleTemporaries) {
+    const std::string save = harness.SaveFolder();
+    std::filesystem::create_directories(save);
+    const CTempFolder scratch;
+    const std::vector<std::string> stale = {"System.sys.tmp-a1B2c3", "GameData.sys.tmp-XXXXXX", "Q-Save.sav.tmp-000000",
+                                            "Save07.sav.tmp-zzzzzz", "A-Save03.sav.tmp-Q1w2E3",
+                                            "FlagReport-20261207-101500.txt.tmp-abcdef"};
+    const std::vector<std::string> kept = {"Save07.sav", "Notes.txt.tmp-abcdef", "Save7.sav.tmp-abcdef",
+                                           "System.sys.tmp-abc", "System.sys.tmp-abcdefg", "mine.tmp-123456"};
+    for (const std::string& name : stale) std::filesystem::copy_file(scratch.Write(name, "x"), save + name);
+    for (const std::string& name : kept) std::filesystem::copy_file(scratch.Write(name, "x"), save + name);
+    std::filesystem::create_directory(save + "Save08.sav.tmp-folder");
+
+    ASSERT_EQ(harness.app.TakeSaveFolder(), 1);
+    for (const std::string& name : stale) EXPECT_FALSE(std::filesystem::exists(save + name)) << name;
+    for (const std::string& name : kept) EXPECT_TRUE(std::filesystem::exists(save + name)) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(save + "Save08.sav.tmp-folder")) << "only regular files go";
+
+    CInstanceLock second;
+    EXPECT_EQ(AcquireInstanceLock(&second, save), 0) << "the folder is locked";
+    EXPECT_EQ(PollSingleInstance(), 1);
+    ReleaseSingleInstance();
+}
+
+// A save folder that cannot be made: said on stderr, the game runs, and neither System.sys nor
+// anything else is written into the working folder under a bare name.
+TEST_F(GameApp, ASaveFolderThatCannotBeMadeIsSaidAndNothingIsWrittenElsewhere) {
+    const CTempFolder scratch;
+    const CScopedEnv data("XDG_DATA_HOME", scratch.Write("data", "a file where the folder should be"));
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(harness.Start(), 1);
+    EXPECT_STREQ(g_SaveFolder, "");
+    harness.Tick();
+    harness.app.Shutdown();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("cannot create \"" + scratch.Path() + "/data/Save/Velkora/\": Not a directory"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("System.sys not written: there is no save folder"), std::string::npos) << said;
+    EXPECT_FALSE(std::filesystem::exists(game.folder / "System.sys"));
+    EXPECT_FALSE(std::filesystem::exists("System.sys"));
+}
+
+// System.sys that cannot be replaced (here a folder stands in its place; the same path reports a
+// full disk or a read-only folder): the reason on stderr, and what was there stays.
+TEST_F(GameApp, SystemDataThatCannotBeWrittenIsSaidWithItsReason) {
+    std::filesystem::create_directories(harness.SavePath("System.sys/kept"));
+    ASSERT_EQ(harness.Start(), 1);
+    harness.Tick();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(SaveSystemData(), 0);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("cannot write \"" + harness.SavePath("System.sys") + "\": Is a directory"), std::string::npos)
+        << said;
+    EXPECT_TRUE(std::filesystem::exists(harness.SavePath("System.sys/kept")));
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(harness.SaveFolder())) files += entry.is_regular_file();
+    EXPECT_EQ(files, 0u) << "no temporary is left";
 }
 
 }  // namespace

@@ -159,17 +159,31 @@ TEST_F(Title, NewGameFadesToBlackThenStartsTheFirstScript) {
     EXPECT_EQ(TitleMode().music, nullptr) << "the title was ended";
 }
 
-TEST_F(Title, ContinueLoadsTheQuickSaveAndAClickSkipsTheClosingFade) {
+// The quick save here is empty, which is a damaged save: the load-failure box, then the title
+// again, every time, and the program goes on.
+TEST_F(Title, ContinueLoadsTheQuickSaveAndADamagedOneGivesTheTitleBack) {
     MakeSaveFile("Q-Save.sav");
     OpenMenu();
-    for (int i = 0; i < 3; ++i) Press(DIK_DOWN);
-    EXPECT_EQ(TitleMode().hover, kTitleContinue);
-    Press(DIK_RETURN);
-    EXPECT_EQ(TitleMode().state, kTitleClosing);
-    ClickAt({0, 0});
-    EXPECT_EQ(App().mode, kModeAdventure);
-    EXPECT_EQ(App().adventureLoadFlag, 1);
-    EXPECT_EQ(std::string(App().adventureName), harness_->SavePath("Q-Save.sav"));
+    harness_->TakeMessages();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        for (int i = 0; i < 3; ++i) Press(DIK_DOWN);
+        EXPECT_EQ(TitleMode().hover, kTitleContinue);
+        Press(DIK_RETURN);
+        EXPECT_EQ(TitleMode().state, kTitleClosing);
+        EXPECT_EQ(ClickAt({0, 0}), 1) << "a click skips the closing fade; the program goes on";
+        EXPECT_EQ(App().adventureLoadFlag, 1);
+        EXPECT_EQ(std::string(App().adventureName), harness_->SavePath("Q-Save.sav"));
+        // ロードに失敗しました, and no box saying that the adventure could not start.
+        EXPECT_EQ(harness_->TakeMessages(),
+                  std::vector<std::string>{"Error!!|\x83\x8D\x81\x5B\x83\x68\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC"
+                                           "\x82\xB5\x82\xBD"});
+        EXPECT_EQ(App().mode, kModeTitle);
+        EXPECT_FALSE(App().modeFailed);
+        harness_->Tick(kTitleFadeMs);
+        ASSERT_EQ(TitleMode().state, kTitleMenu);
+        EXPECT_EQ(TitleMode().continueEnabled, 1);
+    }
 }
 
 TEST_F(Title, LoadAndConfigurationOpenOverTheMenuAndCloseBackToIt) {

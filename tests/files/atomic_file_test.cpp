@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
 #include "tests/files/temp_folder.h"
@@ -64,4 +65,57 @@ TEST(AtomicFile, ReplacesOnlyWhenEverythingWasWritten) {
     CAtomicFile nowhere;
     EXPECT_EQ(nowhere.Begin((folder / "missing/x.sys").c_str()), nullptr);
     EXPECT_FALSE(nowhere.Commit());
+}
+
+// A write that cannot be finished tells why; a folder's stale temporaries of its own files go,
+// and nothing else does.
+TEST(AtomicFile, FailuresKeepTheirReasonAndStaleTemporariesAreRemoved) {
+    CTempFolder folder;
+    CAtomicFile missing;
+    EXPECT_EQ(missing.Begin((folder / "missing/x.sys").c_str()), nullptr);
+    EXPECT_EQ(missing.error, ENOENT);
+    EXPECT_EQ(missing.Begin(""), nullptr);
+    EXPECT_EQ(missing.error, ENOENT);
+
+    std::filesystem::create_directories(folder / "taken.sys/inside");
+    CAtomicFile taken;
+    ASSERT_NE(taken.Begin((folder / "taken.sys").c_str()), nullptr);
+    EXPECT_FALSE(taken.Commit());
+    EXPECT_EQ(taken.error, EISDIR);
+
+    // A full disk: the write itself comes up short.
+    CAtomicFile full;
+    CWriteStream stream;
+    stream.file = full.Begin((folder / "full.sys").c_str());
+    ASSERT_NE(stream.file, nullptr);
+    stream.AllocBuffer(4);
+    FILE* device = std::fopen("/dev/full", "wb");
+    ASSERT_NE(device, nullptr);
+    std::setvbuf(device, nullptr, _IONBF, 0);
+    FILE* own = stream.file;
+    stream.file = device;
+    stream.Write("more than four bytes", 20);
+    EXPECT_TRUE(stream.failed);
+    EXPECT_EQ(stream.error, ENOSPC);
+    std::fclose(device);
+    stream.file = own;
+    EXPECT_FALSE(full.Commit(&stream));
+    EXPECT_EQ(full.error, ENOSPC);
+    EXPECT_FALSE(std::filesystem::exists(folder / "full.sys"));
+
+    testing::internal::CaptureStderr();
+    ReportUnwrittenFile("/saves/System.sys", ENOSPC);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "cannot write \"/saves/System.sys\": No space left on device; the file there before is kept\n");
+
+    const std::string stale = folder.Write("mine.sys.tmp-Ab12Cd", "x");
+    const std::string other = folder.Write("theirs.sys.tmp-Ab12Cd", "x");
+    const std::string shortName = folder.Write("mine.sys.tmp-Ab1", "x");
+    const std::string plain = folder.Write("mine.sys", "x");
+    std::filesystem::create_directories(folder / "mine.sys.tmp-folder");
+    EXPECT_EQ(RemoveStaleTemporaries(folder.Path(), [](const std::string& name) { return name == "mine.sys"; }), 1);
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    for (const std::string& kept : {other, shortName, plain, folder / "mine.sys.tmp-folder"})
+        EXPECT_TRUE(std::filesystem::exists(kept)) << kept;
+    EXPECT_EQ(RemoveStaleTemporaries(folder / "none", [](const std::string&) { return true; }), 0);
 }

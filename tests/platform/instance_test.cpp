@@ -1,61 +1,59 @@
 #include "platform/single_instance.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "tests/files/temp_folder.h"
-#include "tests/platform/scoped_env.h"
 
 namespace {
 
-TEST(Instance, SecondCopyFindsTheFirstAndAsksItToRaise) {
+TEST(Instance, SecondCopyOnTheSameSaveFolderFindsTheFirstAndAsksItToRaise) {
     const CTempFolder folder;
-    const CScopedEnv runtime("XDG_RUNTIME_DIR", folder.Path());
-    const std::string path = GetInstanceLockPath();
-    EXPECT_EQ(path, folder / "velkora.lock");
+    const std::string save = folder / "Save/Velkora";
+    std::filesystem::create_directories(save);
 
     CInstanceLock first, second;
-    ASSERT_EQ(AcquireInstanceLock(&first, path), 1);
+    ASSERT_EQ(AcquireInstanceLock(&first, save), 1);
     EXPECT_EQ(PollInstanceLock(&first), 0);
-    EXPECT_EQ(AcquireInstanceLock(&second, path), 0);
+    EXPECT_EQ(AcquireInstanceLock(&second, save), 0);
     EXPECT_EQ(second.lockFd, -1) << "the second copy keeps nothing open";
     EXPECT_EQ(second.listenFd, -1);
-    EXPECT_EQ(AcquireInstanceLock(&second, path), 0);
+    // Another path to the same folder (two runtime folders, a link to the data folder) meets the
+    // same lock and the same copy.
+    std::filesystem::create_directory_symlink(save, folder / "link");
+    EXPECT_EQ(AcquireInstanceLock(&second, folder / "link/"), 0);
     EXPECT_EQ(PollInstanceLock(&first), 2);
     EXPECT_EQ(PollInstanceLock(&first), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(save)) << "no lock file that could be deleted from under the lock";
 
     ReleaseInstanceLock(&first);
-    EXPECT_EQ(AcquireInstanceLock(&second, path), 1) << "the lock is free once the first copy ends";
-    EXPECT_EQ(AcquireInstanceLock(&first, path), 0);
+    EXPECT_EQ(AcquireInstanceLock(&second, save), 1) << "the lock is free once the first copy ends";
+    EXPECT_EQ(AcquireInstanceLock(&first, save), 0);
     EXPECT_EQ(PollInstanceLock(&second), 1);
     ReleaseInstanceLock(&second);
 
-    // Locks in different folders do not meet; a missing folder is made by the first copy.
-    ASSERT_EQ(AcquireInstanceLock(&first, folder / "a/velkora.lock"), 1);
-    EXPECT_EQ(AcquireInstanceLock(&second, folder / "deep/er/velkora.lock"), 1);
-    EXPECT_TRUE(std::filesystem::exists(folder / "deep/er/velkora.lock"));
+    // Different save folders do not meet.
+    std::filesystem::create_directories(folder / "other");
+    ASSERT_EQ(AcquireInstanceLock(&first, save), 1);
+    EXPECT_EQ(AcquireInstanceLock(&second, folder / "other"), 1);
     EXPECT_EQ(PollInstanceLock(&first), 0);
     ReleaseInstanceLock(&first);
     ReleaseInstanceLock(&second);
 }
 
-TEST(Instance, LockPathFallsBackToTheDataFolderAndAnUnusableOneStillRuns) {
+TEST(Instance, AFolderThatCannotBeLockedIsRefused) {
     const CTempFolder folder;
-    const CScopedEnv noRuntime("XDG_RUNTIME_DIR", nullptr);
-    {
-        const CScopedEnv dataHome("XDG_DATA_HOME", folder / "data");
-        EXPECT_EQ(GetInstanceLockPath(), folder / "data/Save/Velkora/velkora.lock");
-    }
-    const CScopedEnv noDataHome("XDG_DATA_HOME", nullptr);
-    const CScopedEnv home("HOME", folder / "home");
-    EXPECT_EQ(GetInstanceLockPath(), folder / "home/.local/share/Save/Velkora/velkora.lock");
-
     CInstanceLock lock;
-    EXPECT_EQ(AcquireInstanceLock(&lock, "/proc/no-such-folder/velkora.lock"), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(AcquireInstanceLock(&lock, folder / "missing"), -1);
+    EXPECT_EQ(AcquireInstanceLock(&lock, folder.Write("file", "x")), -1) << "a file is no save folder";
+    EXPECT_EQ(AcquireInstanceLock(&lock, ""), -1);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(folder / "missing"), std::string::npos) << said;
     EXPECT_EQ(lock.lockFd, -1);
     EXPECT_EQ(PollInstanceLock(&lock), 0);
-    EXPECT_EQ(AcquireInstanceLock(&lock, ""), 1);
 }
 
 }  // namespace

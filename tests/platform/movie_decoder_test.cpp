@@ -4,6 +4,7 @@
 #include "platform/movie_decoder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <vector>
@@ -151,6 +152,19 @@ TEST_F(MovieDecoderTest, MissingDamagedAndTruncatedFilesNeitherHangNorCrash) {
         EXPECT_GE(video->EndMs(), kTestMovieMs - 40) << "from byte " << leap.from;
         EXPECT_LE(video->EndMs(), leap.longest) << "from byte " << leap.from;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A FIFO in the place of a movie is refused at once instead of blocking the open for ever.
+TEST(MovieDecoderFifoTest, AFifoIsRefusedWithoutWaiting) {
+    CTempFolder folder;
+    const std::string fifo = folder / "movie.mpg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(OpenMovieVideo(fifo.c_str()), nullptr);
+    EXPECT_EQ(OpenMovieAudio(fifo.c_str()), nullptr);
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #include "platform/paths.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <string>
 
@@ -69,15 +73,73 @@ TEST(Paths, SaveFolderFollowsXdgDataHomeAndIsCreated) {
         EXPECT_EQ(std::string(g_SaveFolder), folder.Path() + "/home/.local/share/Save/Velkora/");
     }
     {
-        CScopedEnv data("XDG_DATA_HOME", "/" + std::string(300, 'x'));
-        EXPECT_EQ(InitSaveFolder(), -1) << "a folder that does not fit the buffers is refused";
+        // Longer than the 260 bytes of old: taken whole, never cut.
+        const std::string deep = folder / (std::string(200, 'x') + "/" + std::string(200, 'y'));
+        CScopedEnv data("XDG_DATA_HOME", deep);
+        ASSERT_EQ(InitSaveFolder(), 0);
+        EXPECT_EQ(std::string(g_SaveFolder), deep + "/Save/Velkora/");
+        struct stat info;
+        EXPECT_EQ(::stat(g_SaveFolder, &info), 0);
+    }
+    testing::internal::CaptureStderr();
+    {
+        CScopedEnv data("XDG_DATA_HOME", "/" + std::string(5000, 'x'));
+        EXPECT_EQ(InitSaveFolder(), -1) << "a folder longer than any path the system opens is refused";
         EXPECT_STREQ(g_SaveFolder, "");
     }
+    const std::string file = folder.Write("plainfile", "x");
     {
-        const std::string file = folder.Write("plainfile", "x");
         CScopedEnv data("XDG_DATA_HOME", file);
         EXPECT_EQ(InitSaveFolder(), -1) << "a file in the way";
     }
+    {
+        folder.Write("data2/Save/Velkora", "a file where the save folder should be");
+        CScopedEnv data("XDG_DATA_HOME", folder / "data2");
+        EXPECT_EQ(InitSaveFolder(), -1);
+        EXPECT_STREQ(g_SaveFolder, "");
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("is too long (5015 bytes)"), std::string::npos) << said;
+    EXPECT_NE(said.find("cannot create \"" + file + "/Save/Velkora/\": Not a directory"), std::string::npos) << said;
+    EXPECT_NE(said.find("cannot create \"" + folder.Path() + "/data2/Save/Velkora/\": Not a directory"),
+              std::string::npos)
+        << said;
+}
+
+// Persistent data opens only regular files: a FIFO or a device in the place of a save would
+// block the program in open() for ever.
+TEST(Paths, OnlyRegularFilesOpen) {
+    CTempFolder folder;
+    const std::string plain = folder.Write("plain.sav", "data");
+    EXPECT_EQ(ReadText(OpenRegularFile(plain.c_str(), "rb")), "data");
+    FILE* appended = OpenRegularFile(plain.c_str(), "ab");
+    ASSERT_NE(appended, nullptr);
+    std::fputs("+more", appended);
+    std::fclose(appended);
+    EXPECT_EQ(ReadText(OpenRegularFile(plain.c_str(), "r")), "data+more");
+
+    const std::string fifo = folder / "fifo.sav";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* mode : {"rb", "r+b", "wb", "ab"}) EXPECT_EQ(OpenRegularFile(fifo.c_str(), mode), nullptr) << mode;
+    errno = 0;
+    EXPECT_EQ(OpenRegularFile(fifo.c_str(), "rb"), nullptr);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(OpenRegularFile("/dev/zero", "rb"), nullptr);
+    EXPECT_EQ(OpenRegularFile(folder.Path().c_str(), "rb"), nullptr);
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_EQ(OpenRegularFile((folder / "missing").c_str(), "rb"), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(OpenRegularFileFd(fifo.c_str(), O_RDONLY), -1);
+    const int fd = OpenRegularFileFd(plain.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0) << "blocking once opened";
+    EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+    ::close(fd);
+
+    // The game's own reads go the same way.
+    CWorkingFolder working(folder.Path());
+    EXPECT_EQ(OpenGameFile("fifo.sav", "rb"), nullptr);
+    EXPECT_EQ(ReadText(OpenGameFile("PLAIN.sav", "rb")), "data+more");
 }
 
 TEST(Paths, ExtensionIsTheLastDotOfTheLastComponent) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 #include <vector>
 
@@ -297,10 +300,9 @@ TEST_F(WindowTest, CaptureAndFullscreenBookkeeping) {
 
 TEST_F(WindowTest, PumpTakesTheRaiseRequestsOfLaterCopies) {
     const CTempFolder folder;
-    const CScopedEnv runtime("XDG_RUNTIME_DIR", folder.Path());
-    ASSERT_EQ(AcquireSingleInstance(), 1);
+    ASSERT_EQ(AcquireSingleInstance(folder.Path()), 1);
     CInstanceLock later;
-    EXPECT_EQ(AcquireInstanceLock(&later, folder / "velkora.lock"), 0);
+    EXPECT_EQ(AcquireInstanceLock(&later, folder.Path()), 0);
     EXPECT_EQ(PumpWindowEvents(window), 0);
     EXPECT_EQ(PollSingleInstance(), 0) << "the pump has taken the request";
     ReleaseSingleInstance();
@@ -315,6 +317,65 @@ TEST(ExternalRequestTest, FlagIsTakenOnce) {
     ASSERT_EQ(raise(SIGUSR1), 0);
     RemoveExternalRequestHandler();
     EXPECT_FALSE(TakeExternalRequest()) << "removing the handler drops a pending request";
+}
+
+}  // namespace
+
+namespace {
+
+// The program never runs without its window on its own: a display that is asked for and cannot
+// be opened, or none asked for, is said on stderr and no window is made. Only SDL_VIDEODRIVER
+// chooses the dummy driver.
+TEST(WindowDisplayTest, ADisplayThatCannotBeOpenedGivesNoWindowAndSaysWhy) {
+#if defined(__SANITIZE_ADDRESS__)
+    // SDL's failed X11 start leaves a D-Bus allocation that only SDL_Quit would free.
+    const __lsan::ScopedDisabler sdlAllocations;
+#endif
+    const CScopedEnv driver("SDL_VIDEODRIVER", nullptr);
+    const CScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+    {
+        const CScopedEnv display("DISPLAY", "127.0.0.1:4711.0");  // no X server listens there
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(CreatePlatformWindow("Test", 800, 600), nullptr);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("cannot open the display (DISPLAY=127.0.0.1:4711.0): "), std::string::npos) << said;
+    }
+    {
+        const CScopedEnv display("DISPLAY", nullptr);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(CreatePlatformWindow("Test", 800, 600), nullptr);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("no display to open: DISPLAY and WAYLAND_DISPLAY are not set"), std::string::npos) << said;
+    }
+    const CScopedEnv dummy("SDL_VIDEODRIVER", "dummy");
+    CPlatformWindow* window = CreatePlatformWindow("Test", 800, 600);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(IsHeadlessWindow(window));
+    DestroyPlatformWindow(window);
+}
+
+// The request handler outlives the window: a request during the rest of the shutdown does not
+// end the program; and one that came while the signal was blocked by whoever started the
+// program arrives once the handler is installed.
+TEST(ExternalRequestTest, TheHandlerStaysAfterTheWindowAndUnblocksTheSignal) {
+    sigset_t request;
+    sigemptyset(&request);
+    sigaddset(&request, SIGUSR1);
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &request, nullptr), 0);
+    DropExternalRequests();
+    ASSERT_EQ(raise(SIGUSR1), 0);  // pending while blocked
+    ASSERT_EQ(InstallExternalRequestHandler(), 0);
+    EXPECT_TRUE(TakeExternalRequest());
+
+    const CScopedEnv dummy("SDL_VIDEODRIVER", "dummy");
+    CPlatformWindow* window = CreatePlatformWindow("Test", 800, 600);
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(raise(SIGUSR1), 0);
+    DestroyPlatformWindow(window);
+    EXPECT_FALSE(TakeExternalRequest()) << "the window's end drops a pending request";
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(raise(SIGUSR1), 0);  // the process lives on
+    EXPECT_TRUE(TakeExternalRequest());
+    RemoveExternalRequestHandler();
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -517,4 +519,73 @@ TEST_F(AdventureTest, PageThatHidesTheWindowHasNoBar) {
     EXPECT_FALSE(std::filesystem::exists(SavePath("Q-Save.sav")));
     EXPECT_EQ(PageText(), "two");  // the click went to the engine
     EXPECT_EQ(adventure.subMode, kAdventureScript);
+}
+
+// A sound of the first page that cannot be read shows its box, as on any later page, and the
+// story goes on: the new game starts. A file that is there but damaged is told apart on stderr.
+TEST_F(AdventureTest, FirstPageSoundsThatCannotBeReadShowTheirBoxesAndTheStoryGoesOn) {
+    ASSERT_TRUE(WriteFileBytes(AssetFolder() + "/Sound/Broken.ogg", {'n', 'o', 't', ' ', 'o', 'g', 'g'}));
+    TakeShownMessages();
+    testing::internal::CaptureStderr();
+    Start("page\n  music 0: load \"Sound/Broken.ogg\"; play\n  se 1: load \"Sound/Missing.wav\"; play\n"
+          "  text: noeffect; say \"one\"\n" +
+          PlainPages("two"));
+    const std::string said = testing::internal::GetCapturedStderr();
+    // ファイルのオープンに失敗しました\n"<name>"
+    const std::string box = "Error!!|\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x83\x49\x81\x5B\x83\x76\x83\x93\x82\xC9"
+                            "\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD\n\"";
+    EXPECT_EQ(TakeShownMessages(), (std::vector<std::string>{box + "Sound/Broken.ogg\"", box + "Sound/Missing.wav\""}));
+    EXPECT_NE(said.find("cannot read \"Sound/Broken.ogg\""), std::string::npos) << said;
+    EXPECT_EQ(said.find("cannot read \"Sound/Missing.wav\""), std::string::npos) << "a missing file is not damaged";
+    RunFrames(3);
+    EXPECT_EQ(PageText(), "one");
+    NextPage();
+    EXPECT_EQ(PageText(), "two");
+}
+
+// A save that cannot be loaded when the adventure starts from the title: the load-failure box and
+// the result that gives the title back, with nothing of the adventure left running.
+TEST_F(AdventureTest, ASaveThatCannotBeLoadedAtTheStartShowsTheBoxAndAsksForTheTitle) {
+    const std::string path = m_saves.Write("save/Save02.sav", std::vector<uint8_t>(40, 7));
+    TakeShownMessages();
+    EXPECT_EQ(adventure.Init(1, path.c_str()), kAdventureLoadFailed);
+    // ロードに失敗しました
+    EXPECT_EQ(TakeShownMessages(),
+              std::vector<std::string>{"Error!!|\x83\x8D\x81\x5B\x83\x68\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD"});
+    EXPECT_EQ(adventure.subMode, kAdventureNotStarted);
+    EXPECT_EQ(adventure.Init(1, (m_saves.Path() + "/save/none.sav").c_str()), kAdventureLoadFailed);
+}
+
+// GameData.sys that cannot be replaced keeps the file there and says why on stderr; without a save
+// folder nothing is written into the working folder, and that is said too.
+TEST_F(AdventureTest, GameDataThatCannotBeWrittenIsSaidAndWrittenNowhereElse) {
+    std::filesystem::create_directories(SavePath("GameData.sys/kept"));
+    Start(PlainPages("one|two"));
+    RunFrames(3);
+    testing::internal::CaptureStderr();
+    adventure.End();
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("cannot write \"" + SavePath("GameData.sys") + "\": Is a directory"), std::string::npos) << said;
+    EXPECT_TRUE(std::filesystem::exists(SavePath("GameData.sys/kept")));
+
+    const std::string folder = g_SaveFolder;
+    g_SaveFolder[0] = 0;
+    Start(PlainPages("one|two"));
+    RunFrames(3);
+    char path[kSavePathSize] = "unchanged";
+    GetSaveFolderPath(kQuickSaveName, path);
+    EXPECT_STREQ(path, "") << "no save folder, no path: never a bare name in the working folder";
+    GetSaveFileName(5, path);
+    EXPECT_STREQ(path, "");
+    TakeShownMessages();
+    ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
+    // クイックセーブに失敗しました
+    EXPECT_EQ(TakeShownMessages().size(), 1u) << "the save says it failed";
+    testing::internal::CaptureStderr();
+    adventure.End();
+    said = testing::internal::GetCapturedStderr();
+    std::snprintf(g_SaveFolder, sizeof g_SaveFolder, "%s", folder.c_str());
+    EXPECT_NE(said.find("GameData.sys not written: there is no save folder"), std::string::npos) << said;
+    EXPECT_FALSE(std::filesystem::exists("GameData.sys"));
+    EXPECT_FALSE(std::filesystem::exists("Q-Save.sav"));
 }
