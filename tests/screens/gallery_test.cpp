@@ -228,6 +228,15 @@ TEST_F(GalleryTest, TheFullViewStepsThroughAnEntryAndPicturesThatFailReturnToThe
     EXPECT_EQ(cg_.state, kCgList);
     EXPECT_EQ(TakeShownMessages(), (std::vector<std::string>{kOpenFailed + "Image/CG/Missing.bmp\"",
                                                              kOpenFailed + "Image/CG/Gone.bmp\""}));
+
+    // A left and a right release in one tick open the picture and nothing more.
+    Click(344 + 60, 75 + 45);
+    RightClick();
+    CgTick();
+    EXPECT_EQ(cg_.state, kCgView);
+    EXPECT_EQ(cg_.music->GetState(), kSoundPlaying);
+    CgTick(kGalleryFadeMs);
+    EXPECT_EQ(cg_.state, kCgView) << "no fade-out started behind the picture";
 }
 
 TEST_F(GalleryTest, TheRightClickFollowsTheHoverAndAMissingTableFailsTheStart) {
