@@ -39,26 +39,21 @@ char* CTokenizer::Next(char* buffer, int32_t size) {
     return buffer;
 }
 
-int32_t ReadTableInt(const char* text, const char* end) {
+int32_t ReadTableInt(const char* text) {
     if (text == nullptr) return 0;
-    const auto more = [&](const char* p) { return (end == nullptr || p < end) && *p != '\0'; };
     const char* p = text;
-    while (more(p) && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
     bool negative = false;
-    if (more(p) && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
     int64_t magnitude = 0;
     const int64_t limit = negative ? -static_cast<int64_t>(INT32_MIN) : INT32_MAX;
-    for (; more(p) && *p >= '0' && *p <= '9'; ++p) magnitude = std::min(magnitude * 10 + (*p - '0'), limit);
+    for (; *p >= '0' && *p <= '9'; ++p) magnitude = std::min(magnitude * 10 + (*p - '0'), limit);
     return static_cast<int32_t>(negative ? -magnitude : magnitude);
 }
 
 int32_t CTokenizer::NextInt() {
-    SkipDelimiters();
-    const int32_t start = position;
-    while (position < length && !IsDelimiter(text[position])) ++position;
-    const int32_t value = ReadTableInt(text + start, text + position);
-    if (position < length) ++position;  // the delimiter after the token, as Next takes it
-    return value;
+    char token[32];
+    return ReadTableInt(Next(token, sizeof token));
 }
 
 char* CTokenizer::NextEnclosed(char* buffer, int32_t size, char open, char close) {
