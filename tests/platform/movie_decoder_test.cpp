@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -228,6 +229,8 @@ const SContainer kContainers[] = {
     {"Flv", "flv", {"flv", "libmp3lame"}, {"-c:v", "flv", "-c:a", "libmp3lame", "-ar", "44100", "-f", "flv"}},
     {"Asf", "wmv", {"wmv2", "wmav2"}, {"-c:v", "wmv2", "-c:a", "wmav2", "-f", "asf"}},
 };
+
+void PrintTo(const SContainer& container, std::ostream* out) { *out << container.name; }
 
 class MovieContainerTest : public ::testing::TestWithParam<SContainer> {
 protected:
