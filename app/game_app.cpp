@@ -295,8 +295,11 @@ void CGameApp::WriteReportToSaveFolder() {
     char name[64];
     std::snprintf(name, sizeof name, "FlagReport-%04u%02u%02u-%02u%02u%02u.txt", now.year, now.month, now.day,
                   now.hour, now.minute, now.second);
-    const std::string path = std::string(g_SaveFolder) + name;
-    if (g_SaveFolder[0] == 0 || adventure.DumpFlags(path.c_str()) == 0) {
+    const std::string folder(g_SaveFolder);
+    const std::string path = folder + name;
+    // A save folder removed while playing is made again, as the saves make it.
+    if (folder.empty() || MakeDirectories(folder.substr(0, folder.size() - 1)) != 0 ||
+        adventure.DumpFlags(path.c_str()) == 0) {
         ShowScreenError(kReportFailedText, true);
         return;
     }

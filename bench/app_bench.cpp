@@ -18,6 +18,7 @@
 
 #include "app/game_app.h"
 #include "bench/bench_globals.h"
+#include "bench/bench_memory.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
 #include "platform/devices_graphics.h"
@@ -39,12 +40,6 @@ double CpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-double PeakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
 void Click(CGameApp& app, uint32_t x, uint32_t y) {
@@ -78,6 +73,8 @@ std::string PrepareHeadlessRun(benchmark::State& state) {
     return home;
 }
 
+// peak_mb: the game's own resident peak, start-up included, above what the process held before
+// it (never what an earlier benchmark peaked at).
 void BM_GameIdleOnAPage(benchmark::State& state) {
     const CBenchGlobalsScope globals;
     const std::filesystem::path game = SampleGameFolder();
@@ -87,6 +84,7 @@ void BM_GameIdleOnAPage(benchmark::State& state) {
     std::filesystem::current_path(game);
 
     for (auto _ : state) {
+        const CResidentPeak peak;
         CGameApp app;
         const auto begin = std::chrono::steady_clock::now();
         if (app.Init() == 0 || app.Tick() == 0) {
@@ -118,7 +116,7 @@ void BM_GameIdleOnAPage(benchmark::State& state) {
         state.counters["startup_ms"] = startupMs;
         state.counters["ticks_per_s"] = (app.tickCount - ticksBefore) / idleSeconds;
         state.counters["cpu_share"] = (CpuSeconds() - cpuBefore) / idleSeconds;
-        state.counters["peak_mb"] = PeakMegabytes();
+        state.counters["peak_mb"] = peak.PeakMib();
         app.Shutdown();
     }
     std::filesystem::current_path(saved);

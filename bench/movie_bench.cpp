@@ -1,12 +1,15 @@
 // Movie costs on the sample game's 800 × 600 MPEG-1 movies (<build>/game/Movie, target
 // sample_game): one frame decoded, converted and written into the back buffer, the two halves of
 // that apart, and a whole movie tick with Present (a copy of the frame standing in for the
-// window's). core_percent is the share of one core that 25 frames a second take.
+// window's). core_percent is the share of one core that 25 frames a second take. Last, the
+// tick after a pause of the ticks in the middle of a long movie, and the sound's rewind.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/clock.h"
@@ -132,5 +135,51 @@ void BM_MovieTickWithPresent(benchmark::State& state) {
     SetFrameCounters(state);
 }
 BENCHMARK(BM_MovieTickWithPresent)->Unit(benchmark::kMillisecond);
+
+// The tick after the ticks stood still for pause_s seconds (a dialog held them) 5 s into a
+// generated 60 s 800 × 600 MPEG-1 movie (a key frame every 12 frames): the frame then due,
+// decoded from where the decoding stood. frames_decoded: the frames that tick decoded.
+void BM_MovieTickAfterAPause(benchmark::State& state) {
+    const std::string path = "/tmp/velkora-movie-pause-bench.mpg";
+    if (!std::filesystem::exists(path) &&
+        std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=s=800x600:r=25:d=60 "
+                     "-c:v mpeg1video -q:v 4 -threads 1 -f mpeg " + path).c_str()) != 0) {
+        state.SkipWithError("the ffmpeg tool could not make the movie");
+        return;
+    }
+    const auto video = OpenMovieVideo(path.c_str());
+    if (video == nullptr) {
+        state.SkipWithError("the movie does not open");
+        return;
+    }
+    const int64_t pauseMs = state.range(0) * 1000;
+    uint64_t decoded = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        video->Rewind();
+        video->AdvanceTo(5000);
+        const uint64_t before = DecodedMovieFrames();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(video->AdvanceTo(5000 + pauseMs));
+        decoded += DecodedMovieFrames() - before;
+    }
+    state.counters["frames_decoded"] = static_cast<double>(decoded) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_MovieTickAfterAPause)->Arg(2)->Arg(10)->Arg(50)->Unit(benchmark::kMillisecond);
+
+// The sound's rewind, as each play of a movie starts it, with the first 4096 sample frames read.
+void BM_MovieSoundRewind(benchmark::State& state) {
+    const auto audio = OpenMovieAudio(MoviePath().c_str());
+    if (audio == nullptr) {
+        state.SkipWithError("the sample game's movie is missing: build the sample_game target");
+        return;
+    }
+    std::vector<int16_t> pcm(4096 * kMovieAudioChannels);
+    for (auto _ : state) {
+        audio->Rewind();
+        benchmark::DoNotOptimize(audio->Read(pcm.data(), 4096));
+    }
+}
+BENCHMARK(BM_MovieSoundRewind)->Unit(benchmark::kMillisecond);
 
 }  // namespace

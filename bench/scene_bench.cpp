@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "platform/render_context.h"
 #include "scene/image_layer.h"
 #include "bench/bench_files.h"
+#include "bench/bench_memory.h"
 
 namespace {
 
@@ -123,22 +123,15 @@ void SixteenFullScreenAlphaLayers(benchmark::State& state) {
 }
 BENCHMARK(SixteenFullScreenAlphaLayers)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
-// The process's resident memory now and at its peak (MiB), from /proc/self/status.
-double StatusMib(const char* key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0) return std::strtod(line.c_str() + std::string(key).size(), nullptr) / 1024.0;
-    return 0.0;
-}
-
 // 16 layers each loading its own 800 × 600 TEYL picture the way a script's LOAD does (into a
 // square power-of-two texture), drawn for a few frames. rss_per_layer_mib: what each loaded
 // layer adds to the resident memory (the picture's 1.83 MiB, in the rows of a 1024-wide texture
 // that it writes: the rest of the texture is never made resident); page_peak_mib: the page's
 // highest resident memory above what the process held before (loading included);
-// process_peak_mib: the bench process's own peak at that moment.
+// bench_peak_mib: the benchmark's own peak, its pictures and device included, above what the
+// process held when it started (never what an earlier benchmark peaked at).
 void BM_SixteenLayerPageMemory(benchmark::State& state) {
+    const CResidentPeak benchPeak;
     char folder[] = "/tmp/scene-bench-XXXXXX";
     if (mkdtemp(folder) == nullptr) {
         state.SkipWithError("no temporary folder");
@@ -149,9 +142,7 @@ void BM_SixteenLayerPageMemory(benchmark::State& state) {
     std::filesystem::current_path(folder);
     for (auto _ : state) {
         BenchDevice scene(true);
-        // Writing 5 resets the peak to the present resident size.
-        std::ofstream("/proc/self/clear_refs") << "5";
-        const double before = StatusMib("VmRSS:");
+        const CResidentPeak pagePeak;
         std::vector<std::unique_ptr<CImageLayer>> layers;
         for (int i = 0; i < 16; ++i) {
             layers.push_back(std::make_unique<CImageLayer>());
@@ -159,12 +150,12 @@ void BM_SixteenLayerPageMemory(benchmark::State& state) {
             if (layers.back()->Load(name.c_str()) != 0) state.SkipWithError("a picture did not load");
             layers.back()->visible = 1;
         }
-        const double loaded = StatusMib("VmRSS:");
+        const double loaded = pagePeak.NowMib();
         for (int frame = 0; frame < 3; ++frame)
             for (auto& layer : layers) benchmark::DoNotOptimize(layer->Draw());
-        state.counters["rss_per_layer_mib"] = (loaded - before) / 16.0;
-        state.counters["page_peak_mib"] = StatusMib("VmHWM:") - before;
-        state.counters["process_peak_mib"] = StatusMib("VmHWM:");
+        state.counters["rss_per_layer_mib"] = loaded / 16.0;
+        state.counters["page_peak_mib"] = pagePeak.PeakMib();
+        state.counters["bench_peak_mib"] = benchPeak.PeakMib();
     }
     std::filesystem::current_path(saved);
     std::filesystem::remove_all(folder);

@@ -207,11 +207,12 @@ int32_t CVantEngine::AfterPage() {
         std::memcpy(flagCopy, flags.game, sizeof(flagCopy));
         char target[kScriptNameSize];
         if (jumpTable.Evaluate(flagCopy, target) == 1 && target[0] != '\0') {
+            // A movie opened on this page would never be watched: the story leaves the page, or
+            // the chain is cut off below and nothing would ever play or skip the movie.
+            movie.Release();
             // Every jump runs the first page of its target inside this call; a chain of first
             // pages that keep jumping (a script that jumps to itself) is cut off.
             if (jumpDepth_ >= kMaxJumpChain) return -1;
-            // A movie opened on this page would never be watched: the story leaves the page.
-            movie.Release();
             ++jumpDepth_;
             const int32_t result = Load(target);
             --jumpDepth_;

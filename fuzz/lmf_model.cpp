@@ -1,6 +1,7 @@
 // .lmf models from any bytes, loaded with a headless device; a model that loads must keep the
 // loader's promises (every index in range, an acyclic hierarchy, keys in frame order) and is
-// then posed at a few frames and blends picked by the input's last bytes.
+// then posed at a few frames and blends picked by the input's last bytes. Its textures together
+// stay within the allowance of the input's size.
 #include "model/lmf_model.h"
 
 #include <cmath>
@@ -52,6 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     CheckPromises(model);
+    // The textures never take more than the input's bytes allow.
+    uint64_t textureBytes = 0;
+    for (const CLmfSurface& surface : model.surfaces)
+        for (const CLmfTexture* texture : {&surface.texture, &surface.toon})
+            if (texture->texture != nullptr)
+                textureBytes += uint64_t{texture->texture->Width()} * texture->texture->Height() * 4;
+    if (textureBytes > LmfTextureAllowance(size)) __builtin_trap();
     int32_t frames[4] = {0, 0, 0, 0};
     if (size >= 16) std::memcpy(frames, data + size - 16, 16);
     model.ApplyMotion(frames[0], frames[1], static_cast<uint32_t>(frames[2]) % 4, frames[3]);

@@ -1,6 +1,6 @@
 // A movie file of any bytes: both tracks opened, decoded to their ends with the picture written
-// at a small size, rewound and decoded again. Nothing is written outside the pixels and every
-// loop ends.
+// at a small size, rewound and decoded again (the video in leaps that read ahead to key frames).
+// Nothing is written outside the pixels and every loop ends.
 #include <unistd.h>
 
 #include <cstdint>
@@ -16,9 +16,9 @@ constexpr uint32_t kWidth = 40;
 constexpr uint32_t kHeight = 30;
 constexpr uint32_t kGuard = 0xA5A5A5A5u;
 
-void PlayVideo(IMovieVideo& video) {
+void PlayVideo(IMovieVideo& video, int64_t stepMs) {
     std::vector<uint32_t> pixels(kWidth * (kHeight + 1), kGuard);
-    for (int64_t ms = 0; ms <= 60000; ms += 97) {
+    for (int64_t ms = 0; ms <= 60000; ms += stepMs) {
         if (video.AdvanceTo(ms) == 1) video.WriteFrame(pixels.data(), kWidth * 4, kWidth, kHeight);
         if (video.EndMs() >= 0) break;
     }
@@ -51,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool written = std::fwrite(data, 1, size, file) == size;
     if (std::fclose(file) != 0 || !written) return 0;
     if (auto video = OpenMovieVideo(path.c_str())) {
-        PlayVideo(*video);
+        PlayVideo(*video, 97);
         video->Rewind();
-        PlayVideo(*video);
+        PlayVideo(*video, 2500);
     }
     if (auto audio = OpenMovieAudio(path.c_str())) {
         PlayAudio(*audio);

@@ -87,6 +87,8 @@ constexpr uint32_t kChunkHeaderSize = 8;
 struct SLoad {
     CGraphicsDevice* device;
     bool failed = false;
+    uint64_t texturePixelBytes = 0;  // the file's pixel bytes behind the textures made so far
+    uint64_t textureBytes = 0;       // what those textures take
 };
 
 template <typename T>
@@ -291,20 +293,27 @@ void ReleaseTexture(CLmfTexture* texture) {
 }
 
 // SIZE: a square texture of the padded side, refused when the sides are not positive, the
-// square would pass the device's largest side, or what is left of the chunk could not hold the
-// pixels (so a few bytes of file never ask for a huge texture).
+// square would pass the device's largest side, what is left of the chunk could not hold the
+// pixels, or the model's textures would pass their allowance: the square of a thin picture
+// (1 x 8192 pixels, 32 KiB of file) would otherwise take 256 MiB.
 void CreateTexture(SLoad& load, CChunkReader& body, const CChunkReader& record, CLmfTexture* texture) {
     struct {
         int32_t width, height;
     } size{0, 0};
     ReadFields(body, &size);
     ReleaseTexture(texture);
-    if (size.width <= 0 || size.height <= 0 || std::max(size.width, size.height) > int32_t{kMaxTextureSide} ||
-        static_cast<uint64_t>(size.width) * static_cast<uint64_t>(size.height) * 4 > record.Remaining()) {
+    if (size.width <= 0 || size.height <= 0 || std::max(size.width, size.height) > int32_t{kMaxTextureSide}) {
         load.failed = true;
         return;
     }
+    const uint64_t pixelBytes = static_cast<uint64_t>(size.width) * static_cast<uint64_t>(size.height) * 4;
     const uint32_t side = LmfTextureSide(size.width, size.height);
+    load.texturePixelBytes += pixelBytes;
+    load.textureBytes += static_cast<uint64_t>(side) * side * 4;
+    if (pixelBytes > record.Remaining() || load.textureBytes > LmfTextureAllowance(load.texturePixelBytes)) {
+        load.failed = true;
+        return;
+    }
     if (load.device == nullptr || load.device->CreateTexture(side, side, 0, Usage::None, Format::A8R8G8B8,
                                                              Pool::Managed, &texture->texture) != 0) {
         load.failed = true;
@@ -476,6 +485,11 @@ int32_t FinishLoad(CLmfModel* model, int32_t result) {
 
 uint32_t LmfTextureSide(int32_t width, int32_t height) {
     return std::bit_ceil(static_cast<uint32_t>(std::max({width, height, 1})));
+}
+
+uint64_t LmfTextureAllowance(uint64_t pixelBytes) {
+    if (pixelBytes >= kLmfTextureCeilingBytes) return kLmfTextureCeilingBytes;
+    return std::min(pixelBytes * kLmfTextureBytesPerPixelByte + kLmfTextureSlackBytes, kLmfTextureCeilingBytes);
 }
 
 CLmfKey* CLmfChannel::AllocKeys(uint32_t n) {

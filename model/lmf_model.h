@@ -91,6 +91,16 @@ struct CLmfTexture {
 // The side of the square texture for a picture of width x height (both at least 1).
 uint32_t LmfTextureSide(int32_t width, int32_t height);
 
+// What the textures of one model may take, counted as side x side x 4 bytes each: together at
+// most kLmfTextureBytesPerPixelByte times the pixel bytes the file gives them plus
+// kLmfTextureSlackBytes (small textures and toon ramps, whose squares are large beside their
+// pixels), and never more than kLmfTextureCeilingBytes. A few bytes of file never ask for
+// gigabytes: a texture past the allowance fails the load.
+constexpr uint64_t kLmfTextureBytesPerPixelByte = 16;
+constexpr uint64_t kLmfTextureSlackBytes = uint64_t{4} << 20;
+constexpr uint64_t kLmfTextureCeilingBytes = uint64_t{1} << 30;
+uint64_t LmfTextureAllowance(uint64_t pixelBytes);
+
 // Surface blend modes 0-6 (source, destination): 0 SrcAlpha/InvSrcAlpha, 1 SrcAlpha/One,
 // 2 DestColor/Zero, 3 InvDestColor/InvSrcColor, 4 One/InvSrcColor, 5 Zero/InvSrcColor,
 // 6 DestColor/One; other values leave the blend states as they are.

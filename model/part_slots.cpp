@@ -2,7 +2,6 @@
 
 #include <strings.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/sjis.h"
@@ -21,9 +20,8 @@ bool ApplyGroup(const char* group, CPartSlotChange* fields) {
     CTokenizer words;
     words.Init(group, kDelimiters);
     char keyword[kTokenSize];
-    char number[kTokenSize];
     words.Next(keyword, kTokenSize);
-    const int32_t n = std::atoi(words.Next(number, kTokenSize));
+    const int32_t n = words.NextInt();
     const struct {
         const char* keyword;
         int32_t kind;

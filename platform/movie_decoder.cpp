@@ -13,6 +13,8 @@ extern "C" {
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -31,6 +33,11 @@ constexpr int64_t kLongestLeadInMs = 10000;
 // unskippable movie would otherwise stand on one picture for as long as the jump says (up to a
 // day in an MPEG program stream).
 constexpr int64_t kLongestGapMs = 10000;
+// A frame due this far past the decoding is reached from the key frame before it rather than
+// by decoding every frame up to it.
+constexpr int64_t kSkipAheadMs = 1000;
+
+std::atomic<uint64_t> g_decodedFrames{0};
 
 SMovieOpeners g_openers;
 
@@ -46,15 +53,13 @@ public:
     CTrackReader() = default;
     CTrackReader(const CTrackReader&) = delete;
     CTrackReader& operator=(const CTrackReader&) = delete;
-    ~CTrackReader() {
-        av_packet_free(&packet_);
-        avcodec_free_context(&codec_);
-        avformat_close_input(&format_);
-    }
+    ~CTrackReader() { Close(); }
 
     bool Open(const char* path, AVMediaType type) {
         SilenceLibraryLog();
         if (path == nullptr || path[0] == '\0') return false;
+        path_ = path;
+        type_ = type;
         // Only plain files: a name that looks like an address is never fetched, and a FIFO or a
         // device never blocks the open. The library opens the very file checked here, through
         // its descriptor's name.
@@ -93,9 +98,15 @@ public:
         while (!ended_) {
             const int received = avcodec_receive_frame(codec_, frame);
             if (received == 0) return true;
-            if (received != AVERROR(EAGAIN) || demuxEnded_) break;
-            if (av_read_frame(format_, packet_) < 0) {
-                demuxEnded_ = true;
+            if (received != AVERROR(EAGAIN) || drained_) break;
+            if (!queued_.empty()) {
+                avcodec_send_packet(codec_, queued_.front());
+                av_packet_free(&queued_.front());
+                queued_.pop_front();
+                continue;
+            }
+            if (fileEnded_ || av_read_frame(format_, packet_) < 0) {
+                fileEnded_ = drained_ = true;
                 avcodec_send_packet(codec_, nullptr);  // the frames the decoder still holds
                 continue;
             }
@@ -106,17 +117,62 @@ public:
         return false;
     }
 
-    // Back to the start of the file: a byte seek where the format allows one, else a seek to
-    // its first timestamp.
-    bool Rewind() {
-        int sought = -1;
-        if ((format_->iformat->flags & AVFMT_NO_BYTE_SEEK) == 0) sought = av_seek_frame(format_, -1, 0, AVSEEK_FLAG_BYTE);
-        if (sought < 0) {
-            const int64_t start = format_->start_time != AV_NOPTS_VALUE ? format_->start_time : 0;
-            sought = avformat_seek_file(format_, -1, INT64_MIN, start, start, 0);
+    // Reads on without decoding up to the packet past ms (media ms) and keeps the packets from
+    // the last key frame not after ms, or from where the reading stood when no such key frame
+    // came, for Next: a jump far ahead decodes from a key frame near the time due, never every
+    // frame between. True when packets were left out (the decoder starts afresh at the key
+    // frame, whose time goes to keyMs).
+    bool SkipTo(int64_t ms, int64_t* keyMs) {
+        bool skipped = false;
+        while (!fileEnded_) {
+            AVPacket* packet = av_packet_alloc();
+            if (packet == nullptr) break;
+            if (av_read_frame(format_, packet) < 0) {
+                av_packet_free(&packet);
+                fileEnded_ = true;
+                break;
+            }
+            if (packet->stream_index != stream_->index) {
+                av_packet_free(&packet);
+                continue;
+            }
+            const int64_t packetMs = ToMs(packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts);
+            if ((packet->flags & AV_PKT_FLAG_KEY) != 0 && packetMs != INT64_MIN && packetMs <= ms) {
+                ClearQueue();
+                avcodec_flush_buffers(codec_);
+                skipped = true;
+                *keyMs = packetMs;
+            }
+            queued_.push_back(packet);
+            if (packetMs != INT64_MIN && packetMs > ms) break;
         }
+        return skipped;
+    }
+
+    // Back to the start as the file was opened: opened again. (A seek to the start does not
+    // give back every sound's opening: the samples an encoder put before it, which the first
+    // read leaves out, come out again after a seek in MP4 and WebM.)
+    bool Reopen() {
+        const std::string path = path_;
+        Close();
+        if (Open(path.c_str(), type_)) return true;
+        Close();
+        ended_ = true;  // nothing more is read
+        return false;
+    }
+
+    // Back to the start of the file: a seek by time to its first timestamp. (A byte seek to 0
+    // is not the start everywhere: Matroska and WebM resume at a later cluster after it.) Only
+    // a demuxer that cannot seek by time is sent to byte 0.
+    bool Rewind() {
+        const int64_t start = format_->start_time != AV_NOPTS_VALUE ? format_->start_time : 0;
+        int sought = avformat_seek_file(format_, -1, INT64_MIN, start, start, 0);
+        if (sought < 0) sought = av_seek_frame(format_, -1, start, AVSEEK_FLAG_BACKWARD);
+        if (sought < 0 && (format_->iformat->flags & AVFMT_NO_BYTE_SEEK) == 0)
+            sought = av_seek_frame(format_, -1, 0, AVSEEK_FLAG_BYTE);
         avcodec_flush_buffers(codec_);
-        demuxEnded_ = false;
+        ClearQueue();
+        fileEnded_ = drained_ = false;
         ended_ = sought < 0;
         return sought >= 0;
     }
@@ -131,12 +187,31 @@ public:
     const AVCodecContext* Codec() const { return codec_; }
 
 private:
+    void Close() {
+        ClearQueue();
+        av_packet_free(&packet_);
+        avcodec_free_context(&codec_);
+        avformat_close_input(&format_);
+        stream_ = nullptr;
+        origin_ = 0;
+        fileEnded_ = drained_ = ended_ = false;
+    }
+
+    void ClearQueue() {
+        for (AVPacket*& packet : queued_) av_packet_free(&packet);
+        queued_.clear();
+    }
+
+    std::string path_;
+    AVMediaType type_ = AVMEDIA_TYPE_UNKNOWN;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;
     AVStream* stream_ = nullptr;
     AVPacket* packet_ = nullptr;
     int64_t origin_ = 0;  // in the track's time base
-    bool demuxEnded_ = false;
+    std::deque<AVPacket*> queued_;  // read by SkipTo, not decoded yet
+    bool fileEnded_ = false;        // no packet is left to read
+    bool drained_ = false;          // the decoder was told the end
     bool ended_ = false;
 };
 
@@ -162,10 +237,19 @@ public:
         if (frameMs_ <= 0) frameMs_ = MsOfRate(reader_.Stream()->r_frame_rate);
         if (frameMs_ <= 0) frameMs_ = kFallbackFrameMs;
         frameMs_ = std::min(frameMs_, kLongestFrameMs);
-        return true;
+        // A file that opens but gives no frame (cut after its header, or zeros after it) is
+        // no movie.
+        return DecodeNext();
     }
 
     int32_t AdvanceTo(int64_t mediaMs) override {
+        // The frame due may lie far ahead of the decoding when the calls stopped for a while
+        // (a dialog held the ticks): decoding starts again at a key frame near it rather than
+        // decoding every frame between in this call.
+        if (decodedAny_ && !ended_ && mediaMs - lastEndMs_ > kSkipAheadMs && reader_.SkipTo(mediaMs, &resyncMs_)) {
+            hasPending_ = false;
+            skippedTo_ = mediaMs;
+        }
         bool changed = false;
         while ((hasPending_ || DecodeNext()) && pendingMs_ <= mediaMs) {
             std::swap(current_, pending_);
@@ -199,6 +283,7 @@ public:
     int32_t Rewind() override {
         const bool sought = reader_.Rewind();
         hasCurrent_ = hasPending_ = decodedAny_ = false;
+        skippedTo_ = -1;
         ended_ = !sought;
         return sought ? 0 : -1;
     }
@@ -212,9 +297,16 @@ private:
             ended_ = true;
             return false;
         }
+        g_decodedFrames.fetch_add(1, std::memory_order_relaxed);
         int64_t ms = reader_.ToMs(pending_->best_effort_timestamp);
         if (!decodedAny_) {
             ms = ms == INT64_MIN ? 0 : std::min(ms, kLongestLeadInMs);
+        } else if (skippedTo_ >= 0) {
+            // The first frame after a jump ahead keeps its own time where that is near the time
+            // due, else it takes its key frame's.
+            if (ms == INT64_MIN || ms < 0 || ms > skippedTo_ + kLongestGapMs)
+                ms = std::clamp<int64_t>(resyncMs_, 0, skippedTo_);
+            skippedTo_ = -1;
         } else if (ms == INT64_MIN || ms < lastEndMs_ - frameMs_ || ms > lastEndMs_ + kLongestGapMs) {
             ms = lastEndMs_;
         }
@@ -232,6 +324,8 @@ private:
     int64_t frameMs_ = kFallbackFrameMs;
     int64_t pendingMs_ = 0;
     int64_t lastEndMs_ = 0;  // time of the last decoded frame plus its duration
+    int64_t skippedTo_ = -1;  // after a jump ahead: the media time it went to
+    int64_t resyncMs_ = -1;   // and the time of the key frame decoding starts at
     bool hasCurrent_ = false;
     bool hasPending_ = false;
     bool decodedAny_ = false;
@@ -246,9 +340,13 @@ public:
         av_channel_layout_uninit(&inLayout_);
     }
 
+    // A track that opens but gives no sample (a file cut after its header) is no sound.
     bool Open(const char* path) {
         frame_ = av_frame_alloc();
-        return frame_ != nullptr && reader_.Open(path, AVMEDIA_TYPE_AUDIO);
+        if (frame_ == nullptr || !reader_.Open(path, AVMEDIA_TYPE_AUDIO)) return false;
+        while (buffer_.empty())
+            if (Refill() <= 0) return false;
+        return true;
     }
 
     int32_t Read(int16_t* pcm, uint32_t frameCount) override {
@@ -276,7 +374,7 @@ public:
         taken_ = 0;
         started_ = false;
         flushed_ = false;
-        return reader_.Rewind() ? 0 : -1;
+        return reader_.Reopen() ? 0 : -1;
     }
 
 private:
@@ -372,3 +470,5 @@ std::unique_ptr<IMovieAudio> OpenMovieAudio(const char* path) {
 }
 
 void SetMovieOpeners(const SMovieOpeners& openers) { g_openers = openers; }
+
+uint64_t DecodedMovieFrames() { return g_decodedFrames.load(std::memory_order_relaxed); }

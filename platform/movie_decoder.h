@@ -19,7 +19,8 @@ public:
     virtual ~IMovieVideo() = default;
     // Decodes up to the frame due at mediaMs: the last frame whose time is not after it. 1 when
     // another frame became the current one, 0 when the current frame is still the one due (or
-    // no frame is due yet).
+    // no frame is due yet). A frame due more than a second past the decoding is decoded from
+    // the key frame before it, the packets up to there read but not decoded.
     virtual int32_t AdvanceTo(int64_t mediaMs) = 0;
     // Writes the current frame scaled to width × height 0xAARRGGBB pixels, rows pitchBytes
     // apart. 0, or -1 when there is no current frame or it cannot be converted.
@@ -42,7 +43,7 @@ public:
     virtual int32_t Rewind() = 0;
 };
 
-// Null when the file cannot be opened or has no such track that can be decoded.
+// Null when the file cannot be opened or has no such track that gives a frame (a sample).
 std::unique_ptr<IMovieVideo> OpenMovieVideo(const char* path);
 std::unique_ptr<IMovieAudio> OpenMovieAudio(const char* path);
 
@@ -52,3 +53,6 @@ struct SMovieOpeners {
     std::unique_ptr<IMovieAudio> (*audio)(const char* path) = nullptr;
 };
 void SetMovieOpeners(const SMovieOpeners& openers);
+
+// How many video frames every decoder has decoded so far (for tests and measurements).
+uint64_t DecodedMovieFrames();

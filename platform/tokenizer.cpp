@@ -1,6 +1,7 @@
 #include "platform/tokenizer.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 int32_t CTokenizer::Init(const char* source, const char* delimiterSet) {
@@ -38,9 +39,21 @@ char* CTokenizer::Next(char* buffer, int32_t size) {
     return buffer;
 }
 
+int32_t ReadTableInt(const char* text) {
+    if (text == nullptr) return 0;
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    int64_t magnitude = 0;
+    const int64_t limit = negative ? -static_cast<int64_t>(INT32_MIN) : INT32_MAX;
+    for (; *p >= '0' && *p <= '9'; ++p) magnitude = std::min(magnitude * 10 + (*p - '0'), limit);
+    return static_cast<int32_t>(negative ? -magnitude : magnitude);
+}
+
 int32_t CTokenizer::NextInt() {
     char token[32];
-    return std::atoi(Next(token, sizeof token));
+    return ReadTableInt(Next(token, sizeof token));
 }
 
 char* CTokenizer::NextEnclosed(char* buffer, int32_t size, char open, char close) {

@@ -8,6 +8,11 @@
 constexpr int32_t kQuotedTokenSize = 260;
 constexpr int32_t kBracketedTokenSize = 128;
 
+// atoi as the tables were written for: leading white space, a sign and decimal digits, 0 when
+// there are none; a value beyond 32 bits saturates at INT32_MAX / INT32_MIN (where glibc's atoi
+// wraps it into a small number that would pass a range check).
+int32_t ReadTableInt(const char* text);
+
 struct CTokenizer {
     const char* text = nullptr;        // not owned
     const char* delimiters = nullptr;  // not owned
@@ -20,7 +25,7 @@ struct CTokenizer {
     // The next plain token, cut to size - 1 bytes (the rest of it is consumed); an empty string
     // when no token is left. Returns the buffer.
     char* Next(char* buffer, int32_t size);
-    // atoi of the next plain token.
+    // ReadTableInt of the next plain token, read into 32 bytes.
     int32_t NextInt();
     // The next token when it starts with '"', without its quotes, cut to size - 1 bytes. An
     // empty string when the next token is not quoted (the position stays on it) or the quote

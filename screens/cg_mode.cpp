@@ -174,7 +174,8 @@ void CCgMode::UpdateList() {
     hover = UpdateButtonHover(hover, kCgHoverCount, HitRect,
                               [this](int32_t position) { return IsHoverable(position); });
     if (head.TakeActivation(hover, before)) Activate(hover);
-    if (IsCancelClick()) Close();
+    // A right release in the tick that opened a picture belongs to nothing.
+    if (state == kCgList && IsCancelClick()) Close();
 }
 
 void CCgMode::Activate(int32_t position) {

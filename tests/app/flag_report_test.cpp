@@ -152,6 +152,16 @@ TEST_F(FlagReport, NamesAreKeptRefusedOrFailedAndWithoutAChooserTheSaveFolderSer
     const std::vector<std::string> shown = harness_->TakeMessages();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].find(reports[0]), std::string::npos) << "the box says where the report went";
+
+    // A save folder removed while playing is made again, as saves make it.
+    std::filesystem::remove_all(harness_->SaveFolder());
+    Request();
+    reports.clear();
+    for (const auto& file : std::filesystem::directory_iterator(harness_->SaveFolder()))
+        if (file.path().filename().string().rfind("FlagReport-", 0) == 0) reports.push_back(file.path().string());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(ReadAll(reports[0]).size(), ReportSize());
+    ASSERT_EQ(harness_->TakeMessages().size(), 1u);
 }
 
 }  // namespace

@@ -113,6 +113,14 @@ TEST_F(MovieCommandTest, AJumpTakenOnTheMoviePageReleasesTheMovie) {
     EXPECT_EQ(std::string(engine->scriptName), "b.vsf");
     EXPECT_EQ(engine->movie.active, 0);
     EXPECT_EQ(engine->messageLog.Count(), 1) << "b's first page is logged as usual";
+
+    // A movie whose jump is cut off at the chain's limit (a first page that jumps to its own
+    // script) is released too: an unskippable movie left open would hold the story for ever.
+    WriteScript("loop.vsf", {CTestPage().Movie("Movie/m.mpg", "", true).Jump({{0, {}, {}, "loop.vsf"}})});
+    EXPECT_EQ(engine->Load("loop.vsf"), -1);
+    EXPECT_EQ(engine->movie.active, 0);
+    Frame();
+    EXPECT_EQ(engine->movie.active, 0);
 }
 
 }  // namespace

@@ -234,8 +234,13 @@ TEST_F(LmfLoader, TexturesArePaddedSquaresOfPowersOfTwo) {
     data.surfaces[0].texture.width = 300;
     data.surfaces[0].texture.height = 200;
     for (int i = 0; i < 300 * 200; ++i) data.surfaces[0].texture.pixels.push_back(0xFF000000u | i);
+    // A toon ramp's square is large beside its pixels, and the allowance has room for it.
+    data.surfaces[0].toon = {1024, 1, std::vector<uint32_t>(1024, 0xFF808080u), {}};
     ASSERT_EQ(Load(BuildLmf(data)), 0);
     ExpectTexture(model_.surfaces[0].texture, data.surfaces[0].texture);
+    ExpectTexture(model_.surfaces[0].toon, data.surfaces[0].toon);
+    EXPECT_EQ(LmfTextureAllowance(0), kLmfTextureSlackBytes);
+    EXPECT_EQ(LmfTextureAllowance(uint64_t{1} << 40), kLmfTextureCeilingBytes);
 }
 
 // Values that would make the drawing index outside its palette or the animation divide by zero
@@ -350,6 +355,13 @@ TEST_F(LmfLoader, RefusesDamagedFiles) {
          })},
         {"a texture whose pixels the file cannot hold",
          withModel([](SLmfModelData& d) { d.surfaces[0].texture.width = d.surfaces[0].texture.height = 8000; })},
+        {"a thin texture whose square takes 256 MiB for 32 KiB of pixels", withModel([](SLmfModelData& d) {
+             d.surfaces[0].texture = {1, 8192, std::vector<uint32_t>(8192), {}};
+         })},
+        {"thin textures that pass the allowance together", withModel([](SLmfModelData& d) {
+             d.surfaces.resize(8);
+             for (SLmfSurfaceData& surface : d.surfaces) surface.toon = {1024, 1, std::vector<uint32_t>(1024), {}};
+         })},
         {"a vertex count the mesh cannot hold", CountPatched(good, "VTXN", 40)},
         {"a key count the channel cannot hold",
          CountPatched(withModel([](SLmfModelData& d) { d.nodes[0].channels[0].keys.resize(1); }), "KEYN", 2)},

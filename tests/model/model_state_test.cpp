@@ -164,6 +164,9 @@ TEST(PartSlots, GrammarOfLayerNames) {
         // "ー" ends in the byte of '[': it opens no group, the real group after it counts.
         {"\x83\x8A\x83\x7B\x83\x93\x81\x5B[Wear 6]", 1, kSlotWear, 6, 0, -1},
         {"\x81\x5BWear 6]", 0, kSlotNone, 0, 0, -1},
+        // Numbers beyond 32 bits saturate: never accessory 1 or wear 3 by wrapping.
+        {"[Accessory 4294967297]", 0, kSlotNone, 0, 0, -1},
+        {"[Wear 4294967299]", 1, kSlotWear, INT32_MAX, 0, -1},
     };
     for (const auto& c : cases) {
         CPartSlotChange fields;

@@ -1,12 +1,16 @@
 // The movie decoders on a real MPEG program stream: the frame due at a time, scaled into the
 // caller's pixels; the end found by decoding, not from the container's estimate; rewinding;
-// the sound as stereo PCM; and files that are missing, damaged or cut short.
+// the sound as stereo PCM; and files that are missing, damaged or cut short. Then the same
+// movie in every common container: a rewind gives back its first frame and first sample.
 #include "platform/movie_decoder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "tests/files/temp_folder.h"
@@ -136,6 +140,26 @@ TEST_F(MovieDecoderTest, MissingDamagedAndTruncatedFilesNeitherHangNorCrash) {
     video->AdvanceTo(60000);
     EXPECT_GT(video->EndMs(), kTestMovieMs / 2);
 
+    // An AVI cut after its headers, or its headers followed by zeros: the tracks are declared
+    // but nothing decodes, and the file does not open as a movie.
+    const std::string avi = folder / "movie.avi";
+    ASSERT_TRUE(MakeTestMovie(avi, {"-c:v", "mpeg4", "-c:a", "mp2", "-f", "avi"}));
+    for (const bool zeros : {false, true}) {
+        SCOPED_TRACE(zeros ? "zeros" : "cut");
+        bytes = CTempFolder::Read(avi);
+        const std::string list = "movi";
+        const auto data = std::search(bytes.begin(), bytes.end(), list.begin(), list.end()) + 4;
+        ASSERT_LT(data, bytes.end());
+        if (zeros) {
+            std::fill(data, bytes.end(), 0);
+        } else {
+            bytes.erase(data, bytes.end());
+        }
+        const std::string empty = folder.Write(zeros ? "zeros.avi" : "cut.avi", bytes);
+        EXPECT_EQ(OpenMovieVideo(empty.c_str()), nullptr);
+        EXPECT_EQ(OpenMovieAudio(empty.c_str()), nullptr);
+    }
+
     // Video times damaged into a leap of an hour, after the first frame or at it: the picture
     // goes on at once, or after ten seconds at most.
     bytes = CTempFolder::Read(MoviePath());
@@ -153,6 +177,127 @@ TEST_F(MovieDecoderTest, MissingDamagedAndTruncatedFilesNeitherHangNorCrash) {
         EXPECT_LE(video->EndMs(), leap.longest) << "from byte " << leap.from;
     }
 }
+
+TEST_F(MovieDecoderTest, AFrameDueFarPastTheDecodingIsReachedByASeek) {
+    CTempFolder folder;
+    const std::string path = folder / "long.mpg";
+    ASSERT_TRUE(MakeLongTestMovie(path));
+    auto video = OpenMovieVideo(path.c_str());
+    ASSERT_NE(video, nullptr);
+    ASSERT_EQ(video->Rewind(), 0);
+    ASSERT_EQ(video->AdvanceTo(100), 1);
+    EXPECT_TRUE(Near(At(Frame(*video), 100, 75), 0xFF0000));
+    // The ticks stopped for 25 s (a dialog held them): the frame due then is shown after
+    // decoding about a key frame's distance, not the 620 frames between.
+    uint64_t decoded = DecodedMovieFrames();
+    ASSERT_EQ(video->AdvanceTo(25100), 1);
+    EXPECT_LT(DecodedMovieFrames() - decoded, 60u);
+    EXPECT_TRUE(Near(At(Frame(*video), 100, 75), 0x00FF00));
+    // Played on from there, frame by frame.
+    decoded = DecodedMovieFrames();
+    for (int64_t ms = 25100; ms < 26100; ms += 20) video->AdvanceTo(ms);
+    EXPECT_LT(DecodedMovieFrames() - decoded, 40u);
+    EXPECT_TRUE(Near(At(Frame(*video), 100, 75), 0x00FF00));
+    EXPECT_EQ(video->EndMs(), -1);
+    // Past the end: the end is the end of the last frame.
+    video->AdvanceTo(600000);
+    EXPECT_NEAR(static_cast<double>(video->EndMs()), kLongTestMovieMs, 100.0);
+    // A rewind afterwards still gives the first frame, red, and a short gap is decoded through.
+    ASSERT_EQ(video->Rewind(), 0);
+    ASSERT_EQ(video->AdvanceTo(100), 1);
+    EXPECT_TRUE(Near(At(Frame(*video), 100, 75), 0xFF0000));
+    decoded = DecodedMovieFrames();
+    ASSERT_EQ(video->AdvanceTo(900), 1);
+    EXPECT_GE(DecodedMovieFrames() - decoded, 20u);
+}
+
+struct SContainer {
+    const char* name;
+    const char* extension;
+    std::vector<std::string> encoders;  // what the ffmpeg tool needs to write it
+    std::vector<std::string> arguments;
+};
+
+const SContainer kContainers[] = {
+    {"MpegProgramStream", "mpg", {"mpeg1video", "mp2"}, {"-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg"}},
+    {"MpegTransportStream", "ts", {"mpeg2video", "mp2"}, {"-c:v", "mpeg2video", "-c:a", "mp2", "-f", "mpegts"}},
+    {"Mp4", "mp4", {"libx264", "aac"}, {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac", "-f", "mp4"}},
+    {"Avi", "avi", {"mpeg4", "libmp3lame"}, {"-c:v", "mpeg4", "-c:a", "libmp3lame", "-f", "avi"}},
+    {"Ogg", "ogv", {"libtheora", "libvorbis"}, {"-c:v", "libtheora", "-c:a", "libvorbis", "-f", "ogg"}},
+    {"WebM", "webm", {"libvpx", "libopus"}, {"-c:v", "libvpx", "-g", "10", "-c:a", "libopus", "-f", "webm"}},
+    {"Matroska", "mkv", {"libx264", "aac"},
+     {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-g", "10", "-c:a", "aac", "-f", "matroska"}},
+    {"Flv", "flv", {"flv", "libmp3lame"}, {"-c:v", "flv", "-c:a", "libmp3lame", "-ar", "44100", "-f", "flv"}},
+    {"Asf", "wmv", {"wmv2", "wmav2"}, {"-c:v", "wmv2", "-c:a", "wmav2", "-f", "asf"}},
+};
+
+void PrintTo(const SContainer& container, std::ostream* out) { *out << container.name; }
+
+class MovieContainerTest : public ::testing::TestWithParam<SContainer> {
+protected:
+    // The first frame's time in media ms: the first time at which one is due.
+    static int64_t FirstFrameMs(IMovieVideo& video) {
+        for (int64_t ms = 0; ms <= 1000; ++ms)
+            if (video.AdvanceTo(ms) == 1) return ms;
+        return -1;
+    }
+    static std::vector<int16_t> Samples(IMovieAudio& audio, uint32_t frames) {
+        std::vector<int16_t> pcm(static_cast<size_t>(frames) * kMovieAudioChannels);
+        uint32_t filled = 0;
+        for (int32_t got; filled < frames && (got = audio.Read(pcm.data() + filled * 2, frames - filled)) > 0;)
+            filled += static_cast<uint32_t>(got);
+        pcm.resize(filled * kMovieAudioChannels);
+        return pcm;
+    }
+};
+
+TEST_P(MovieContainerTest, ARewindGivesTheFirstFrameAndTheFirstSoundSample) {
+    const SContainer& container = GetParam();
+    for (const std::string& encoder : container.encoders)
+        if (!HasFfmpegEncoder(encoder)) GTEST_SKIP() << "this ffmpeg has no " << encoder << " encoder";
+    CTempFolder folder;
+    const std::string path = folder / (std::string("movie.") + container.extension);
+    ASSERT_TRUE(MakeTestMovie(path, container.arguments));
+
+    auto video = OpenMovieVideo(path.c_str());
+    ASSERT_NE(video, nullptr);
+    const int64_t first = FirstFrameMs(*video);
+    ASSERT_GE(first, 0);
+    std::vector<uint32_t> pixels(kWidth * kHeight);
+    ASSERT_EQ(video->WriteFrame(pixels.data(), kWidth * 4, kWidth, kHeight), 0);
+    EXPECT_TRUE(Near(pixels[75 * kWidth + 20], 0xFF0000)) << std::hex << pixels[75 * kWidth + 20];
+    EXPECT_TRUE(Near(pixels[75 * kWidth + 180], 0x0000FF)) << std::hex << pixels[75 * kWidth + 180];
+    // Every play rewinds first: at the start, in the middle and after the end.
+    for (const int64_t playedTo : {int64_t{0}, int64_t{1500}, int64_t{60000}}) {
+        SCOPED_TRACE(playedTo);
+        video->AdvanceTo(playedTo);
+        ASSERT_EQ(video->Rewind(), 0);
+        EXPECT_EQ(FirstFrameMs(*video), first);
+        std::vector<uint32_t> again(kWidth * kHeight);
+        ASSERT_EQ(video->WriteFrame(again.data(), kWidth * 4, kWidth, kHeight), 0);
+        EXPECT_EQ(again, pixels);
+    }
+    video->AdvanceTo(60000);
+    EXPECT_NEAR(static_cast<double>(video->EndMs()), kTestMovieMs, 100.0);
+
+    auto audio = OpenMovieAudio(path.c_str());
+    ASSERT_NE(audio, nullptr);
+    const std::vector<int16_t> opening = Samples(*audio, 8192);
+    ASSERT_EQ(opening.size(), 8192u * kMovieAudioChannels);
+    const size_t total = opening.size() + Samples(*audio, 1 << 20).size();
+    EXPECT_NEAR(static_cast<double>(total / 2), kTestMovieMs * 44.1, 44.1 * 100);
+    for (const uint32_t playedTo : {0u, 30000u, 1u << 20}) {
+        SCOPED_TRACE(playedTo);
+        ASSERT_EQ(audio->Rewind(), 0);
+        Samples(*audio, playedTo);
+        ASSERT_EQ(audio->Rewind(), 0);
+        EXPECT_EQ(Samples(*audio, 8192), opening);
+        EXPECT_EQ(opening.size() + Samples(*audio, 1 << 20).size(), total);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, MovieContainerTest, ::testing::ValuesIn(kContainers),
+                         [](const testing::TestParamInfo<SContainer>& info) { return std::string(info.param.name); });
 
 }  // namespace
 

@@ -31,6 +31,22 @@ TEST(Tokenizer, PlainTokensSkipRunsOfDelimitersAndCutLongTokens) {
     ASSERT_EQ(t.Init(nullptr, " "), 0);
     EXPECT_EQ(t.IsAtEnd(), 1);
     EXPECT_STREQ(t.Next(token, 1), "");
+    EXPECT_EQ(t.NextInt(), 0);
+}
+
+TEST(Tokenizer, NumbersBeyondThirtyTwoBitsSaturateInsteadOfWrapping) {
+    CTokenizer t;
+    const std::string longOne = "00000000000000000000000000000000000000007";
+    const std::string text = "4294967297 -4294967295 2147483647 2147483648 -2147483648 -2147483649 +12x " +
+                             longOne + " 99999999999999999999999999999999999999999 - 5";
+    ASSERT_EQ(t.Init(text.c_str(), " "), 0);
+    // The token is read into 32 bytes: the 41 digits of longOne are cut to 31 zeros.
+    const int32_t expected[] = {INT32_MAX, INT32_MIN, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, 12, 0, INT32_MAX, 0, 5};
+    for (const int32_t value : expected) EXPECT_EQ(t.NextInt(), value);
+    EXPECT_EQ(t.IsAtEnd(), 1);
+    EXPECT_EQ(ReadTableInt(" \t-17 "), -17);
+    EXPECT_EQ(ReadTableInt("123abc"), 123);
+    EXPECT_EQ(ReadTableInt(nullptr), 0);
 }
 
 TEST(Tokenizer, QuotedAndBracketedTokens) {

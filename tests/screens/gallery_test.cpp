@@ -131,7 +131,10 @@ TEST(CgTable, LinesOutsideTheLimitsAreSkippedAndANegativeFlagEndsTheTable) {
     const std::pair<std::string, bool> lines[] = {
         {"  \t ", true},         {"1024 1 \"a.bmp\"", true},           {"3 20 \"a.bmp\"", true},
         {"3 -1 \"a.bmp\"", true}, {"3 4", true} /* no path */,          {"3 4 \"unclosed.bmp", true},
-        {"1023 2 \"b c.bmp\"", true}, {"7 6 \"locked.bmp\"", true}, {"-3 0 \"after.bmp\"", false},
+        {"1023 2 \"b c.bmp\"", true}, {"7 6 \"locked.bmp\"", true},
+        // Numbers beyond 32 bits saturate, never wrap into flag 3 or entry 5.
+        {"4294967299 5 \"wrap.bmp\"", true}, {"3 4294967301 \"wrap.bmp\"", true},
+        {"-3 0 \"after.bmp\"", false},
     };
     for (const auto& [line, goesOn] : lines) EXPECT_EQ(table.AddLine(line.c_str(), unlocked), goesOn) << line;
     EXPECT_EQ(table.entryCount, 7) << "the locked line of entry 6 still shows its place";
@@ -140,6 +143,7 @@ TEST(CgTable, LinesOutsideTheLimitsAreSkippedAndANegativeFlagEndsTheTable) {
     for (int i = 0; i < 17; ++i) table.AddLine(("3 8 \"p" + std::to_string(i) + ".bmp\"").c_str(), unlocked);
     EXPECT_EQ(table.entries[8].count, kCgPicturesPerEntry);
     EXPECT_STREQ(table.entries[8].names[15], "p15.bmp");
+    EXPECT_FALSE(table.AddLine("-4294967293 0 \"a.bmp\"", unlocked)) << "a flag far below zero is still negative";
 
     // Lines of up to 255 bytes (CR LF or LF) pass in pieces of any size; longer ones are skipped whole.
     const std::string fits = "3 1 \"" + std::string(kTableLineMax - 6, 'x') + "\"";
@@ -224,6 +228,15 @@ TEST_F(GalleryTest, TheFullViewStepsThroughAnEntryAndPicturesThatFailReturnToThe
     EXPECT_EQ(cg_.state, kCgList);
     EXPECT_EQ(TakeShownMessages(), (std::vector<std::string>{kOpenFailed + "Image/CG/Missing.bmp\"",
                                                              kOpenFailed + "Image/CG/Gone.bmp\""}));
+
+    // A left and a right release in one tick open the picture and nothing more.
+    Click(344 + 60, 75 + 45);
+    RightClick();
+    CgTick();
+    EXPECT_EQ(cg_.state, kCgView);
+    EXPECT_EQ(cg_.music->GetState(), kSoundPlaying);
+    CgTick(kGalleryFadeMs);
+    EXPECT_EQ(cg_.state, kCgView) << "no fade-out started behind the picture";
 }
 
 TEST_F(GalleryTest, TheRightClickFollowsTheHoverAndAMissingTableFailsTheStart) {

@@ -67,13 +67,20 @@ TEST(MovieTable, EachKeywordSetReadsItsOwnKeywordsInAnyCase) {
 
 TEST(MovieTable, NumbersOutOfRangeKeepTheDefaults) {
     const std::pair<std::string, int32_t> movieFlags[] = {
-        {"0", 0}, {"126", 126}, {"127", kNoMovieFlag}, {"-5", kNoMovieFlag}, {"x", 0}, {"", 0}};
+        {"0", 0}, {"126", 126}, {"127", kNoMovieFlag}, {"-5", kNoMovieFlag}, {"x", 0}, {"", 0},
+        {"4294967297", kNoMovieFlag}, {"-4294967295", kNoMovieFlag}};
     for (const auto& [text, expected] : movieFlags)
         EXPECT_EQ(Parse("UPMovieFlag " + text + "\n", EMovieTableKeywords::Story).movieFlag, expected) << text;
     const std::pair<std::string, int32_t> cursors[] = {{"1", kHandCursor}, {"5", kClickCursor}, {"-1", kClickCursor}};
     for (const auto& [text, expected] : cursors)
         EXPECT_EQ(Parse("CursorType " + text + "\n", EMovieTableKeywords::Story).cursorType, expected) << text;
     EXPECT_EQ(Parse("LoopNum many\n", EMovieTableKeywords::Story).loopCount, 0);
+    const SMovieTable wide = Parse("ClickItem\nUPFlag 4294967299\nClickRect 1 -4294967296 99999999999 0\nEnd\n",
+                                   EMovieTableKeywords::Story);
+    ASSERT_EQ(wide.itemCount, 1);
+    EXPECT_EQ(wide.items[0].resultFlag, INT32_MAX) << "saturated, so no result byte takes it";
+    EXPECT_EQ(wide.items[0].top, INT32_MIN);
+    EXPECT_EQ(wide.items[0].right, INT32_MAX);
 }
 
 TEST(MovieTable, AFifthItemIsReadThroughItsEndAndDropped) {

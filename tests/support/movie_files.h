@@ -13,6 +13,15 @@ constexpr int kTestMovieMs = 2000;
 
 // Writes the movie to `path`. False (with the tool's complaint on stderr) when it cannot.
 bool MakeTestMovie(const std::string& path);
+// The same pictures and tone with other codecs and container: `codecArguments` are the ffmpeg
+// options that choose them ("-c:v", "libvpx", "-c:a", "libopus", "-f", "webm").
+bool MakeTestMovie(const std::string& path, const std::vector<std::string>& codecArguments);
+// A silent MPEG-1 program stream of kLongTestMovieMs, 160 × 120 at 25 frames per second with a
+// key frame every 12: its first 20 seconds red, its last 10 green.
+constexpr int kLongTestMovieMs = 30000;
+bool MakeLongTestMovie(const std::string& path);
+// True when this machine's ffmpeg can encode with the named encoder ("libx264").
+bool HasFfmpegEncoder(const std::string& name);
 
 // Moves the times of the video packets that start between the bytes `from` and `to` by
 // `seconds`, as damage to those fields of an MPEG-1 program stream would.

@@ -109,6 +109,35 @@ uint32_t U32At(const std::string& bytes, size_t offset) {
     return v;
 }
 
+// The colour of one pixel of a TEYL picture (its pixels follow a 12-byte head); 0 outside it.
+uint32_t TeylPixel(const std::string& bytes, uint32_t x, uint32_t y) {
+    if (bytes.size() < 12) return 0;
+    const uint32_t width = U32At(bytes, 4), height = U32At(bytes, 8);
+    const size_t at = 12 + (static_cast<size_t>(y) * width + x) * 4;
+    return x < width && y < height && at + 4 <= bytes.size() ? U32At(bytes, at) : 0;
+}
+
+int Brightness(uint32_t pixel) { return static_cast<int>((pixel >> 16 & 0xFF) + (pixel >> 8 & 0xFF) + (pixel & 0xFF)) / 3; }
+
+// The endings' pictures tell what their text says: the Normal End's dawn shows the lighthouse
+// dark ("灯台は、結局灯らなかった"), and when the Good End's last picture fades out, the
+// lighthouse behind it burns, not the unlit lamp room that the Lighthouse script left.
+TEST_F(CGeneratedGame, TheEndingsShowTheLighthouseAsTheirTextTellsIt) {
+    const std::string dawn = Entry("Image.pac", "Image/BG/DawnShore.bmp");
+    ASSERT_FALSE(dawn.empty());
+    EXPECT_LT(Brightness(TeylPixel(dawn, 688, 199)), 128) << "the lamp room of the dawn's lighthouse is dark";
+
+    const std::string goodEnd = ReadFile(SourceRoot() / "game/scripts/GoodEnd.vss");
+    const std::string load = "layer 0: load \"";
+    const size_t at = goodEnd.rfind(load);
+    ASSERT_NE(at, std::string::npos) << "the Good End sets the background its last picture fades out to";
+    ASSERT_LT(at, goodEnd.rfind("layer 2: fade out"));
+    const std::string background = goodEnd.substr(at + load.size(), goodEnd.find('"', at + load.size()) - at - load.size());
+    const std::string picture = Entry("Image.pac", background);
+    ASSERT_FALSE(picture.empty()) << background;
+    EXPECT_GT(Brightness(TeylPixel(picture, 352, 57)), 180) << background << ": the lighthouse's lamp burns";
+}
+
 TEST_F(CGeneratedGame, ScreenPicturesCoverTheirSpriteRectangles) {
     struct SNeed {
         const char* path;

@@ -214,6 +214,7 @@ private:
     void Pictures() {
         const std::pair<const char*, EScene> backgrounds[] = {{"Image/BG/Harbour.bmp", EScene::HarbourDusk},
                                                               {"Image/BG/LighthouseNight.bmp", EScene::LighthouseNight},
+                                                              {"Image/BG/LighthouseLit.bmp", EScene::LighthouseLit},
                                                               {"Image/BG/LampRoom.bmp", EScene::LampRoom},
                                                               {"Image/BG/Market.bmp", EScene::Market},
                                                               {"Image/BG/DawnShore.bmp", EScene::DawnShore}};

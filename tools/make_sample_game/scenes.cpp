@@ -264,7 +264,7 @@ CCanvas DawnShore() {
     c.Glow(260, 330, 260, 0xA0FFE8B0);
     c.FillCircle(260, 334, 40, 0xFFFFF4D0);
     Sea(c, 330, 0xFFE8B0A0, 0xFF5A7AA8, 0xFFFFF4D0, 260, 31);
-    Lighthouse(c, 690, 318, 110, true, 0.3f);
+    Lighthouse(c, 690, 318, 110, false, 0.3f);  // the Normal End: the lamp was never lit
     // Sand and the foam line.
     c.FillPolygon({{0, 500}, {300, 470}, {800, 490}, {800, 600}, {0, 600}}, 0xFFE8D0A8);
     for (int i = 0; i < 3; ++i)
@@ -354,6 +354,7 @@ CCanvas PaintScene(EScene scene) {
     switch (scene) {
         case EScene::HarbourDusk: return HarbourDusk();
         case EScene::LighthouseNight: return LighthouseNight(false);
+        case EScene::LighthouseLit: return LighthouseNight(true);
         case EScene::LampRoom: return LampRoom(false);
         case EScene::Market: return Market();
         case EScene::DawnShore: return DawnShore();

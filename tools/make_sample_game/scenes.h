@@ -6,7 +6,8 @@
 
 #include "tools/make_sample_game/canvas.h"
 
-enum class EScene { HarbourDusk, LighthouseNight, LampRoom, Market, DawnShore, TitleDusk, TitleNight };
+// LighthouseLit: the night lighthouse with its lamp burning (the Good End after the lamp is lit).
+enum class EScene { HarbourDusk, LighthouseNight, LighthouseLit, LampRoom, Market, DawnShore, TitleDusk, TitleNight };
 CCanvas PaintScene(EScene scene);
 
 enum class ECharacter { Akari, Shion };
