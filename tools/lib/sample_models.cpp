@@ -243,7 +243,7 @@ std::vector<SLmfSurfaceData> CharacterSurfaces() {
     ribbon.emissive = 0.5f;
     surfaces.push_back(ribbon);
 
-    SLmfSurfaceData hair = surface("Hair", 4, 6, {0.35f, 0.25f, 0.2f, 1.0f});
+    SLmfSurfaceData hair = surface("Hair", 4, 0, {0.35f, 0.25f, 0.2f, 1.0f});
     hair.toon = ToonRamp(0xFF302018, 0xFF705040, 0xFFC0A080);
     hair.edgeColour[3] = 1.0f;
     hair.edgeSize = 0.015f;
@@ -256,6 +256,7 @@ std::vector<SLmfSurfaceData> CharacterSurfaces() {
     SLmfSurfaceData clip = surface("HairClip", 2, 3, {0.9f, 0.85f, 0.3f, 1.0f});
     clip.emissive = 0.3f;
     surfaces.push_back(clip);
+    surfaces.push_back(surface("Glow", 1, 6, {0.8f, 0.7f, 0.3f, 1.0f}));
     return surfaces;
 }
 
@@ -347,15 +348,18 @@ std::vector<SLmfLayerData> CharacterLayers() {
     layers.push_back(legs);
 
     SLmfLayerData ribbon = Layer("Ribbon [Accessory 1][Hide]", 4, {{kCharacterHead, 0}});
-    for (int i = 0; i < 3; ++i) AddQuad(ribbon.meshes[0], 0.08f + 0.03f * i, 1.7f, 0.0f, 0.04f, 0.06f, Rigid(0));
+    for (int i = 0; i < 3; ++i) AddQuad(ribbon.meshes[0], 0.08f + 0.03f * i, 1.76f, 0.0f, 0.04f, 0.06f, Rigid(0));
     layers.push_back(ribbon);
 
     SLmfLayerData hair = Layer("Hair [Hear 1]", 5, {{kCharacterHead, 0}});
-    AddSphere(hair.meshes[0], {0, 1.57f, 0.01f}, 0.165f, 10, 4, true, Rigid(0));
-    // A clip in front of the hair, drawn with the exclusion blend.
-    hair.meshes.resize(2);
+    AddSphere(hair.meshes[0], {0, 1.6f, 0.01f}, 0.165f, 10, 4, true, Rigid(0));
+    // In front of the hair, drawn after it: a clip with the exclusion blend and a glint that
+    // brightens the hair behind it.
+    hair.meshes.resize(3);
     hair.meshes[1].surface = 8;
-    AddQuad(hair.meshes[1], 0.09f, 1.66f, -0.11f, 0.05f, 0.03f, Rigid(0));
+    AddQuad(hair.meshes[1], 0.09f, 1.66f, -0.16f, 0.05f, 0.03f, Rigid(0));
+    hair.meshes[2].surface = 9;
+    AddQuad(hair.meshes[2], -0.09f, 1.66f, -0.16f, 0.03f, 0.03f, Rigid(0));
     layers.push_back(hair);
 
     SLmfLayerData bust = Layer("BodyBust", 1, bodyPalette);
