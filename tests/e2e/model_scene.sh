@@ -1,6 +1,7 @@
 #!/bin/sh
 # Plays the sample game's model scene with tools/model_scene (models on, a headless device, the
-# fake clock) and compares six frames of its two pages pixel for pixel with the pictures in
+# fake clock) and compares seven frames of its two pages (at 1960 ms the eyes are half shut in a
+# blink) pixel for pixel with the pictures in
 # tests/data/model_scene: drawn by the reference rasteriser and by each span path the processor
 # has, which compute the same pixels. UPDATE_GOLDEN=1 first rewrites the pictures with the
 # reference rasteriser (look at them before committing).
@@ -10,7 +11,7 @@ set -u
 BUILD=$(cd "${1:?usage: model_scene.sh <build folder>}" && pwd)
 TOOL="$BUILD/tools/model_scene"
 GOLDEN="$(cd "$(dirname "$0")/../data" && pwd)/model_scene"
-FRAMES=0,1000,2500,4000,5800,7000
+FRAMES=0,1000,1960,2500,4000,5800,7000
 
 fail() {
     echo "model_scene: $*"
