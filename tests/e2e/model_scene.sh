@@ -1,10 +1,10 @@
 #!/bin/sh
 # Plays the sample game's model scene with tools/model_scene (models on, a headless device, the
 # fake clock) and compares seven frames of its two pages (at 1960 ms the eyes are half shut in a
-# blink) pixel for pixel with the pictures in
-# tests/data/model_scene: drawn by the reference rasteriser and by each span path the processor
-# has, which compute the same pixels. UPDATE_GOLDEN=1 first rewrites the pictures with the
-# reference rasteriser (look at them before committing).
+# blink) pixel for pixel with the pictures in tests/data/model_scene: drawn by the reference
+# rasteriser and by each span path the processor has, which compute the same pixels.
+# UPDATE_GOLDEN=1 first rewrites the pictures with the reference rasteriser (look at them before
+# committing).
 # Usage: model_scene.sh <build folder>.
 set -u
 
