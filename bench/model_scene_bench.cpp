@@ -85,7 +85,8 @@ public:
         WritePicture("Image/BG.bmp", 800, 600, [](int32_t x, int32_t y) { return 0xFF000000u | (x * 13 + y * 7); });
         WritePicture("Image/Left.bmp", 400, 600, Figure);
         WritePicture("Image/Right.bmp", 400, 600, Figure);
-        WritePicture("Image/TextWindow.bmp", 800, 237, [](int32_t, int32_t y) { return y < 53 ? 0xF0304878u : 0xE0182848u; });
+        WritePicture("Image/TextWindow.bmp", 800, 237,
+                     [](int32_t, int32_t y) { return y < 53 ? 0xF0304878u : 0xE0182848u; });
         WritePicture("Image/SelectWindow.bmp", 543, 96, [](int32_t, int32_t) { return 0xC0203040u; });
         std::vector<uint8_t> script;
         std::vector<std::string> errors;
@@ -161,7 +162,8 @@ public:
             for (int32_t x = 0; x < 800; ++x) {
                 if (row[x] >> 24 == 0) continue;
                 ++count;
-                left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
             }
         }
         return {count, right - left + 1, bottom - top + 1};

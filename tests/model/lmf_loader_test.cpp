@@ -387,8 +387,8 @@ TEST(SampleCharacter, SamplesOnlyPictureTexelsAndUsesEveryBlendMode) {
             const SLmfTextureData& texture = character.surfaces[mesh.surface].texture;
             uint32_t side = 1;
             while (side < static_cast<uint32_t>(std::max(texture.width, texture.height))) side *= 2;
-            if (texture.pixels.empty() || (texture.width == static_cast<int32_t>(side) && texture.height == texture.width))
-                continue;  // no padding: every coordinate reaches the picture
+            const bool padded = texture.width != static_cast<int32_t>(side) || texture.height != texture.width;
+            if (texture.pixels.empty() || !padded) continue;  // every coordinate reaches the picture
             float low[2] = {1e9f, 1e9f}, high[2] = {-1e9f, -1e9f};
             for (const SLmfVertexData& v : mesh.vertices)
                 for (int i = 0; i < 2; ++i) low[i] = std::min(low[i], v.uv[i]), high[i] = std::max(high[i], v.uv[i]);
