@@ -269,7 +269,12 @@ int Play(const SOptions& o, CGraphicsDevice* device, CPlatformWindow* window) {
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     SOptions o;
-    if (!ParseOptions(argc, argv, &o)) return 2;
+    if (!ParseOptions(argc, argv, &o)) {
+        std::fprintf(stderr,
+                     "usage: model_scene [--game DIR] [--script NAME] (--frames T,T,... | --count N --step MS) "
+                     "[--tick MS] [--clicks T,T,...] [--out DIR | --compare DIR] [--raster PATH] [--window]\n");
+        return 2;
+    }
     raster::SelectPath(o.path);
     // The output folders are taken before the game folder becomes the working folder.
     o.out = fs::absolute(o.out).string();
