@@ -46,7 +46,7 @@ CTextFormat MakeFont(const char* face, int32_t height, uint32_t colour) {
 
 CAdventure::~CAdventure() { End(); }
 
-void CAdventure::FillEngineParams(CEngineParams* params) {
+void FillAdventureEngineParams(CEngineParams* params) {
     std::memset(params, 0, sizeof *params);
     params->sceneTarget = 0;
     params->modelsUsable = 0;
@@ -87,7 +87,10 @@ void CAdventure::FillEngineParams(CEngineParams* params) {
     choice.italic = 0;
     choice.textColour = 0xFFFFFFFFu;
     choice.highlightColour = 0xFFFF00FFu;
+}
 
+void CAdventure::FillEngineParams(CEngineParams* params) {
+    FillAdventureEngineParams(params);
     params->hostCallback = &CAdventure::OnScriptCommand;
     params->hostContext = this;
 }

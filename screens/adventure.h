@@ -44,6 +44,10 @@ constexpr uint32_t kMovieTableSize = 260;
 
 extern const char kFirstScript[];  // "Script/Main.vsf"
 
+// The engine parameters of the game: the archives, the message and choice window layouts, models
+// and the scene target off, no host callback.
+void FillAdventureEngineParams(CEngineParams* params);
+
 struct CAdventure {
     CTexture* buttonSheet = nullptr;          // "System/Adventure/TextWindowButton.bmp"
     IDirectSoundPlayer* cursorSound = nullptr;

@@ -389,3 +389,29 @@ TEST_F(LmfLoader, SampleGameModelsLoadFromImagePac) {
     EXPECT_GE(model_.layers[0].meshes[0].TriangleCount(), 10000u);
     g_pArchives[kImageArchive] = nullptr;
 }
+
+// The character samples only texels of its pictures (the loader pads a texture to a square of a
+// power of two, and coordinates refer to that square), and its surfaces use every blend mode.
+TEST(SampleCharacter, SamplesOnlyPictureTexelsAndUsesEveryBlendMode) {
+    const SLmfModelData character = MakeSampleCharacter();
+    for (const SLmfLayerData& layer : character.layers) {
+        for (const SLmfMeshData& mesh : layer.meshes) {
+            const SLmfTextureData& texture = character.surfaces[mesh.surface].texture;
+            uint32_t side = 1;
+            while (side < static_cast<uint32_t>(std::max(texture.width, texture.height))) side *= 2;
+            const bool padded = texture.width != static_cast<int32_t>(side) || texture.height != texture.width;
+            if (texture.pixels.empty() || !padded) continue;  // every coordinate reaches the picture
+            float low[2] = {1e9f, 1e9f}, high[2] = {-1e9f, -1e9f};
+            for (const SLmfVertexData& v : mesh.vertices)
+                for (int i = 0; i < 2; ++i) low[i] = std::min(low[i], v.uv[i]), high[i] = std::max(high[i], v.uv[i]);
+            EXPECT_GE(low[0] * side, 0.5f) << layer.name;
+            EXPECT_LE(high[0] * side, texture.width - 0.5f) << layer.name;
+            EXPECT_GE(low[1] * side, 0.5f) << layer.name;
+            EXPECT_LE(high[1] * side, texture.height - 0.5f) << layer.name;
+        }
+    }
+    std::vector<bool> blendModes(7, false);
+    for (const SLmfSurfaceData& surface : character.surfaces)
+        if (surface.blendMode < 7) blendModes[surface.blendMode] = true;
+    EXPECT_EQ(std::count(blendModes.begin(), blendModes.end(), true), 7);
+}

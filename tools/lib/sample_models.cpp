@@ -192,6 +192,18 @@ std::vector<SLmfNodeData> CharacterNodes() {
     return nodes;
 }
 
+// The skin picture: 100 x 60 texels, which the loader pads to a 128 x 128 texture.
+constexpr int kSkinWidth = 100, kSkinHeight = 60, kSkinPadded = 128;
+
+// Texture coordinates run 0-1 over the padded square: maps a mesh's 0-1 coordinates onto the
+// centres of the picture's outer texels, so that no sample reaches the transparent padding.
+void FitUvToSkinPicture(SLmfMeshData& mesh) {
+    for (SLmfVertexData& v : mesh.vertices) {
+        v.uv[0] = (0.5f + v.uv[0] * (kSkinWidth - 1)) / kSkinPadded;
+        v.uv[1] = (0.5f + v.uv[1] * (kSkinHeight - 1)) / kSkinPadded;
+    }
+}
+
 std::vector<SLmfSurfaceData> CharacterSurfaces() {
     auto surface = [](const char* name, uint32_t shading, uint32_t blend, std::initializer_list<float> diffuse) {
         SLmfSurfaceData s;
@@ -204,7 +216,7 @@ std::vector<SLmfSurfaceData> CharacterSurfaces() {
     };
     std::vector<SLmfSurfaceData> surfaces;
     SLmfSurfaceData skin = surface("Skin", 0, 0, {1.0f, 0.86f, 0.76f, 1.0f});
-    skin.texture = Texture(100, 60, [](int x, int y) {  // not a power of two: padded to 128 x 128
+    skin.texture = Texture(kSkinWidth, kSkinHeight, [](int x, int y) {  // not a power of two: padded
         return 0xFF000000u | static_cast<uint32_t>(230 - y / 3) << 16 | static_cast<uint32_t>(200 - y / 4) << 8 |
                static_cast<uint32_t>(180 + x / 10);
     });
@@ -231,7 +243,7 @@ std::vector<SLmfSurfaceData> CharacterSurfaces() {
     ribbon.emissive = 0.5f;
     surfaces.push_back(ribbon);
 
-    SLmfSurfaceData hair = surface("Hair", 4, 6, {0.35f, 0.25f, 0.2f, 1.0f});
+    SLmfSurfaceData hair = surface("Hair", 4, 0, {0.35f, 0.25f, 0.2f, 1.0f});
     hair.toon = ToonRamp(0xFF302018, 0xFF705040, 0xFFC0A080);
     hair.edgeColour[3] = 1.0f;
     hair.edgeSize = 0.015f;
@@ -241,6 +253,10 @@ std::vector<SLmfSurfaceData> CharacterSurfaces() {
     SLmfSurfaceData shade = surface("Shade", 0, 5, {0.5f, 0.5f, 0.5f, 1.0f});
     shade.twoSided = 0x100;  // only the low byte counts: one-sided
     surfaces.push_back(shade);
+    SLmfSurfaceData clip = surface("HairClip", 2, 3, {0.9f, 0.85f, 0.3f, 1.0f});
+    clip.emissive = 0.3f;
+    surfaces.push_back(clip);
+    surfaces.push_back(surface("Glow", 1, 6, {0.8f, 0.7f, 0.3f, 1.0f}));
     return surfaces;
 }
 
@@ -279,15 +295,17 @@ std::vector<SLmfLayerData> CharacterLayers() {
     const std::vector<SLmfPaletteData> bodyPalette = {
         {kCharacterHips, 0}, {kCharacterSpine, 1},    {kCharacterLeftArm, 2}, {kCharacterRightArm, 3},
         {kNone, 4},          {kCharacterHead, kNone}, {kCharacterLeftLeg, 80}};
-    SLmfLayerData body = Layer("Body [Wear 1]", 1, bodyPalette);
     // The torso: hips to spine by height, and four weights on the top ring, where the arms pull.
-    AddTube(body.meshes[0], {0, 0.85f, 0}, 0.6f, 0.15f, 10, 6, [](float y, SLmfVertexData& v) {
+    // Its bust shape is the last layer, a wider torso of the same vertices.
+    const auto torsoSkin = [](float y, SLmfVertexData& v) {
         Blend(0, 1, 0.95f, 1.25f)(y, v);
         if (y < 1.44f) return;
         const float slots[4] = {1, 2, 3, 4}, weights[4] = {0.55f, 0.2f, 0.2f, 0.05f};
         std::copy(slots, slots + 4, v.blendIndices);
         std::copy(weights, weights + 4, v.blendWeights);
-    });
+    };
+    SLmfLayerData body = Layer("Body [Wear 1][Bust 11]", 1, bodyPalette);
+    AddTube(body.meshes[0], {0, 0.85f, 0}, 0.6f, 0.15f, 10, 6, torsoSkin);
     body.foreign.push_back({"NOTE", {'b', 'o', 'd', 'y'}});
     body.bones.resize(2);
     body.bones[0] = {"Spine", {0, 1.05f, 0}, {0, 1, 0}, 0.4f, kCharacterSpine, {}};
@@ -305,6 +323,7 @@ std::vector<SLmfLayerData> CharacterLayers() {
         v.blendIndices[1] = 1.0f;
         v.blendWeights[0] = v.blendWeights[1] = 0.5f;  // both slots hold the head's matrix
     });
+    FitUvToSkinPicture(head.meshes[0]);
     layers.push_back(head);
 
     // Morph pairs: each closed or open shape has the vertex count of its partner.
@@ -318,6 +337,7 @@ std::vector<SLmfLayerData> CharacterLayers() {
     arms.meshes[1].surface = 0;
     AddTube(arms.meshes[0], {0.22f, 0.85f, 0}, 0.5f, 0.04f, 8, 4, Blend(2, 1, 1.25f, 1.35f));
     AddTube(arms.meshes[1], {-0.22f, 0.85f, 0}, 0.5f, 0.04f, 8, 4, Blend(3, 1, 1.25f, 1.35f));
+    for (SLmfMeshData& mesh : arms.meshes) FitUvToSkinPicture(mesh);
     layers.push_back(arms);
 
     SLmfLayerData legs = Layer("Legs", 7, {{kCharacterHips, 0}, {kCharacterLeftLeg, 1}, {kCharacterRightLeg, 2}});
@@ -328,12 +348,23 @@ std::vector<SLmfLayerData> CharacterLayers() {
     layers.push_back(legs);
 
     SLmfLayerData ribbon = Layer("Ribbon [Accessory 1][Hide]", 4, {{kCharacterHead, 0}});
-    for (int i = 0; i < 3; ++i) AddQuad(ribbon.meshes[0], 0.08f + 0.03f * i, 1.7f, 0.0f, 0.04f, 0.06f, Rigid(0));
+    for (int i = 0; i < 3; ++i) AddQuad(ribbon.meshes[0], 0.08f + 0.03f * i, 1.76f, 0.0f, 0.04f, 0.06f, Rigid(0));
     layers.push_back(ribbon);
 
     SLmfLayerData hair = Layer("Hair [Hear 1]", 5, {{kCharacterHead, 0}});
-    AddSphere(hair.meshes[0], {0, 1.57f, 0.01f}, 0.165f, 10, 4, true, Rigid(0));
+    AddSphere(hair.meshes[0], {0, 1.6f, 0.01f}, 0.165f, 10, 4, true, Rigid(0));
+    // In front of the hair, drawn after it: a clip with the exclusion blend and a glint that
+    // brightens the hair behind it.
+    hair.meshes.resize(3);
+    hair.meshes[1].surface = 8;
+    AddQuad(hair.meshes[1], 0.09f, 1.66f, -0.16f, 0.05f, 0.03f, Rigid(0));
+    hair.meshes[2].surface = 9;
+    AddQuad(hair.meshes[2], -0.09f, 1.66f, -0.16f, 0.03f, 0.03f, Rigid(0));
     layers.push_back(hair);
+
+    SLmfLayerData bust = Layer("BodyBust", 1, bodyPalette);
+    AddTube(bust.meshes[0], {0, 0.85f, 0}, 0.6f, 0.17f, 10, 6, torsoSkin);
+    layers.push_back(bust);
 
     for (SLmfLayerData& layer : layers) SetBox(layer);
     layers[1].show = 0;  // the second outfit starts hidden
@@ -411,6 +442,8 @@ SLmfModelData MakeDenseModel() {
     surface.texture = Texture(128, 128, [](int x, int y) {
         return 0xFF000000u | static_cast<uint32_t>(x * 2) << 16 | static_cast<uint32_t>(y * 2);
     });
+    surface.edgeColour[0] = surface.edgeColour[1] = 0.1f, surface.edgeColour[2] = 0.2f;  // an outlined column
+    surface.edgeSize = 0.01f;
     model.surfaces.push_back(surface);
     return model;
 }

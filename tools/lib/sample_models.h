@@ -1,8 +1,8 @@
 // The sample game's models. The character is small (a few hundred triangles) but uses every
 // feature of the .lmf format: a node hierarchy with pivots and inverse rest matrices, every key
-// shape and every behaviour before and after the keys, every shading type, blend modes,
+// shape and every behaviour before and after the keys, every shading type, every blend mode,
 // textures of sizes that are not powers of two, skinning with two to four weights, palette
-// records of every kind, eye and mouth morph pairs, part-slot names, a camera, light groups
+// records of every kind, eye and mouth morph pairs, part-slot names with a bust shape, a camera, light groups
 // and a foreign chunk larger than the reader's buffer. The dense model is a skinned column of
 // 64 animated nodes and more than 10,000 triangles, for measuring loads and poses.
 #pragma once
