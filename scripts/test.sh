@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 JOBS=${JOBS:-$(nproc)}
 
 cmake -S . -B build/asan -DSANITIZE=address -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/asan -j "$JOBS" --target tests velkora bench platform_smoke message_window_demo
+cmake --build build/asan -j "$JOBS" --target tests velkora bench platform_smoke message_window_demo model_scene
 (cd build/asan && ctest --output-on-failure -j "$JOBS" --timeout 600)
 
 cmake -S . -B build/tsan -DSANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
