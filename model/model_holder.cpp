@@ -151,58 +151,72 @@ void CModelHolder::ApplyState(const CModelState& state) {
 
 // --- Script form -----------------------------------------------------------------------------
 
-int32_t CModelHolder::ParseCommand(CChunkReader& body) {
+// Scripts and saves share the sub-chunk walk; the forms differ in the blink, the motion list,
+// the value blocks (a script may animate them, a save holds the current values) and the layer
+// states.
+void CModelHolder::ReadSubChunks(CChunkReader& body, EModelForm form) {
+    const bool saved = form == EModelForm::Saved;
     int32_t layerNumber = -1;
     CChunkHeader header;
     while (body.NextChunk(&header)) {
         CChunkReader chunk = body.Body();
         switch (header.tag) {
-            case kTagPivot: pivot.Parse(chunk, 3); break;
-            case kTagPosition: position.Parse(chunk, 3); break;
-            case kTagRotation: rotation.Parse(chunk, 3); break;
-            case kTagScale: scale.Parse(chunk, 3); break;
-            case kTagBlink: {
-                uint32_t on = 0;
-                chunk.ReadU32(&on);
-                if (on == 0) {
-                    blinkState = kBlinkOff;
-                    break;
-                }
-                chunk.ReadI32(&blinkLayer);
-                chunk.ReadI32(&blinkTargetLayer);
-                chunk.ReadI32(&blinkPeriod);
-                blinkState = kBlinkWaiting;
-                break;
-            }
+            case kTagPivot: saved ? pivot.Restore(chunk, 3) : pivot.Parse(chunk, 3); break;
+            case kTagPosition: saved ? position.Restore(chunk, 3) : position.Parse(chunk, 3); break;
+            case kTagRotation: saved ? rotation.Restore(chunk, 3) : rotation.Parse(chunk, 3); break;
+            case kTagScale: saved ? scale.Restore(chunk, 3) : scale.Parse(chunk, 3); break;
+            case kTagBlink: ReadBlink(chunk, form); break;
             case kTagLipSync:
                 chunk.ReadI32(&lipLayer);
                 chunk.ReadI32(&lipTargetLayer);
                 chunk.ReadI32(&lipChannel);
                 break;
             case kTagDepthClear: chunk.Read(&depthClear, 4); break;
-            case kTagMotion: {
-                motion.RemoveAll();
-                uint32_t count = 0;
-                chunk.ReadU32(&count);
-                for (uint32_t i = 0; i < count; ++i) {
-                    uint32_t f[5];
-                    if (chunk.Read(f, sizeof f) != sizeof f) break;
-                    const SMotionSegment segment{static_cast<int32_t>(f[0]), static_cast<int32_t>(f[1]),
-                                                 static_cast<int32_t>(f[2]), static_cast<int32_t>(f[3]),
-                                                 static_cast<int32_t>(f[4]), 0};
-                    if (motion.Append(segment, motion.Count()) != 0) break;
-                }
-                // A page that sets a motion plays it from that page's start.
-                motionStartPending = 1;
-                break;
-            }
+            case kTagMotion: ReadMotion(chunk, form); break;
             case kTagLayerNumber: chunk.ReadI32(&layerNumber); break;
             case kTagLayer:
-                if (layerNumber >= 0 && layerNumber < partCount) ParseLayerState(chunk, parts[layerNumber]);
+                if (layerNumber < 0 || layerNumber >= partCount) break;
+                if (saved) RestoreLayerState(chunk, parts[layerNumber]);
+                else ParseLayerState(chunk, parts[layerNumber]);
                 break;
             default: break;
         }
     }
+}
+
+// A script's BLNK switches the blink on (waiting) or off; a save's holds the state it stood in.
+void CModelHolder::ReadBlink(CChunkReader& chunk, EModelForm form) {
+    int32_t word = 0;
+    chunk.ReadI32(&word);
+    if (word == 0) {
+        blinkState = kBlinkOff;
+        return;
+    }
+    blinkState = form == EModelForm::Saved ? word : kBlinkWaiting;
+    chunk.ReadI32(&blinkLayer);
+    chunk.ReadI32(&blinkTargetLayer);
+    chunk.ReadI32(&blinkPeriod);
+}
+
+// A script's PFLM is a counted list of segments, which plays from the page's start; a save's
+// holds the first segment alone.
+void CModelHolder::ReadMotion(CChunkReader& chunk, EModelForm form) {
+    motion.RemoveAll();
+    uint32_t count = 1;
+    if (form == EModelForm::Script) {
+        chunk.ReadU32(&count);
+        motionStartPending = 1;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        int32_t f[5] = {};
+        const uint32_t got = chunk.Read(f, sizeof f);
+        if (form == EModelForm::Script && got != sizeof f) break;
+        if (motion.Append(SMotionSegment{f[0], f[1], f[2], f[3], f[4], 0}, motion.Count()) != 0) break;
+    }
+}
+
+int32_t CModelHolder::ParseCommand(CChunkReader& body) {
+    ReadSubChunks(body, EModelForm::Script);
     return 0;
 }
 
@@ -465,48 +479,7 @@ void CModelHolder::Save(CSaveChunkWriter& writer) const {
     }
 }
 
-void CModelHolder::Restore(CChunkReader& body) {
-    int32_t layerNumber = -1;
-    CChunkHeader header;
-    while (body.NextChunk(&header)) {
-        CChunkReader chunk = body.Body();
-        switch (header.tag) {
-            case kTagPivot: pivot.Restore(chunk, 3); break;
-            case kTagPosition: position.Restore(chunk, 3); break;
-            case kTagRotation: rotation.Restore(chunk, 3); break;
-            case kTagScale: scale.Restore(chunk, 3); break;
-            case kTagBlink: {
-                int32_t state = 0;
-                chunk.ReadI32(&state);
-                blinkState = state;
-                if (state != kBlinkOff) {
-                    chunk.ReadI32(&blinkLayer);
-                    chunk.ReadI32(&blinkTargetLayer);
-                    chunk.ReadI32(&blinkPeriod);
-                }
-                break;
-            }
-            case kTagLipSync:
-                chunk.ReadI32(&lipLayer);
-                chunk.ReadI32(&lipTargetLayer);
-                chunk.ReadI32(&lipChannel);
-                break;
-            case kTagDepthClear: chunk.ReadI32(&depthClear); break;
-            case kTagMotion: {
-                int32_t f[5] = {};
-                for (int32_t& v : f) chunk.ReadI32(&v);
-                motion.RemoveAll();
-                motion.Append(SMotionSegment{f[0], f[1], f[2], f[3], f[4], 0}, 0);
-                break;
-            }
-            case kTagLayerNumber: chunk.ReadI32(&layerNumber); break;
-            case kTagLayer:
-                if (layerNumber >= 0 && layerNumber < partCount) RestoreLayerState(chunk, parts[layerNumber]);
-                break;
-            default: break;
-        }
-    }
-}
+void CModelHolder::Restore(CChunkReader& body) { ReadSubChunks(body, EModelForm::Saved); }
 
 void CModelHolder::RestoreLayerState(CChunkReader& body, CModelPartState& part) {
     CChunkHeader header;

@@ -30,6 +30,9 @@ enum : int32_t { Animating = 1, HoldText = 2 };
 using BlinkRandom = int (*)();
 void SetBlinkRandom(BlinkRandom random);
 
+// The two forms of the SOLD sub-chunks: a page command's and a save's.
+enum class EModelForm { Script, Saved };
+
 struct CModelHolder {
     CLmfModel model;
     std::unique_ptr<CModelPartState[]> parts;
@@ -92,6 +95,9 @@ struct CModelHolder {
     float LipSyncWeight(uint32_t now);
 
 private:
+    void ReadSubChunks(CChunkReader& body, EModelForm form);
+    void ReadBlink(CChunkReader& chunk, EModelForm form);
+    void ReadMotion(CChunkReader& chunk, EModelForm form);
     void ParseLayerState(CChunkReader& body, CModelPartState& part);
     void RestoreLayerState(CChunkReader& body, CModelPartState& part);
     int32_t RenderLayers(int32_t pageTime);
