@@ -164,6 +164,16 @@ int32_t CAdventure::Init(int32_t loadFlag, const char* name) {
     return 0;
 }
 
+void BeginEngineFrame(CGraphicsDevice* device, CVantEngine& engine) {
+    device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, kSceneClearColour, 1.0f, 0);
+    device->BeginScene();
+    engine.Draw();
+    if (engine.windowHiddenByUser == 0) {
+        engine.DrawMessageWindow();
+        if (engine.choiceWindow.active) engine.choiceWindow.Draw();
+    }
+}
+
 // The scene, the message and choice windows, then the bar, the backlog or the menu; while the
 // engine plays a movie, the movie's frame instead.
 void CAdventure::DrawFrame() {
@@ -173,13 +183,7 @@ void CAdventure::DrawFrame() {
         device->Present();
         return;
     }
-    device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, kSceneClearColour, 1.0f, 0);
-    device->BeginScene();
-    engine.Draw();
-    if (engine.windowHiddenByUser == 0) {
-        engine.DrawMessageWindow();
-        if (engine.choiceWindow.active) engine.choiceWindow.Draw();
-    }
+    BeginEngineFrame(device, engine);
     if (subMode == kAdventureScript) {
         if (IsBarActive()) Draw();
     } else if (subMode == kAdventureBacklog) {

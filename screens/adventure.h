@@ -47,6 +47,9 @@ extern const char kFirstScript[];  // "Script/Main.vsf"
 // The engine parameters of the game: the archives, the message and choice window layouts, models
 // and the scene target off, no host callback.
 void FillAdventureEngineParams(CEngineParams* params);
+// Clears the frame, begins the scene and draws the engine's scene and its message and choice
+// windows, as every adventure frame does before its own screens.
+void BeginEngineFrame(CGraphicsDevice* device, CVantEngine& engine);
 
 struct CAdventure {
     CTexture* buttonSheet = nullptr;          // "System/Adventure/TextWindowButton.bmp"

@@ -53,7 +53,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint32_t kSceneClearColour = 0x00100010u;  // the adventure's
 constexpr uint32_t kFakeClockStart = 1000000;
 constexpr uint32_t kWindowRunMs = 600000;  // a window without frames to write plays ten minutes
 
@@ -148,13 +147,7 @@ bool ParseOptions(int argc, char** argv, SOptions* o) {
 
 // The adventure's frame: the scene, then the message and choice windows.
 void DrawFrame(CGraphicsDevice* device, CVantEngine& engine) {
-    device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, kSceneClearColour, 1.0f, 0);
-    device->BeginScene();
-    engine.Draw();
-    if (engine.windowHiddenByUser == 0) {
-        engine.DrawMessageWindow();
-        if (engine.choiceWindow.active) engine.choiceWindow.Draw();
-    }
+    BeginEngineFrame(device, engine);
     device->EndScene();
     device->Present();
 }
