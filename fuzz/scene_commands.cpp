@@ -8,7 +8,6 @@
 // does; bit 7: a small buffer); bytes 1-4 advance the game clock; the rest is the payload, read
 // through a window-mode stream like a script or a save.
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -55,18 +54,20 @@ void GivePicture(CImageLayer* layer) {
     layer->texture = texture;
 }
 
-// The sample character written once into a folder of its own, which becomes the working folder.
+// The sample character written once into a folder of its own; the working folder stays where
+// the fuzzer keeps its corpus.
 const char* ModelFile() {
-    static const bool written = [] {
+    static const std::string path = [] {
         char folder[] = "/tmp/fuzz-scene-XXXXXX";
-        if (::mkdtemp(folder) == nullptr || ::chdir(folder) != 0) return false;
+        if (::mkdtemp(folder) == nullptr) return std::string();
+        const std::string file = std::string(folder) + "/Character.lmf";
         const std::vector<uint8_t> bytes = BuildLmf(MakeSampleCharacter());
-        FILE* file = std::fopen("Character.lmf", "wb");
-        if (file == nullptr) return false;
-        const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        return std::fclose(file) == 0 && ok;
+        FILE* out = std::fopen(file.c_str(), "wb");
+        if (out == nullptr) return std::string();
+        const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        return std::fclose(out) == 0 && ok ? file : std::string();
     }();
-    return written ? "Character.lmf" : nullptr;
+    return path.empty() ? nullptr : path.c_str();
 }
 
 // A model holder through a page's SOLD or a save's SOLD, then frames, a save and a finish.
