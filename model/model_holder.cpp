@@ -32,7 +32,6 @@ constexpr uint32_t kTagVisible = MakeTag("DFLG");
 constexpr uint32_t kBlinkCheckMs = 300;
 constexpr int kBlinkChancePercent = 10;
 constexpr float kLipSilence = -5000.0f;  // hundredths of a dB: quieter keeps the mouth shut
-constexpr float kLipOpenRange = -3000.0f;
 constexpr float kLipClosePerMs = 0.007f;
 constexpr float kLipOpenPerMs = 0.01f;
 constexpr size_t kSlotNameLength = 127;
@@ -282,7 +281,7 @@ float CModelHolder::LipSyncWeight(uint32_t now) {
     const float level = static_cast<float>(std::max(left, right));
     // Every level above the silence asks for more than a fully open mouth: the mouth is open
     // while the voice is heard and shut in its pauses, moving at the limited speeds below.
-    const float target = level > kLipSilence ? (level + kLipSilence) / kLipOpenRange : 0.0f;
+    const float target = level > kLipSilence ? (level - 5000.0f) / -3000.0f : 0.0f;
     const float dt = static_cast<float>(now - lipTime);
     float w;
     if (target - lipWeight < -kLipClosePerMs * dt) w = lipWeight - kLipClosePerMs * dt;
