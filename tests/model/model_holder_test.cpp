@@ -28,29 +28,6 @@ using namespace scene_test;
 constexpr const char* kModelPath = "Model/Character.lmf";
 constexpr int32_t kRunning = ModelFrame::Animating;
 
-struct SKey {
-    uint32_t time;
-    std::vector<float> values;
-};
-
-// An animated value block: u32 1, u32 cubic, u32 count, keys {u32 time, floats}.
-Bytes Animated(const char* tag, const std::vector<SKey>& keys, uint32_t cubic = 0) {
-    Bytes payload;
-    payload.U32(1).U32(cubic).U32(static_cast<uint32_t>(keys.size()));
-    for (const SKey& key : keys) {
-        payload.U32(key.time);
-        for (float v : key.values) payload.F32(v);
-    }
-    return Bytes().Chunk(tag, payload);
-}
-
-Bytes Static(const char* tag, std::initializer_list<float> values) {
-    Bytes payload;
-    payload.U32(0);
-    for (float v : values) payload.F32(v);
-    return Bytes().Chunk(tag, payload);
-}
-
 // "LNO " n followed by a LAYR of the given part-state sub-chunks.
 Bytes Layer(int32_t number, const Bytes& states) { return Ints("LNO ", {number}) + Bytes().Chunk("LAYR", states); }
 
@@ -159,7 +136,7 @@ TEST_F(ModelHolderTest, ScriptFormSetsEachFieldAndSkipsWhatItCannotPlace) {
                         Ints("LIPS", {5, 6, 2}) + Ints("ZCLR", {1}) +
                         Motion({{0, 10, 100, 500, 0}, {10, 0, 50, 0, 200}}) + Ints("JUNK", {7}) +
                         Bytes().Chunk("LAYR", Fade(1, 9, 9)) +  // no "LNO " before it
-                        Layer(2, Animated("COLR", {{0, {1, 0, 0, 1}}, {100, {0, 0, 1, 0.5f}}}) +
+                        Layer(2, Animated("COLR", 0, {{0, {1, 0, 0, 1}}, {100, {0, 0, 1, 0.5f}}}) +
                                      Bytes().Chunk("MORP", Bytes().I32(4).U32(0).F32(0.25f)) + Fade(2, 500, 1000)) +
                         Layer(99, Fade(1, 1, 1)));
     EXPECT_EQ(holder_.position.value.y, 1.0f);
@@ -191,7 +168,7 @@ TEST_F(ModelHolderTest, ScriptFormSetsEachFieldAndSkipsWhatItCannotPlace) {
     Parse(&holder_, Ints("BLNK", {0}) + Motion({{0, 4, 10, 0, 0}, {0, 0, 0, 0, 0}, {0, 9, 10, 0, 0}}));
     EXPECT_EQ(holder_.blinkState, kBlinkOff);
     EXPECT_EQ(holder_.GetMotionLength(), 40);
-    Bytes cut = Animated("ROT ", {{0, {0, 0, 0}}, {1000, {0, 2, 0}}});
+    Bytes cut = Animated("ROT ", 0, {{0, {0, 0, 0}}, {1000, {0, 2, 0}}});
     cut.bytes.resize(cut.size() - 6);
     cut.bytes[4] = static_cast<uint8_t>(cut.size() - 8);
     Parse(&holder_, cut);
@@ -199,7 +176,7 @@ TEST_F(ModelHolderTest, ScriptFormSetsEachFieldAndSkipsWhatItCannotPlace) {
 }
 
 TEST_F(ModelHolderTest, TracksAndFadesRunFromThePageStart) {
-    Parse(&holder_, Static("POS ", {0, 1, 0}) + Animated("ROT ", {{0, {0, 0, 0}}, {1000, {0, 1.5f, 0}}}) +
+    Parse(&holder_, Static("POS ", {0, 1, 0}) + Animated("ROT ", 0, {{0, {0, 0, 0}}, {1000, {0, 1.5f, 0}}}) +
                         Layer(0, Fade(1, 500, 1000)) + Layer(7, Fade(2, 0, 800)));
     EXPECT_EQ(RenderAt(500) & kRunning, kRunning);
     EXPECT_FLOAT_EQ(holder_.rotation.value.y, 0.75f);
@@ -271,9 +248,9 @@ TEST_F(ModelHolderTest, LipSyncFollowsTheLouderChannelAtLimitedSpeed) {
 }
 
 TEST_F(ModelHolderTest, FinishJumpsToTheEnds) {
-    Parse(&holder_, Animated("SCAL", {{0, {1, 1, 1}}, {800, {2, 3, 4}}}) + Animated("PIVO", {}) +
+    Parse(&holder_, Animated("SCAL", 0, {{0, {1, 1, 1}}, {800, {2, 3, 4}}}) + Animated("PIVO", 0, {}) +
                         Layer(0, Fade(1, 500, 0)) + Layer(2, Fade(2, 500, 0)) +
-                        Layer(3, Animated("COLR", {{0, {0, 0, 0, 0}}, {900, {0.5f, 0.5f, 0.5f, 1}}}) +
+                        Layer(3, Animated("COLR", 0, {{0, {0, 0, 0, 0}}, {900, {0.5f, 0.5f, 0.5f, 1}}}) +
                                      Bytes().Chunk("MORP", Bytes().I32(4).U32(1).U32(0).U32(1).U32(90).F32(0.75f))) +
                         Motion({{0, 10, 100, 0, 0}}));
     holder_.Finish(2000);
@@ -293,7 +270,7 @@ TEST_F(ModelHolderTest, FinishJumpsToTheEnds) {
 TEST_F(ModelHolderTest, SavedFormKeepsCurrentValuesAndRestoresThem) {
     SetBlinkRandom([] { return 99; });  // the eyes stay open
     SetSaveKey(0x21);
-    Parse(&holder_, Animated("ROT ", {{0, {0, 0, 0}}, {1000, {0, 2, 0}}}) +
+    Parse(&holder_, Animated("ROT ", 0, {{0, {0, 0, 0}}, {1000, {0, 2, 0}}}) +
                         Bytes().Chunk("BLNK", Bytes().U32(1).I32(3).I32(4).I32(120)) + Ints("LIPS", {5, 6, 1}) +
                         Motion({{2, 8, 40, 100, 30}, {8, 0, 10, 0, 0}}) + Layer(0, Fade(1, 0, 0)) +
                         Layer(1, Bytes().Chunk("MORP", Bytes().I32(3).U32(0).F32(0.5f))) +

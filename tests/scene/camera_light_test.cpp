@@ -49,29 +49,6 @@ MATCHER_P4(NearVector, x, y, z, eps, "") {
 }
 MATCHER_P3(IsVector, x, y, z, "") { return ExplainMatchResult(NearVector(x, y, z, kEps), arg, result_listener); }
 
-// A static sub-chunk: animate 0 and the values.
-Bytes Static(const char* tag, std::initializer_list<float> values) {
-    Bytes payload;
-    payload.U32(0);
-    for (float v : values) payload.F32(v);
-    return Bytes().Chunk(tag, payload);
-}
-
-// An animated sub-chunk: animate 1, cubic, the key count and the keys {time, values}.
-struct SKey {
-    int32_t time;
-    std::vector<float> values;
-};
-Bytes Animated(const char* tag, uint32_t cubic, std::initializer_list<SKey> keys) {
-    Bytes payload;
-    payload.U32(1).U32(cubic).U32(static_cast<uint32_t>(keys.size()));
-    for (const SKey& key : keys) {
-        payload.I32(key.time);
-        for (float v : key.values) payload.F32(v);
-    }
-    return Bytes().Chunk(tag, payload);
-}
-
 TEST_F(CameraTest, DefaultLookAndRotations) {
     CCamera camera;
     EXPECT_EQ(camera.Apply(), 0);

@@ -40,6 +40,29 @@ inline Bytes Floats(const char* tag, std::initializer_list<float> values) {
     return Bytes().Chunk(tag, payload);
 }
 
+// A value sub-chunk in its static form: animate 0 and the values.
+inline Bytes Static(const char* tag, std::initializer_list<float> values) {
+    Bytes payload;
+    payload.U32(0);
+    for (float v : values) payload.F32(v);
+    return Bytes().Chunk(tag, payload);
+}
+
+// An animated sub-chunk: animate 1, cubic, the key count and the keys {time, values}.
+struct SKey {
+    int32_t time;
+    std::vector<float> values;
+};
+inline Bytes Animated(const char* tag, uint32_t cubic, std::initializer_list<SKey> keys) {
+    Bytes payload;
+    payload.U32(1).U32(cubic).U32(static_cast<uint32_t>(keys.size()));
+    for (const SKey& key : keys) {
+        payload.I32(key.time);
+        for (float v : key.values) payload.F32(v);
+    }
+    return Bytes().Chunk(tag, payload);
+}
+
 // An 800 x 600 device with the engine's render states, inside a scene.
 class SceneDevice {
 public:
