@@ -23,18 +23,21 @@ SModelSurface DrawSurface(const CLmfSurface& s) {
     return out;
 }
 
-// The views of one layer's meshes; the surfaces are converted once for the whole model.
+// The views of one layer's meshes, each with its surface as the drawing reads it (a morph
+// target's meshes lend only their vertices, so they need no surfaces).
 struct SLayerView {
     std::vector<SModelSurface> surfaces;
     std::vector<SModelMesh> meshes;
 
-    SLayerView(const CLmfModel& model, const CLmfLayer& layer) {
-        surfaces.reserve(model.surfaces.size());
-        for (const CLmfSurface& s : model.surfaces) surfaces.push_back(DrawSurface(s));
-        meshes.reserve(layer.meshes.size());
-        for (const CLmfMesh& m : layer.meshes)
-            meshes.push_back({m.vertices.data(), m.VertexCount(), m.indices.data(), m.TriangleCount(),
-                              &surfaces[m.surface]});
+    SLayerView(const CLmfModel& model, const CLmfLayer& layer, bool withSurfaces) {
+        const size_t count = layer.meshes.size();
+        if (withSurfaces) surfaces.reserve(count);
+        meshes.reserve(count);
+        for (const CLmfMesh& m : layer.meshes) {
+            const SModelSurface* surface = nullptr;
+            if (withSurfaces) surface = &surfaces.emplace_back(DrawSurface(model.surfaces[m.surface]));
+            meshes.push_back({m.vertices.data(), m.VertexCount(), m.indices.data(), m.TriangleCount(), surface});
+        }
     }
 };
 
@@ -51,7 +54,7 @@ int32_t CLmfModel::DrawLayer(CGraphicsDevice* device, uint32_t layer, CShaderCon
                              uint32_t edge) {
     if (layer >= layers.size()) return -1;
     UploadPalette(*this, layers[layer], context);
-    const SLayerView view(*this, layers[layer]);
+    const SLayerView view(*this, layers[layer], true);
     return DrawModelMeshes(device, context, view.meshes.data(), static_cast<uint32_t>(view.meshes.size()), nullptr,
                            colour, edge);
 }
@@ -60,8 +63,8 @@ int32_t CLmfModel::DrawMorphLayer(CGraphicsDevice* device, uint32_t base, uint32
                                   const SVector3& weights, const SColorF* colour, uint32_t edge) {
     if (base >= layers.size() || target >= layers.size()) return -1;
     UploadPalette(*this, layers[base], context);
-    const SLayerView view(*this, layers[base]);
-    const SLayerView targetView(*this, layers[target]);
+    const SLayerView view(*this, layers[base], true);
+    const SLayerView targetView(*this, layers[target], false);
     const SMorphTarget morph{targetView.meshes.data(), static_cast<uint32_t>(targetView.meshes.size()), weights};
     return DrawModelMeshes(device, context, view.meshes.data(), static_cast<uint32_t>(view.meshes.size()), &morph,
                            colour, edge);
