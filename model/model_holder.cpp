@@ -340,7 +340,7 @@ int32_t CModelHolder::Render(CSurface* destination) {
         device->SetRenderState(RenderState::ZWriteEnable, 1);
         device->SetRenderState(RenderState::MultisampleAntialias, static_cast<uint32_t>(antialias));
     }
-    result |= RenderLayers(pageTime);
+    result |= RenderLayers(pageTime, draws);
     if (draws) {
         device->EndScene();
         device->SetRenderTarget(g_bSceneTarget == 1 && g_pSceneTargetSurface != nullptr ? g_pSceneTargetSurface
@@ -354,15 +354,15 @@ int32_t CModelHolder::Render(CSurface* destination) {
     return result;
 }
 
-int32_t CModelHolder::RenderLayers(int32_t pageTime) {
+int32_t CModelHolder::RenderLayers(int32_t pageTime, bool draws) {
     int32_t result = 0;
-    for (int32_t i = 0; i < partCount; ++i) result |= DrawPart(i, pageTime);
+    for (int32_t i = 0; i < partCount; ++i) result |= DrawPart(i, pageTime, draws);
     return result;
 }
 
-// Steps part i's tracks and fade to the page time and draws it as its blink, lip sync, bust,
-// morph or plain skinned mesh. Returns ModelFrame bits.
-int32_t CModelHolder::DrawPart(int32_t index, int32_t pageTime) {
+// Steps part i's tracks, fade, blink and lip sync to the page time and, when `draws`, draws it
+// as its blink, lip sync, bust, morph or plain skinned mesh. Returns ModelFrame bits.
+int32_t CModelHolder::DrawPart(int32_t index, int32_t pageTime, bool draws) {
     CModelPartState& part = parts[index];
     if (selectionSwitch == 1 && !IsPartSelected(part.slot, g_PartSelectors)) return 0;
     int32_t result = 0;
@@ -387,8 +387,9 @@ int32_t CModelHolder::DrawPart(int32_t index, int32_t pageTime) {
     CGraphicsDevice* device = g_pEngineDevice;
     const uint32_t edgePass = static_cast<uint32_t>(edge);
     const auto morphTo = [&](int32_t target, float weight) {
-        model.DrawMorphLayer(device, static_cast<uint32_t>(index), static_cast<uint16_t>(target), g_ShaderContext,
-                             SVector3{weight, 0.0f, 0.0f}, &colour, edgePass);
+        if (draws)
+            model.DrawMorphLayer(device, static_cast<uint32_t>(index), static_cast<uint16_t>(target),
+                                 g_ShaderContext, SVector3{weight, 0.0f, 0.0f}, &colour, edgePass);
     };
     if (blinkState != kBlinkOff) {
         if (index == blinkLayer && !fading) {
@@ -408,7 +409,7 @@ int32_t CModelHolder::DrawPart(int32_t index, int32_t pageTime) {
     if (part.slot.bustFlag == 1 && selectionSwitch == 1) {
         morphTo(part.slot.bustLayer, g_PartSelectors.bustWeight);
     } else if (part.morphTarget < 0) {
-        model.DrawLayer(device, static_cast<uint32_t>(index), g_ShaderContext, &colour, edgePass);
+        if (draws) model.DrawLayer(device, static_cast<uint32_t>(index), g_ShaderContext, &colour, edgePass);
     } else {
         morphTo(part.morphTarget, part.morphWeight.value);
     }

@@ -76,7 +76,8 @@ struct CModelHolder {
     // Reads a SOLD payload of a script. Returns 0.
     int32_t ParseCommand(CChunkReader& body);
     // Advances everything to this frame's page time and draws the visible layers into the
-    // off-screen surface, then copies it into `destination`. ModelFrame bits.
+    // off-screen surface, then copies it into `destination`; without a destination (or a device
+    // and its off-screen surface) everything advances and nothing is drawn. ModelFrame bits.
     int32_t Render(CSurface* destination);
     // Jumps every track and fade to its end and the motion to `motionLength` ms.
     void Finish(int32_t motionLength);
@@ -100,7 +101,7 @@ private:
     void ReadMotion(CChunkReader& chunk, EModelForm form);
     void ParseLayerState(CChunkReader& body, CModelPartState& part);
     void RestoreLayerState(CChunkReader& body, CModelPartState& part);
-    int32_t RenderLayers(int32_t pageTime);
-    int32_t DrawPart(int32_t index, int32_t pageTime);
+    int32_t RenderLayers(int32_t pageTime, bool draws);
+    int32_t DrawPart(int32_t index, int32_t pageTime, bool draws);
     void BuildWorld(SMatrix* world) const;
 };

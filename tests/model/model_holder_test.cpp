@@ -403,6 +403,12 @@ TEST_F(ModelLayerTest, DrawsThroughTheLayerWithItsFadesAndPlacement) {
     EXPECT_GT(full.left, 200);
     EXPECT_LT(full.right, 600);
 
+    // Without a destination the model steps and draws nothing, not even into the current target.
+    scene_.device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, 0, 1.0f, 0);
+    ApplyCameraAndLights();
+    EXPECT_EQ(layer_.model.Render(nullptr), 0);
+    EXPECT_EQ(Lit().count, 0);
+
     // The layer's placement moves the copied picture; a frame drawn again is the same.
     ParseInto(&layer_, Ints("DPOS", {100, 0}));
     DrawAt(1700);
