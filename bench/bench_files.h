@@ -3,18 +3,43 @@
 #pragma once
 
 #include <cstdint>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tools/lib/teyl_writer.h"
 
+// A temporary folder made the working folder for a benchmark's lifetime, then removed.
+class CBenchWorkingFolder {
+public:
+    explicit CBenchWorkingFolder(const char* prefix) : previous_(std::filesystem::current_path()) {
+        std::string pattern = std::string("/tmp/") + prefix + "_XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr || ::chdir(pattern.c_str()) != 0) std::abort();
+        folder_ = pattern;
+    }
+    ~CBenchWorkingFolder() {
+        std::error_code ignored;
+        std::filesystem::current_path(previous_, ignored);
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    CBenchWorkingFolder(const CBenchWorkingFolder&) = delete;
+    CBenchWorkingFolder& operator=(const CBenchWorkingFolder&) = delete;
+
+private:
+    std::filesystem::path previous_;
+    std::string folder_;
+};
+
+// A file a benchmark cannot write ends the run: measuring without it would mislead.
 inline void WriteBenchFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder);
     FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) std::abort();
     std::fclose(file);
 }
 

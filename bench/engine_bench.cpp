@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "engine/vant_engine.h"
 #include "platform/audio.h"
 #include "platform/devices_graphics.h"
@@ -35,14 +36,6 @@ std::string Kana(int32_t n) {
     return text;
 }
 
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) std::abort();
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
-
 std::string PictureName(int32_t layer) { return "Image/layer" + std::to_string(layer) + ".teyl"; }
 
 // An engine on a headless device and a silent sound output, in a temporary working folder
@@ -50,13 +43,6 @@ std::string PictureName(int32_t layer) { return "Image/layer" + std::to_string(l
 class BenchEngine {
 public:
     explicit BenchEngine(bool picturesInArchive) {
-        char cwd[4096];
-        if (getcwd(cwd, sizeof(cwd)) == nullptr) std::abort();
-        previous_ = cwd;
-        char pattern[] = "/tmp/engine_bench_XXXXXX";
-        if (mkdtemp(pattern) == nullptr || chdir(pattern) != 0) std::abort();
-        folder_ = pattern;
-
         std::vector<uint32_t> pixels(kPictureSide * kPictureSide, 0xC0406080u);
         std::vector<CPackWriterEntry> entries;
         for (int32_t i = 0; i < kLayerCount; ++i) {
@@ -64,13 +50,13 @@ public:
             if (picturesInArchive) {
                 entries.push_back({PictureName(i), teyl});
             } else {
-                WriteBytes(PictureName(i), teyl);
+                WriteBenchFile(PictureName(i), teyl);
             }
         }
         if (picturesInArchive && WritePackArchive("Image.pac", entries) != 0) std::abort();
         std::vector<uint8_t> pcm(22050 * 2, 0);
         const std::vector<uint8_t> wav = MakeWav(PcmFormat(1, 22050, 16), pcm);
-        for (int32_t i = 0; i < 10; ++i) WriteBytes("Sound/s" + std::to_string(i) + ".wav", wav);
+        for (int32_t i = 0; i < 10; ++i) WriteBenchFile("Sound/s" + std::to_string(i) + ".wav", wav);
 
         device_ = CGraphicsDevice::Create(SDeviceParams{});
         device_->SetDamageTracking(false);  // every draw rasterised at once: the drawing is measured
@@ -95,16 +81,12 @@ public:
         audio_.reset();
         backBuffer_->Release();
         device_->Release();
-        if (chdir(previous_.c_str()) != 0) std::abort();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
 
     std::unique_ptr<CVantEngine> engine;
 
 private:
-    std::string previous_;
-    std::string folder_;
+    CBenchWorkingFolder folder_{"engine_bench"};
     CGraphicsDevice* device_ = nullptr;
     CSurface* backBuffer_ = nullptr;
     std::unique_ptr<CAudioDevice> audio_;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "bench/bench_globals.h"
 #include "engine/vant_engine.h"
 #include "platform/clock.h"
@@ -70,18 +71,7 @@ class ModelScene {
 public:
     explicit ModelScene(raster::Path path) {
         raster::SelectPath(path);
-        char cwd[4096];
-        if (getcwd(cwd, sizeof(cwd)) == nullptr) std::abort();
-        previous_ = cwd;
-        char pattern[] = "/tmp/model_scene_bench_XXXXXX";
-        if (mkdtemp(pattern) == nullptr || chdir(pattern) != 0) std::abort();
-        folder_ = pattern;
-
-        std::filesystem::create_directories("Image/Model");
-        const std::vector<uint8_t> column = BuildLmf(MakeDenseModel());
-        FILE* file = std::fopen("Image/Model/Column.lmf", "wb");
-        if (file == nullptr || std::fwrite(column.data(), 1, column.size(), file) != column.size()) std::abort();
-        std::fclose(file);
+        WriteBenchFile("Image/Model/Column.lmf", BuildLmf(MakeDenseModel()));
         WritePicture("Image/BG.bmp", 800, 600, [](int32_t x, int32_t y) { return 0xFF000000u | (x * 13 + y * 7); });
         WritePicture("Image/Left.bmp", 400, 600, Figure);
         WritePicture("Image/Right.bmp", 400, 600, Figure);
@@ -91,9 +81,7 @@ public:
         std::vector<uint8_t> script;
         std::vector<std::string> errors;
         if (!CompileScript(kScript, "bench.vss", &script, &errors)) std::abort();
-        file = std::fopen("bench.vsf", "wb");
-        if (file == nullptr || std::fwrite(script.data(), 1, script.size(), file) != script.size()) std::abort();
-        std::fclose(file);
+        WriteBenchFile("bench.vsf", script);
 
         UseFakeClock(1000000);
         device_ = CGraphicsDevice::Create(SDeviceParams{});
@@ -123,9 +111,6 @@ public:
         device_->Release();
         UseRealClock();
         raster::SelectPath(raster::Path::Auto);
-        if (chdir(previous_.c_str()) != 0) std::abort();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
 
     // The model pass alone: the camera and light, then the holder's render into the model target
@@ -172,8 +157,7 @@ public:
     std::unique_ptr<CVantEngine> engine;
 
 private:
-    std::string previous_;
-    std::string folder_;
+    CBenchWorkingFolder folder_{"model_scene_bench"};
     CGraphicsDevice* device_ = nullptr;
     CSurface* backBuffer_ = nullptr;
     CSurface* offscreen_ = nullptr;
