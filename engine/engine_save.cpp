@@ -245,6 +245,8 @@ void CVantEngine::FinishRestore() {
     messageWindow.revealStart = messageWindow.niwf ? g_GameClock : kTimeNotSet;
     for (CSoundChannel& channel : musicChannels) channel.startTime = g_GameClock;
     for (CSoundChannel& channel : voiceChannels) channel.startTime = g_GameClock;
+    for (CImageLayer& layer : layers) layer.model.StampMotionStart(g_PageStartClock);
+    mainLayer.model.StampMotionStart(g_PageStartClock);
     autoAdvance.Stamp(g_PageStartClock);
     inputLock.Stamp(g_PageStartClock);
 }

@@ -197,15 +197,14 @@ void CModelHolder::ReadBlink(CChunkReader& chunk, EModelForm form) {
     chunk.ReadI32(&blinkPeriod);
 }
 
-// A script's PFLM is a counted list of segments, which plays from the page's start; a save's
-// holds the first segment alone.
+// A script's PFLM is a counted list of segments; a save's holds the first segment alone. Either
+// plays from its page's start: a restored clock goes back, and a motion start kept from a later
+// page would hold the motion on its first frame until the clock caught up.
 void CModelHolder::ReadMotion(CChunkReader& chunk, EModelForm form) {
     motion.RemoveAll();
+    motionStartPending = 1;
     uint32_t count = 1;
-    if (form == EModelForm::Script) {
-        chunk.ReadU32(&count);
-        motionStartPending = 1;
-    }
+    if (form == EModelForm::Script) chunk.ReadU32(&count);
     for (uint32_t i = 0; i < count; ++i) {
         int32_t f[5] = {};
         const uint32_t got = chunk.Read(f, sizeof f);
@@ -480,6 +479,12 @@ void CModelHolder::Save(CSaveChunkWriter& writer) const {
 }
 
 void CModelHolder::Restore(CChunkReader& body) { ReadSubChunks(body, EModelForm::Saved); }
+
+void CModelHolder::StampMotionStart(uint32_t pageStart) {
+    if (motionStartPending != 1) return;
+    motionStart = pageStart;
+    motionStartPending = 0;
+}
 
 void CModelHolder::RestoreLayerState(CChunkReader& body, CModelPartState& part) {
     CChunkHeader header;

@@ -55,7 +55,7 @@ struct CModelHolder {
     int32_t depthClear = 0;
     CSegmentList motion;
     uint32_t motionStart = 0;         // game time from which the motion list is evaluated
-    uint32_t motionStartPending = 0;  // 1: the page-start stamp writes motionStart
+    uint32_t motionStartPending = 0;  // 1: the page-start stamp (or a restore's end) writes motionStart
     int32_t selectionSwitch = 0;      // 1: g_PartSelectors chooses the layers drawn
     int32_t antialias = 1;
     int32_t edge = 1;
@@ -85,8 +85,11 @@ struct CModelHolder {
     int32_t GetMotionLength() const;
     // Writes the saved sub-chunks (nothing but the count without a stream).
     void Save(CSaveChunkWriter& writer) const;
-    // Reads them back, in any order; the transforms come back static.
+    // Reads them back, in any order; the transforms come back static and the motion waits for
+    // its page's start, as a page's motion does.
     void Restore(CChunkReader& body);
+    // Writes the page's start into a pending motion start (after a page, and after a restore).
+    void StampMotionStart(uint32_t pageStart);
     // Frees the model, the part states and the motion list and empties the tracks.
     void Release();
 

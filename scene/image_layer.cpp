@@ -175,10 +175,7 @@ void CImageLayer::ParseEffectBody(CChunkReader& body) {
 }
 
 void CImageLayer::StampEffectStart(uint32_t pageStart) {
-    if (model.motionStartPending == 1) {
-        model.motionStart = pageStart;
-        model.motionStartPending = 0;
-    }
+    model.StampMotionStart(pageStart);
     if (startPending != 1) return;
     effectStart = pageStart;
     startPending = 0;

@@ -19,11 +19,17 @@ namespace {
 
 constexpr const char* kModel = "Image/Model/Character.lmf";
 
-// IMGN layer, IMAG {LOAD model, SOLD {LIPS mouth layers on voice channel, PFLM one segment}}.
-CTestPage& ModelLayer(CTestPage& page, int32_t layer, int32_t lipChannel, uint32_t lastFrame) {
+// IMGN layer, IMAG {LOAD model, EFEC cut in when shown, SOLD {LIPS mouth layers on voice
+// channel, PFLM one segment of 10 ms frames}}.
+CTestPage& ModelLayer(CTestPage& page, int32_t layer, int32_t lipChannel, uint32_t lastFrame, bool shown = false) {
     page.w.I32Chunk("IMGN", layer);
     page.w.Begin("IMAG");
     page.w.CStringChunk("LOAD", kModel);
+    if (shown) {
+        page.w.Begin("EFEC");
+        for (uint32_t v : {1u, 0u, 1u}) page.w.U32(v);  // cut, no delay, in
+        page.w.End();
+    }
     page.w.Begin("SOLD");
     page.w.Begin("LIPS");
     for (int32_t v : {static_cast<int32_t>(kCharacterMouthClosed), static_cast<int32_t>(kCharacterMouthOpen), lipChannel})
@@ -126,6 +132,38 @@ TEST_F(EngineModelsTest, SaveAndRestoreKeepTheModelAndRehookItsLipSync) {
     EXPECT_EQ(model.position.value.x, 0.25f);
     EXPECT_EQ(model.lipChannel, 0);
     EXPECT_EQ(model.lipPlayer, engine->voiceChannels[0].player);
+}
+
+TEST_F(EngineModelsTest, ARestoredMotionRunsFromTheRestoredPageStartAndEnds) {
+    CTestPage first, second;
+    ModelLayer(first, 0, -1, 300, true).Text("", "a");  // a motion of 3,000 ms
+    ModelLayer(second, 0, -1, 100, true).Text("", "b");
+    ASSERT_EQ(StartScript({first, second}), 0);
+    Frame(nullptr, 1000);
+    CMemoryWriteStream saved;
+    uint32_t size = 0;
+    ASSERT_EQ(engine->Save(&saved.stream, &size), 0);
+    const std::vector<uint8_t> bytes = saved.Bytes();
+    const uint32_t savedPageStart = g_PageStartClock;
+
+    // A minute later the next page starts its own motion.
+    Frame(nullptr, 60000);
+    Press(Click());
+    const CModelHolder& model = engine->layers[0].model;
+    ASSERT_GT(model.motionStart, 60000u);
+    Frame();
+    ASSERT_EQ(g_bPageEffectsDone, 0u);
+
+    CMemoryReadStream read(bytes);
+    ASSERT_EQ(engine->Restore(&read.stream, static_cast<uint32_t>(bytes.size())), 0);
+    EXPECT_EQ(g_PageStartClock, savedPageStart);
+    EXPECT_EQ(model.motionStart, savedPageStart) << "the restored motion counts from its page's start";
+    EXPECT_EQ(model.motionStartPending, 0u);
+    Frame();
+    EXPECT_EQ(g_bPageEffectsDone, 0u) << "the motion plays on from where its page had it";
+    Frame(nullptr, 2000);
+    EXPECT_EQ(g_bPageEffectsDone, 1u) << "and ends within its length";
+    EXPECT_EQ(engine->layers[0].Draw() & LayerFrame::Animating, 0);
 }
 
 }  // namespace
