@@ -372,11 +372,13 @@ int32_t CModelHolder::DrawPart(int32_t index, int32_t pageTime, bool draws) {
     SColorF colour = part.colour.value;
     bool fading = IsFading(part);
     bool drawn = part.visible != 0;
+    bool hiddenByFade = false;
     if (fading) {
         const bool fadingIn = part.fadeMode == kFadeIn;
         const float factor = StepFade(part, pageTime);
         fading = IsFading(part);
         drawn = factor >= 0.0f;
+        hiddenByFade = !drawn;
         colour.a *= std::max(factor, 0.0f);
         if (fading) result |= ModelFrame::Animating;
         if (fading && fadingIn && index == lipLayer && lipChannel >= 0) result |= ModelFrame::HoldText;
@@ -385,8 +387,10 @@ int32_t CModelHolder::DrawPart(int32_t index, int32_t pageTime, bool draws) {
 
     CGraphicsDevice* device = g_pEngineDevice;
     const uint32_t edgePass = static_cast<uint32_t>(edge);
+    // The eyes and the mouth are drawn whatever their visibility, but not while their fade hides
+    // them: the edge pass ignores the colour's alpha, so an alpha of 0 would still draw the outline.
     const auto morphTo = [&](int32_t target, float weight) {
-        if (draws)
+        if (draws && !hiddenByFade)
             model.DrawMorphLayer(device, static_cast<uint32_t>(index), static_cast<uint16_t>(target),
                                  g_ShaderContext, SVector3{weight, 0.0f, 0.0f}, &colour, edgePass);
     };

@@ -436,6 +436,29 @@ TEST_F(ModelLayerTest, DrawsThroughTheLayerWithItsFadesAndPlacement) {
     EXPECT_EQ(Lit().count, moved.count);
 }
 
+TEST_F(ModelLayerTest, APartItsFadeHidesDrawsNeitherFillNorOutline) {
+    // The head, an outlined sphere, morphs onto itself as the mouth of a lip sync.
+    constexpr int32_t kHead = 2;
+    const Bytes lips = Ints("LIPS", {kHead, kHead, 0}) + Layer(kHead, Fade(1, 500, 1000));
+    ASSERT_EQ(ParseInto(&layer_, Bytes().ChunkStr("LOAD", kModelPath) + Bytes().Chunk("SOLD", lips)), 0);
+    layer_.visible = 1;
+    DrawAt(900);
+    EXPECT_EQ(Lit().count, 0) << "nothing of the lip-sync layer before its fade in starts";
+    DrawAt(1250);
+    const SLit fading = Lit();
+    DrawAt(1600);
+    const SLit shown = Lit();
+    EXPECT_GT(fading.count, 1000);
+    EXPECT_EQ(fading.count, shown.count) << "the outline stands at full strength while the fill fades in";
+    EXPECT_LT(fading.green, shown.green);
+
+    // The same sphere as the eyes of a blink, on the frame their fade out ends.
+    const Bytes blink = Ints("LIPS", {0, 0, -1}) + Ints("BLNK", {1, kHead, kHead, 100}) + Layer(kHead, Fade(2, 100, 2000));
+    ParseInto(&layer_, Bytes().Chunk("SOLD", blink));
+    DrawAt(2100);
+    EXPECT_EQ(Lit().count, 0) << "nothing of the eyes as their fade out ends";
+}
+
 TEST_F(ModelLayerTest, TheLayersFadeShowsTheModelWhileItRuns) {
     const Bytes fadeIn = Bytes().Chunk("EFEC", Bytes().U32(2).I32(0).U32(0).I32(400));
     ASSERT_EQ(ParseInto(&layer_, Bytes().ChunkStr("LOAD", kModelPath) + ShowAll(0, 0) + fadeIn), 0);
