@@ -1,7 +1,7 @@
 // The engine with models on: its start makes the model effect and target, a page's model
-// motion starts at the page's start, lip sync follows the voice channel after each page and
-// after a restore, and finishing the page's effects brings every model to the end of the
-// longest motion on the scene.
+// motion starts at the page's start (a restored one at the restored page's start), lip sync
+// follows the voice channel after each page and after a restore, and finishing the page's
+// effects brings every model to the end of the longest motion on the scene.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -453,7 +453,8 @@ TEST_F(ModelLayerTest, APartItsFadeHidesDrawsNeitherFillNorOutline) {
     EXPECT_LT(fading.green, shown.green);
 
     // The same sphere as the eyes of a blink, on the frame their fade out ends.
-    const Bytes blink = Ints("LIPS", {0, 0, -1}) + Ints("BLNK", {1, kHead, kHead, 100}) + Layer(kHead, Fade(2, 100, 2000));
+    const Bytes blink =
+        Ints("LIPS", {0, 0, -1}) + Ints("BLNK", {1, kHead, kHead, 100}) + Layer(kHead, Fade(2, 100, 2000));
     ParseInto(&layer_, Bytes().Chunk("SOLD", blink));
     DrawAt(2100);
     EXPECT_EQ(Lit().count, 0) << "nothing of the eyes as their fade out ends";
