@@ -292,17 +292,18 @@ void ReleaseTexture(CLmfTexture* texture) {
     *texture = CLmfTexture{};
 }
 
-// SIZE: a square texture of the padded side, refused when the sides are not positive, the
-// square would pass the device's largest side, what is left of the chunk could not hold the
-// pixels, or the model's textures would pass their allowance: the square of a thin picture
-// (1 x 8192 pixels, 32 KiB of file) would otherwise take 256 MiB.
+// SIZE: a square texture of the padded side, refused when a side is negative, the square
+// would pass the device's largest side, what is left of the chunk could not hold the pixels, or
+// the model's textures would pass their allowance: the square of a thin picture (1 x 8192
+// pixels, 32 KiB of file) would otherwise take 256 MiB. Files carry 0 x 0 placeholders, which
+// become textures of one texel.
 void CreateTexture(SLoad& load, CChunkReader& body, const CChunkReader& record, CLmfTexture* texture) {
     struct {
         int32_t width, height;
     } size{0, 0};
     ReadFields(body, &size);
     ReleaseTexture(texture);
-    if (size.width <= 0 || size.height <= 0 || std::max(size.width, size.height) > int32_t{kMaxTextureSide}) {
+    if (size.width < 0 || size.height < 0 || std::max(size.width, size.height) > int32_t{kMaxTextureSide}) {
         load.failed = true;
         return;
     }

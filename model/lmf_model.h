@@ -88,7 +88,7 @@ struct CLmfTexture {
     int32_t height = 0;
     CTexture* texture = nullptr;  // owned; null when the surface has none
 };
-// The side of the square texture for a picture of width x height (both at least 1).
+// The side of the square texture for a picture of width x height (0 x 0 gives 1).
 uint32_t LmfTextureSide(int32_t width, int32_t height);
 
 // What the textures of one model may take, counted as side x side x 4 bytes each: together at
