@@ -200,8 +200,14 @@ struct CLmfNode {
     CLmfNode* parent = nullptr;  // set by the loader from parentIndex
 
     CLmfNode() { Reset(); }
+    CLmfNode(const CLmfNode&) = default;
+    CLmfNode(CLmfNode&&) noexcept = default;
+    CLmfNode& operator=(const CLmfNode&) = default;
+    CLmfNode& operator=(CLmfNode&&) noexcept = default;
+    ~CLmfNode() { FreeChannels(); }
     // Identity matrices, zero pivot, position and rotation, unit scale, no parent.
     void Reset();
+    // Frees the nine channels' keys.
     void FreeChannels();
 };
 
