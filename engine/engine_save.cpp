@@ -40,6 +40,15 @@ bool ReadExactly(CReadStream* stream, void* destination, uint32_t n) {
     return n == 0 || ReadSaveScrambled(stream, destination, n) == static_cast<int32_t>(n);
 }
 
+// The masked 4-byte reader: a little-endian u32 through the save scrambling; false when the
+// data ends first.
+bool ReadSaveScrambledValue(CReadStream* stream, uint32_t* value) {
+    uint8_t bytes[4];
+    if (!ReadExactly(stream, bytes, sizeof bytes)) return false;
+    *value = ReadU32LE(bytes);
+    return true;
+}
+
 }  // namespace
 
 int32_t CVantEngine::SaveClock(CWriteStream* stream, uint32_t* size) const {
@@ -179,10 +188,10 @@ int32_t CVantEngine::RestoreComponents(CReadStream* stream, uint32_t size) {
             case EngineTag::kVoiceNumber:
             case EngineTag::kEffectNumber: {
                 // A number chunk too short for its value selects no channel or layer.
-                uint8_t bytes[4];
-                const bool present = n >= sizeof bytes;
-                if (present && !ReadExactly(stream, bytes, sizeof bytes)) return -1;
-                const int32_t value = present ? static_cast<int32_t>(ReadU32LE(bytes)) : -1;
+                uint32_t number = 0;
+                const bool present = n >= sizeof number;
+                if (present && !ReadSaveScrambledValue(stream, &number)) return -1;
+                const int32_t value = present ? static_cast<int32_t>(number) : -1;
                 (header.tag == EngineTag::kLayerNumber   ? layerIndex
                  : header.tag == EngineTag::kMusicNumber ? musicIndex
                  : header.tag == EngineTag::kVoiceNumber ? voiceIndex

@@ -170,7 +170,10 @@ void ClampBlendIndices(SLmfVertex* vertex) {
     }
 }
 
-void ReadMesh(SLoad& load, CChunkReader& record, CLmfMesh* mesh) {
+// The record loaders. Each reads one record from the reader of its chunk, which leaves the
+// stream at the chunk's end whatever the record held, so none reports what it consumed; the
+// load gives them the device and the cancel flag.
+void LoadLmfMesh(SLoad& load, CChunkReader& record, CLmfMesh* mesh) {
     ReadChunks(load, record, [&](uint32_t tag, CChunkReader& body) {
         uint16_t count = 0;
         if (tag == kTagVertexCount) {
@@ -191,7 +194,7 @@ void ReadMesh(SLoad& load, CChunkReader& record, CLmfMesh* mesh) {
     });
 }
 
-void ReadBone(SLoad& load, CChunkReader& record, CLmfBone* bone) {
+void LoadLmfBone(SLoad& load, CChunkReader& record, CLmfBone* bone) {
     ReadChunks(load, record, [&](uint32_t tag, CChunkReader& body) {
         if (tag == kTagName) bone->name = ReadName(body);
         if (tag == kTagRestPosition) ReadFields(body, &bone->restPosition);
@@ -201,14 +204,14 @@ void ReadBone(SLoad& load, CChunkReader& record, CLmfBone* bone) {
     });
 }
 
-void ReadPaletteSlot(SLoad& load, CChunkReader& record, CLmfPaletteSlot* slot) {
+void LoadLmfPaletteSlot(SLoad& load, CChunkReader& record, CLmfPaletteSlot* slot) {
     ReadChunks(load, record, [&](uint32_t tag, CChunkReader& body) {
         if (tag == kTagNodeIndex) ReadValue(body, &slot->node);
         if (tag == kTagPaletteSlot) ReadValue(body, &slot->slot);
     });
 }
 
-void ReadLayer(SLoad& load, CChunkReader& record, CLmfLayer* layer) {
+void LoadLmfLayer(SLoad& load, CChunkReader& record, CLmfLayer* layer) {
     CRecordCursor<CLmfMesh> meshes(&layer->meshes);
     CRecordCursor<CLmfBone> bones(&layer->bones);
     CRecordCursor<CLmfPaletteSlot> palette(&layer->palette);
@@ -230,9 +233,9 @@ void ReadLayer(SLoad& load, CChunkReader& record, CLmfLayer* layer) {
             case kTagMeshCount: meshes.ReadCount(load, body, record); break;
             case kTagBoneCount: bones.ReadCount(load, body, record); break;
             case kTagPaletteCount: palette.ReadCount(load, body, record); break;
-            case kTagMesh: meshes.ReadNext(load, body, ReadMesh); break;
-            case kTagBone: bones.ReadNext(load, body, ReadBone); break;
-            case kTagNodeIndex: palette.ReadNext(load, body, ReadPaletteSlot); break;
+            case kTagMesh: meshes.ReadNext(load, body, LoadLmfMesh); break;
+            case kTagBone: bones.ReadNext(load, body, LoadLmfBone); break;
+            case kTagNodeIndex: palette.ReadNext(load, body, LoadLmfPaletteSlot); break;
             default: break;
         }
     });
@@ -257,7 +260,7 @@ void DropUnorderedKeys(CLmfChannel* channel) {
     keys.resize(kept);
 }
 
-void ReadChannel(SLoad& load, CChunkReader& record, CLmfChannel* channel) {
+void LoadLmfChannel(SLoad& load, CChunkReader& record, CLmfChannel* channel) {
     ReadChunks(load, record, [&](uint32_t tag, CChunkReader& body) {
         uint16_t count = 0;
         if (tag == kTagKeyCount) {
@@ -277,13 +280,13 @@ void ReadChannel(SLoad& load, CChunkReader& record, CLmfChannel* channel) {
     DropUnorderedKeys(channel);
 }
 
-void ReadNode(SLoad& load, CChunkReader& record, CLmfNode* node) {
+void LoadLmfNode(SLoad& load, CChunkReader& record, CLmfNode* node) {
     ReadChunks(load, record, [&](uint32_t tag, CChunkReader& body) {
         if (tag == kTagInverseRest) ReadFields(body, &node->inverseRest);
         if (tag == kTagPivot) ReadFields(body, &node->pivot);
         if (tag == kTagParent) ReadValue(body, &node->parentIndex);
         for (int c = 0; c < kChannelCount; ++c)
-            if (tag == kChannelTags[c]) ReadChannel(load, body, &node->channels[c]);
+            if (tag == kChannelTags[c]) LoadLmfChannel(load, body, &node->channels[c]);
     });
 }
 
@@ -292,17 +295,18 @@ void ReleaseTexture(CLmfTexture* texture) {
     *texture = CLmfTexture{};
 }
 
-// SIZE: a square texture of the padded side, refused when the sides are not positive, the
-// square would pass the device's largest side, what is left of the chunk could not hold the
-// pixels, or the model's textures would pass their allowance: the square of a thin picture
-// (1 x 8192 pixels, 32 KiB of file) would otherwise take 256 MiB.
+// SIZE: a square texture of the padded side, refused when a side is negative, the square
+// would pass the device's largest side, what is left of the chunk could not hold the pixels, or
+// the model's textures would pass their allowance: the square of a thin picture (1 x 8192
+// pixels, 32 KiB of file) would otherwise take 256 MiB. Files carry 0 x 0 placeholders, which
+// become textures of one texel.
 void CreateTexture(SLoad& load, CChunkReader& body, const CChunkReader& record, CLmfTexture* texture) {
     struct {
         int32_t width, height;
     } size{0, 0};
     ReadFields(body, &size);
     ReleaseTexture(texture);
-    if (size.width <= 0 || size.height <= 0 || std::max(size.width, size.height) > int32_t{kMaxTextureSide}) {
+    if (size.width < 0 || size.height < 0 || std::max(size.width, size.height) > int32_t{kMaxTextureSide}) {
         load.failed = true;
         return;
     }
@@ -337,14 +341,14 @@ void FillTexture(SLoad& load, CChunkReader& body, const CLmfTexture& texture) {
     texture.texture->UnlockRect(0);
 }
 
-void ReadTexture(SLoad& load, CChunkReader& record, CLmfTexture* texture) {
+void LoadLmfTexture(SLoad& load, CChunkReader& record, CLmfTexture* texture) {
     ReadChunks(load, record, [&](uint32_t tag, CChunkReader& body) {
         if (tag == kTagTextureSize) CreateTexture(load, body, record, texture);
         if (tag == kTagTexture) FillTexture(load, body, *texture);
     });
 }
 
-void ReadSurface(SLoad& load, CChunkReader& record, CLmfSurface* surface) {
+void LoadLmfSurface(SLoad& load, CChunkReader& record, CLmfSurface* surface) {
     ReadChunks(load, record, [&](uint32_t tag, CChunkReader& body) {
         switch (tag) {
             case kTagName: surface->name = ReadName(body); break;
@@ -355,8 +359,8 @@ void ReadSurface(SLoad& load, CChunkReader& record, CLmfSurface* surface) {
             case kTagSpecular: ReadValue(body, &surface->specular); break;
             case kTagPower: ReadValue(body, &surface->power); break;
             case kTagSide: ReadValue(body, &surface->twoSided); break;
-            case kTagTexture: ReadTexture(load, body, &surface->texture); break;
-            case kTagToonTexture: ReadTexture(load, body, &surface->toon); break;
+            case kTagTexture: LoadLmfTexture(load, body, &surface->texture); break;
+            case kTagToonTexture: LoadLmfTexture(load, body, &surface->toon); break;
             case kTagEdgeColour: ReadFields(body, &surface->edgeColour); break;
             case kTagEdgeSize: ReadValue(body, &surface->edgeSize); break;
             default: break;
@@ -364,7 +368,7 @@ void ReadSurface(SLoad& load, CChunkReader& record, CLmfSurface* surface) {
     });
 }
 
-void ReadCamera(SLoad& load, CChunkReader& record, CLmfCamera* camera) {
+void LoadLmfCamera(SLoad& load, CChunkReader& record, CLmfCamera* camera) {
     ReadChunks(load, record, [&](uint32_t tag, CChunkReader& body) {
         if (tag == kTagName) camera->name = ReadName(body);
         if (tag == kTagFovY) ReadValue(body, &camera->fovY);
@@ -401,10 +405,10 @@ void ReadBody(SLoad& load, CChunkReader& top, CLmfModel* model) {
                 break;
             case kTagCameraCount: cameras.ReadCount(load, body, top); break;
             case kTagLightCount: lights.ReadCount(load, body, top); break;
-            case kTagLayer: layers.ReadNext(load, body, ReadLayer); break;
-            case kTagNode: nodes.ReadNext(load, body, ReadNode); break;
-            case kTagSurface: surfaces.ReadNext(load, body, ReadSurface); break;
-            case kTagCamera: cameras.ReadNext(load, body, ReadCamera); break;
+            case kTagLayer: layers.ReadNext(load, body, LoadLmfLayer); break;
+            case kTagNode: nodes.ReadNext(load, body, LoadLmfNode); break;
+            case kTagSurface: surfaces.ReadNext(load, body, LoadLmfSurface); break;
+            case kTagCamera: cameras.ReadNext(load, body, LoadLmfCamera); break;
             default: break;
         }
     }

@@ -88,7 +88,7 @@ struct CLmfTexture {
     int32_t height = 0;
     CTexture* texture = nullptr;  // owned; null when the surface has none
 };
-// The side of the square texture for a picture of width x height (both at least 1).
+// The side of the square texture for a picture of width x height (0 x 0 gives 1).
 uint32_t LmfTextureSide(int32_t width, int32_t height);
 
 // What the textures of one model may take, counted as side x side x 4 bytes each: together at
@@ -200,8 +200,14 @@ struct CLmfNode {
     CLmfNode* parent = nullptr;  // set by the loader from parentIndex
 
     CLmfNode() { Reset(); }
+    CLmfNode(const CLmfNode&) = default;
+    CLmfNode(CLmfNode&&) noexcept = default;
+    CLmfNode& operator=(const CLmfNode&) = default;
+    CLmfNode& operator=(CLmfNode&&) noexcept = default;
+    ~CLmfNode() { FreeChannels(); }
     // Identity matrices, zero pivot, position and rotation, unit scale, no parent.
     void Reset();
+    // Frees the nine channels' keys.
     void FreeChannels();
 };
 

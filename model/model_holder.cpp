@@ -101,16 +101,19 @@ int32_t CModelHolder::LoadMesh(const char* fileName) {
     return 0;
 }
 
+int32_t CModelHolder::BuildDefaultState(CModelState* record) const {
+    if (record->AllocParts(partCount) == 0) return -1;
+    record->lipSyncChannel = -1;
+    record->motion.Append(SMotionSegment{}, 0);
+    for (int32_t i = 0; i < record->partCount; ++i) record->parts[i].morphTarget = -1;
+    return 0;
+}
+
 void CModelHolder::SetupDefaultState() {
     CModelState record;
-    if (record.AllocParts(partCount) == 0) return;
-    record.lipSyncChannel = -1;
-    record.motion.Append(SMotionSegment{}, 0);
-    for (int32_t i = 0; i < record.partCount; ++i) {
-        CModelPartState& part = record.parts[i];
-        part.morphTarget = -1;
-        part.slot = SlotOfLayerName(model.layers[static_cast<size_t>(i)].name);
-    }
+    if (BuildDefaultState(&record) != 0) return;
+    for (int32_t i = 0; i < record.partCount; ++i)
+        record.parts[i].slot = SlotOfLayerName(model.layers[static_cast<size_t>(i)].name);
     ApplyState(record);
 }
 

@@ -71,6 +71,9 @@ struct CModelHolder {
     // Gives the holder the default state: no transform, blink and lip sync off, one default
     // motion segment, every layer invisible and white with its part slot from its name.
     void SetupDefaultState();
+    // Fills a fresh record with the default state for this holder's layer count, before the
+    // layers' names give their part slots. 0, or -1 when memory runs out.
+    int32_t BuildDefaultState(CModelState* record) const;
     // Copies a state record into the holder (part states up to the smaller layer count).
     void ApplyState(const CModelState& state);
     // Reads a SOLD payload of a script. Returns 0.

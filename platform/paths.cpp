@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -115,6 +116,16 @@ int32_t InitSaveFolder() {
 void GetSaveFolder(char* buffer) {
     std::memcpy(buffer, g_SaveFolder, kSaveFolderSize);
     buffer[kSaveFolderSize - 1] = 0;
+}
+
+int32_t FormatPath(char* destination, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(destination, kSaveFolderSize, format, arguments);
+    va_end(arguments);
+    if (length >= 0 && static_cast<uint32_t>(length) < kSaveFolderSize) return 0;
+    destination[0] = 0;
+    return -1;
 }
 
 std::string ResolveGamePath(const char* path) {

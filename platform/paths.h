@@ -26,6 +26,10 @@ int32_t InitSaveFolder();
 // Copies g_SaveFolder into a buffer of kSaveFolderSize bytes.
 void GetSaveFolder(char* buffer);
 
+// Formats a path, printf-style, into a buffer of kSaveFolderSize bytes. A path that does not fit
+// is refused, never cut into another name: the buffer is left empty and the result is -1; else 0.
+int32_t FormatPath(char* destination, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
 // Creates a folder and every missing parent (mode 0777 minus the umask). 0 / -1.
 int32_t MakeDirectories(const std::string& path);
 

@@ -22,7 +22,7 @@ float TimeRatio(int32_t a, int32_t b, int32_t c, int32_t d) {
 
 }  // namespace
 
-int32_t FindKeySegment(const CPtrList& keys, int32_t time) {
+int32_t CKeyTrack::FindSegment(int32_t time) const {
     int32_t low = 0;
     int32_t high = keys.count - 1;
     while (low <= high) {
@@ -39,7 +39,7 @@ int32_t FindKeySegment(const CPtrList& keys, int32_t time) {
 }
 
 template <typename Value, int N, bool LimitCubicToUnit>
-auto CKeyTrack<Value, N, LimitCubicToUnit>::GetKey(int32_t index) const -> const Key* {
+auto CKeyTrackOf<Value, N, LimitCubicToUnit>::GetKey(int32_t index) const -> const Key* {
     if (index < 0 || index >= keys.count) return nullptr;
     void* data = nullptr;
     keys.GetAt(index, &data);
@@ -47,7 +47,7 @@ auto CKeyTrack<Value, N, LimitCubicToUnit>::GetKey(int32_t index) const -> const
 }
 
 template <typename Value, int N, bool LimitCubicToUnit>
-int32_t CKeyTrack<Value, N, LimitCubicToUnit>::SetKey(const Key& key) {
+int32_t CKeyTrackOf<Value, N, LimitCubicToUnit>::SetKey(const Key& key) {
     int32_t insertAt = 0;
     if (keys.count > 0 && KeyTime(keys.head->data) <= key.time) {
         // Scan from the last key backwards: appending in time order costs one comparison.
@@ -72,7 +72,7 @@ int32_t CKeyTrack<Value, N, LimitCubicToUnit>::SetKey(const Key& key) {
 }
 
 template <typename Value, int N, bool LimitCubicToUnit>
-void CKeyTrack<Value, N, LimitCubicToUnit>::Clamp(Value* value) const {
+void CKeyTrackOf<Value, N, LimitCubicToUnit>::Clamp(Value* value) const {
     float v[N], lo[N], hi[N];
     ToArray(*value, v);
     ToArray(minimum, lo);
@@ -85,7 +85,7 @@ void CKeyTrack<Value, N, LimitCubicToUnit>::Clamp(Value* value) const {
 }
 
 template <typename Value, int N, bool LimitCubicToUnit>
-Value CKeyTrack<Value, N, LimitCubicToUnit>::InterpolateLinear(const Key& k0, const Key& k1, int32_t time) const {
+Value CKeyTrackOf<Value, N, LimitCubicToUnit>::InterpolateLinear(const Key& k0, const Key& k1, int32_t time) const {
     const float s = TimeRatio(time, k0.time, k1.time, k0.time);
     float p0[N], p1[N], out[N];
     ToArray(k0.value, p0);
@@ -95,8 +95,8 @@ Value CKeyTrack<Value, N, LimitCubicToUnit>::InterpolateLinear(const Key& k0, co
 }
 
 template <typename Value, int N, bool LimitCubicToUnit>
-Value CKeyTrack<Value, N, LimitCubicToUnit>::InterpolateHermite(const Key& kp, const Key& k0, const Key& k1,
-                                                                const Key& kn, int32_t time) const {
+Value CKeyTrackOf<Value, N, LimitCubicToUnit>::InterpolateHermite(const Key& kp, const Key& k0, const Key& k1,
+                                                                  const Key& kn, int32_t time) const {
     const float d = static_cast<float>(static_cast<int64_t>(k1.time) - k0.time);
     const float s = TimeRatio(time, k0.time, k1.time, k0.time);
     const float s2 = s * s;
@@ -125,7 +125,7 @@ Value CKeyTrack<Value, N, LimitCubicToUnit>::InterpolateHermite(const Key& kp, c
 }
 
 template <typename Value, int N, bool LimitCubicToUnit>
-int32_t CKeyTrack<Value, N, LimitCubicToUnit>::Evaluate(int32_t time, Value* value) const {
+int32_t CKeyTrackOf<Value, N, LimitCubicToUnit>::Evaluate(int32_t time, Value* value) const {
     if (keys.count == 0) return -1;
     const Key* first = static_cast<const Key*>(keys.head->data);
     const Key* last = static_cast<const Key*>(keys.tail->data);
@@ -139,7 +139,7 @@ int32_t CKeyTrack<Value, N, LimitCubicToUnit>::Evaluate(int32_t time, Value* val
         Clamp(value);
         return 0;
     }
-    const int32_t i = FindKeySegment(keys, time);
+    const int32_t i = FindSegment(time);
     const Key* k0 = GetKey(i);
     const Key* k1 = GetKey(i + 1);
     if (cubic == 0) {
@@ -154,7 +154,7 @@ int32_t CKeyTrack<Value, N, LimitCubicToUnit>::Evaluate(int32_t time, Value* val
 }
 
 template <typename Value, int N, bool LimitCubicToUnit>
-int32_t CKeyTrack<Value, N, LimitCubicToUnit>::CopyFrom(const CKeyTrack& other) {
+int32_t CKeyTrackOf<Value, N, LimitCubicToUnit>::CopyFrom(const CKeyTrackOf& other) {
     if (&other == this) return 0;
     RemoveAll();
     for (const CPtrList::Node* node = other.keys.head; node != nullptr; node = node->next) {
@@ -170,12 +170,12 @@ int32_t CKeyTrack<Value, N, LimitCubicToUnit>::CopyFrom(const CKeyTrack& other) 
 }
 
 template <typename Value, int N, bool LimitCubicToUnit>
-void CKeyTrack<Value, N, LimitCubicToUnit>::RemoveAll() {
+void CKeyTrackOf<Value, N, LimitCubicToUnit>::RemoveAll() {
     for (CPtrList::Node* node = keys.tail; node != nullptr; node = node->prev) delete static_cast<Key*>(node->data);
     keys.RemoveAll();
 }
 
-template class CKeyTrack<float, 1, false>;
-template class CKeyTrack<SVector2, 2, false>;
-template class CKeyTrack<SVector3, 3, false>;
-template class CKeyTrack<SColorF, 4, true>;
+template class CKeyTrackOf<float, 1, false>;
+template class CKeyTrackOf<SVector2, 2, false>;
+template class CKeyTrackOf<SVector3, 3, false>;
+template class CKeyTrackOf<SColorF, 4, true>;

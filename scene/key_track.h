@@ -18,11 +18,29 @@ namespace KeyClamp {
 enum : uint32_t { Minimum = 1, Maximum = 2 };
 }
 
-// Holds the operations shared by the four value types; Value is a plain struct of N floats.
+// The keys of a track of any value type and the segment search over them: every key record
+// starts with its i32 time, so one search serves the four value types.
+class CKeyTrack {
+public:
+    CPtrList keys;
+
+    int32_t Count() const { return keys.count; }
+    // The segment i with key[i].time <= time < key[i + 1].time, by binary search; only
+    // meaningful for first.time < time < last.time.
+    int32_t FindSegment(int32_t time) const;
+
+protected:
+    CKeyTrack() = default;
+    CKeyTrack(const CKeyTrack&) = delete;
+    CKeyTrack& operator=(const CKeyTrack&) = delete;
+    ~CKeyTrack() = default;  // the typed track frees its keys
+};
+
+// Holds the operations of one value type; Value is a plain struct of N floats.
 // A track starts empty, linear and unclamped; its owner sets the clamp fields when needed.
 // When LimitCubicToUnit is set, the cubic interpolation keeps each component within 0..1.
 template <typename Value, int N, bool LimitCubicToUnit>
-class CKeyTrack {
+class CKeyTrackOf : public CKeyTrack {
     static_assert(sizeof(Value) == N * sizeof(float));
 
 public:
@@ -34,18 +52,16 @@ public:
         Value value;
     };
 
-    CPtrList keys;
     int32_t cubic = 0;
     uint32_t clampFlags = 0;
     Value minimum{};
     Value maximum{};
 
-    CKeyTrack() = default;
-    CKeyTrack(const CKeyTrack&) = delete;
-    CKeyTrack& operator=(const CKeyTrack&) = delete;
-    ~CKeyTrack() { RemoveAll(); }
+    CKeyTrackOf() = default;
+    CKeyTrackOf(const CKeyTrackOf&) = delete;
+    CKeyTrackOf& operator=(const CKeyTrackOf&) = delete;
+    ~CKeyTrackOf() { RemoveAll(); }
 
-    int32_t Count() const { return keys.count; }
     // The key at index (0 = earliest), or null.
     const Key* GetKey(int32_t index) const;
     const Key* LastKey() const { return keys.tail ? static_cast<const Key*>(keys.tail->data) : nullptr; }
@@ -57,7 +73,7 @@ public:
     int32_t Evaluate(int32_t time, Value* value) const;
     void Clamp(Value* value) const;
     // Replaces the keys and the cubic flag by the other track's; clamping stays. 0 or -1.
-    int32_t CopyFrom(const CKeyTrack& other);
+    int32_t CopyFrom(const CKeyTrackOf& other);
     void RemoveAll();
 
 private:
@@ -71,16 +87,12 @@ private:
     Value InterpolateHermite(const Key& kp, const Key& k0, const Key& k1, const Key& kn, int32_t time) const;
 };
 
-// The segment i with key[i].time <= time < key[i + 1].time, by binary search over the keys
-// of any track; only meaningful for first.time < time < last.time.
-int32_t FindKeySegment(const CPtrList& keys, int32_t time);
+using CKeyTrackFloat = CKeyTrackOf<float, 1, false>;
+using CKeyTrackVec2 = CKeyTrackOf<SVector2, 2, false>;
+using CKeyTrackVec3 = CKeyTrackOf<SVector3, 3, false>;
+using CKeyTrackColor = CKeyTrackOf<SColorF, 4, true>;
 
-using CKeyTrackFloat = CKeyTrack<float, 1, false>;
-using CKeyTrackVec2 = CKeyTrack<SVector2, 2, false>;
-using CKeyTrackVec3 = CKeyTrack<SVector3, 3, false>;
-using CKeyTrackColor = CKeyTrack<SColorF, 4, true>;
-
-extern template class CKeyTrack<float, 1, false>;
-extern template class CKeyTrack<SVector2, 2, false>;
-extern template class CKeyTrack<SVector3, 3, false>;
-extern template class CKeyTrack<SColorF, 4, true>;
+extern template class CKeyTrackOf<float, 1, false>;
+extern template class CKeyTrackOf<SVector2, 2, false>;
+extern template class CKeyTrackOf<SVector3, 3, false>;
+extern template class CKeyTrackOf<SColorF, 4, true>;

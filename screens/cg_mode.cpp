@@ -146,10 +146,7 @@ int32_t CCgMode::Frame() {
         case kCgFadeIn:
             DrawList(255 - alpha);
             if (alpha == 255) EnterState(kCgList);
-            if (IsActivation()) {
-                EnterState(kCgList);
-                StampKeyGuard();
-            }
+            SkipFadeIn();
             break;
         case kCgList:
             DrawList(0);
@@ -167,6 +164,14 @@ int32_t CCgMode::Frame() {
         default: break;
     }
     return kCgRunning;
+}
+
+// A click or Enter during the fade-in shows the list at once; the key that did it is not taken
+// again by the list.
+void CCgMode::SkipFadeIn() {
+    if (!IsActivation()) return;
+    EnterState(kCgList);
+    StampKeyGuard();
 }
 
 void CCgMode::UpdateList() {

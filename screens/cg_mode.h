@@ -95,6 +95,7 @@ struct CCgMode {
     bool IsHoverable(int32_t position) const;
 
 private:
+    void SkipFadeIn();
     void UpdateList();
     void UpdateView();
     void Activate(int32_t position);

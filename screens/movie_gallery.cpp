@@ -141,7 +141,8 @@ int32_t CMovieMode::Frame() {
     switch (state) {
         case kMovieGalleryFadeIn:
             DrawList(255 - alpha);
-            if (IsActivation() || alpha == 255) EnterState(kMovieGalleryList);
+            SkipFadeIn();
+            if (alpha == 255) EnterState(kMovieGalleryList);
             break;
         case kMovieGalleryList:
             DrawList(0);
@@ -161,6 +162,11 @@ int32_t CMovieMode::Frame() {
         default: break;
     }
     return kMovieGalleryRunning;
+}
+
+// A click or Enter during the fade-in shows the list at once.
+void CMovieMode::SkipFadeIn() {
+    if (IsActivation()) EnterState(kMovieGalleryList);
 }
 
 // The pointer hovers the available thumbnails and the four buttons; the keys pass over the

@@ -82,6 +82,7 @@ struct CMovieMode {
 
 private:
     int32_t LoadMovieList();
+    void SkipFadeIn();
     void DrawList(uint32_t overlayAlpha);
     void UpdateList();
     void Activate();

@@ -3,40 +3,19 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <string>
 
 #include "platform/paths.h"
 
 const char kQuickSaveName[] = "Q-Save.sav";
 const char kGameDataName[] = "GameData.sys";
 
-namespace {
-
-// A path that does not fit is left empty, never cut into another name.
-void CopyPath(const std::string& text, char path[kSavePathSize]) {
-    if (text.size() >= kSavePathSize) {
-        path[0] = 0;
-        return;
-    }
-    std::memcpy(path, text.c_str(), text.size() + 1);
-}
-
-std::string TwoDigits(int32_t number) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%02d", number);
-    return digits;
-}
-
-}  // namespace
-
 void GetSaveFileName(int32_t slot, char path[kSavePathSize]) {
-    const std::string folder = g_SaveFolder;
-    if (folder.empty()) {
+    if (g_SaveFolder[0] == 0) {
         path[0] = 0;
     } else if (slot >= 0 && slot < kOrdinarySaveCount) {
-        CopyPath(folder + "Save" + TwoDigits(slot) + ".sav", path);
+        FormatPath(path, "%sSave%02d.sav", g_SaveFolder, slot);
     } else if (slot >= kFirstAutoSaveSlot && slot < kFirstAutoSaveSlot + kAutoSaveCount) {
-        CopyPath(folder + "A-Save" + TwoDigits(slot - kFirstAutoSaveSlot) + ".sav", path);
+        FormatPath(path, "%sA-Save%02d.sav", g_SaveFolder, slot - kFirstAutoSaveSlot);
     } else if (slot == kQuickSaveSlot) {
         GetSaveFolderPath(kQuickSaveName, path);
     } else {
@@ -49,7 +28,7 @@ void GetSaveFolderPath(const char* name, char path[kSavePathSize]) {
         path[0] = 0;
         return;
     }
-    CopyPath(std::string(g_SaveFolder) + name, path);
+    FormatPath(path, "%s%s", g_SaveFolder, name);
 }
 
 bool CanOpenFile(const char* path) {

@@ -93,17 +93,7 @@ int32_t CSoundChannel::ParseCommand(CReadStream* stream, int32_t kind, uint32_t 
             body.SkipRest();
             Release();
         } else if (header.tag == kTagStat) {
-            uint32_t words[4] = {};
-            ReadFields(body, &words);
-            status.command = Signed(words[0]);
-            status.delay = words[1];
-            if (status.command == kSoundRestart || status.command == kSoundPlay) {
-                status.playCount = Signed(words[2]);
-                status.loopBack = Signed(words[3]);
-            } else if (status.command == kSoundStop) {
-                status.fadeSpeed = std::bit_cast<float>(words[2]);
-            }
-            status.pending = 1;
+            ParseStatus(body);
         } else if (header.tag == kTagVolm) {
             ParseValueCommand(body, &volumeCommand);
         } else if (header.tag == kTagPan) {
@@ -115,6 +105,20 @@ int32_t CSoundChannel::ParseCommand(CReadStream* stream, int32_t kind, uint32_t 
     reader.SkipRest();
     if (bytesRead != nullptr) *bytesRead = reader.Consumed();
     return result;
+}
+
+void CSoundChannel::ParseStatus(CChunkReader& body) {
+    uint32_t words[4] = {};
+    ReadFields(body, &words);
+    status.command = Signed(words[0]);
+    status.delay = words[1];
+    if (status.command == kSoundRestart || status.command == kSoundPlay) {
+        status.playCount = Signed(words[2]);
+        status.loopBack = Signed(words[3]);
+    } else if (status.command == kSoundStop) {
+        status.fadeSpeed = std::bit_cast<float>(words[2]);
+    }
+    status.pending = 1;
 }
 
 int32_t CSoundChannel::Update(int32_t hold) {
@@ -201,17 +205,7 @@ int32_t CSoundChannel::Restore(CReadStream* stream, uint32_t* bytesRead, int32_t
             body.ReadString(fileName, kSoundNameSize);
             if (LoadSound(kind, fileName) != 0) result = -1;
         } else if (header.tag == kTagStat) {
-            uint32_t words[3] = {};
-            ReadFields(body, &words);
-            const int32_t code = Signed(words[0]);
-            const bool playing = code == kSoundRestart || code == kSoundPlay;
-            if (playing && (kind == kSoundKindMusic || kind == kSoundKindVoice)) {
-                status.pending = 1;
-                status.command = kSoundRestart;
-                status.playCount = Signed(words[1]);
-                status.loopBack = Signed(words[2]);
-                status.delay = 0;
-            }
+            RestoreStatus(body, kind);
         } else if (header.tag == kTagVolm || header.tag == kTagPan || header.tag == kTagTemp) {
             uint32_t words[1] = {};
             ReadFields(body, &words);
@@ -224,4 +218,18 @@ int32_t CSoundChannel::Restore(CReadStream* stream, uint32_t* bytesRead, int32_t
     reader.SkipRest();
     if (bytesRead != nullptr) *bytesRead = reader.Consumed();
     return result;
+}
+
+void CSoundChannel::RestoreStatus(CChunkReader& body, int32_t kind) {
+    uint32_t words[3] = {};
+    ReadFields(body, &words);
+    const int32_t code = Signed(words[0]);
+    const bool playing = code == kSoundRestart || code == kSoundPlay;
+    if (playing && (kind == kSoundKindMusic || kind == kSoundKindVoice)) {
+        status.pending = 1;
+        status.command = kSoundRestart;
+        status.playCount = Signed(words[1]);
+        status.loopBack = Signed(words[2]);
+        status.delay = 0;
+    }
 }

@@ -10,6 +10,8 @@
 #include "platform/render_context.h"
 #include "sound/sound_player.h"
 
+class CChunkReader;
+
 // Channel kinds; they choose the archive a sound comes from.
 constexpr int32_t kSoundKindMusic = 0;
 constexpr int32_t kSoundKindVoice = 1;
@@ -93,4 +95,10 @@ struct CSoundChannel {
     int32_t CurrentVolume() const { return volumeCommand.pending ? volumeCommand.target : volume; }
     int32_t CurrentPan() const { return panCommand.pending ? panCommand.target : pan; }
     int32_t CurrentTempo() const { return tempoCommand.pending ? tempoCommand.target : tempo; }
+
+private:
+    // STAT of a script: the status command with its delay, pending.
+    void ParseStatus(CChunkReader& body);
+    // STAT of a save: music and voices that were playing restart from their beginning at once.
+    void RestoreStatus(CChunkReader& body, int32_t kind);
 };

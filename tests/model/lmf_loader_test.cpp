@@ -11,6 +11,7 @@
 
 #include "files/loaders.h"
 #include "model/lmf_model.h"
+#include "model/shader_context.h"
 #include "platform/graphics.h"
 #include "platform/message_box.h"
 #include "tests/files/temp_folder.h"
@@ -241,6 +242,44 @@ TEST_F(LmfLoader, TexturesArePaddedSquaresOfPowersOfTwo) {
     ExpectTexture(model_.surfaces[0].toon, data.surfaces[0].toon);
     EXPECT_EQ(LmfTextureAllowance(0), kLmfTextureSlackBytes);
     EXPECT_EQ(LmfTextureAllowance(uint64_t{1} << 40), kLmfTextureCeilingBytes);
+}
+
+// Some files carry a texture of 0 x 0 pixels as a placeholder: it becomes a 1 x 1 texture that
+// holds what the texture was created with (transparent black), and the surface draws with it.
+TEST_F(LmfLoader, ZeroByZeroTextureLoadsAsOneTexelAndDraws) {
+    SLmfModelData data = SmallModel();
+    // With identity matrices the triangle covers the whole target in clip space.
+    const float corners[3][3] = {{-1.0f, -1.0f, 0.5f}, {-1.0f, 3.0f, 0.5f}, {3.0f, -1.0f, 0.5f}};
+    for (int v = 0; v < 3; ++v) std::copy(corners[v], corners[v] + 3, data.layers[0].meshes[0].vertices[v].position);
+    data.surfaces[0].twoSided = 1;
+    data.surfaces[0].blendMode = 2;  // DestColor/Zero: the target is multiplied by the texel
+    data.surfaces[0].texture.placeholder = true;
+    ASSERT_EQ(Load(BuildLmf(data)), 0);
+    const CLmfTexture& texture = model_.surfaces[0].texture;
+    EXPECT_EQ(texture.width, 0);
+    EXPECT_EQ(texture.height, 0);
+    ASSERT_NE(texture.texture, nullptr);
+    EXPECT_EQ(texture.texture->Width(), 1u);
+    EXPECT_EQ(texture.texture->Height(), 1u);
+    EXPECT_EQ(SurfacePixel(texture.texture->Level0(), 0, 0), 0u);
+
+    // Every fragment passes the alpha test, so the white target shows what the texel multiplies.
+    CShaderContext context;
+    ASSERT_EQ(context.Create(device_), 0);
+    CSurface* target = nullptr;
+    ASSERT_EQ(device_->CreateRenderTarget(16, 16, Format::A8R8G8B8, &target), 0);
+    device_->SetRenderTarget(target);
+    device_->SetRenderState(RenderState::AlphaFunc, Cmp::Always);
+    device_->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, 0xFFFFFFFFu, 1.0f, 0);
+    device_->BeginScene();
+    EXPECT_EQ(model_.DrawLayer(device_, 0, context, nullptr, 0), 0);
+    device_->EndScene();
+    device_->SetTexture(0, nullptr);
+    int32_t untouched = 0;
+    for (int32_t y = 0; y < 16; ++y)
+        for (int32_t x = 0; x < 16; ++x) untouched += SurfacePixel(target, x, y) != 0u;
+    EXPECT_EQ(untouched, 0);
+    target->Release();
 }
 
 // Values that would make the drawing index outside its palette or the animation divide by zero

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <random>
 
 namespace {
@@ -86,8 +87,34 @@ TEST(KeyTrack, KeysStayInTimeOrderAndReplaceAtEqualTimes) {
         if (t <= many.GetKey(0)->time || t >= many.LastKey()->time) continue;
         int32_t expected = 0;
         while (many.GetKey(expected + 1)->time <= t) ++expected;
-        EXPECT_EQ(FindKeySegment(many.keys, t), expected) << t;
+        EXPECT_EQ(many.FindSegment(t), expected) << t;
     }
+}
+
+// One segment search serves the four value types: at a key's own time its segment starts, and
+// one millisecond before the next key it still runs, also between keys 1 ms apart.
+template <typename Track>
+void ExpectSegmentsAtKeyBoundaries() {
+    const int32_t times[] = {-300, -10, 0, 1, 7, 250, 251, 4000};
+    constexpr int32_t kCount = static_cast<int32_t>(std::size(times));
+    Track track;
+    for (int32_t time : times) {
+        typename Track::Key key{};
+        key.time = time;
+        ASSERT_EQ(track.SetKey(key), 0);
+    }
+    EXPECT_EQ(track.FindSegment(times[0] + 1), 0);
+    for (int32_t i = 1; i + 1 < kCount; ++i) {
+        EXPECT_EQ(track.FindSegment(times[i]), i) << times[i];
+        EXPECT_EQ(track.FindSegment(times[i + 1] - 1), i) << times[i + 1] - 1;
+    }
+}
+
+TEST(KeyTrack, SegmentSearchMeetsEveryKeyBoundaryForEveryValueType) {
+    ExpectSegmentsAtKeyBoundaries<CKeyTrackFloat>();
+    ExpectSegmentsAtKeyBoundaries<CKeyTrackVec2>();
+    ExpectSegmentsAtKeyBoundaries<CKeyTrackVec3>();
+    ExpectSegmentsAtKeyBoundaries<CKeyTrackColor>();
 }
 
 TEST(KeyTrack, ColourCurvesStayWithinZeroAndOneButLinearOnesDoNot) {

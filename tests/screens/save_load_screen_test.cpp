@@ -25,6 +25,26 @@ SPoint SlotCorner(int32_t index) { return SPoint{16 + 388 * (index / 5), 48 + 95
 
 }  // namespace
 
+// A save file's path is taken whole or refused, never cut into another name: under a folder
+// that leaves room for exactly "Save07.sav", one byte more does not fit.
+TEST(SaveFileName, PathsAtTheBufferBoundAreTakenWholeOrRefused) {
+    char saved[kSaveFolderSize];
+    std::memcpy(saved, g_SaveFolder, sizeof saved);
+    const std::string folder = "/" + std::string(kSavePathSize - 1 - std::strlen("/Save07.sav") - 1, 'd') + "/";
+    std::memcpy(g_SaveFolder, folder.c_str(), folder.size() + 1);
+    EXPECT_EQ(SaveName(7), folder + "Save07.sav");
+    EXPECT_EQ(SaveName(7).size(), kSavePathSize - 1);
+    EXPECT_EQ(SaveName(kQuickSaveSlot), folder + "Q-Save.sav");
+    EXPECT_EQ(SaveName(kFirstAutoSaveSlot + 1), "");
+    char path[kSavePathSize] = "unchanged";
+    GetSaveFolderPath(kGameDataName, path);
+    EXPECT_STREQ(path, "");
+    std::strcpy(path, "unchanged");
+    EXPECT_EQ(FormatPath(path, "%sSave%02d.sav.", g_SaveFolder, 7), -1) << "one byte too long";
+    EXPECT_STREQ(path, "");
+    std::memcpy(g_SaveFolder, saved, sizeof saved);
+}
+
 class SaveLoadScreenTest : public ScreenTest {
 protected:
     void WriteSave(int32_t slot, const STestSave& save) {

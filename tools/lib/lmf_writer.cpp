@@ -106,7 +106,7 @@ void Node(Writer& w, const SLmfNodeData& node) {
 }
 
 void Texture(Writer& w, const char* tag, const SLmfTextureData& texture) {
-    if (texture.width == 0 && texture.height == 0) return;
+    if (texture.width == 0 && texture.height == 0 && !texture.placeholder) return;
     w.Begin(tag);
     Foreign(w, texture.foreign);
     w.Header("SIZE", 8);

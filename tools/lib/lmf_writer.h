@@ -78,10 +78,11 @@ struct SLmfNodeData {
 };
 
 struct SLmfTextureData {
-    int32_t width = 0;  // 0: the surface has no such texture
+    int32_t width = 0;  // 0 x 0: the surface has no such texture, unless `placeholder`
     int32_t height = 0;
     std::vector<uint32_t> pixels;  // width x height, 0xAARRGGBB, top row first
     std::vector<SLmfForeignChunk> foreign;
+    bool placeholder = false;  // 0 x 0 written all the same, as some files carry it
 };
 
 struct SLmfSurfaceData {
