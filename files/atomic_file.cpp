@@ -95,8 +95,12 @@ void CAtomicFile::Abort() {
 }
 
 void ReportUnwrittenFile(const char* path, int error) {
+    ReportUnwrittenFile(path, error != 0 ? std::strerror(error) : "reason unknown");
+}
+
+void ReportUnwrittenFile(const char* path, const char* reason) {
     std::fprintf(stderr, "cannot write \"%s\": %s; the file there before is kept\n", path != nullptr ? path : "",
-                 error != 0 ? std::strerror(error) : "reason unknown");
+                 reason);
 }
 
 int32_t RemoveStaleTemporaries(const std::string& folder, bool (*ownName)(const std::string& name)) {

@@ -34,6 +34,8 @@ struct CAtomicFile {
 // Says on stderr that `path` could not be written and why (errno `error`; 0 when no reason is
 // known), and that the file there before is kept.
 void ReportUnwrittenFile(const char* path, int error);
+// The same with the reason in words, for a failure that no system call names.
+void ReportUnwrittenFile(const char* path, const char* reason);
 
 // Removes the temporary files that writes into `folder` left behind when the program was killed
 // half way: regular files named "<name>.tmp-XXXXXX" for which ownName(name) holds. Only safe

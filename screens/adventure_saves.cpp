@@ -25,6 +25,7 @@ constexpr uint32_t kThumbnailClearColour = 0xFF000000u;
 struct CReplacingWriter {
     CAtomicFile target;
     CWriteStream stream;
+    const char* failedStep = nullptr;  // why the write stopped when no file operation failed
 
     ~CReplacingWriter() { stream.file = nullptr; }  // the file belongs to the atomic writer
 
@@ -36,6 +37,7 @@ struct CReplacingWriter {
         if (stream.file == nullptr) return false;
         if (stream.AllocBuffer(bufferSize) != 0) {
             stream.file = nullptr;
+            failedStep = "out of memory for the write buffer";
             return false;
         }
         return true;
@@ -45,20 +47,38 @@ struct CReplacingWriter {
         stream.file = nullptr;
         return committed;
     }
+    int32_t Fail(const char* step) {
+        failedStep = step;
+        return -1;
+    }
+
+    // The boxes of a failed save name no file and no reason, and nothing of GameData.sys is
+    // shown at all: stderr is where the player learns which file it was and why.
+    void ReportFailure(const char* path, const char* fileKind) const {
+        if (path == nullptr || path[0] == 0) {
+            std::fprintf(stderr, "%s not written: there is no save folder\n", fileKind);
+            return;
+        }
+        const int error = target.error != 0 ? target.error : stream.error;
+        if (error == 0 && failedStep != nullptr) {
+            ReportUnwrittenFile(path, failedStep);
+        } else {
+            ReportUnwrittenFile(path, error);
+        }
+    }
 };
 
-}  // namespace
-
-int32_t CAdventure::WriteSave(const char* path) {
-    CReplacingWriter writer;
+int32_t WriteSaveTo(CReplacingWriter* into, const char* path, CAdventure* adventure) {
+    CReplacingWriter& writer = *into;
+    CVantEngine& engine = adventure->engine;
     if (!writer.Begin(path, kSaveWriteBuffer)) return -1;
     CWriteStream* stream = &writer.stream;
     WriteSaveDate(stream, GetLocalSaveTime());
-    if (thumbnailName[0] == 0) {
+    if (adventure->thumbnailName[0] == 0) {
         WriteU32(stream, 0);
-        if (WriteThumbnail(stream) != 0) return -1;
+        if (adventure->WriteThumbnail(stream) != 0) return writer.Fail("the frame for its thumbnail cannot be read");
     } else {
-        WriteCountedText(stream, thumbnailName);
+        WriteCountedText(stream, adventure->thumbnailName);
     }
     char caption[kCaptionSize] = {};
     engine.GetSaveCaption(caption);
@@ -68,8 +88,18 @@ int32_t CAdventure::WriteSave(const char* path) {
     engine.Save(nullptr, &stateSize);
     WriteU32(stream, stateSize);
     uint32_t written = 0;
-    if (engine.Save(stream, &written) != 0 || written != stateSize) return -1;
+    if (engine.Save(stream, &written) != 0 || written != stateSize) return writer.Fail("the game's state cannot be saved");
     return writer.Commit() ? 0 : -1;
+}
+
+}  // namespace
+
+// Menu saves, quick saves and auto saves all come here, so each failure is said once.
+int32_t CAdventure::WriteSave(const char* path) {
+    CReplacingWriter writer;
+    if (WriteSaveTo(&writer, path, this) == 0) return 0;
+    writer.ReportFailure(path, "save file");
+    return -1;
 }
 
 int32_t CAdventure::WriteThumbnail(CWriteStream* stream) {
@@ -141,12 +171,7 @@ int32_t WriteGameDataTo(CReplacingWriter* into, const char* path, CAdventure* ad
 int32_t CAdventure::WriteGameData(const char* path, CAdventure* adventure) {
     CReplacingWriter writer;
     if (WriteGameDataTo(&writer, path, adventure) == 0) return 0;
-    // The read history of this run is lost unless the player hears of it.
-    if (path == nullptr || path[0] == 0) {
-        std::fprintf(stderr, "%s not written: there is no save folder\n", kGameDataName);
-    } else {
-        ReportUnwrittenFile(path, writer.target.error != 0 ? writer.target.error : writer.stream.error);
-    }
+    writer.ReportFailure(path, kGameDataName);
     return -1;
 }
 

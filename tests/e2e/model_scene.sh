@@ -19,6 +19,13 @@ fail() {
 }
 
 [ -x "$TOOL" ] || fail "$TOOL is missing: build the model_scene target"
+# Asking for help is no mistake: the usage goes to stdout and the status is 0.
+for flag in --help -h; do
+    usage=$("$TOOL" "$flag" 2>/dev/null)
+    status=$?
+    [ "$status" = 0 ] || fail "$flag ends with status $status"
+    printf '%s\n' "$usage" | grep -q "^usage: model_scene .*--tick" || fail "$flag prints no usage on stdout"
+done
 [ -f "$BUILD/game/Script.pac" ] || fail "no sample game in $BUILD/game: build the sample_game target"
 
 # Page 1 animates for about five seconds; the click at 5200 ms turns to page 2.

@@ -275,8 +275,12 @@ TEST_F(AdventureTest, FailedSaveKeepsThePreviousFile) {
     // The back buffer cannot be locked for the thumbnail.
     SLockedRect locked;
     ASSERT_EQ(m_backBuffer->LockRect(&locked, nullptr, 0), 0);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(adventure.WriteSave(path.c_str()), -1);
+    const std::string said = testing::internal::GetCapturedStderr();
     m_backBuffer->UnlockRect();
+    EXPECT_EQ(said, "cannot write \"" + path +
+                        "\": the frame for its thumbnail cannot be read; the file there before is kept\n");
     EXPECT_EQ(CTempFolder::Read(path), before);
     // A back buffer smaller than the 800 × 600 frame gives no thumbnail.
     CGraphicsDevice* small = MakeTestDevice(400, 300);
@@ -292,6 +296,56 @@ TEST_F(AdventureTest, FailedSaveKeepsThePreviousFile) {
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(g_SaveFolder)) files += entry.is_regular_file();
     EXPECT_EQ(files, 1u);  // no temporary file left behind
+}
+
+// A save that cannot be written, from the menu's save screen, the quick-save button or the
+// script's auto save: the box keeps its words, stderr names the file and the reason, and what
+// stood at the file's place stays there.
+TEST_F(AdventureTest, SavesThatCannotBeWrittenSayWhichFileAndWhy) {
+    const char* const names[] = {"Save02.sav", "Q-Save.sav", "A-Save00.sav"};
+    for (const char* name : names) std::filesystem::create_directories(SavePath(name) + "/kept");
+    const auto saidFor = [&](const char* name) {
+        return "cannot write \"" + SavePath(name) + "\": Is a directory; the file there before is kept\n";
+    };
+    Start(PlainPages("one|two|three"));
+    RunFrames(3);
+    TakeShownMessages();
+
+    OpenMenu();
+    ClickFrame(330, 80);  // save
+    RunFrames(12);
+    testing::internal::CaptureStderr();
+    ClickFrame(100, 48 + 95 * 2 + 40);  // slot 2 of page 0
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(saidFor("Save02.sav")), std::string::npos) << said;
+    // セーブに失敗しました
+    EXPECT_EQ(TakeShownMessages(), std::vector<std::string>{"Error!!|\x83\x5A\x81\x5B\x83\x75\x82\xC9\x8E\xB8\x94\x73"
+                                                            "\x82\xB5\x82\xDC\x82\xB5\x82\xBD"});
+    RightClickFrame();
+    RunFrames(12);
+    ASSERT_EQ(adventure.subMode, kAdventureScript);
+
+    testing::internal::CaptureStderr();
+    ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(saidFor("Q-Save.sav")), std::string::npos) << said;
+    // クイックセーブに失敗しました
+    EXPECT_EQ(TakeShownMessages(), std::vector<std::string>{"Error!!|\x83\x4E\x83\x43\x83\x62\x83\x4E\x83\x5A\x81\x5B"
+                                                            "\x83\x75\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD"});
+    EXPECT_EQ(adventure.quickSaveExists, 0u);
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(adventure.AutoSave(), -1);
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(saidFor("A-Save00.sav")), std::string::npos) << said;
+    // オートセーブに失敗しました
+    EXPECT_EQ(TakeShownMessages(), std::vector<std::string>{"Error!!|\x83\x49\x81\x5B\x83\x67\x83\x5A\x81\x5B\x83\x75"
+                                                            "\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD"});
+
+    for (const char* name : names) EXPECT_TRUE(std::filesystem::exists(SavePath(name) + "/kept")) << name;
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(g_SaveFolder)) files += entry.is_regular_file();
+    EXPECT_EQ(files, 0u);  // no temporary file left behind
 }
 
 TEST_F(AdventureTest, HostCommandsMatchInAnyCaseLineByLine) {
@@ -578,7 +632,10 @@ TEST_F(AdventureTest, GameDataThatCannotBeWrittenIsSaidAndWrittenNowhereElse) {
     GetSaveFileName(5, path);
     EXPECT_STREQ(path, "");
     TakeShownMessages();
+    testing::internal::CaptureStderr();
     ClickFrame(kQuickSaveButton.x, kQuickSaveButton.y);
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("save file not written: there is no save folder"), std::string::npos) << said;
     // クイックセーブに失敗しました
     EXPECT_EQ(TakeShownMessages().size(), 1u) << "the save says it failed";
     testing::internal::CaptureStderr();

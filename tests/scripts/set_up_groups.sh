@@ -1,7 +1,7 @@
 #!/bin/sh
 # The set-up of the two README commands: scripts/run.sh installs only what building and playing
 # need, scripts/test.sh the test tool chain as well, and the program and the sample game
-# configure without the test libraries.
+# configure without the test libraries; the default build generates the sample game.
 #
 # Usage: set_up_groups.sh <source folder> <scratch folder>.
 set -u
@@ -33,5 +33,11 @@ targets=$(cmake --build "$SCRATCH" --target help)
 for target in velkora sample_game; do
     echo "$targets" | grep -q "\.\.\. $target\$" || fail "no $target target without the tests"
 done
+# A build by hand (no --target) generates the sample game that the tests, the benchmarks and
+# scripts/measure-idle.sh play. Read from the Makefiles' own list of what "all" builds.
+if [ -f "$SCRATCH/CMakeFiles/Makefile2" ]; then
+    grep -q "^tools/all: tools/CMakeFiles/sample_game.dir/all\$" "$SCRATCH/CMakeFiles/Makefile2" ||
+        fail "the default build does not generate the sample game"
+fi
 rm -rf "$SCRATCH" "$SCRATCH.log"
 echo "set_up_groups: the play and test groups and the build without tests are as expected"

@@ -475,15 +475,22 @@ CCanvas TextWindow() {
     return c;
 }
 
+// The two choice bars. The normal one is translucent navy under white text. The highlighted
+// one carries the engine's magenta text (0xFFFF00FF), which keeps a contrast of 4.5 : 1 only on
+// a background of relative luminance below about 0.024, so it is an opaque, nearly black plum
+// with no sheen under the text; its gold rim and the lamp at its left end mark it as picked.
 CCanvas SelectWindow() {
     CCanvas c(543, 96, 0);
-    for (int bar = 0; bar < 2; ++bar) {
-        const float y0 = 48.0f * bar + 2, y1 = y0 + 44;
-        c.FillRoundRect(4, y0, 539, y1, 20, bar ? 0xF02C5A8C : 0xD0142440);
-        c.VerticalGradient(10, static_cast<int>(y0 + 3), 533, static_cast<int>(y0 + 18), 0x28FFFFFF, 0x00FFFFFF);
-        c.StrokeRoundRect(4, y0, 539, y1, 20, 2, bar ? 0xFFFFE08A : 0xFF8FA8C8);
-        if (bar) c.Glow(24, y0 + 22, 14, 0xC0FFE08A);
-    }
+    const float y0 = 2, y1 = 46;
+    c.FillRoundRect(4, y0, 539, y1, 20, 0xD0142440);
+    c.VerticalGradient(10, static_cast<int>(y0 + 3), 533, static_cast<int>(y0 + 18), 0x28FFFFFF, 0x00FFFFFF);
+    c.StrokeRoundRect(4, y0, 539, y1, 20, 2, 0xFF8FA8C8);
+
+    const float h0 = 50, h1 = 94;  // the text's line takes rows 14 to 43 of the bar
+    c.FillRoundRect(4, h0, 539, h1, 20, 0xFF160A1E);
+    c.VerticalGradient(12, static_cast<int>(h0 + 3), 531, static_cast<int>(h0 + 9), 0x30FFE08A, 0x00FFE08A);
+    c.StrokeRoundRect(4, h0, 539, h1, 20, 2, 0xFFFFE08A);
+    c.Glow(23, h0 + 22, 12, 0xF0FFE08A);
     return c;
 }
 

@@ -1,25 +1,11 @@
 // model_scene: plays a script of a generated game with 3D models on, as the adventure would if
 // it switched them on, and writes chosen frames as PNG pictures.
 //
-// usage: model_scene [options]
-//   --game DIR        the game folder (default: the working folder)
-//   --script NAME     the script to start (default Script/ModelScene.vsf)
-//   --frames T,T,...  game times in ms of the frames to write (multiples of the tick)
-//   --count N --step MS   or N frames, the first at 0, then every MS ms
-//   --tick MS         the clock step of one frame (default 20)
-//   --clicks T,T,...  game times in ms at which a click is given to the engine's input step
-//                     (a click finishes the text, the next one turns the page)
-//   --out DIR         where the frames go, as frame_<ms>.png (default: the working folder)
-//   --compare DIR     compare each frame with DIR/frame_<ms>.png pixel for pixel instead of
-//                     writing it; exit status 1 when any differs
-//   --raster PATH     auto, reference, sse2 or avx2: the rasteriser's span path
-//   --window          show the frames in a window, paced in real time, until it is closed
-//                     (after the last frame the scene keeps playing)
+// usage: see kUsage below, or model_scene --help.
 //
 // The engine runs on a headless device with the 800 x 600 off-screen target, the fake clock,
 // stepped by the tick, and a sound output that follows it, so that every run draws the same
-// pixels. Exit status: 0, 1 for differing frames, 2 for bad options, 3 when the scene or a
-// frame could not be set up or written.
+// pixels.
 #include <unistd.h>
 
 #include <algorithm>
@@ -56,7 +42,28 @@ namespace {
 constexpr uint32_t kFakeClockStart = 1000000;
 constexpr uint32_t kWindowRunMs = 600000;  // a window without frames to write plays ten minutes
 
+const char kUsage[] =
+    "usage: model_scene [--game DIR] [--script NAME] (--frames T,T,... | --count N --step MS) [--tick MS]\n"
+    "                   [--clicks T,T,...] [--out DIR | --compare DIR] [--raster PATH] [--window]\n"
+    "  --game DIR        the game folder (default: the working folder)\n"
+    "  --script NAME     the script to start (default Script/ModelScene.vsf)\n"
+    "  --frames T,T,...  game times in ms of the frames to write (multiples of the tick)\n"
+    "  --count N --step MS   or N frames, the first at 0, then every MS ms\n"
+    "  --tick MS         the clock step of one frame (default 20)\n"
+    "  --clicks T,T,...  game times in ms at which a click is given to the engine's input step\n"
+    "                    (a click finishes the text, the next one turns the page)\n"
+    "  --out DIR         where the frames go, as frame_<ms>.png (default: the working folder)\n"
+    "  --compare DIR     compare each frame with DIR/frame_<ms>.png pixel for pixel instead of\n"
+    "                    writing it; exit status 1 when any differs\n"
+    "  --raster PATH     auto, reference, sse2 or avx2: the rasteriser's span path\n"
+    "  --window          show the frames in a window, paced in real time, until it is closed\n"
+    "                    (after the last frame the scene keeps playing)\n"
+    "  -h, --help        this text\n"
+    "Exit status: 0, 1 for differing frames, 2 for bad options, 3 when the scene or a frame could\n"
+    "not be set up or written.\n";
+
 struct SOptions {
+    bool help = false;
     std::string game = ".";
     std::string script = "Script/ModelScene.vsf";
     std::set<uint32_t> frames;
@@ -97,6 +104,10 @@ bool ParseOptions(int argc, char** argv, SOptions* o) {
     uint32_t count = 0, step = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--help" || option == "-h") {
+            o->help = true;
+            return true;
+        }
         if (option == "--window") {
             o->window = true;
             continue;
@@ -263,10 +274,12 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     SOptions o;
     if (!ParseOptions(argc, argv, &o)) {
-        std::fprintf(stderr,
-                     "usage: model_scene [--game DIR] [--script NAME] (--frames T,T,... | --count N --step MS) "
-                     "[--tick MS] [--clicks T,T,...] [--out DIR | --compare DIR] [--raster PATH] [--window]\n");
+        std::fputs(kUsage, stderr);
         return 2;
+    }
+    if (o.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
     raster::SelectPath(o.path);
     // The output folders are taken before the game folder becomes the working folder.
