@@ -82,6 +82,8 @@ TEST(RenderContext, ModelPathNeedsTheRegisteredEffectAndAnOffscreenSurface) {
     ASSERT_NE(device, nullptr);
     CSurface* back = nullptr;
     ASSERT_EQ(device->GetBackBuffer(&back), 0);
+    // An engine started earlier in this process leaves its effect hooks registered.
+    SetModelEffectHooks(nullptr, nullptr);
     // Init refuses the models switch; restoring after a reset builds the model target.
     EXPECT_EQ(InitRenderContext(nullptr, nullptr, 1, back, device, 0), -1);
     EXPECT_EQ(g_bModelsUsable, 1u);
