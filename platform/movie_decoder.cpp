@@ -57,7 +57,8 @@ const SMovieDecoderOps* LoadModule(const std::string& path) {
 const SMovieDecoderOps* LoadModuleBesideProgram() {
     char program[4096];
     const ssize_t length = ::readlink("/proc/self/exe", program, sizeof program);
-    if (length <= 0 || length == sizeof program) return Refuse(kMovieModuleFile, "the program's own folder is unknown");
+    if (length <= 0 || length == sizeof program)
+        return Refuse(kMovieModuleFile, "the program's own folder is unknown");
     const std::string path(program, static_cast<size_t>(length));
     return LoadModule(path.substr(0, path.rfind('/') + 1) + kMovieModuleFile);
 }

@@ -46,15 +46,6 @@ to_market_movie() {
     sleep 0.5
 }
 
-close_and_expect_success() {
-    close_window "$wid"
-    wait_for_exit "$pid" 150 || fail "the program did not end when its window was closed"
-    wait "$pid"
-    status=$?
-    trap - EXIT
-    [ "$status" -eq 0 ] || fail "the program ended with status $status"
-}
-
 inside() {
     export XDG_DATA_HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/home" VELKORA_NO_MESSAGE_WINDOWS=1
     mkdir -p "$XDG_DATA_HOME"
@@ -94,7 +85,7 @@ inside() {
         fail "the reason does not name the missing module"
     [ -z "$(movie_libraries)" ] || fail "movie libraries mapped without the module: $(movie_libraries | tr '\n' ' ')"
     close_and_expect_success
-    echo "movie_module: without the module both movies fail as undecodable files, said once, and the story goes on"
+    echo "movie_module: without the module both movies fail, the load said once, and the story goes on"
 }
 
 if [ "$INSIDE" = 1 ]; then

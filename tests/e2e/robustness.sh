@@ -37,15 +37,6 @@ find_window() {
     xdotool windowfocus --sync "$wid"
 }
 
-close_and_expect_success() {
-    close_window "$wid"
-    wait_for_exit "$pid" 150 || fail "the program did not end when its window was closed"
-    wait "$pid"
-    status=$?
-    trap - EXIT
-    [ "$status" -eq 0 ] || fail "the program ended with status $status"
-}
-
 inside() {
     export XDG_DATA_HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/run1" VELKORA_NO_MESSAGE_WINDOWS=1
     mkdir -p "$XDG_RUNTIME_DIR"
