@@ -1,4 +1,5 @@
-// Movie files decoded on demand: the video frame due at a media time, scaled into pixels the
+// Movie files decoded on demand (with FFmpeg, in a module loaded on the first open,
+// platform/movie_module.h): the video frame due at a media time, scaled into pixels the
 // caller owns, and the sound track as 16-bit stereo PCM at 44,100 Hz. A movie file is always a
 // loose file, found like every game file (platform/paths.h). Positions count from the file's
 // first timestamp, and the end of a movie is found by decoding up to it: containers such as
@@ -43,7 +44,8 @@ public:
     virtual int32_t Rewind() = 0;
 };
 
-// Null when the file cannot be opened or has no such track that gives a frame (a sample).
+// Null when the file cannot be opened or has no such track that gives a frame (a sample), and
+// when the decoder cannot be loaded (said once on stderr; it is not tried again).
 std::unique_ptr<IMovieVideo> OpenMovieVideo(const char* path);
 std::unique_ptr<IMovieAudio> OpenMovieAudio(const char* path);
 
@@ -53,6 +55,11 @@ struct SMovieOpeners {
     std::unique_ptr<IMovieAudio> (*audio)(const char* path) = nullptr;
 };
 void SetMovieOpeners(const SMovieOpeners& openers);
+
+// Test hook: the decoder is loaded from this module on the next open, in place of the one the
+// program links in or finds beside itself; null goes back to those. A module loaded before
+// stays loaded, as its decoders may still be open.
+void SetMovieModulePath(const char* path);
 
 // How many video frames every decoder has decoded so far (for tests and measurements).
 uint64_t DecodedMovieFrames();

@@ -1,10 +1,12 @@
 #!/bin/sh
 # Faults around the real program under Xvfb, with the sanitizer build: a display that cannot be
-# opened, a flag-report request (SIGUSR1) that arrives before start-up has begun and a storm of
-# them later, the temporaries of a write killed half way, a FIFO in the place of System.sys and
-# of the quick save, a damaged GameData.sys, a second copy on the same save folder started with
-# another runtime folder, a save folder path far beyond 260 bytes, and Continue on a damaged
-# quick save, which must give the title back instead of ending the program.
+# opened, a flag-report request (SIGUSR1) that arrives before start-up has begun, one 50 ms after
+# the start (while the dynamic loader would still be at work if the program mapped more than it
+# needs at start) and a storm of them later, the temporaries of a write killed half way, a FIFO
+# in the place of System.sys and of the quick save, a damaged GameData.sys, a second copy on the
+# same save folder started with another runtime folder, a save folder path far beyond 260 bytes,
+# and Continue on a damaged quick save, which must give the title back instead of ending the
+# program.
 #
 # Usage: robustness.sh <build folder>. Exit 77 when Xvfb is missing.
 set -u
@@ -33,15 +35,6 @@ find_window() {
     LEFT=$X
     TOP=$Y
     xdotool windowfocus --sync "$wid"
-}
-
-close_and_expect_success() {
-    close_window "$wid"
-    wait_for_exit "$pid" 150 || fail "the program did not end when its window was closed"
-    wait "$pid"
-    status=$?
-    trap - EXIT
-    [ "$status" -eq 0 ] || fail "the program ended with status $status"
 }
 
 inside() {
@@ -97,6 +90,28 @@ inside() {
     close_and_expect_success
     [ -f "$SAVE/System.sys" ] && [ "$(wc -c <"$SAVE/System.sys")" -eq 1289 ] || fail "System.sys was not written whole"
     echo "robustness: dead display, early request, storm, temporaries, FIFOs and a second copy as expected"
+
+    # A request 50 ms after the start, three times: answered, and the program lives on.
+    for attempt in 1 2 3; do
+        "$PROGRAM" >"$WORK/out.txt" 2>"$WORK/err.txt" &
+        pid=$!
+        trap 'kill "$pid" 2>/dev/null' EXIT
+        sleep 0.05
+        kill -USR1 "$pid"
+        i=0
+        until grep -q '^\[Information\]' "$WORK/err.txt"; do
+            if ! kill -0 "$pid" 2>/dev/null; then
+                wait "$pid"
+                fail "a request 50 ms after the start ended the program (status $?, attempt $attempt)"
+            fi
+            i=$((i + 1))
+            [ "$i" -lt 100 ] || fail "the request 50 ms after the start was never answered"
+            sleep 0.1
+        done
+        find_window
+        close_and_expect_success
+    done
+    echo "robustness: a request 50 ms after the start is answered"
 
     # Continue on a damaged quick save: the load failure, then the title; the program goes on. The
     # save folder's path is far longer than 260 bytes.

@@ -132,3 +132,13 @@ open_game_window() {
     [ "$WIDTH $HEIGHT" = "800 600" ] || fail "client area is ${WIDTH}x$HEIGHT"
     xdotool windowfocus --sync "$wid"
 }
+
+# Closes the window $wid of the program $pid as a user does and requires a clean end.
+close_and_expect_success() {
+    close_window "$wid"
+    wait_for_exit "$pid" 150 || fail "the program did not end when its window was closed"
+    wait "$pid"
+    status=$?
+    trap - EXIT
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+}
