@@ -531,8 +531,10 @@ RASTER_INLINE void ShadeGroup(const SKernel<I>& k, typename I::V lanes, const SR
     if (k.skipClearTexels && I::AllAlphaZero(I::And(texels, lanes))) return;
     if (k.skipEmptyTexels && I::MoveMask(I::CmpEq32(I::And(texels, lanes), I::Zero())) == I::kAllLanes) {
         if (!k.opaqueTarget) return;
-        const V old = I::Load(in.dst + i);  // a target without alpha stores 255 in every pixel drawn
-        I::Store(in.dst + i, I::Select(lanes, I::Or(old, k.dstAlphaOr), old));
+        // A target without alpha stores 255 in every pixel drawn; it mostly holds 255 already.
+        const V old = I::Load(in.dst + i);
+        const V forced = I::Or(old, k.dstAlphaOr);
+        if (I::MoveMask(I::CmpEq32(forced, old)) != I::kAllLanes) I::Store(in.dst + i, I::Select(lanes, forced, old));
         return;
     }
     const SHalves<I> src = Combine<I, Stage>(k, texels, in.diffuse + i);
