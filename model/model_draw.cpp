@@ -1,13 +1,26 @@
 #include "model/model_draw.h"
 
+#include <iterator>
+
 #include "platform/graphics_3d.h"
 
 namespace {
 
-constexpr uint32_t kBlendModes[kModelBlendModeCount][2] = {
-    {Blend::SrcAlpha, Blend::InvSrcAlpha},    {Blend::SrcAlpha, Blend::One},  {Blend::DestColor, Blend::Zero},
-    {Blend::InvDestColor, Blend::InvSrcColor}, {Blend::One, Blend::InvSrcColor}, {Blend::Zero, Blend::InvSrcColor},
-    {Blend::DestColor, Blend::One},
+struct SModelBlend {
+    uint32_t source, destination;            // the colour's factors
+    uint32_t sourceAlpha, destinationAlpha;  // the coverage's, while alpha blends separately
+};
+
+// Only the normal mode covers what lies beneath it; the others add light or weigh what lies
+// beneath by colour, and leave the coverage as it was.
+constexpr SModelBlend kBlendModes[kModelBlendModeCount] = {
+    {Blend::SrcAlpha, Blend::InvSrcAlpha, Blend::One, Blend::InvSrcAlpha},
+    {Blend::SrcAlpha, Blend::One, Blend::Zero, Blend::One},
+    {Blend::DestColor, Blend::Zero, Blend::Zero, Blend::One},
+    {Blend::InvDestColor, Blend::InvSrcColor, Blend::Zero, Blend::One},
+    {Blend::One, Blend::InvSrcColor, Blend::Zero, Blend::One},
+    {Blend::Zero, Blend::InvSrcColor, Blend::Zero, Blend::One},
+    {Blend::DestColor, Blend::One, Blend::Zero, Blend::One},
 };
 
 struct SPassChoice {
@@ -48,20 +61,21 @@ bool TargetMatches(const SModelMesh* meshes, uint32_t count, const SMorphTarget*
 
 void SetModelBlendMode(CGraphicsDevice* device, uint32_t mode) {
     if (mode >= kModelBlendModeCount) return;
-    device->SetRenderState(RenderState::SrcBlend, kBlendModes[mode][0]);
-    device->SetRenderState(RenderState::DestBlend, kBlendModes[mode][1]);
+    const SModelBlend& blend = kBlendModes[mode];
+    device->SetRenderState(RenderState::SrcBlend, blend.source);
+    device->SetRenderState(RenderState::DestBlend, blend.destination);
+    device->SetRenderState(RenderState::SrcBlendAlpha, blend.sourceAlpha);
+    device->SetRenderState(RenderState::DestBlendAlpha, blend.destinationAlpha);
 }
 
-CModelRenderStates::CModelRenderStates(CGraphicsDevice* device)
-    : device_(device),
-      cull_(device->GetRenderState(RenderState::CullMode)),
-      source_(device->GetRenderState(RenderState::SrcBlend)),
-      destination_(device->GetRenderState(RenderState::DestBlend)) {}
+bool ModelBlendWeighsBeneath(uint32_t mode) { return mode >= 2 && mode < kModelBlendModeCount; }
+
+CModelRenderStates::CModelRenderStates(CGraphicsDevice* device) : device_(device) {
+    for (size_t i = 0; i < std::size(kSaved); ++i) values_[i] = device->GetRenderState(kSaved[i]);
+}
 
 CModelRenderStates::~CModelRenderStates() {
-    device_->SetRenderState(RenderState::CullMode, cull_);
-    device_->SetRenderState(RenderState::SrcBlend, source_);
-    device_->SetRenderState(RenderState::DestBlend, destination_);
+    for (size_t i = 0; i < std::size(kSaved); ++i) device_->SetRenderState(kSaved[i], values_[i]);
 }
 
 int32_t DrawModelMeshes(CGraphicsDevice* device, CShaderContext& context, const SModelMesh* meshes, uint32_t count,

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 
 #include "model/shader_context.h"
-
-class CGraphicsDevice;
+#include "platform/graphics.h"
 
 constexpr uint16_t kModelNoNode = 0xFFFF;  // "no node" and "no slot" in palette records
 constexpr uint32_t kModelBlendModeCount = 7;
@@ -29,11 +29,18 @@ struct SMorphTarget {
     SVector3 weights;
 };
 
-// Source and destination blend of a surface blend mode 0-6; other modes change nothing.
+// Source and destination blend of a surface blend mode 0-6; other modes change nothing. The
+// mode also sets the alpha's own pair, which counts while alpha blends separately, as in the
+// model target: the normal mode adds its coverage (ONE, INVSRCALPHA), the others keep the
+// coverage there was (ZERO, ONE).
 void SetModelBlendMode(CGraphicsDevice* device, uint32_t mode);
 
-// Saves the culling and blend states at construction and puts them back at destruction, on
-// every way out of a draw.
+// True for the surface blend modes that weigh what lies beneath by its colour (2-6): they need
+// the scene itself beneath them, not a transparent target.
+bool ModelBlendWeighsBeneath(uint32_t mode);
+
+// Saves the culling and blend states (the alpha's own pair included) at construction and puts
+// them back at destruction, on every way out of a draw.
 class CModelRenderStates {
 public:
     explicit CModelRenderStates(CGraphicsDevice* device);
@@ -42,8 +49,10 @@ public:
     CModelRenderStates& operator=(const CModelRenderStates&) = delete;
 
 private:
+    static constexpr RenderState kSaved[] = {RenderState::CullMode, RenderState::SrcBlend, RenderState::DestBlend,
+                                             RenderState::SrcBlendAlpha, RenderState::DestBlendAlpha};
     CGraphicsDevice* device_;
-    uint32_t cull_, source_, destination_;
+    uint32_t values_[std::size(kSaved)];
 };
 
 // Uploads a layer's skinning palette. The layer matrix is the skinning matrix of its own node

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
+#include <optional>
 #include <string>
 
+#include "model/model_draw.h"
 #include "model/shader_context.h"
 #include "platform/graphics.h"
 #include "platform/quad_draw.h"
@@ -82,6 +85,49 @@ float StepFade(CModelPartState& part, int32_t t) {
     }
     if (in) return f <= 0.0f ? -1.0f : f;
     return f < 0.0f ? 1.0f : 1.0f - f;
+}
+
+// While the model draws into its target, alpha blends by its own factors (each surface blend
+// mode sets them) and adds up, so that the alpha is the coverage of what was drawn, whatever
+// the engine blends alpha by elsewhere. The states are put back when the model is drawn.
+class CModelTargetBlend {
+public:
+    explicit CModelTargetBlend(CGraphicsDevice* device) : device_(device) {
+        for (size_t i = 0; i < std::size(kStates); ++i) {
+            saved_[i] = device->GetRenderState(kStates[i].state);
+            device->SetRenderState(kStates[i].state, kStates[i].value);
+        }
+    }
+    ~CModelTargetBlend() {
+        for (size_t i = 0; i < std::size(kStates); ++i) device_->SetRenderState(kStates[i].state, saved_[i]);
+    }
+    CModelTargetBlend(const CModelTargetBlend&) = delete;
+    CModelTargetBlend& operator=(const CModelTargetBlend&) = delete;
+
+private:
+    struct SSetting {
+        RenderState state;
+        uint32_t value;
+    };
+    static constexpr SSetting kStates[] = {{RenderState::SeparateAlphaBlendEnable, 1},
+                                           {RenderState::SrcBlendAlpha, Blend::One},
+                                           {RenderState::DestBlendAlpha, Blend::InvSrcAlpha},
+                                           {RenderState::BlendOpAlpha, BlendOp::Add}};
+    CGraphicsDevice* device_;
+    uint32_t saved_[std::size(kStates)];
+};
+
+// The model target holds each pixel's colour already weighted by its coverage, and the coverage
+// as alpha, so that the layer adds it over the scene with the source factor one and a
+// translucent part counts its alpha once. It starts from transparent black, so a model leaves
+// no trail and one layer's model never shows in another layer; or, when `scene` is given (an
+// opaque surface that the layer's draw covers pixel for pixel), from a copy of it: a surface
+// that weighs what lies beneath then draws over the scene itself, and the copy's full coverage
+// makes the layer show the target as it is.
+void StartModelTarget(CGraphicsDevice* device, CSurface* target, CSurface* scene) {
+    const bool opaque = scene != nullptr && scene->GetFormat() == Format::X8R8G8B8;
+    if (opaque && device->StretchRect(scene, &kSceneRect, target, &kSceneRect, TexFilter::None) == 0) return;
+    device->Clear(0, nullptr, ClearFlag::Target, 0, 1.0f, 0);
 }
 
 }  // namespace
@@ -310,7 +356,7 @@ void CModelHolder::BuildWorld(SMatrix* world) const {
     *world = m;
 }
 
-int32_t CModelHolder::Render(CSurface* destination) {
+int32_t CModelHolder::Render(CSurface* destination, EModelBackdrop backdrop) {
     const int32_t pageTime = static_cast<int32_t>(g_GameClock - g_PageStartClock);
     int32_t result = 0;
     if (motion.Evaluate(static_cast<int32_t>(g_GameClock - motionStart), &model) == 1) result |= ModelFrame::Animating;
@@ -322,14 +368,16 @@ int32_t CModelHolder::Render(CSurface* destination) {
 
     CGraphicsDevice* device = g_pEngineDevice;
     CSurface* offscreen = g_pEngineOffscreenSurface;
+    CSurface* scene = g_bSceneTarget == 1 && g_pSceneTargetSurface != nullptr ? g_pSceneTargetSurface
+                                                                              : g_pEngineBackBuffer;
     const bool draws = device != nullptr && offscreen != nullptr && destination != nullptr;
+    std::optional<CModelTargetBlend> targetBlend;
     if (draws) {
         device->EndScene();
         device->SetRenderTarget(offscreen);
         device->BeginScene();
-        // Each frame starts from transparent black, so a model leaves no trail and one layer's
-        // model never shows in another layer.
-        device->Clear(0, nullptr, ClearFlag::Target, 0, 1.0f, 0);
+        const bool fromScene = backdrop == EModelBackdrop::SceneBeneath && NeedsSceneBeneath();
+        StartModelTarget(device, offscreen, fromScene ? scene : nullptr);
         if (depthClear == 1) device->Clear(0, nullptr, ClearFlag::ZBuffer, 0, 1.0f, 0);
         if (device->GetRenderState(RenderState::MultisampleAntialias) == 1 && g_bSceneTarget == 1) {
             device->SetRenderState(RenderState::AlphaFunc, Cmp::Always);
@@ -341,12 +389,13 @@ int32_t CModelHolder::Render(CSurface* destination) {
         device->SetRenderState(RenderState::ZEnable, 1);
         device->SetRenderState(RenderState::ZWriteEnable, 1);
         device->SetRenderState(RenderState::MultisampleAntialias, static_cast<uint32_t>(antialias));
+        targetBlend.emplace(device);
     }
     result |= RenderLayers(pageTime, draws);
     if (draws) {
+        targetBlend.reset();
         device->EndScene();
-        device->SetRenderTarget(g_bSceneTarget == 1 && g_pSceneTargetSurface != nullptr ? g_pSceneTargetSurface
-                                                                                         : g_pEngineBackBuffer);
+        device->SetRenderTarget(scene);
         device->BeginScene();
         device->SetRenderState(RenderState::ZEnable, 0);
         device->SetRenderState(RenderState::ZWriteEnable, 0);
@@ -354,6 +403,20 @@ int32_t CModelHolder::Render(CSurface* destination) {
         device->StretchRect(offscreen, &kSceneRect, destination, &kSceneRect, TexFilter::None);
     }
     return result;
+}
+
+// Whether a layer that may draw this frame (shown, fading, or the blink's or the lip sync's
+// layer) has a surface that weighs what lies beneath it.
+bool CModelHolder::NeedsSceneBeneath() const {
+    for (int32_t i = 0; i < partCount; ++i) {
+        const CModelPartState& part = parts[i];
+        const bool mayDraw = part.visible != 0 || IsFading(part) || (blinkState != kBlinkOff && i == blinkLayer) ||
+                             (lipChannel >= 0 && i == lipLayer);
+        if (!mayDraw) continue;
+        for (const CLmfMesh& mesh : model.layers[static_cast<size_t>(i)].meshes)
+            if (ModelBlendWeighsBeneath(model.surfaces[mesh.surface].blendMode)) return true;
+    }
+    return false;
 }
 
 int32_t CModelHolder::RenderLayers(int32_t pageTime, bool draws) {

@@ -26,6 +26,13 @@ namespace ModelFrame {
 enum : int32_t { Animating = 1, HoldText = 2 };
 }
 
+// What the model target may start a frame from (see CModelHolder::Render).
+enum class EModelBackdrop {
+    Transparent,   // transparent black
+    SceneBeneath,  // the scene, when a surface needs what lies beneath: the layer's draw shows
+                   // the target pixel for pixel over it, in the normal blend mode, untinted
+};
+
 // The random source of the blink (rand by default); tests replace it.
 using BlinkRandom = int (*)();
 void SetBlinkRandom(BlinkRandom random);
@@ -81,7 +88,10 @@ struct CModelHolder {
     // Advances everything to this frame's page time and draws the visible layers into the
     // off-screen surface, then copies it into `destination`; without a destination (or a device
     // and its off-screen surface) everything advances and nothing is drawn. ModelFrame bits.
-    int32_t Render(CSurface* destination);
+    // The target holds colour weighted by coverage (alpha): the layer draws it with the source
+    // factor one. It starts transparent, or, with EModelBackdrop::SceneBeneath and a surface
+    // blend mode 2-6 to draw, from the scene beneath when that is opaque (the back buffer).
+    int32_t Render(CSurface* destination, EModelBackdrop backdrop = EModelBackdrop::Transparent);
     // Jumps every track and fade to its end and the motion to `motionLength` ms.
     void Finish(int32_t motionLength);
     // The sum of the segments' totals, up to the first segment without a playing speed.
@@ -107,6 +117,7 @@ private:
     void ReadMotion(CChunkReader& chunk, EModelForm form);
     void ParseLayerState(CChunkReader& body, CModelPartState& part);
     void RestoreLayerState(CChunkReader& body, CModelPartState& part);
+    bool NeedsSceneBeneath() const;
     int32_t RenderLayers(int32_t pageTime, bool draws);
     int32_t DrawPart(int32_t index, int32_t pageTime, bool draws);
     void BuildWorld(SMatrix* world) const;

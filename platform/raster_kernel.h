@@ -8,9 +8,10 @@
 // that every 8-bit product fits a lane and no lane ever crosses a pixel.
 //
 // The pixel loop is compiled for the shapes the game draws with (the texture alone or times a
-// flat colour; the seven layer blends with the alpha either blended alike or by MAX), so that
-// their loops carry no decision per pixel; everything else runs through the generic loop, which
-// decides at run time and gives the same pixels.
+// flat colour; the seven layer blends and the premultiplied "over", with the alpha blended
+// alike, by MAX, by its own "over" or kept), so that their loops carry no decision per pixel;
+// everything else runs through the generic loop, which decides at run time and gives the same
+// pixels.
 //
 // This header is included by exactly those two files, after their instruction-set set-up; it
 // includes no standard headers and calls no standard functions, so nothing compiled for AVX2
@@ -102,8 +103,14 @@ enum {
     kBlendScreen,       // ONE, INVSRCCOLOR: s + d * (1 - s)
     kBlendDarken,       // ZERO, INVSRCCOLOR: d * (1 - s)
     kBlendMultiplyAdd,  // DESTCOLOR, ONE: d + s * d
+    kBlendPremultipliedOver,  // ONE, INVSRCALPHA: s + d * (1 - a), for colour already weighted by a
     kBlendGeneric
 };
+// The alpha a shaped blend stores (a target without alpha stores 255 whatever it is): the colour
+// formula applied to the alphas (no separate alpha blend, or one with the same states), the
+// larger of the two (MAX), the source's "over" the destination's (ONE, INVSRCALPHA, ADD: the
+// coverage of both), or the destination's (ZERO, ONE, ADD).
+enum { kAlphaLikeColour, kAlphaMax, kAlphaOver, kAlphaKeep };
 // The stage combination once the sources that cannot change a product (a white 1×1 texture, a
 // flat white colour) are dropped.
 enum ECombine : uint8_t {
@@ -116,15 +123,13 @@ enum ECombine : uint8_t {
 // What a draw needs, decided once from the states and the triangle's planes.
 struct SDrawPlan {
     int stage, alphaTest, depth, blending;
-    // The alpha a shaped blend stores: the colour formula applied to the alphas (no separate
-    // alpha blend, or one with the same states; also a target without alpha, which stores 255
-    // whatever the formula gives), or, when set, the larger of the two alphas (MAX).
-    bool alphaMax;
+    int alphaShape;  // the alpha a shaped blend stores
     ECombine combine;
     Source colourA, colourB, alphaA, alphaB;  // the product's operands, white second
     bool loadTexel;        // else every texel is singleTexel (no texture read, or a 1×1 texture)
     uint32_t singleTexel;
     bool skipClearTexels;  // a texel of alpha 0 leaves the pixel and its depth as they are
+    bool skipEmptyTexels;  // a texel of 0 leaves the pixel as it is (but for a target without alpha's 255)
     bool opaqueSources;    // a source alpha of 255 can occur (the over blend then copies)
     uint32_t alphaRefAg;
 };
@@ -188,6 +193,7 @@ inline int ShapedBlend(const SPipeline& p) {
         {Blend::One, Blend::InvSrcColor, kBlendScreen},
         {Blend::Zero, Blend::InvSrcColor, kBlendDarken},
         {Blend::DestColor, Blend::One, kBlendMultiplyAdd},
+        {Blend::One, Blend::InvSrcAlpha, kBlendPremultipliedOver},
     };
     if (!p.blend) return kBlendNone;
     if (p.blendOp != BlendOp::Add) return kBlendGeneric;
@@ -211,13 +217,20 @@ inline SDrawPlan PlanDraw(const STarget& target, const SPipeline& p, const SPlan
             plan.depth = kDepthWrite;
     }
     plan.blending = ShapedBlend(p);
-    plan.alphaMax = false;
+    plan.alphaShape = kAlphaLikeColour;
     if (!target.opaque && plan.blending != kBlendNone) {
         const bool sameStates =
             p.srcBlendAlpha == p.srcBlend && p.destBlendAlpha == p.destBlend && p.blendOpAlpha == p.blendOp;
+        const bool add = p.blendOpAlpha == BlendOp::Add;
         if (p.blendOpAlpha == BlendOp::Max)
-            plan.alphaMax = true;
-        else if (!sameStates)
+            plan.alphaShape = kAlphaMax;
+        else if (sameStates)
+            plan.alphaShape = kAlphaLikeColour;
+        else if (add && p.srcBlendAlpha == Blend::One && p.destBlendAlpha == Blend::InvSrcAlpha)
+            plan.alphaShape = kAlphaOver;
+        else if (add && p.srcBlendAlpha == Blend::Zero && p.destBlendAlpha == Blend::One)
+            plan.alphaShape = kAlphaKeep;
+        else
             plan.blending = kBlendGeneric;
     }
     // A texel of alpha 0 gives a source alpha of 0: it fails an alpha test that rejects 0, and
@@ -228,6 +241,10 @@ inline SDrawPlan PlanDraw(const STarget& target, const SPipeline& p, const SPlan
     const bool keptByBlend = (plan.blending == kBlendOver || plan.blending == kBlendAddAlpha) && !target.opaque &&
                              plan.depth == kDepthNone;
     plan.skipClearTexels = alphaFromTexture && (rejectedByTest || keptByBlend);
+    // A texel of 0 in both products adds nothing and covers nothing in the premultiplied "over".
+    const bool colourFromTexture = p.useTexture && (p.colourA == kSrcTexture || p.colourB == kSrcTexture);
+    plan.skipEmptyTexels = alphaFromTexture && colourFromTexture && !rejectedByTest &&
+                           plan.blending == kBlendPremultipliedOver && plan.depth == kDepthNone;
     return plan;
 }
 
@@ -267,10 +284,12 @@ struct SKernel {
     bool loadTexel;
     bool flatColour;
     bool skipClearTexels;
+    bool skipEmptyTexels;
     bool multiply;  // kCombineMasked: operand B is not white in every lane
     bool opaqueSources;
-    bool alphaMax;
+    int alphaShape;
     bool texAlphaOpaque;  // X8R8G8B8 texture: texels read with alpha 255
+    bool opaqueTarget;    // X8R8G8B8 target: alpha stored as 255
     bool flatDepth;
     bool depthWrite;
     bool separateSrc, separateDest, separateOp;
@@ -413,6 +432,8 @@ RASTER_INLINE typename I::V BlendShaped(const SKernel<I>& k, typename I::V s, ty
         return I::Add16(s, Mul8(k, d, I::Xor(s, k.lowByte)));
     } else if constexpr (Blending == kBlendDarken) {
         return Mul8(k, d, I::Xor(s, k.lowByte));
+    } else if constexpr (Blending == kBlendPremultipliedOver) {
+        return I::Min16(I::Add16(s, Mul8(k, d, I::Xor(sa, k.lowByte))), k.lowByte);
     } else {
         static_assert(Blending == kBlendMultiplyAdd);
         return I::Min16(I::Add16(d, Mul8(k, s, d)), k.lowByte);
@@ -463,15 +484,22 @@ RASTER_INLINE typename I::V BlendGroup(const SKernel<I>& k, const SHalves<I>& sr
         return Join<I>(BlendHalf(k, false, src.rb, sa, d.rb, da), BlendHalf(k, true, src.ag, sa, d.ag, da));
     } else {
         const bool opaqueSources = Stage == kStageTexture || k.opaqueSources;
-        if (Blending == kBlendOver && opaqueSources && I::MoveMask(I::CmpGt32(src.ag, k.opaqueAg)) == I::kAllLanes)
-            return Join<I>(src.rb, src.ag);  // s * 1 + d * 0
+        constexpr bool kOver = Blending == kBlendOver || Blending == kBlendPremultipliedOver;
+        if (kOver && opaqueSources && k.alphaShape != kAlphaKeep &&
+            I::MoveMask(I::CmpGt32(src.ag, k.opaqueAg)) == I::kAllLanes)
+            return Join<I>(src.rb, src.ag);  // s * 1 + d * 0, and an alpha of 255
         // The destination's alpha lane reaches only the alpha lane of the result, which a
         // target without alpha replaces: it need not read as 255 here.
         const SHalves<I> d = Split(k, old);
         const V sa = I::AlphaToBothLanes(src.ag);
         const V rb = BlendShaped<I, Blending>(k, src.rb, sa, d.rb);
         V ag = BlendShaped<I, Blending>(k, src.ag, sa, d.ag);
-        if (k.alphaMax) ag = I::BlendAlphaLanes(ag, I::Max16(src.ag, d.ag));
+        // In the alpha lane: max(sa, da); sa + da * (1 - sa), exactly as the sum rounded once,
+        // since sa * 255 / 255 is whole; or da.
+        if (k.alphaShape == kAlphaMax) ag = I::BlendAlphaLanes(ag, I::Max16(src.ag, d.ag));
+        if (k.alphaShape == kAlphaOver)
+            ag = I::BlendAlphaLanes(ag, I::Add16(src.ag, Mul8(k, d.ag, I::Xor(sa, k.lowByte))));
+        if (k.alphaShape == kAlphaKeep) ag = I::BlendAlphaLanes(ag, d.ag);
         return Join<I>(rb, ag);
     }
 }
@@ -501,6 +529,14 @@ RASTER_INLINE void ShadeGroup(const SKernel<I>& k, typename I::V lanes, const SR
     V texels = k.flatTexel;
     if (texelsRead) texels = k.texAlphaOpaque ? I::Or(I::Load(in.texel + i), k.texAlphaOr) : I::Load(in.texel + i);
     if (k.skipClearTexels && I::AllAlphaZero(I::And(texels, lanes))) return;
+    if (k.skipEmptyTexels && I::MoveMask(I::CmpEq32(I::And(texels, lanes), I::Zero())) == I::kAllLanes) {
+        if (!k.opaqueTarget) return;
+        // A target without alpha stores 255 in every pixel drawn; it mostly holds 255 already.
+        const V old = I::Load(in.dst + i);
+        const V forced = I::Or(old, k.dstAlphaOr);
+        if (I::MoveMask(I::CmpEq32(forced, old)) != I::kAllLanes) I::Store(in.dst + i, I::Select(lanes, forced, old));
+        return;
+    }
     const SHalves<I> src = Combine<I, Stage>(k, texels, in.diffuse + i);
 
     V mask = lanes;
@@ -784,9 +820,11 @@ SKernel<I> MakeKernel(const STarget& target, const SPipeline& p, const SPlanes& 
     k.loadTexel = plan.loadTexel;
     k.flatColour = planes.flatColour;
     k.skipClearTexels = plan.skipClearTexels;
+    k.skipEmptyTexels = plan.skipEmptyTexels;
+    k.opaqueTarget = target.opaque;
     k.multiply = plan.colourB != kSrcWhite || plan.alphaB != kSrcWhite;
     k.opaqueSources = plan.opaqueSources;
-    k.alphaMax = plan.alphaMax;
+    k.alphaShape = plan.alphaShape;
     k.texAlphaOpaque = p.texture.alphaOr != 0;
     k.flatDepth = planes.flatDepth || !(p.depthTest && target.depth);
     k.depthWrite = p.depthWrite;
@@ -976,6 +1014,8 @@ CoverFunction<I> ChooseShapedRun(const SDrawPlan& plan) {
         case kBlendScreen: return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendScreen>;
         case kBlendDarken: return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendDarken>;
         case kBlendMultiplyAdd: return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendMultiplyAdd>;
+        case kBlendPremultipliedOver:
+            return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendPremultipliedOver>;
         default:
             if (plan.alphaTest == kAlphaTestNone) return &ShadeCover<I, Stage, kAlphaTestNone, Depth, kBlendNone>;
             return &ShadeCover<I, Stage, kAlphaTestGreater, Depth, kBlendNone>;

@@ -25,6 +25,18 @@ constexpr SBlendPair kLayerBlendModes[] = {
     {Blend::DestColor, Blend::One},            // 6
 };
 
+// The same modes for a picture whose colour is already weighted by its alpha.
+constexpr SBlendPair kPremultipliedBlendModes[] = {
+    {Blend::One, Blend::InvSrcAlpha},          // 0 normal
+    {Blend::One, Blend::One},                  // 1 additive
+    {Blend::DestColor, Blend::InvSrcAlpha},    // 2 multiply, where the picture covers
+    {Blend::InvDestColor, Blend::InvSrcColor}, // 3
+    {Blend::One, Blend::InvSrcColor},          // 4 screen
+    {Blend::Zero, Blend::InvSrcColor},         // 5
+    {Blend::DestColor, Blend::One},            // 6
+};
+static_assert(std::size(kPremultipliedBlendModes) == std::size(kLayerBlendModes));
+
 // Coordinates beyond this (about 16 million pixels) are no placement of a picture; keeping
 // below it also keeps every sum of the quad's corners inside 32 bits.
 constexpr int64_t kCoordinateLimit = 1 << 24;
@@ -39,6 +51,24 @@ bool IsDrawable(const SLayerDrawRecord& r) {
 
 uint32_t WithAlpha(uint32_t colour, uint32_t alpha) { return (colour & 0x00FFFFFFu) | (alpha << 24); }
 
+// The colour with red, green and blue weighted by its alpha (rounded to nearest).
+uint32_t Premultiplied(uint32_t colour) {
+    const uint32_t alpha = colour >> 24;
+    uint32_t out = colour & 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8)
+        out |= (((colour >> shift & 0xFFu) * alpha * 2 + 255) / 510) << shift;
+    return out;
+}
+
+void SetBlendPair(CGraphicsDevice* device, const SBlendPair* modes, uint32_t mode, uint32_t* previousSrc,
+                  uint32_t* previousDest) {
+    *previousSrc = device->GetRenderState(RenderState::SrcBlend);
+    *previousDest = device->GetRenderState(RenderState::DestBlend);
+    if (mode >= std::size(kLayerBlendModes)) return;
+    device->SetRenderState(RenderState::SrcBlend, modes[mode].src);
+    device->SetRenderState(RenderState::DestBlend, modes[mode].dest);
+}
+
 // trunc(alpha × fraction) for a fraction in 0..1.
 uint32_t ScaledAlpha(uint32_t colour, float fraction) {
     const float alpha = static_cast<float>(colour >> 24) * fraction;
@@ -49,11 +79,17 @@ uint32_t ScaledAlpha(uint32_t colour, float fraction) {
 void DrawFrame(CGraphicsDevice* device, const SLayerDrawRecord& record, bool draw, uint32_t colour) {
     if (device == nullptr) return;
     uint32_t src, dest, minFilter, magFilter;
-    SetLayerBlendMode(device, record.blendMode, &src, &dest);
+    SetBlendPair(device, record.premultiplied ? kPremultipliedBlendModes : kLayerBlendModes, record.blendMode, &src,
+                 &dest);
     SetTextureFilter(device, record.filter, &minFilter, &magFilter);
     if (draw && IsDrawable(record)) {
+        // A premultiplied texel of alpha 0 may still carry light (an additive surface's): no
+        // alpha test may drop it.
+        const uint32_t alphaTest = device->GetRenderState(RenderState::AlphaTestEnable);
+        if (record.premultiplied) device->SetRenderState(RenderState::AlphaTestEnable, 0);
         DrawSpriteRotated(device, record.texture, &record.source, record.pivot, record.offset, record.scaleX,
-                          record.scaleY, record.angle, colour);
+                          record.scaleY, record.angle, record.premultiplied ? Premultiplied(colour) : colour);
+        device->SetRenderState(RenderState::AlphaTestEnable, alphaTest);
     }
     device->SetRenderState(RenderState::SrcBlend, src);
     device->SetRenderState(RenderState::DestBlend, dest);
@@ -83,11 +119,7 @@ int32_t CopyEffect(const Effect& self, IEffecter9** target) {
 }  // namespace
 
 void SetLayerBlendMode(CGraphicsDevice* device, uint32_t mode, uint32_t* previousSrc, uint32_t* previousDest) {
-    *previousSrc = device->GetRenderState(RenderState::SrcBlend);
-    *previousDest = device->GetRenderState(RenderState::DestBlend);
-    if (mode >= std::size(kLayerBlendModes)) return;
-    device->SetRenderState(RenderState::SrcBlend, kLayerBlendModes[mode].src);
-    device->SetRenderState(RenderState::DestBlend, kLayerBlendModes[mode].dest);
+    SetBlendPair(device, kLayerBlendModes, mode, previousSrc, previousDest);
 }
 
 void SetTextureFilter(CGraphicsDevice* device, uint32_t filter, uint32_t* previousMin, uint32_t* previousMag) {

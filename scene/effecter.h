@@ -21,6 +21,9 @@ struct SLayerDrawRecord {
     uint32_t colour;  // ARGB vertex colour
     uint32_t blendMode;
     uint32_t filter;
+    // The texture's colour is already weighted by its alpha (the model target): the draw weighs
+    // the vertex colour by its own alpha instead and blends by the premultiplied pairs.
+    bool premultiplied = false;
 };
 
 namespace EffectType {
@@ -100,5 +103,8 @@ void SetTextureFilter(CGraphicsDevice* device, uint32_t filter, uint32_t* previo
 
 // Draws the record once with the given colour inside its blend mode and filter, restoring the
 // device's states afterwards. Placements that cannot be drawn (a null texture, a scale or an
-// angle that is not finite, absurd rectangle or offset values) draw nothing.
+// angle that is not finite, absurd rectangle or offset values) draw nothing. A premultiplied
+// record blends its modes 0, 1 and 2 by (ONE, INVSRCALPHA), (ONE, ONE) and (DESTCOLOR,
+// INVSRCALPHA), so that its alpha counts once and what it does not cover stays as it was;
+// modes 3-6 weigh by colour alone and keep their pairs.
 void DrawLayerRecord(CGraphicsDevice* device, const SLayerDrawRecord& record, uint32_t colour);

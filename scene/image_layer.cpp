@@ -182,7 +182,17 @@ void CImageLayer::StampEffectStart(uint32_t pageStart) {
 }
 
 SLayerDrawRecord CImageLayer::MakeDrawRecord(CTexture* drawTexture) const {
-    return SLayerDrawRecord{drawTexture, offset, pivot, source, scale.x, scale.y, angle, colour, blendMode, filter};
+    const bool premultiplied = kind == LayerKind::Model;
+    return SLayerDrawRecord{drawTexture, offset, pivot, source, scale.x, scale.y, angle, colour, blendMode, filter,
+                            premultiplied};
+}
+
+// Whether the draw puts each texel of the target on the screen pixel of the same place (one to
+// one, unfiltered, unturned), untinted and in the normal blend mode: only then may the model
+// target start from the scene beneath the layer.
+bool CImageLayer::ShowsTargetInPlace() const {
+    return blendMode == 0 && (colour & 0x00FFFFFFu) == 0x00FFFFFFu && filter != 1 && scale.x == 1.0f &&
+           scale.y == 1.0f && angle == 0.0f && pivot.x + offset.x == source.left && pivot.y + offset.y == source.top;
 }
 
 void CImageLayer::TakeEndState() {
@@ -198,7 +208,11 @@ int32_t CImageLayer::Draw() {
         drawTexture = g_pSceneTargetTexture;
     } else if (kind == LayerKind::Model) {
         // Only a model that is shown or has an effect renders; its result becomes the layer's.
-        if (g_bModelsUsable == 1 && (visible == 1 || effect != nullptr)) modelResult = model.Render(g_pModelTargetSurface);
+        if (g_bModelsUsable == 1 && (visible == 1 || effect != nullptr)) {
+            const EModelBackdrop backdrop =
+                ShowsTargetInPlace() ? EModelBackdrop::SceneBeneath : EModelBackdrop::Transparent;
+            modelResult = model.Render(g_pModelTargetSurface, backdrop);
+        }
         drawTexture = g_pModelTargetTexture;
     }
     const SLayerDrawRecord record = MakeDrawRecord(drawTexture);

@@ -88,5 +88,6 @@ private:
     void ReadPlacementField(uint32_t tag, CChunkReader& body);
     void DeleteEffect();
     SLayerDrawRecord MakeDrawRecord(CTexture* drawTexture) const;
+    bool ShowsTargetInPlace() const;
     void TakeEndState();
 };

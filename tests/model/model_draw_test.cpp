@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -304,6 +305,40 @@ TEST(ModelDrawTest, BlendModeSevenKeepsThePreviousStatesAndTheDrawRestoresThem) 
     ExpectGolden(pixels, kCell, "blend7.png");
     EXPECT_EQ(pixels[40 * kCell + 30], 0xFF402428u) << "background times (1, 0.5, 0.5)";
     EXPECT_EQ(pixels[40 * kCell + 66], 0xFF204828u) << "background times (0.5, 1, 0.5)";
+}
+
+// A target of transparent black whose alpha blends by its own factors and adds up, as the model
+// target draws: a normal surface leaves its colour weighted by its alpha, and its alpha as the
+// coverage; two of alpha 0.5 cover 0.75; an additive surface adds its light and no coverage.
+TEST(ModelDrawTest, TheTargetAlphaAddsUpTheCoverageOfNormalSurfacesOnly) {
+    const SMesh left = Square(-1.2f, 0.8f, 1.2f), right = Square(0.0f, 0.8f, 1.2f);
+    SModelSurface translucent = Surface(0), additive = Surface(0);
+    translucent.diffuse = {204 / 255.0f, 102 / 255.0f, 51 / 255.0f, 0.5f};
+    additive.blendMode = 1;
+    additive.diffuse = {51 / 255.0f, 51 / 255.0f, 51 / 255.0f, 1.0f};
+    const std::vector<uint32_t> pixels = Render(1, [&](CModelScene& scene) {
+        CGraphicsDevice* device = scene.device;
+        scene.Cell(0);
+        device->Clear(0, nullptr, ClearFlag::Target, 0, 1.0f, 0);
+        device->SetRenderState(RenderState::CullMode, Cull::None);
+        device->SetRenderState(RenderState::SeparateAlphaBlendEnable, 1);
+        device->SetRenderState(RenderState::BlendOpAlpha, BlendOp::Add);
+        device->SetRenderState(RenderState::SrcBlendAlpha, Blend::One);
+        device->SetRenderState(RenderState::DestBlendAlpha, Blend::InvSrcAlpha);
+        const SModelMesh meshes[] = {left.View(&translucent), right.View(&translucent), right.View(&translucent),
+                                     left.View(&additive)};
+        ASSERT_EQ(DrawModelMeshes(device, scene.context, meshes, 4, nullptr, nullptr, 0), 0);
+        EXPECT_EQ(device->GetRenderState(RenderState::SrcBlendAlpha), Blend::One);
+        EXPECT_EQ(device->GetRenderState(RenderState::DestBlendAlpha), Blend::InvSrcAlpha);
+    });
+    // 0xAARRGGBB against (colour × coverage + added light, coverage), in 255ths.
+    const auto expect = [](uint32_t pixel, const std::array<float, 4>& argb, const char* what) {
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(static_cast<float>(pixel >> (24 - 8 * c) & 0xFF), argb[c], 1.0f) << what << ", byte " << c;
+    };
+    expect(pixels[40 * kCell + 30], {127.5f, 102 + 51, 51 + 51, 25.5f + 51}, "one layer and the additive light");
+    expect(pixels[40 * kCell + 66], {191.25f, 153, 76.5f, 38.25f}, "two layers of alpha 0.5");
+    EXPECT_EQ(pixels[5 * kCell + 5], 0u) << "nothing drawn";
 }
 
 // ---- Morphing ----

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -458,6 +459,74 @@ TEST_F(ModelLayerTest, APartItsFadeHidesDrawsNeitherFillNorOutline) {
     ParseInto(&layer_, Bytes().Chunk("SOLD", blink));
     DrawAt(2100);
     EXPECT_EQ(Lit().count, 0) << "nothing of the eyes as their fade out ends";
+}
+
+// The swatch model on the layer over a known background: what the same model drawn straight
+// over the scene would show, worked out channel by channel from the colours (in 0-1).
+class SwatchLayerTest : public ModelLayerTest {
+protected:
+    static constexpr uint32_t kGround = 0x336699;  // the background, as the back buffer holds it
+    static constexpr int kNormalX = 218, kMultiplyX = 582, kRow = 300;  // inside each quad
+
+    void SetUp() override {
+        ModelLayerTest::SetUp();
+        folder_.Write("Model/Swatches.lmf", BuildLmf(MakeSwatchModel()));
+        const Bytes halfAlpha = Static("COLR", {1.0f, 1.0f, 1.0f, 0.5f});
+        const Bytes parts = Layer(0, halfAlpha + Fade(1, 0, 0)) + Layer(1, Fade(1, 0, 0));
+        ASSERT_EQ(ParseInto(&layer_, Bytes().ChunkStr("LOAD", "Model/Swatches.lmf") + Bytes().Chunk("SOLD", parts)), 0);
+        layer_.visible = 1;
+    }
+    // Draws the layer over the background, seen from (0, 0, -2) with a vertical view of 60°.
+    void DrawOverGround() {
+        scene_.device->Clear(0, nullptr, ClearFlag::Target | ClearFlag::ZBuffer, kGround, 1.0f, 0);  // as the adventure
+        MatrixPerspectiveFovLH(&g_ShaderContext.projection, 1.0471976f, 800.0f / 600.0f, 0.1f, 100.0f);
+        g_ShaderContext.SetCamera({0, 0, -2}, {0, 0, 0}, {0, 1, 0});
+        layer_.Draw();
+    }
+    static float Channel(uint32_t rgb, int c) { return static_cast<float>(rgb >> (16 - 8 * c) & 0xFF) / 255.0f; }
+    // Expects the back buffer's pixel to hold expected(channel) (0-1) in each channel, to within
+    // the rounding of the 8-bit steps.
+    void ExpectPixel(int x, const std::function<float(int)>& expected, const char* what) const {
+        const uint32_t pixel = scene_.Pixel(x, kRow);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(Channel(pixel, c) * 255.0f, expected(c) * 255.0f, 1.0f) << what << ", channel " << c;
+    }
+    static float Ground(int c) { return Channel(kGround, c); }
+    // The normal quad at alpha 0.5 over the ground, and the ground times the multiplying quad.
+    static float Normal(int c) { return kSwatchNormalColour[c] * 0.5f + Ground(c) * 0.5f; }
+    static float Multiplied(int c) { return Ground(c) * kSwatchMultiplyColour[c]; }
+};
+
+TEST_F(SwatchLayerTest, TranslucentAndMultiplyingSurfacesShowAsOverTheSceneBeneath) {
+    DrawOverGround();
+    ExpectPixel(kNormalX, Normal, "a part of alpha 0.5 at half its brightness");
+    ExpectPixel(kMultiplyX, Multiplied, "a multiplying surface darkens the ground");
+    EXPECT_EQ(scene_.Pixel(400, kRow), kGround) << "between the quads";
+    EXPECT_EQ(scene_.Pixel(kNormalX, 100), kGround) << "above them";
+    // The model pass put the engine's alpha blending back.
+    EXPECT_EQ(scene_.device->GetRenderState(RenderState::SeparateAlphaBlendEnable), 1u);
+    EXPECT_EQ(scene_.device->GetRenderState(RenderState::BlendOpAlpha), BlendOp::Max);
+    EXPECT_EQ(scene_.device->GetRenderState(RenderState::SrcBlendAlpha), Blend::One);
+    EXPECT_EQ(scene_.device->GetRenderState(RenderState::DestBlendAlpha), Blend::Zero);
+
+    // The layer's own alpha weighs the composed model once: 128 / 255 of the way from the ground.
+    ParseInto(&layer_, Bytes().Chunk("COLR", Bytes().U32(0x80FFFFFFu)));
+    DrawOverGround();
+    const auto faded = [](float (*full)(int)) {
+        return [full](int c) { return Ground(c) + (full(c) - Ground(c)) * (128.0f / 255.0f); };
+    };
+    ExpectPixel(kNormalX, faded(Normal), "the translucent part, the layer at half alpha");
+    ExpectPixel(kMultiplyX, faded(Multiplied), "the multiplying surface, the layer at half alpha");
+}
+
+// A layer that does not show its target in place cannot start it from the scene beneath: its
+// translucent part still counts its alpha once, and a multiplying surface over nothing of the
+// model leaves the scene as it is instead of drawing black.
+TEST_F(SwatchLayerTest, AMovedLayerComposesOverTransparency) {
+    ParseInto(&layer_, Ints("DPOS", {10, 0}));
+    DrawOverGround();
+    ExpectPixel(kNormalX + 10, Normal, "the moved translucent part");
+    EXPECT_EQ(scene_.Pixel(kMultiplyX + 10, kRow), kGround);
 }
 
 TEST_F(ModelLayerTest, TheLayersFadeShowsTheModelWhileItRuns) {

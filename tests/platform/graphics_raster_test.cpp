@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -46,14 +47,22 @@ const uint32_t kFactors[] = {Blend::Zero,      Blend::One,          Blend::SrcCo
                              Blend::DestColor, Blend::InvDestColor, 12};
 const uint32_t kOps[] = {BlendOp::Add, BlendOp::Subtract, BlendOp::RevSubtract, BlendOp::Min, BlendOp::Max, 9};
 
-// The source and destination factors of the seven layer blend modes.
-const uint32_t kLayerBlends[7][2] = {{Blend::SrcAlpha, Blend::InvSrcAlpha}, {Blend::SrcAlpha, Blend::One},
+// The source and destination factors of the seven layer blend modes, and the model target's
+// premultiplied "over".
+const uint32_t kLayerBlends[8][2] = {{Blend::SrcAlpha, Blend::InvSrcAlpha}, {Blend::SrcAlpha, Blend::One},
                                      {Blend::DestColor, Blend::Zero},       {Blend::InvDestColor, Blend::InvSrcColor},
                                      {Blend::One, Blend::InvSrcColor},      {Blend::Zero, Blend::InvSrcColor},
-                                     {Blend::DestColor, Blend::One}};
+                                     {Blend::DestColor, Blend::One},        {Blend::One, Blend::InvSrcAlpha}};
+constexpr uint32_t kPremultipliedOver = 7;
 
-// Random states; with `game` set, biased to the states the game draws with: the seven layer
-// blends, with separate alpha blending by MAX (the engine's set-up) or without, the "greater
+// The game's separate alpha blends (source, destination, operation): the engine's MAX, the
+// model target's coverage (the source's alpha "over" the destination's) and a kept alpha.
+const uint32_t kGameAlphaBlends[3][3] = {{Blend::One, Blend::Zero, BlendOp::Max},
+                                         {Blend::One, Blend::InvSrcAlpha, BlendOp::Add},
+                                         {Blend::Zero, Blend::One, BlendOp::Add}};
+
+// Random states; with `game` set, biased to the states the game draws with: the layer blends,
+// with separate alpha blending as the engine and the model target set it up or without, the "greater
 // than" alpha test or none, stage 0 selecting or modulating, point and linear filters, no depth
 // test or one that always passes.
 raster::SPipeline RandomPipeline(CRandom& r, bool game) {
@@ -78,17 +87,18 @@ raster::SPipeline RandomPipeline(CRandom& r, bool game) {
     p.alphaFunc = game && r.Chance(85) ? Cmp::Greater : game && r.Chance(50) ? Cmp::Always : 1 + r.Below(9);
     p.alphaRef = static_cast<uint8_t>(r.Chance(game ? 70 : 50) ? 0 : r.Below(256));
     p.blend = r.Chance(game ? 90 : 80);
-    const uint32_t* pair = kLayerBlends[r.Chance(40) ? 0 : r.Below(7)];
+    const uint32_t* pair = kLayerBlends[r.Chance(40) ? 0 : r.Below(8)];
     p.srcBlend = game ? pair[0] : kFactors[r.Below(11)];
     p.destBlend = game ? pair[1] : kFactors[r.Below(11)];
     p.blendOp = r.Chance(game ? 95 : 50) ? BlendOp::Add : kOps[r.Below(6)];
     p.srcBlendAlpha = p.srcBlend;
     p.destBlendAlpha = p.destBlend;
     p.blendOpAlpha = p.blendOp;
-    if (r.Chance(game ? 50 : 40)) {  // separate alpha blending: the engine's MAX, or any
-        p.srcBlendAlpha = game && r.Chance(70) ? Blend::One : kFactors[r.Below(11)];
-        p.destBlendAlpha = game && r.Chance(70) ? Blend::Zero : kFactors[r.Below(11)];
-        p.blendOpAlpha = game && r.Chance(70) ? BlendOp::Max : kOps[r.Below(6)];
+    if (r.Chance(game ? 50 : 40)) {  // separate alpha blending: the game's, or any
+        const uint32_t* alpha = kGameAlphaBlends[r.Below(3)];
+        p.srcBlendAlpha = game && r.Chance(70) ? alpha[0] : kFactors[r.Below(11)];
+        p.destBlendAlpha = game && r.Chance(70) ? alpha[1] : kFactors[r.Below(11)];
+        p.blendOpAlpha = game && r.Chance(70) ? alpha[2] : kOps[r.Below(6)];
     }
     p.depthTest = r.Chance(game ? 50 : 60);
     p.depthWrite = p.depthTest && r.Chance(game ? 80 : 70);
@@ -158,11 +168,12 @@ void AddRandomShape(CRandom& r, SCase& c, bool gameStates) {
     for (int i = 0; i < count; ++i) c.shapes.push_back({random(), random(), random()});
 }
 
-// Texels of one of three kinds: any, sparse (many fully transparent), or opaque pictures.
+// Texels of one of three kinds: any, sparse (many fully transparent, half of those empty as a
+// premultiplied picture is), or opaque pictures.
 uint32_t RandomTexel(CRandom& r, int kind) {
     switch (kind) {
         case 0: return r.Colour();
-        case 1: return r.Chance(60) ? r.Colour() & 0x00FFFFFFu : r.Colour();
+        case 1: return r.Chance(60) ? r.Colour() & (r.Chance(50) ? 0x00FFFFFFu : 0u) : r.Colour();
         default: return r.Colour() | 0xFF000000u;
     }
 }
@@ -270,7 +281,7 @@ TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnRowsLongerThanABuffer) {
 
 // A game-sized frame: an 800 × 600 target and a 1024 × 1024 picture whose rows are read with
 // gaps between them, drawn whole, as a 400 × 600 character, scaled and slightly rotated, in the
-// layer blend mode `mode` with random other states.
+// blend `mode` of kLayerBlends with random other states.
 SCase FullFrameCase(uint32_t seed, uint32_t mode) {
     CRandom r(seed);
     SCase c;
@@ -288,6 +299,7 @@ SCase FullFrameCase(uint32_t seed, uint32_t mode) {
         const uint32_t x = i % 1024, y = i / 1024, edge = x < 512 ? x : 1023 - x;
         const uint32_t alpha = edge < 100 ? 0 : edge < 160 ? (edge - 100) * 4 : 255;
         c.texels[i] = alpha << 24 | (((x * 2654435761u >> 8) ^ (y * 40503u)) & 0xFFFFFF);
+        if (mode == kPremultipliedOver && alpha == 0) c.texels[i] = 0;  // as a premultiplied picture
     }
     c.pipeline = RandomPipeline(r, true);
     c.pipeline.blend = true;
@@ -315,7 +327,7 @@ SCase FullFrameCase(uint32_t seed, uint32_t mode) {
 }
 
 TEST(RasterPathsTest, SpanPathsMatchTheReferenceOnGameSizedFrames) {
-    for (uint32_t mode = 0; mode < 7; ++mode) {
+    for (uint32_t mode = 0; mode < std::size(kLayerBlends); ++mode) {
         bool drawn = false;
         ASSERT_TRUE(MatchesReference(FullFrameCase(100 + mode, mode), 100 + mode, &drawn));
         EXPECT_TRUE(drawn);

@@ -123,6 +123,11 @@ SCase RandomCase(uint32_t seed) {
                                 Blend::InvSrcColor};
     p.base.srcBlend = p.base.srcBlendAlpha = r.Chance(60) ? Blend::SrcAlpha : factors[r.Below(6)];
     p.base.destBlend = p.base.destBlendAlpha = r.Chance(60) ? Blend::InvSrcAlpha : factors[r.Below(6)];
+    if (r.Chance(40)) {  // the model target's alpha: the coverage adds up, or stays
+        const bool covers = r.Chance(70);
+        p.base.srcBlendAlpha = covers ? Blend::One : Blend::Zero;
+        p.base.destBlendAlpha = covers ? Blend::InvSrcAlpha : Blend::One;
+    }
     p.base.depthTest = r.Chance(80);
     p.base.depthWrite = p.base.depthTest && r.Chance(80);
     p.base.depthFunc = r.Chance(80) ? Cmp::LessEqual : 1 + r.Below(8);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "tests/scene/scene_test_util.h"
 
@@ -125,6 +127,52 @@ TEST_F(EffectTest, BlendModesAndFiltersAreSetAroundTheDrawOnly) {
     cut.Apply(scene.device, 0, record);
     EXPECT_EQ(scene.Pixel(108, 108), 0xFFFFFFu);
     ExpectStates(Blend::One, Blend::Zero, TexFilter::Point, TexFilter::Point);
+}
+
+// A picture whose colour is already weighted by its alpha (the model target): the normal mode
+// adds it over what lies beneath, the layer's alpha (a fade) weighs colour and coverage alike,
+// the multiply keeps what the picture does not cover, and the additive mode adds the colour.
+TEST_F(EffectTest, PremultipliedPicturesCountTheirAlphaOnce) {
+    // Left half: colour (96, 48, 0) at coverage 128; right half: nothing but added light of
+    // (0, 0, 16), which no alpha test may drop.
+    CTexture* picture = scene.MakeTexture(16, 16, [](int x, int) { return x < 8 ? 0x80603000u : 0x00000010u; });
+    scene.device->SetRenderState(RenderState::AlphaTestEnable, 1);
+    scene.device->SetRenderState(RenderState::AlphaFunc, Cmp::Greater);
+    scene.device->SetRenderState(RenderState::AlphaRef, 0);
+    constexpr uint32_t kBeneath = 0x204060;
+    SLayerDrawRecord record = Record(0xFFFFFFFFu);
+    record.texture = picture;
+    record.premultiplied = true;
+    const auto channel = [](uint32_t rgb, int c) { return static_cast<float>(rgb >> (16 - 8 * c) & 0xFF); };
+    // Draws with the layer alpha f (0-1) in `mode` and checks both halves against blend(s, d),
+    // which gets the picture's weighted colour s, its coverage a and the pixel beneath d (0-255).
+    const auto expectDraw = [&](uint32_t mode, float f, const std::function<float(float, float, float)>& blend) {
+        SCOPED_TRACE(mode);
+        scene.Clear(kBeneath);
+        record.blendMode = mode;
+        CCut().Apply(scene.device, 0, record);
+        for (int c = 0; c < 3; ++c) {
+            const float d = channel(kBeneath, c);
+            EXPECT_NEAR(channel(scene.Pixel(103, 108), c), blend(channel(0x603000, c) * f, 128 * f, d), 1.0f) << c;
+            EXPECT_NEAR(channel(scene.Pixel(112, 108), c), blend(channel(0x000010, c) * f, 0, d), 1.0f) << c;
+        }
+    };
+    const auto over = [](float s, float a, float d) { return s + d * (1 - a / 255); };
+    expectDraw(0, 1.0f, over);
+    record.colour = 0x80FFFFFFu;
+    expectDraw(0, 128 / 255.0f, over);
+    expectDraw(2, 128 / 255.0f, [](float s, float a, float d) { return d * s / 255 + d * (1 - a / 255); });
+    expectDraw(1, 128 / 255.0f, [](float s, float, float d) { return std::min(d + s, 255.0f); });
+    // Without the flag the same picture is weighed by its alpha a second time.
+    record.premultiplied = false;
+    record.colour = 0xFFFFFFFFu;
+    scene.Clear(kBeneath);
+    record.blendMode = 0;
+    CCut().Apply(scene.device, 0, record);
+    EXPECT_NEAR(channel(scene.Pixel(103, 108), 0), 96 * 128 / 255.0f + 0x20 * 127 / 255.0f, 1.0f);
+    EXPECT_EQ(scene.Pixel(112, 108), kBeneath) << "dropped by the alpha test";
+    EXPECT_EQ(scene.device->GetRenderState(RenderState::AlphaTestEnable), 1u);
+    picture->Release();
 }
 
 TEST_F(EffectTest, CopyToReusesTheSameClassAndReplacesAnother) {

@@ -98,6 +98,27 @@ void AddQuad(SLmfMeshData& mesh, float x, float y, float z, float width, float h
                                              static_cast<uint16_t>(base + 3)});
 }
 
+// A flat disc on the ground (the plane y = centre y) facing up, as a fan of `segments`
+// triangles, each clockwise seen from above.
+void AddGroundDisc(SLmfMeshData& mesh, const float (&centre)[3], float radiusX, float radiusZ, int segments,
+                   const Skin& skin) {
+    const uint16_t base = Base(mesh);
+    for (int s = -1; s < segments; ++s) {
+        SLmfVertexData vertex;
+        const float a = 2.0f * kPi * static_cast<float>(s) / static_cast<float>(segments);
+        vertex.position[0] = centre[0] + (s < 0 ? 0.0f : radiusX * std::cos(a));
+        vertex.position[1] = centre[1];
+        vertex.position[2] = centre[2] + (s < 0 ? 0.0f : radiusZ * std::sin(a));
+        vertex.normal[1] = 1.0f;
+        skin(vertex.position[1], vertex);
+        mesh.vertices.push_back(vertex);
+    }
+    for (int s = 0; s < segments; ++s) {
+        const uint16_t next = static_cast<uint16_t>(base + 1 + (s + 1) % segments);
+        mesh.indices.insert(mesh.indices.end(), {base, next, static_cast<uint16_t>(base + 1 + s)});
+    }
+}
+
 SLmfKeyData Key(int32_t frame, float value, uint16_t shape, std::initializer_list<float> params = {}) {
     SLmfKeyData key;
     key.frame = frame;
@@ -192,6 +213,9 @@ std::vector<SLmfNodeData> CharacterNodes() {
     return nodes;
 }
 
+// Surface indices of the character that the layers name.
+constexpr uint16_t kShade = 7, kStockings = 10;
+
 // The skin picture: 100 x 60 texels, which the loader pads to a 128 x 128 texture.
 constexpr int kSkinWidth = 100, kSkinHeight = 60, kSkinPadded = 128;
 
@@ -257,6 +281,7 @@ std::vector<SLmfSurfaceData> CharacterSurfaces() {
     clip.emissive = 0.3f;
     surfaces.push_back(clip);
     surfaces.push_back(surface("Glow", 1, 6, {0.8f, 0.7f, 0.3f, 1.0f}));
+    surfaces.push_back(surface("Stockings", 1, 0, {0.22f, 0.2f, 0.28f, 1.0f}));
     return surfaces;
 }
 
@@ -340,11 +365,16 @@ std::vector<SLmfLayerData> CharacterLayers() {
     for (SLmfMeshData& mesh : arms.meshes) FitUvToSkinPicture(mesh);
     layers.push_back(arms);
 
-    SLmfLayerData legs = Layer("Legs", 7, {{kCharacterHips, 0}, {kCharacterLeftLeg, 1}, {kCharacterRightLeg, 2}});
-    legs.meshes.resize(2);
-    legs.meshes[1].surface = 7;
+    // The legs, then the shadow at their feet: a disc that darkens the ground beneath it (the
+    // shade's blend mode 5), following the hips.
+    SLmfLayerData legs =
+        Layer("Legs", kStockings, {{kCharacterHips, 0}, {kCharacterLeftLeg, 1}, {kCharacterRightLeg, 2}});
+    legs.meshes.resize(3);
+    legs.meshes[1].surface = kStockings;
     AddTube(legs.meshes[0], {0.1f, 0.0f, 0}, 0.85f, 0.06f, 8, 4, Blend(1, 0, 0.75f, 0.85f));
     AddTube(legs.meshes[1], {-0.1f, 0.0f, 0}, 0.85f, 0.06f, 8, 4, Blend(2, 0, 0.75f, 0.85f));
+    legs.meshes[2].surface = kShade;
+    AddGroundDisc(legs.meshes[2], {0.0f, 0.005f, 0.05f}, 0.32f, 0.2f, 16, Rigid(0));
     layers.push_back(legs);
 
     SLmfLayerData ribbon = Layer("Ribbon [Accessory 1][Hide]", 4, {{kCharacterHead, 0}});
@@ -445,5 +475,27 @@ SLmfModelData MakeDenseModel() {
     surface.edgeColour[0] = surface.edgeColour[1] = 0.1f, surface.edgeColour[2] = 0.2f;  // an outlined column
     surface.edgeSize = 0.01f;
     model.surfaces.push_back(surface);
+    return model;
+}
+
+SLmfModelData MakeSwatchModel() {
+    SLmfModelData model;
+    const auto swatch = [&](const char* name, const float (&colour)[3], uint32_t blendMode, float x) {
+        SLmfSurfaceData surface;
+        surface.name = name;
+        surface.blendMode = blendMode;
+        std::copy(colour, colour + 3, surface.diffuse);
+        surface.diffuse[3] = 1.0f;
+        surface.twoSided = 1;
+        SLmfLayerData layer = Layer(name, static_cast<uint16_t>(model.surfaces.size()), {});
+        layer.ownNode = kNone;
+        layer.ownSlot = 0;
+        AddQuad(layer.meshes[0], x, 0.0f, 0.0f, 1.0f, 0.8f, Rigid(0));
+        SetBox(layer);
+        model.surfaces.push_back(surface);
+        model.layers.push_back(layer);
+    };
+    swatch("Normal", kSwatchNormalColour, 0, -0.7f);
+    swatch("Multiply", kSwatchMultiplyColour, 2, 0.7f);
     return model;
 }

@@ -32,5 +32,14 @@ enum : uint32_t {
 
 constexpr int kDenseModelNodes = 64;
 
+// The swatch model's surfaces: flat and unlit, red, green and blue given in 255ths so that
+// the pixels they make can be worked out by hand.
+constexpr float kSwatchNormalColour[3] = {255 / 255.0f, 204 / 255.0f, 51 / 255.0f};    // blend mode 0
+constexpr float kSwatchMultiplyColour[3] = {153 / 255.0f, 204 / 255.0f, 102 / 255.0f};  // blend mode 2
+
 SLmfModelData MakeSampleCharacter();
 SLmfModelData MakeDenseModel();
+// Two quads 1.0 wide and 0.8 high in the plane z = 0, centred at (-0.7, 0) (layer 0, the normal
+// surface) and (0.7, 0) (layer 1, the multiplying surface), each drawn with the identity
+// matrix: the check of how a model composes over the scene beneath it.
+SLmfModelData MakeSwatchModel();

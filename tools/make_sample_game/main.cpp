@@ -219,6 +219,7 @@ private:
                                                               {"Image/BG/Market.bmp", EScene::Market},
                                                               {"Image/BG/DawnShore.bmp", EScene::DawnShore}};
         for (const auto& [path, scene] : backgrounds) Add(path, Teyl(PaintScene(scene)));
+        Add("Image/BG/Slate.bmp", Teyl(CCanvas(800, 600, Rgb(0x336699))));  // the model swatches' flat ground
         const std::pair<const char*, EExpression> expressions[] = {
             {"Normal", EExpression::Normal}, {"Smile", EExpression::Smile}, {"Worried", EExpression::Worried}};
         for (const auto& [name, expression] : expressions) {

@@ -5,5 +5,6 @@
 
 std::vector<std::pair<std::string, std::vector<uint8_t>>> SampleModelFiles() {
     return {{"Image/Model/Character.lmf", BuildLmf(MakeSampleCharacter())},
-            {"Image/Model/Column.lmf", BuildLmf(MakeDenseModel())}};
+            {"Image/Model/Column.lmf", BuildLmf(MakeDenseModel())},
+            {"Image/Model/Swatches.lmf", BuildLmf(MakeSwatchModel())}};
 }
