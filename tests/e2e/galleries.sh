@@ -218,10 +218,4 @@ if [ "$INSIDE" = 1 ]; then
     exit 0
 fi
 
-require_tools xvfb-run Xvfb
-for tool in xdotool import convert compare python3; do
-    command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing: run scripts/install-deps.sh test"
-done
-[ -x "$PROGRAM" ] || fail "$PROGRAM is missing: build the velkora target"
-[ -e "$GAME/System.pac" ] || fail "the sample game is missing: build the sample_game target"
-run_under_xvfb "$0"
+play_game_under_xvfb "$0" xdotool import convert compare python3

@@ -29,18 +29,8 @@ bool Near(uint32_t pixel, uint32_t rgb) {
     return (pixel >> 24) == 0xFF;
 }
 
-class MovieDecoderTest : public ::testing::Test {
+class MovieDecoderTest : public CTestMovieSuite {
 protected:
-    static void SetUpTestSuite() {
-        folder_ = new CTempFolder;
-        ASSERT_TRUE(MakeTestMovie(*folder_ / "movie.mpg")) << "the ffmpeg tool makes the test movie";
-    }
-    static void TearDownTestSuite() {
-        delete folder_;
-        folder_ = nullptr;
-    }
-    static std::string MoviePath() { return *folder_ / "movie.mpg"; }
-
     // The current frame written into a kWidth × kHeight picture with a wider pitch.
     std::vector<uint32_t> Frame(IMovieVideo& video) {
         std::vector<uint32_t> pixels((kWidth + 8) * kHeight, 0);
@@ -48,11 +38,7 @@ protected:
         return pixels;
     }
     static uint32_t At(const std::vector<uint32_t>& pixels, uint32_t x, uint32_t y) { return pixels[y * (kWidth + 8) + x]; }
-
-    static CTempFolder* folder_;
 };
-
-CTempFolder* MovieDecoderTest::folder_ = nullptr;
 
 TEST_F(MovieDecoderTest, FramesAreDueByTheirTimeFromTheFirstTimestampAndTheEndIsDecoded) {
     auto video = OpenMovieVideo(MoviePath().c_str());

@@ -55,25 +55,12 @@ bool Mapped(const std::string& file) {
     return all.find(std::filesystem::canonical(file).string()) != std::string::npos;
 }
 
-class MovieModuleTest : public ::testing::Test {
+class MovieModuleTest : public CTestMovieSuite {
 protected:
-    static void SetUpTestSuite() {
-        folder_ = new CTempFolder;
-        ASSERT_TRUE(MakeTestMovie(*folder_ / "movie.mpg")) << "the ffmpeg tool makes the test movie";
-    }
-    static void TearDownTestSuite() {
-        delete folder_;
-        folder_ = nullptr;
-    }
     void TearDown() override { SetMovieModulePath(nullptr); }
 
-    static std::string MoviePath() { return *folder_ / "movie.mpg"; }
     static std::string BuiltModule() { return std::string(TEST_BINARY_DIR) + "/" + kMovieModuleFile; }
-
-    static CTempFolder* folder_;
 };
-
-CTempFolder* MovieModuleTest::folder_ = nullptr;
 
 TEST_F(MovieModuleTest, TheBuiltModuleDecodesAsTheLinkedInDecoderAndCountsItsFrames) {
     const SDecoded linked = Decode(MoviePath());

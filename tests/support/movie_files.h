@@ -4,10 +4,14 @@
 // its second second the whole picture is green. The sound is a 440 Hz tone for both seconds.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tests/files/temp_folder.h"
 
 constexpr int kTestMovieMs = 2000;
 
@@ -26,3 +30,19 @@ bool HasFfmpegEncoder(const std::string& name);
 // Moves the times of the video packets that start between the bytes `from` and `to` by
 // `seconds`, as damage to those fields of an MPEG-1 program stream would.
 void ShiftVideoTimes(std::vector<uint8_t>* bytes, size_t from, size_t to, int64_t seconds);
+
+// A test suite that shares one test movie, made once for all its tests.
+class CTestMovieSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder_ = new CTempFolder;
+        ASSERT_TRUE(MakeTestMovie(*folder_ / "movie.mpg")) << "the ffmpeg tool makes the test movie";
+    }
+    static void TearDownTestSuite() {
+        delete folder_;
+        folder_ = nullptr;
+    }
+    static std::string MoviePath() { return *folder_ / "movie.mpg"; }
+
+    static inline CTempFolder* folder_ = nullptr;  // holds the movie; tests may add files beside it
+};

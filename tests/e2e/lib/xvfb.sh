@@ -63,3 +63,18 @@ run_under_xvfb() {
     fi
     exit "$status"
 }
+
+# For the scripts that play the built game ($PROGRAM in the sample game $GAME): requires the
+# named tools besides Xvfb (a missing one fails the test: the test tool chain installs them),
+# the program and the game, then runs the script $1 under Xvfb as run_under_xvfb does.
+play_game_under_xvfb() {
+    script=$1
+    shift
+    require_tools xvfb-run Xvfb
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing: run scripts/install-deps.sh test"
+    done
+    [ -x "$PROGRAM" ] || fail "$PROGRAM is missing: build the velkora target"
+    [ -e "$GAME/System.pac" ] || fail "the sample game is missing: build the sample_game target"
+    run_under_xvfb "$script"
+}
