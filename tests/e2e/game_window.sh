@@ -123,12 +123,7 @@ inside() {
     sleep 3
     expect_choice_text choice-loaded
 
-    close_window "$wid"
-    wait_for_exit "$pid" 100 || fail "the program did not end when its window was closed"
-    wait "$pid"
-    status=$?
-    trap - EXIT
-    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+    close_and_expect_success
     # 1,275 bytes and the font face "ＭＳ ゴシック" with its zero byte.
     [ "$(wc -c <"$SAVE/System.sys")" -eq 1289 ] || fail "System.sys was not written whole"
     [ -s "$SAVE/GameData.sys" ] || fail "GameData.sys was not written"

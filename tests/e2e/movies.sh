@@ -129,12 +129,7 @@ inside() {
     click_at 700 560   # back to the title
     sleep 1.5
 
-    close_window "$wid"
-    wait_for_exit "$pid" 100 || fail "the program did not end when its window was closed"
-    wait "$pid"
-    status=$?
-    trap - EXIT
-    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+    close_and_expect_success
 
     expect_movie dusk Dusk
     expect_movie dusk_after_click Dusk
