@@ -1,6 +1,5 @@
 #include "model/model_draw.h"
 
-#include <iterator>
 
 #include "platform/graphics_3d.h"
 
@@ -70,12 +69,27 @@ void SetModelBlendMode(CGraphicsDevice* device, uint32_t mode) {
 
 bool ModelBlendWeighsBeneath(uint32_t mode) { return mode >= 2 && mode < kModelBlendModeCount; }
 
-CModelRenderStates::CModelRenderStates(CGraphicsDevice* device) : device_(device) {
-    for (size_t i = 0; i < std::size(kSaved); ++i) values_[i] = device->GetRenderState(kSaved[i]);
+CRenderStateScope::CRenderStateScope(CGraphicsDevice* device, std::span<const RenderState> states)
+    : device_(device) {
+    for (const RenderState state : states) Save(state);
 }
 
-CModelRenderStates::~CModelRenderStates() {
-    for (size_t i = 0; i < std::size(kSaved); ++i) device_->SetRenderState(kSaved[i], values_[i]);
+CRenderStateScope::CRenderStateScope(CGraphicsDevice* device, std::span<const SRenderStateValue> settings)
+    : device_(device) {
+    for (const SRenderStateValue& setting : settings) {
+        Save(setting.state);
+        device->SetRenderState(setting.state, setting.value);
+    }
+}
+
+void CRenderStateScope::Save(RenderState state) {
+    if (count_ == kMaxStates) return;
+    states_[count_] = state;
+    values_[count_++] = device_->GetRenderState(state);
+}
+
+CRenderStateScope::~CRenderStateScope() {
+    for (size_t i = count_; i-- > 0;) device_->SetRenderState(states_[i], values_[i]);
 }
 
 int32_t DrawModelMeshes(CGraphicsDevice* device, CShaderContext& context, const SModelMesh* meshes, uint32_t count,

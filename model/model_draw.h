@@ -3,8 +3,9 @@
 // meshes. The device's culling and blend states are left as the drawing found them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <iterator>
+#include <span>
 
 #include "model/shader_context.h"
 #include "platform/graphics.h"
@@ -39,20 +40,40 @@ void SetModelBlendMode(CGraphicsDevice* device, uint32_t mode);
 // the scene itself beneath them, not a transparent target.
 bool ModelBlendWeighsBeneath(uint32_t mode);
 
-// Saves the culling and blend states (the alpha's own pair included) at construction and puts
-// them back at destruction, on every way out of a draw.
-class CModelRenderStates {
+struct SRenderStateValue {
+    RenderState state;
+    uint32_t value;
+};
+
+// Saves render states at construction and puts them back at destruction, on every way out.
+class CRenderStateScope {
 public:
-    explicit CModelRenderStates(CGraphicsDevice* device);
-    ~CModelRenderStates();
-    CModelRenderStates(const CModelRenderStates&) = delete;
-    CModelRenderStates& operator=(const CModelRenderStates&) = delete;
+    static constexpr size_t kMaxStates = 8;
+    CRenderStateScope(CGraphicsDevice* device, std::span<const RenderState> states);
+    // Saves the states, then gives each its value.
+    CRenderStateScope(CGraphicsDevice* device, std::span<const SRenderStateValue> settings);
+    ~CRenderStateScope();
+    CRenderStateScope(const CRenderStateScope&) = delete;
+    CRenderStateScope& operator=(const CRenderStateScope&) = delete;
 
 private:
-    static constexpr RenderState kSaved[] = {RenderState::CullMode, RenderState::SrcBlend, RenderState::DestBlend,
-                                             RenderState::SrcBlendAlpha, RenderState::DestBlendAlpha};
+    void Save(RenderState state);
+
     CGraphicsDevice* device_;
-    uint32_t values_[std::size(kSaved)];
+    size_t count_ = 0;
+    RenderState states_[kMaxStates];
+    uint32_t values_[kMaxStates];
+};
+
+// Saves the states a model draw changes, culling and the blend pairs (the alpha's own pair
+// included), and puts them back on every way out of the draw.
+class CModelRenderStates : public CRenderStateScope {
+public:
+    explicit CModelRenderStates(CGraphicsDevice* device) : CRenderStateScope(device, kStates) {}
+
+private:
+    static constexpr RenderState kStates[] = {RenderState::CullMode, RenderState::SrcBlend, RenderState::DestBlend,
+                                              RenderState::SrcBlendAlpha, RenderState::DestBlendAlpha};
 };
 
 // Uploads a layer's skinning palette. The layer matrix is the skinning matrix of its own node

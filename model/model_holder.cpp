@@ -89,33 +89,11 @@ float StepFade(CModelPartState& part, int32_t t) {
 
 // While the model draws into its target, alpha blends by its own factors (each surface blend
 // mode sets them) and adds up, so that the alpha is the coverage of what was drawn, whatever
-// the engine blends alpha by elsewhere. The states are put back when the model is drawn.
-class CModelTargetBlend {
-public:
-    explicit CModelTargetBlend(CGraphicsDevice* device) : device_(device) {
-        for (size_t i = 0; i < std::size(kStates); ++i) {
-            saved_[i] = device->GetRenderState(kStates[i].state);
-            device->SetRenderState(kStates[i].state, kStates[i].value);
-        }
-    }
-    ~CModelTargetBlend() {
-        for (size_t i = 0; i < std::size(kStates); ++i) device_->SetRenderState(kStates[i].state, saved_[i]);
-    }
-    CModelTargetBlend(const CModelTargetBlend&) = delete;
-    CModelTargetBlend& operator=(const CModelTargetBlend&) = delete;
-
-private:
-    struct SSetting {
-        RenderState state;
-        uint32_t value;
-    };
-    static constexpr SSetting kStates[] = {{RenderState::SeparateAlphaBlendEnable, 1},
-                                           {RenderState::SrcBlendAlpha, Blend::One},
-                                           {RenderState::DestBlendAlpha, Blend::InvSrcAlpha},
-                                           {RenderState::BlendOpAlpha, BlendOp::Add}};
-    CGraphicsDevice* device_;
-    uint32_t saved_[std::size(kStates)];
-};
+// the engine blends alpha by elsewhere.
+constexpr SRenderStateValue kTargetAlphaBlend[] = {{RenderState::SeparateAlphaBlendEnable, 1},
+                                                   {RenderState::SrcBlendAlpha, Blend::One},
+                                                   {RenderState::DestBlendAlpha, Blend::InvSrcAlpha},
+                                                   {RenderState::BlendOpAlpha, BlendOp::Add}};
 
 // The model target holds each pixel's colour already weighted by its coverage, and the coverage
 // as alpha, so that the layer adds it over the scene with the source factor one and a
@@ -371,7 +349,7 @@ int32_t CModelHolder::Render(CSurface* destination, EModelBackdrop backdrop) {
     CSurface* scene = g_bSceneTarget == 1 && g_pSceneTargetSurface != nullptr ? g_pSceneTargetSurface
                                                                               : g_pEngineBackBuffer;
     const bool draws = device != nullptr && offscreen != nullptr && destination != nullptr;
-    std::optional<CModelTargetBlend> targetBlend;
+    std::optional<CRenderStateScope> targetAlphaBlend;
     if (draws) {
         device->EndScene();
         device->SetRenderTarget(offscreen);
@@ -389,11 +367,11 @@ int32_t CModelHolder::Render(CSurface* destination, EModelBackdrop backdrop) {
         device->SetRenderState(RenderState::ZEnable, 1);
         device->SetRenderState(RenderState::ZWriteEnable, 1);
         device->SetRenderState(RenderState::MultisampleAntialias, static_cast<uint32_t>(antialias));
-        targetBlend.emplace(device);
+        targetAlphaBlend.emplace(device, kTargetAlphaBlend);
     }
     result |= RenderLayers(pageTime, draws);
     if (draws) {
-        targetBlend.reset();
+        targetAlphaBlend.reset();
         device->EndScene();
         device->SetRenderTarget(scene);
         device->BeginScene();
