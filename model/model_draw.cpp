@@ -1,6 +1,5 @@
 #include "model/model_draw.h"
 
-
 #include "platform/graphics_3d.h"
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <span>
 
 #include "model/shader_context.h"
@@ -45,7 +46,8 @@ struct SRenderStateValue {
     uint32_t value;
 };
 
-// Saves render states at construction and puts them back at destruction, on every way out.
+// Saves render states at construction and puts them back at destruction, on every way out. It
+// holds at most kMaxStates; each list given to it is a constant checked against that bound.
 class CRenderStateScope {
 public:
     static constexpr size_t kMaxStates = 8;
@@ -74,6 +76,7 @@ public:
 private:
     static constexpr RenderState kStates[] = {RenderState::CullMode, RenderState::SrcBlend, RenderState::DestBlend,
                                               RenderState::SrcBlendAlpha, RenderState::DestBlendAlpha};
+    static_assert(std::size(kStates) <= kMaxStates);
 };
 
 // Uploads a layer's skinning palette. The layer matrix is the skinning matrix of its own node

@@ -94,6 +94,7 @@ constexpr SRenderStateValue kTargetAlphaBlend[] = {{RenderState::SeparateAlphaBl
                                                    {RenderState::SrcBlendAlpha, Blend::One},
                                                    {RenderState::DestBlendAlpha, Blend::InvSrcAlpha},
                                                    {RenderState::BlendOpAlpha, BlendOp::Add}};
+static_assert(std::size(kTargetAlphaBlend) <= CRenderStateScope::kMaxStates);
 
 // The model target holds each pixel's colour already weighted by its coverage, and the coverage
 // as alpha, so that the layer adds it over the scene with the source factor one and a
