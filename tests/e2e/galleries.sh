@@ -14,8 +14,6 @@ set -u
 E2E_NAME=galleries
 . "$(dirname "$0")/lib/xvfb.sh"
 ARTIFACTS="$BUILD/e2e/galleries"
-PROGRAM="$BUILD/velkora"
-GAME="$BUILD/game"
 
 # The window's client area from a screenshot of the whole screen, kept in $ARTIFACTS.
 shot() {

@@ -18,8 +18,6 @@ E2E_NAME=game_window
 HERE=$(cd "$(dirname "$0")" && pwd)
 REFERENCES="$HERE/../data/e2e/game_window"
 ARTIFACTS="$BUILD/e2e/game_window"
-PROGRAM="$BUILD/velkora"
-GAME="$BUILD/game"
 . "$HERE/lib/window.sh"
 
 # Both choice bars of Main's last page (x 129-671, y 130-177 and 203-250) show text: bright pixels

@@ -13,8 +13,6 @@ set -u
 E2E_NAME=movie_module
 . "$(dirname "$0")/lib/xvfb.sh"
 HERE=$(cd "$(dirname "$0")" && pwd)
-PROGRAM="$BUILD/velkora"
-GAME="$BUILD/game"
 . "$HERE/lib/window.sh"
 
 # Holds Ctrl (the fast skip) for $1 seconds.

@@ -18,8 +18,6 @@ E2E_NAME=movies
 HERE=$(cd "$(dirname "$0")" && pwd)
 REFERENCES="$HERE/../data/e2e/movies"
 ARTIFACTS="$BUILD/e2e/movies"
-PROGRAM="$BUILD/velkora"
-GAME="$BUILD/game"
 . "$HERE/lib/window.sh"
 
 # The frames of a movie, reduced to 200 × 150 (the comparisons are many), in $WORK/frames/<movie>/.

@@ -14,8 +14,6 @@ set -u
 E2E_NAME=robustness
 . "$(dirname "$0")/lib/xvfb.sh"
 HERE=$(cd "$(dirname "$0")" && pwd)
-PROGRAM="$BUILD/velkora"
-GAME="$BUILD/game"
 . "$HERE/lib/window.sh"
 
 # Starts the program with SIGUSR1 blocked and already pending, as a launcher may hand it over.

@@ -18,6 +18,9 @@ if [ "${1:-}" = "--inside" ]; then
     shift
 fi
 BUILD=$(cd "${1:?usage: $E2E_NAME.sh <build folder>}" && pwd)
+# The built program and the sample game, for the scripts that play it.
+PROGRAM="$BUILD/velkora"
+GAME="$BUILD/game"
 if [ "$INSIDE" = 1 ]; then
     WORK=$2
 fi
