@@ -36,6 +36,28 @@ expect_choice_text() {
     echo "game_window: $1 shows text on both choice bars"
 }
 
+# The pointer over the second bar picks it: its text turns magenta on the dark bar and the first
+# bar's text stays white. Magenta text pixels counted in each bar's text area.
+expect_picked_second_bar() {
+    xdotool mousemove $((LEFT + 400)) $((TOP + 226))
+    sleep 1
+    screenshot "$WORK/picked.png"
+    mkdir -p "$ARTIFACTS"
+    cp "$WORK/picked.png" "$ARTIFACTS/picked.png"
+    for top in 130 203; do
+        magenta=$(convert "$WORK/picked.png" -crop "460x34+167+$((top + 12))" +repage \
+            -fx 'r > 0.7 && g < 0.3 && b > 0.7' -format '%[fx:round(mean*w*h)]' info:) || fail "cannot measure the bars"
+        if [ "$top" = 203 ] && [ "$magenta" -lt 60 ]; then
+            fail "the picked bar shows no magenta text ($magenta pixels); see $ARTIFACTS/picked.png"
+        fi
+        if [ "$top" = 130 ] && [ "$magenta" -ne 0 ]; then
+            fail "the bar not picked shows magenta ($magenta pixels); see $ARTIFACTS/picked.png"
+        fi
+    done
+    echo "game_window: the picked bar shows its text in magenta"
+    xdotool mousemove $((LEFT + 100)) $((TOP + 60))
+}
+
 inside() {
     export XDG_DATA_HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/home" VELKORA_NO_MESSAGE_WINDOWS=1
     mkdir -p "$XDG_DATA_HOME"
@@ -113,6 +135,7 @@ inside() {
     xdotool keyup Control_L
     sleep 3
     expect_choice_text choice
+    expect_picked_second_bar
     # Quick save and quick load on the choice page: no old voice comes back to hold the bars.
     click_at 750 536
     sleep 1
